@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the suite under CTest, then the same suite built with
+# AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+jobs=$(nproc)
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build
+ctest --test-dir build --output-on-failure -j "$jobs"
+cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBASAPLACE_SANITIZE=ON \
+      -DBASAPLACE_BUILD_BENCH=OFF -DBASAPLACE_BUILD_EXAMPLES=OFF
+cmake --build build-san
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-san --output-on-failure -j "$jobs"

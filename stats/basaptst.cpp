@@ -1,0 +1,204 @@
+#include "stats/basaptst.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "host/basapfatal.h"
+#include "host/ututil.h"
+
+namespace {
+
+const int kAllTimers = -10;
+
+// The name of a timer after its first '_', or the whole name without one.
+const char* shortName(const char* name) {
+  const char* underscore = std::strchr(name, '_');
+  return underscore != nullptr ? underscore + 1 : name;
+}
+
+void emit(const char* piece) { ut_msgman->print(piece); }
+
+}  // namespace
+
+AP_TST::AP_TST()
+    : timer(nullptr), numTimers(0), names(nullptr), calls(nullptr),
+      startTime(nullptr), total(nullptr), useReal(false), awake(nullptr),
+      ownsTimer(false) {}
+
+AP_TST::~AP_TST() {
+  if (ownsTimer) delete timer;
+  std::free(calls);
+  std::free(startTime);
+}
+
+void AP_TST::load(UT_TIMER* clock, int count, const char* const* timerNames) {
+  // A second load starts over: release what the first one made.
+  if (ownsTimer && clock != timer) delete timer;
+  std::free(calls);
+  std::free(startTime);
+  calls = awake = nullptr;
+  startTime = total = nullptr;
+  ownsTimer = false;
+
+  if (clock == nullptr) {
+    clock = new UT_TIMER();
+    ownsTimer = true;
+  }
+  timer = clock;
+  numTimers = count > 0 ? count : 0;
+  names = timerNames;
+
+  // calloc(0) may give null; one element keeps "loaded" distinct from "absent".
+  const std::size_t n = static_cast<std::size_t>(numTimers);
+  int* ints = static_cast<int*>(std::calloc(2 * n + 1, sizeof(int)));
+  double* doubles = static_cast<double*>(std::calloc(2 * n + 1, sizeof(double)));
+  if (ints == nullptr || doubles == nullptr) {
+    std::free(ints);
+    std::free(doubles);
+    numTimers = 0;
+    throw std::bad_alloc();
+  }
+  calls = ints;
+  awake = ints + n;
+  startTime = doubles;
+  total = doubles + n;
+  for (int i = 0; i < numTimers; ++i) {
+    calls[i] = -1;
+    startTime[i] = -1.0;
+  }
+}
+
+bool AP_TST::valid(int id) const {
+  return calls != nullptr && id >= 0 && id < numTimers;
+}
+
+const char* AP_TST::timerName(int id) const {
+  return names != nullptr && names[id] != nullptr ? names[id] : "";
+}
+
+double AP_TST::now() {
+  if (timer == nullptr) return 0.0;
+  return useReal ? timer->get_delta_real() : timer->get_delta_cpu();
+}
+
+void AP_TST::enable(int id) {
+  if (!valid(id)) return;
+  calls[id] = 0;
+  startTime[id] = -1.0;
+}
+
+void AP_TST::disable(int id) {
+  if (!valid(id)) return;
+  calls[id] = -1;
+  startTime[id] = -1.0;
+}
+
+void AP_TST::enableAll(bool on) {
+  if (calls == nullptr) return;
+  for (int i = 0; i < numTimers; ++i) {
+    calls[i] = on ? 0 : -1;
+    startTime[i] = -1.0;
+  }
+}
+
+double AP_TST::start(int id) {
+  if (!valid(id)) return 0.0;
+  enable(id);
+  return wake(id);
+}
+
+double AP_TST::wake(int id) {
+  if (!valid(id) || calls[id] < 0) return 0.0;
+  const double t = now();
+  if (awake[id] != 0) return t;
+  startTime[id] = t;
+  calls[id] += 1;
+  awake[id] = 1;
+  return t;
+}
+
+double AP_TST::sleep(int id) {
+  if (!valid(id) || calls[id] < 0 || startTime[id] < 0.0) return 0.0;
+  const double t = now();
+  if (awake[id] == 0) return t;
+  total[id] += t - startTime[id];
+  startTime[id] = -1.0;
+  awake[id] = 0;
+  return t;
+}
+
+double AP_TST::report(int id) {
+  if (!valid(id) || calls[id] < 1) return 0.0;
+  return total[id];
+}
+
+bool AP_TST::iswake(int id) { return valid(id) && awake[id] != 0; }
+
+void AP_TST::useRealTime(bool on) { useReal = on; }
+
+double AP_TST::getCurTime() { return now(); }
+
+void AP_TST::print(int which, int format, const char* label, bool withMemory) {
+  bool first = true;
+  for (int i = 0; calls != nullptr && i < numTimers; ++i) {
+    if (which != kAllTimers && which != i) continue;
+    if (calls[i] < 1) continue;
+
+    // Checkpoint a running timer so the line includes its time up to now.
+    // (A timer woken since it was enabled always has its start time.)
+    const bool running = awake[i] != 0 && startTime[i] >= 0.0;
+    if (running) {
+      const double t = now();
+      total[i] += t - startTime[i];
+      startTime[i] = -1.0;
+      awake[i] = 0;
+    }
+
+    const char* name = label != nullptr ? label : timerName(i);
+    switch (format) {
+      case 0:
+        emit(neoform("%s duration=%d seconds", name, static_cast<int>(total[i])));
+        break;
+      case 1:
+        emit(neoform("%s(calls=%d) duration=%d seconds ", name, calls[i],
+                     static_cast<int>(total[i])));
+        break;
+      case 2:
+        emit(neoform("%s(calls=%d) duration=%.2f seconds ", name, calls[i], total[i]));
+        break;
+      case 3:
+      case 4: {
+        const char* shown = shortName(timerName(i));
+        if (first) {
+          if (label != nullptr)
+            emit(neoform("%s", label));
+          else
+            shown = timerName(i);
+        }
+        if (format == 3)
+          emit(neoform("%s=%.2f ", shown, total[i]));
+        else
+          emit(neoform("%s=%d ", shown, static_cast<int>(total[i] + 0.5)));
+        break;
+      }
+      default:
+        BASAP_INTERNAL_ERROR("basaptst", 1, "format is not supported");
+        break;
+    }
+    first = false;
+
+    // Let it run on from the moment of printing, with its call count kept.
+    if (running) {
+      wake(i);
+      calls[i] -= 1;
+    }
+  }
+  emit(neoform("\n"));
+  if (withMemory) {
+    const double megabytes =
+        static_cast<double>(UT_MEM_USAGE::getPeakMemoryUsage()) / 1000000.0;
+    emit(neoform(" peak-memory=%.1f M\n", megabytes));
+  }
+}
