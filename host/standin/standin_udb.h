@@ -1,0 +1,67 @@
+// The stand-in host's unified database: the design's view (top-module ports,
+// primitive definitions, constraints) and the instances and nets that carry
+// components and signals as application data. Every design owns one view
+// (standin::Design::view); the builder makes an instance per component, a net
+// per signal and a definition per design primitive.
+//
+// Application-data slots: UP_Access::m_PhyInstance_idx is 3 and
+// UP_Access::m_PhyNet_idx is 5, of kAppDataSlots slots per object.
+// Constraint type CONSTRAINT_ALL (0) selects every constraint; another type
+// selects the constraints of that `type`.
+#ifndef BASAPLACE_STANDIN_UDB_H
+#define BASAPLACE_STANDIN_UDB_H
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "host/udb.h"
+
+namespace standin {
+
+constexpr int kAppDataSlots = 8;
+
+// getPrimitiveName(j, ...) gives primNames[j], or "" past its end.
+struct Instance : udb::PhyInstance {
+  void* appData[kAppDataSlots] = {};
+  std::vector<std::string> primNames;
+};
+
+struct Net : udb::UnfoldedNet {
+  void* appData[kAppDataSlots] = {};
+};
+
+struct TopPort : udb::PhyPort {
+  std::string name;
+};
+
+struct Module : udb::PhyModule {
+  std::deque<TopPort> ports;
+};
+
+struct PrimDefPort : udb::PhyPrimPort {
+  std::string name;
+  udb::Direction dir = udb::DIR_INPUT;
+};
+
+struct PrimDef : udb::PhyPrimitive {
+  std::string name;
+  std::deque<PrimDefPort> ports;
+};
+
+struct Constraint : udb::Constraint {
+  std::string text;  // toString
+  int type = 0;
+};
+
+// Iterators yield the elements of these deques in order, as they are when
+// the iterator is made.
+struct View : udb::PhyView {
+  Module top;
+  std::deque<PrimDef> prims;
+  std::deque<Constraint> constraints;
+};
+
+}  // namespace standin
+
+#endif
