@@ -1,0 +1,243 @@
+// The auction on placement-like windows, side by side with the same auction
+// written out plainly (dense scan, bidder found by scanning from row 0) and
+// with an exact assignment solver. After the run, a table gives each
+// solver's time as a ratio to the others measured in the same run.
+//
+// Counters: bids (of the auction), unmatched (rows left on their dummy), gap
+// (optimal total minus the auction's, both counting -10000 per row left on
+// its dummy).
+#include <matching/basapmatch.h>
+
+#include "exact_assign.h"
+#include "literal_auction.h"
+#include "windows.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kDummy = -10000;
+
+struct Outcome {
+  std::vector<int> rowMatch, colMatch;
+  int total = 0, unmatched = 0;
+  bool operator==(const Outcome& o) const {
+    return rowMatch == o.rowMatch && colMatch == o.colMatch && total == o.total &&
+           unmatched == o.unmatched;
+  }
+};
+
+template <class Solver>
+Outcome solveOnce(Solver& s, const Window& w) {
+  Outcome o;
+  o.rowMatch.assign(w.rows, -1);
+  o.colMatch.assign(w.realCols, -1);
+  o.unmatched = s.Solver(o.rowMatch.data(), o.colMatch.data(), &o.total, 0);
+  return o;
+}
+
+template <class Solver>
+std::unique_ptr<Solver> load(const Window& w) {
+  auto s = std::make_unique<Solver>(w.rows, w.realCols);
+  for (int i = 0; i < w.rows; ++i)
+    for (const WindowArc& a : w.arcs[i]) s->AddArc(i, a.col, a.weight);
+  return s;
+}
+
+SparseProblem sparse(const Window& w) {
+  SparseProblem p;
+  p.rows = w.rows;
+  p.cols = w.rows + w.realCols;
+  for (int i = 0; i < w.rows; ++i) {
+    for (const WindowArc& a : w.arcs[i]) {
+      p.col.push_back(a.col);
+      p.weight.push_back(a.weight);
+    }
+    p.col.push_back(w.realCols + i);
+    p.weight.push_back(kDummy);
+    p.start.push_back(static_cast<int>(p.col.size()));
+  }
+  return p;
+}
+
+// A window with the facts every solver's counters report, worked out once.
+struct Case {
+  Window window;
+  long long bids = 0;
+  int unmatched = 0;
+  std::int64_t gap = 0;
+};
+
+Case makeCase(Window w) {
+  Case c;
+  c.window = std::move(w);
+  LiteralAuction literal(c.window.rows, c.window.realCols);
+  for (int i = 0; i < c.window.rows; ++i)
+    for (const WindowArc& a : c.window.arcs[i]) literal.AddArc(i, a.col, a.weight);
+  const Outcome plain = solveOnce(literal, c.window);
+  auto ours = load<AP_MATCHING>(c.window);
+  if (literal.gaveUp || !(solveOnce(*ours, c.window) == plain)) {
+    std::fprintf(stderr, "AP_MATCHING and the plain auction disagree\n");
+    std::exit(1);
+  }
+  std::vector<int> rowCol;
+  ExactAssignment exact;
+  const std::int64_t optimum = exact.solve(sparse(c.window), rowCol);
+  c.bids = literal.bids;
+  c.unmatched = plain.unmatched;
+  c.gap = optimum - (static_cast<std::int64_t>(plain.total) +
+                     static_cast<std::int64_t>(kDummy) * plain.unmatched);
+  return c;
+}
+
+void setCounters(benchmark::State& state, const Case& c) {
+  state.counters["bids"] = static_cast<double>(c.bids);
+  state.counters["unmatched"] = c.unmatched;
+  state.counters["gap"] = static_cast<double>(c.gap);
+}
+
+void registerCase(const std::string& name, const std::shared_ptr<Case>& c) {
+  benchmark::RegisterBenchmark((name + "/auction").c_str(), [c](benchmark::State& state) {
+    auto m = load<AP_MATCHING>(c->window);
+    std::vector<int> rowMatch(c->window.rows), colMatch(c->window.realCols);
+    int total = 0;
+    for (auto _ : state) {
+      benchmark::DoNotOptimize(m->Solver(rowMatch.data(), colMatch.data(), &total, 0));
+      benchmark::ClobberMemory();
+    }
+    setCounters(state, *c);
+  })->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark((name + "/literal").c_str(), [c](benchmark::State& state) {
+    auto m = load<LiteralAuction>(c->window);
+    std::vector<int> rowMatch(c->window.rows), colMatch(c->window.realCols);
+    int total = 0;
+    for (auto _ : state) {
+      benchmark::DoNotOptimize(m->Solver(rowMatch.data(), colMatch.data(), &total, 0));
+      benchmark::ClobberMemory();
+    }
+    setCounters(state, *c);
+  })->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark((name + "/exact").c_str(), [c](benchmark::State& state) {
+    const SparseProblem p = sparse(c->window);
+    ExactAssignment exact;
+    std::vector<int> rowCol;
+    for (auto _ : state) benchmark::DoNotOptimize(exact.solve(p, rowCol));
+    setCounters(state, *c);
+  })->Unit(benchmark::kMicrosecond);
+}
+
+// Gathering the arcs: a solve of a window where every row bids once, against
+// a scan of the dense matrix, element by element, that finds its arcs.
+void registerGather(int rows, int k) {
+  const std::string name = "gather/R" + std::to_string(rows) + "/k" + std::to_string(k);
+  auto w = std::make_shared<Window>(quietWindow(rows, k, 7u));
+  benchmark::RegisterBenchmark((name + "/auction").c_str(), [w](benchmark::State& state) {
+    auto m = load<AP_MATCHING>(*w);
+    std::vector<int> rowMatch(w->rows), colMatch(w->realCols);
+    int total = 0;
+    for (auto _ : state) {
+      benchmark::DoNotOptimize(m->Solver(rowMatch.data(), colMatch.data(), &total, 0));
+      benchmark::ClobberMemory();
+    }
+  })->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark((name + "/densescan").c_str(), [w](benchmark::State& state) {
+    const size_t cols = static_cast<size_t>(w->rows) + w->realCols;
+    std::vector<int> matrix(static_cast<size_t>(w->rows) * cols, 0);
+    for (int i = 0; i < w->rows; ++i) {
+      matrix[i * cols + w->realCols + i] = kDummy;
+      for (const WindowArc& a : w->arcs[i]) matrix[i * cols + a.col] = a.weight;
+    }
+    for (auto _ : state) {
+      std::int64_t arcs = 0;
+      for (size_t e = 0; e < matrix.size(); ++e) arcs += matrix[e] != 0;
+      benchmark::DoNotOptimize(arcs);
+    }
+  })->Unit(benchmark::kMicrosecond);
+}
+
+// Collects every run's time per iteration, to print ratios at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& r : runs)
+      if (r.run_type == Run::RT_Iteration && r.iterations > 0)
+        seconds[r.run_name.str()].push_back(r.real_accumulated_time / static_cast<double>(r.iterations));
+    ConsoleReporter::ReportRuns(runs);
+  }
+  // Median over repetitions, or -1 when the benchmark did not run.
+  double time(const std::string& name) const {
+    auto it = seconds.find(name);
+    if (it == seconds.end()) return -1;
+    std::vector<double> v = it->second;
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return v[v.size() / 2];
+  }
+  std::map<std::string, std::vector<double>> seconds;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+
+  // Windows: cells uniform over the window (they crowd in places) with
+  // benefits up to 1000 and up to 10000, and cells already spread out, one
+  // near each of its own sites; then a few dense problems.
+  std::vector<std::pair<std::string, std::shared_ptr<Case>>> cases;
+  unsigned seed = 1;
+  struct Kind {
+    const char* name;
+    int base;
+    bool spread;
+  };
+  for (const Kind& kind : {Kind{"uniform", 1000, false}, Kind{"uniform", 10000, false},
+                           Kind{"spread", 1000, true}})
+    for (int rows : {64, 256, 1024, 4096})
+      for (int k : {8, 16, 32}) {
+        const int pitch = kind.base / 100;  // distances stay well under the base
+        const std::string name = std::string(kind.name) + "/B" + std::to_string(kind.base) + "/R" +
+                                 std::to_string(rows) + "/k" + std::to_string(k);
+        cases.emplace_back(name, std::make_shared<Case>(makeCase(
+                                     legalizationWindow(rows, k, kind.base, pitch, kind.spread, seed++))));
+      }
+  for (int rows : {16, 64}) {
+    const std::string name = "dense/R" + std::to_string(rows);
+    cases.emplace_back(name, std::make_shared<Case>(makeCase(denseWindow(rows, rows * 3 / 2, 1000, seed++))));
+  }
+  for (const auto& [name, c] : cases) registerCase(name, c);
+  registerGather(1024, 8);
+  registerGather(4096, 8);
+
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+
+  std::printf("\n%-26s %12s %12s %12s %10s %10s %9s %6s %6s\n", "case", "auction_us", "literal_us",
+              "exact_us", "lit/auct", "auct/exact", "bids", "gap", "unmat");
+  for (const auto& [name, c] : cases) {
+    const double a = reporter.time(name + "/auction"), l = reporter.time(name + "/literal"),
+                 e = reporter.time(name + "/exact");
+    if (a < 0) continue;
+    std::printf("%-26s %12.1f %12.1f %12.1f %10.2f %10.3f %9lld %6lld %6d\n", name.c_str(), a * 1e6,
+                l * 1e6, e * 1e6, l > 0 ? l / a : 0.0, e > 0 ? a / e : 0.0, c->bids,
+                static_cast<long long>(c->gap), c->unmatched);
+  }
+  for (int rows : {1024, 4096}) {
+    const std::string name = "gather/R" + std::to_string(rows) + "/k8";
+    const double a = reporter.time(name + "/auction"), d = reporter.time(name + "/densescan");
+    if (a > 0 && d > 0)
+      std::printf("%-26s solve %.1f us, dense scan %.1f us, solve/scan %.3f\n", name.c_str(), a * 1e6,
+                  d * 1e6, a / d);
+  }
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,150 @@
+// AP_MATCHING against the step-by-step auction on thousands of random problems.
+#include <matching/basapmatch.h>
+
+#include "literal_auction.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <random>
+#include <vector>
+
+namespace {
+
+enum class Range { Small, Moderate, Huge };
+
+int drawWeight(std::mt19937& rng, Range range) {
+  auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  switch (range) {
+    case Range::Small:  // many ties, and 0 removes arcs
+      return uniform(-3, 12);
+    case Range::Moderate:  // on both sides of the dummy weight
+      return uniform(-15000, 15000);
+    case Range::Huge:
+      return uniform(-20, 5);  // big weights come from drawBig, on one column per row
+  }
+  return 0;
+}
+
+// Values near the int range, where float prices lose their halves and a bid
+// can fail to raise a price. A row gets them on one real column only: rows
+// that want several such columns, or another row's dummy, can fight price
+// wars of tens of millions of bids.
+int drawBig(std::mt19937& rng) {
+  static const int big[] = {INT_MAX, INT_MAX - 1, INT_MAX - 300, INT_MAX - 100000, 1 << 30,
+                            (1 << 24) + 1, (1 << 24) - 1, INT_MIN, -(1 << 25) - 3};
+  return big[std::uniform_int_distribution<int>(0, 8)(rng)];
+}
+
+struct Outcome {
+  std::vector<int> rowMatch, colMatch;
+  int total = 0, unmatched = 0;
+  bool operator==(const Outcome& o) const {
+    return rowMatch == o.rowMatch && colMatch == o.colMatch && total == o.total &&
+           unmatched == o.unmatched;
+  }
+};
+
+template <class Solver>
+Outcome solve(Solver& s, const std::vector<int>& rowMatchIn, int realCols, int usePre) {
+  Outcome o;
+  o.rowMatch = rowMatchIn;
+  o.colMatch.assign(realCols, -7);
+  o.unmatched = s.Solver(o.rowMatch.data(), o.colMatch.data(), &o.total, usePre);
+  return o;
+}
+
+struct Tally {
+  int solves = 0, plain = 0, raised = 0;
+};
+
+// One random problem, solved a few times with AddArc calls in between, in the
+// library and in the transcription. The transcription first runs without the
+// stalled-price rule; when no bid stalled, the library must match the plain
+// auction. Otherwise it must match the auction with the rule.
+void checkProblem(std::mt19937& rng, Range range, int maxSide, Tally& tally) {
+  auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  int rows = uniform(0, maxSide), realCols = uniform(0, maxSide);
+  switch (uniform(0, 5)) {
+    case 0: realCols = 0; break;
+    case 1: rows = 0; break;
+    default: break;
+  }
+  const int numCols = rows + realCols;
+  AP_MATCHING lib(rows, realCols);
+  LiteralAuction lit(rows, realCols);
+  lit.maxBids = 2000000;
+
+  std::vector<int> bigCol(rows, -1);
+  if (range == Range::Huge && realCols > 0)
+    for (int& c : bigCol) c = uniform(0, std::min(realCols, 3) - 1);  // shared often
+  const int solves = uniform(1, 3);
+  for (int s = 0; s < solves; ++s) {
+    if (rows > 0) {
+      const int arcs = uniform(0, rows * numCols * 2 / 3 + 1);
+      if (range == Range::Huge && realCols > 0)
+        for (int r = 0; r < rows; ++r)
+          if (uniform(0, 3)) {
+            const int w = drawBig(rng);
+            lib.AddArc(r, bigCol[r], w);
+            lit.AddArc(r, bigCol[r], w);
+          }
+      for (int a = 0; a < arcs; ++a) {
+        const int r = uniform(0, rows - 1);
+        // Mostly real columns, some dummies (the row's own or another's).
+        const int c = realCols > 0 && uniform(0, 4) ? uniform(0, realCols - 1) : uniform(0, numCols - 1);
+        int w = c == bigCol[r] ? drawBig(rng) : drawWeight(rng, range);
+        if (c == realCols + r && w == 0) w = -10000;  // keep every row's dummy
+        lib.AddArc(r, c, w);
+        lit.AddArc(r, c, w);
+      }
+    }
+    const int usePre = uniform(0, 2) == 0 ? uniform(1, 3) : 0;
+    std::vector<int> rowMatchIn(rows);
+    for (int& v : rowMatchIn)
+      v = usePre ? (uniform(0, 2) ? -1 : uniform(0, numCols - 1)) : uniform(-5, 5);
+
+    const Outcome got = solve(lib, rowMatchIn, realCols, usePre);
+    LiteralAuction trial = lit;
+    trial.raiseStalled = false;
+    Outcome want = solve(trial, rowMatchIn, realCols, usePre);
+    if (!trial.gaveUp) {
+      lit = trial;
+      lit.raiseStalled = true;
+      ++tally.plain;
+    } else {
+      want = solve(lit, rowMatchIn, realCols, usePre);
+      ASSERT_FALSE(lit.gaveUp);
+      ++tally.raised;
+    }
+    ++tally.solves;
+    ASSERT_TRUE(got == want) << "rows " << rows << " realCols " << realCols << " solve " << s
+                             << " preassignment " << usePre;
+  }
+}
+
+TEST(MatchingReference, SmallWeightsWithTiesMatchThePlainAuction) {
+  std::mt19937 rng(11);
+  Tally tally;
+  for (int p = 0; p < 1500 && !HasFatalFailure(); ++p) checkProblem(rng, Range::Small, 9, tally);
+  EXPECT_EQ(tally.plain, tally.solves);  // no stalls with small weights
+}
+
+TEST(MatchingReference, ModerateWeightsOnLargerProblems) {
+  std::mt19937 rng(22);
+  Tally tally;
+  for (int p = 0; p < 600 && !HasFatalFailure(); ++p) checkProblem(rng, Range::Moderate, 24, tally);
+  EXPECT_GT(tally.plain, tally.solves * 9 / 10);
+}
+
+TEST(MatchingReference, WeightsNearTheIntRangeRaiseStalledPrices) {
+  std::mt19937 rng(33);
+  Tally tally;
+  for (int p = 0; p < 5000 && !HasFatalFailure(); ++p) checkProblem(rng, Range::Huge, 8, tally);
+  // Both kinds of solve must really have been compared.
+  EXPECT_GT(tally.raised, tally.solves / 25);
+  EXPECT_GT(tally.plain, tally.solves / 5);
+}
+
+}  // namespace
