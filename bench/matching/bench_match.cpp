@@ -1,7 +1,16 @@
 // The auction on placement-like windows, side by side with the same auction
 // written out plainly (dense scan, bidder found by scanning from row 0) and
-// with an exact assignment solver. After the run, a table gives each
-// solver's time as a ratio to the others measured in the same run.
+// with two exact assignment solvers: one on the arc lists (/exact), one on
+// the full cost matrix with missing arcs forbidden (/exactdense). After the
+// run, a table gives each solver's time as a ratio to the others measured in
+// the same run.
+//
+// With BASAPLACE_DUMP_WINDOWS=<dir> in the environment, each case's window is
+// also written to <dir>/<case>.txt (slashes in the name become '_'), so that
+// other assignment solvers can be timed on the very same problems; see
+// scipy_reference.py. Format: a line "rows realCols optimum", then one line
+// per row: its number of real arcs, then column and weight of each. The
+// dummy arcs are not listed; optimum counts -10000 per row on its dummy.
 //
 // Counters: bids (of the auction), unmatched (rows left on their dummy), gap
 // (optimal total minus the auction's, both counting -10000 per row left on
@@ -15,9 +24,11 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -69,11 +80,27 @@ SparseProblem sparse(const Window& w) {
   return p;
 }
 
+// The window as a full cost matrix: cost = -weight on each arc (dummies
+// included), forbidden elsewhere.
+DenseProblem dense(const Window& w) {
+  DenseProblem p;
+  p.rows = w.rows;
+  p.cols = w.rows + w.realCols;
+  p.cost.assign(static_cast<std::size_t>(p.rows) * p.cols, DenseProblem::kForbidden);
+  for (int i = 0; i < w.rows; ++i) {
+    std::int32_t* row = p.cost.data() + static_cast<std::size_t>(i) * p.cols;
+    for (const WindowArc& a : w.arcs[i]) row[a.col] = -a.weight;
+    row[w.realCols + i] = -kDummy;
+  }
+  return p;
+}
+
 // A window with the facts every solver's counters report, worked out once.
 struct Case {
   Window window;
   long long bids = 0;
   int unmatched = 0;
+  std::int64_t optimum = 0;  // best total, counting -10000 per row on its dummy
   std::int64_t gap = 0;
 };
 
@@ -92,6 +119,24 @@ Case makeCase(Window w) {
   std::vector<int> rowCol;
   ExactAssignment exact;
   const std::int64_t optimum = exact.solve(sparse(c.window), rowCol);
+  DenseExactAssignment denseExact;
+  const DenseProblem matrix = dense(c.window);
+  const std::int64_t denseOptimum = -denseExact.solve(matrix, rowCol);
+  std::vector<char> taken(matrix.cols, 0);
+  for (int i = 0; i < matrix.rows; ++i) {
+    const int j = rowCol[i];
+    if (j < 0 || taken[j]++ ||
+        matrix.cost[static_cast<std::size_t>(i) * matrix.cols + j] == DenseProblem::kForbidden) {
+      std::fprintf(stderr, "the dense exact solver gave row %d a column it cannot have\n", i);
+      std::exit(1);
+    }
+  }
+  if (denseOptimum != optimum) {
+    std::fprintf(stderr, "the exact solvers disagree: %lld on the arc lists, %lld on the matrix\n",
+                 static_cast<long long>(optimum), static_cast<long long>(denseOptimum));
+    std::exit(1);
+  }
+  c.optimum = optimum;
   c.bids = literal.bids;
   c.unmatched = plain.unmatched;
   c.gap = optimum - (static_cast<std::int64_t>(plain.total) +
@@ -133,6 +178,31 @@ void registerCase(const std::string& name, const std::shared_ptr<Case>& c) {
     for (auto _ : state) benchmark::DoNotOptimize(exact.solve(p, rowCol));
     setCounters(state, *c);
   })->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark((name + "/exactdense").c_str(), [c](benchmark::State& state) {
+    const DenseProblem p = dense(c->window);
+    DenseExactAssignment exact;
+    std::vector<int> rowCol;
+    for (auto _ : state) benchmark::DoNotOptimize(exact.solve(p, rowCol));
+    setCounters(state, *c);
+  })->Unit(benchmark::kMicrosecond);
+}
+
+// Writes the window of a case to dir, in the format described at the top.
+void dumpCase(const std::string& dir, std::string name, const Case& c) {
+  std::replace(name.begin(), name.end(), '/', '_');
+  const std::string path = dir + "/" + name + ".txt";
+  std::ofstream out(path);
+  const Window& w = c.window;
+  out << w.rows << ' ' << w.realCols << ' ' << c.optimum << '\n';
+  for (int i = 0; i < w.rows; ++i) {
+    out << w.arcs[i].size();
+    for (const WindowArc& a : w.arcs[i]) out << ' ' << a.col << ' ' << a.weight;
+    out << '\n';
+  }
+  if (!out) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    std::exit(1);
+  }
 }
 
 // Gathering the arcs: a solve of a window where every row bids once, against
@@ -214,6 +284,8 @@ int main(int argc, char** argv) {
     const std::string name = "dense/R" + std::to_string(rows);
     cases.emplace_back(name, std::make_shared<Case>(makeCase(denseWindow(rows, rows * 3 / 2, 1000, seed++))));
   }
+  if (const char* dir = std::getenv("BASAPLACE_DUMP_WINDOWS"); dir && *dir)
+    for (const auto& [name, c] : cases) dumpCase(dir, name, *c);
   for (const auto& [name, c] : cases) registerCase(name, c);
   registerGather(1024, 8);
   registerGather(4096, 8);
@@ -221,15 +293,16 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
-  std::printf("\n%-26s %12s %12s %12s %10s %10s %9s %6s %6s\n", "case", "auction_us", "literal_us",
-              "exact_us", "lit/auct", "auct/exact", "bids", "gap", "unmat");
+  std::printf("\n%-26s %12s %12s %12s %12s %10s %10s %10s %9s %6s %6s\n", "case", "auction_us",
+              "literal_us", "exact_us", "dense_us", "lit/auct", "auct/exact", "auct/dense", "bids", "gap",
+              "unmat");
   for (const auto& [name, c] : cases) {
     const double a = reporter.time(name + "/auction"), l = reporter.time(name + "/literal"),
-                 e = reporter.time(name + "/exact");
+                 e = reporter.time(name + "/exact"), d = reporter.time(name + "/exactdense");
     if (a < 0) continue;
-    std::printf("%-26s %12.1f %12.1f %12.1f %10.2f %10.3f %9lld %6lld %6d\n", name.c_str(), a * 1e6,
-                l * 1e6, e * 1e6, l > 0 ? l / a : 0.0, e > 0 ? a / e : 0.0, c->bids,
-                static_cast<long long>(c->gap), c->unmatched);
+    std::printf("%-26s %12.1f %12.1f %12.1f %12.1f %10.2f %10.3f %10.4f %9lld %6lld %6d\n", name.c_str(),
+                a * 1e6, l * 1e6, e * 1e6, d * 1e6, l > 0 ? l / a : 0.0, e > 0 ? a / e : 0.0,
+                d > 0 ? a / d : 0.0, c->bids, static_cast<long long>(c->gap), c->unmatched);
   }
   for (int rows : {1024, 4096}) {
     const std::string name = "gather/R" + std::to_string(rows) + "/k8";

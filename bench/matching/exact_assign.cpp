@@ -1,7 +1,8 @@
-// Shortest augmenting paths with column potentials.
+// Shortest augmenting paths with potentials, on arc lists and on a dense matrix.
 #include "exact_assign.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <functional>
 #include <limits>
 
@@ -81,5 +82,85 @@ std::int64_t ExactAssignment::solve(const SparseProblem& p, std::vector<int>& ro
   }
   std::int64_t total = 0;
   for (int r = 0; r < p.rows; ++r) total -= matchedCost[r];
+  return total;
+}
+
+std::int64_t DenseExactAssignment::solve(const DenseProblem& p, std::vector<int>& rowCol) {
+  constexpr std::int64_t kInf = std::numeric_limits<std::int64_t>::max();
+  const int cols = p.cols;
+  // Invariants: cost(i, j) - rowPot[i] - colPot[j] >= 0 for every allowed
+  // entry, with equality on each matched pair.
+  rowPot.assign(p.rows, 0);
+  colPot.assign(cols, 0);
+  dist.assign(cols, kInf);
+  colRow.assign(cols, -1);
+  pred.assign(cols, -1);
+  order.resize(cols);
+  rowCol.assign(p.rows, -1);
+
+  for (int s = 0; s < p.rows; ++s) {
+    // order[0 .. unscanned-1] are the columns not yet scanned; each scanned
+    // column is swapped to the back, so order[unscanned ..] lists them.
+    for (int j = 0; j < cols; ++j) {
+      order[j] = j;
+      dist[j] = kInf;
+    }
+    int unscanned = cols;
+    reached.clear();
+    std::int64_t reach = 0;  // distance of the column scanned last
+    int row = s, sink = -1;
+    while (sink < 0) {
+      reached.push_back(row);
+      const std::int32_t* c = p.cost.data() + static_cast<std::size_t>(row) * cols;
+      const std::int64_t base = reach - rowPot[row];
+      std::int64_t lowest = kInf;
+      int at = -1;
+      for (int t = 0; t < unscanned; ++t) {
+        const int j = order[t];
+        if (c[j] != DenseProblem::kForbidden) {
+          const std::int64_t d = base + c[j] - colPot[j];
+          if (d < dist[j]) {
+            dist[j] = d;
+            pred[j] = row;
+          }
+        }
+        if (dist[j] < lowest || (dist[j] == lowest && lowest != kInf && colRow[j] < 0)) {
+          lowest = dist[j];
+          at = t;
+        }
+      }
+      if (at < 0) break;  // no column left within reach: row s stays out
+      reach = lowest;
+      const int j = order[at];
+      std::swap(order[at], order[--unscanned]);
+      if (colRow[j] < 0)
+        sink = j;
+      else
+        row = colRow[j];
+    }
+    if (sink < 0) continue;
+
+    // Potentials: every reached row and scanned column moves by how much
+    // closer than the sink it was, which keeps all reduced costs non-negative
+    // and makes the path's entries tight.
+    rowPot[s] += reach;
+    for (std::size_t k = 1; k < reached.size(); ++k) {
+      const int r = reached[k];
+      rowPot[r] += reach - dist[rowCol[r]];
+    }
+    for (int t = unscanned; t < cols; ++t) {
+      const int j = order[t];
+      colPot[j] -= reach - dist[j];
+    }
+    for (int j = sink;;) {
+      const int r = pred[j];
+      colRow[j] = r;
+      std::swap(rowCol[r], j);
+      if (r == s) break;
+    }
+  }
+  std::int64_t total = 0;
+  for (int r = 0; r < p.rows; ++r)
+    if (rowCol[r] >= 0) total += p.cost[static_cast<std::size_t>(r) * cols + rowCol[r]];
   return total;
 }
