@@ -1,0 +1,77 @@
+// Building and solving the placement linear system.
+#include <linsys/basaplinsys.h>
+
+#include <limits>
+
+namespace basAP {
+
+namespace {
+
+// 10 n + 1000 passes, capped at the unsigned int range.
+unsigned int DefaultPassBound(unsigned int n) {
+  const unsigned long long bound = 10ull * n + 1000ull;
+  const unsigned long long cap = std::numeric_limits<unsigned int>::max();
+  return static_cast<unsigned int>(bound < cap ? bound : cap);
+}
+
+}  // namespace
+
+plQPLinearSystem::plQPLinearSystem(unsigned int n, int start)
+    : matrix_(n, 0.0), rhs_(n, 0.0), solution_(n, static_cast<double>(start)),
+      maxIterations_(DefaultPassBound(n)) {}
+
+plQPLinearSystem::plQPLinearSystem(const plQPLinearSystem& that) = default;
+
+plQPLinearSystem& plQPLinearSystem::operator=(const plQPLinearSystem& that) {
+  matrix_ = that.matrix_;
+  rhs_ = that.rhs_;
+  solution_ = that.solution_;
+  maxIterations_ = that.maxIterations_;
+  iterations_ = that.iterations_;
+  return *this;
+}
+
+plQPLinearSystem::~plQPLinearSystem() = default;
+
+void plQPLinearSystem::SetMatrixDiagEntry(unsigned int i, plFloat64 v) { matrix_.SetEntry(i, i, v.Value()); }
+
+void plQPLinearSystem::SetMatrixEntry(unsigned int i, unsigned int j, plFloat64 v) {
+  matrix_.SetEntry(i, j, v.Value());
+}
+
+void plQPLinearSystem::SetMatrixRow(unsigned int i, std::vector<std::pair<unsigned int, plFloat64>>& entries) {
+  for (const auto& entry : entries) matrix_.SetEntry(i, entry.first, entry.second.Value());
+}
+
+void plQPLinearSystem::SetRHSVectorEntry(unsigned int i, plFloat64 v) { rhs_[i] = v.Value(); }
+
+double plQPLinearSystem::GetMatrixDiagEntry(unsigned int i) { return matrix_.GetEntry(i, i); }
+
+double plQPLinearSystem::GetMatrixEntry(unsigned int i, unsigned int j) { return matrix_.GetEntry(i, j); }
+
+double plQPLinearSystem::GetRHSVectorEntry(unsigned int i) { return rhs_[i]; }
+
+double plQPLinearSystem::GetSolution(unsigned int i) { return solution_[i]; }
+
+void plQPLinearSystem::SetTolerance(double t) {
+  if (t > 0) matrix_.SetTolerance(t);
+}
+
+double plQPLinearSystem::GetTolerance() { return matrix_.GetTolerance(); }
+
+void plQPLinearSystem::SetMaxIterations(unsigned int passes) { maxIterations_ = passes; }
+
+unsigned int plQPLinearSystem::GetMaxIterations() { return maxIterations_; }
+
+unsigned int plQPLinearSystem::GetIterations() { return iterations_; }
+
+void plQPLinearSystem::ResetMatrix() { matrix_.ZeroValues(); }
+
+bool plQPLinearSystem::Solve() {
+  iterations_ = 0;
+  const PCGRun run = matrix_.SolvePCG(solution_, rhs_, maxIterations_);
+  iterations_ = run.passes;
+  return !run.stoppedByBound;
+}
+
+}  // namespace basAP
