@@ -9,14 +9,14 @@
 
 #pragma GCC visibility push(default)
 
-// A part specification.
+// A part description.
 class PM_SPEC {
 public:
   // Name of the part's family; the library passes 0.
   const char* getPmName(unsigned char which);
 };
 
-// The part of a device: a part specification with its device name, package
+// The part of a device: a part description with its device name, package
 // and speed grade.
 class PM_DEVPIC : public PM_SPEC {
 public:

@@ -150,27 +150,24 @@ void setCounters(benchmark::State& state, const Case& c) {
   state.counters["gap"] = static_cast<double>(c.gap);
 }
 
+// Repeated solves of one window by one of the two auctions.
+template <class Solver>
+void registerAuction(const std::string& name, const std::shared_ptr<Case>& c) {
+  benchmark::RegisterBenchmark(name.c_str(), [c](benchmark::State& state) {
+    auto m = load<Solver>(c->window);
+    std::vector<int> rowMatch(c->window.rows), colMatch(c->window.realCols);
+    int total = 0;
+    for (auto _ : state) {
+      benchmark::DoNotOptimize(m->Solver(rowMatch.data(), colMatch.data(), &total, 0));
+      benchmark::ClobberMemory();
+    }
+    setCounters(state, *c);
+  })->Unit(benchmark::kMicrosecond);
+}
+
 void registerCase(const std::string& name, const std::shared_ptr<Case>& c) {
-  benchmark::RegisterBenchmark((name + "/auction").c_str(), [c](benchmark::State& state) {
-    auto m = load<AP_MATCHING>(c->window);
-    std::vector<int> rowMatch(c->window.rows), colMatch(c->window.realCols);
-    int total = 0;
-    for (auto _ : state) {
-      benchmark::DoNotOptimize(m->Solver(rowMatch.data(), colMatch.data(), &total, 0));
-      benchmark::ClobberMemory();
-    }
-    setCounters(state, *c);
-  })->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark((name + "/literal").c_str(), [c](benchmark::State& state) {
-    auto m = load<LiteralAuction>(c->window);
-    std::vector<int> rowMatch(c->window.rows), colMatch(c->window.realCols);
-    int total = 0;
-    for (auto _ : state) {
-      benchmark::DoNotOptimize(m->Solver(rowMatch.data(), colMatch.data(), &total, 0));
-      benchmark::ClobberMemory();
-    }
-    setCounters(state, *c);
-  })->Unit(benchmark::kMicrosecond);
+  registerAuction<AP_MATCHING>(name + "/auction", c);
+  registerAuction<LiteralAuction>(name + "/literal", c);
   benchmark::RegisterBenchmark((name + "/exact").c_str(), [c](benchmark::State& state) {
     const SparseProblem p = sparse(c->window);
     ExactAssignment exact;
