@@ -49,10 +49,10 @@ void AP_MATCHING::AddArc(int row, int col, int w) {
   }
   std::vector<Written>& list = written[row];
   if (!list.empty() && col <= list.back().col) {
-    writtenInOrder[row] = 0;
     // Rewrites out of order pile up until the next solve; settle them here
     // now and then so that a row's list stays within twice its width.
     if (list.size() >= 2 * static_cast<size_t>(numCols)) settleWrites(row);
+    writtenInOrder[row] = 0;  // the write appended below is out of order
   }
   list.push_back(Written{col, w});
 }

@@ -38,22 +38,9 @@ namespace {
 
 constexpr int kDummy = -10000;
 
-struct Outcome {
-  std::vector<int> rowMatch, colMatch;
-  int total = 0, unmatched = 0;
-  bool operator==(const Outcome& o) const {
-    return rowMatch == o.rowMatch && colMatch == o.colMatch && total == o.total &&
-           unmatched == o.unmatched;
-  }
-};
-
 template <class Solver>
 Outcome solveOnce(Solver& s, const Window& w) {
-  Outcome o;
-  o.rowMatch.assign(w.rows, -1);
-  o.colMatch.assign(w.realCols, -1);
-  o.unmatched = s.Solver(o.rowMatch.data(), o.colMatch.data(), &o.total, 0);
-  return o;
+  return ::solveOnce(s, w.rows, w.realCols);
 }
 
 template <class Solver>

@@ -2,7 +2,8 @@
 // matrix scanned element by element, the bidder found by scanning the rows
 // from 0. It is the yardstick that AP_MATCHING must agree with bit for bit, in
 // the tests and in the benchmarks. It assumes well-formed input: indices in
-// range and every row's own dummy entry non-zero.
+// range and every row's own dummy entry non-zero. solveOnce runs either
+// solver and gathers what it returns, for comparing the two.
 #ifndef BASAPLACE_TESTS_MATCHING_LITERAL_AUCTION_H
 #define BASAPLACE_TESTS_MATCHING_LITERAL_AUCTION_H
 
@@ -97,5 +98,26 @@ struct LiteralAuction {
     return unmatched;
   }
 };
+
+// Everything one Solver call gives back.
+struct Outcome {
+  std::vector<int> rowMatch, colMatch;
+  int total = -123, unmatched = -123;
+  bool operator==(const Outcome& o) const {
+    return rowMatch == o.rowMatch && colMatch == o.colMatch && total == o.total &&
+           unmatched == o.unmatched;
+  }
+};
+
+// One Solver call with rowMatch preset to `rowMatchIn` (all -1 when empty)
+// and colMatch to -7, so that an output left unwritten shows.
+template <class Solver>
+Outcome solveOnce(Solver& s, int rows, int realCols, int usePre = 0, std::vector<int> rowMatchIn = {}) {
+  Outcome o;
+  o.rowMatch = rowMatchIn.empty() ? std::vector<int>(rows, -1) : rowMatchIn;
+  o.colMatch.assign(realCols, -7);
+  o.unmatched = s.Solver(o.rowMatch.data(), o.colMatch.data(), &o.total, usePre);
+  return o;
+}
 
 #endif

@@ -14,17 +14,12 @@ namespace {
 
 enum class Range { Small, Moderate, Huge };
 
+// Small: many ties, and 0 removes arcs. Moderate: on both sides of the
+// dummy weight. Huge: big weights come from drawBig, on one column per row.
 int drawWeight(std::mt19937& rng, Range range) {
-  auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  switch (range) {
-    case Range::Small:  // many ties, and 0 removes arcs
-      return uniform(-3, 12);
-    case Range::Moderate:  // on both sides of the dummy weight
-      return uniform(-15000, 15000);
-    case Range::Huge:
-      return uniform(-20, 5);  // big weights come from drawBig, on one column per row
-  }
-  return 0;
+  const int hi = range == Range::Small ? 12 : range == Range::Moderate ? 15000 : 5;
+  const int lo = range == Range::Small ? -3 : range == Range::Moderate ? -15000 : -20;
+  return std::uniform_int_distribution<int>(lo, hi)(rng);
 }
 
 // Values near the int range, where float prices lose their halves and a bid
@@ -35,24 +30,6 @@ int drawBig(std::mt19937& rng) {
   static const int big[] = {INT_MAX, INT_MAX - 1, INT_MAX - 300, INT_MAX - 100000, 1 << 30,
                             (1 << 24) + 1, (1 << 24) - 1, INT_MIN, -(1 << 25) - 3};
   return big[std::uniform_int_distribution<int>(0, 8)(rng)];
-}
-
-struct Outcome {
-  std::vector<int> rowMatch, colMatch;
-  int total = 0, unmatched = 0;
-  bool operator==(const Outcome& o) const {
-    return rowMatch == o.rowMatch && colMatch == o.colMatch && total == o.total &&
-           unmatched == o.unmatched;
-  }
-};
-
-template <class Solver>
-Outcome solve(Solver& s, const std::vector<int>& rowMatchIn, int realCols, int usePre) {
-  Outcome o;
-  o.rowMatch = rowMatchIn;
-  o.colMatch.assign(realCols, -7);
-  o.unmatched = s.Solver(o.rowMatch.data(), o.colMatch.data(), &o.total, usePre);
-  return o;
 }
 
 struct Tally {
@@ -105,16 +82,16 @@ void checkProblem(std::mt19937& rng, Range range, int maxSide, Tally& tally) {
     for (int& v : rowMatchIn)
       v = usePre ? (uniform(0, 2) ? -1 : uniform(0, numCols - 1)) : uniform(-5, 5);
 
-    const Outcome got = solve(lib, rowMatchIn, realCols, usePre);
+    const Outcome got = solveOnce(lib, rows, realCols, usePre, rowMatchIn);
     LiteralAuction trial = lit;
     trial.raiseStalled = false;
-    Outcome want = solve(trial, rowMatchIn, realCols, usePre);
+    Outcome want = solveOnce(trial, rows, realCols, usePre, rowMatchIn);
     if (!trial.gaveUp) {
       lit = trial;
       lit.raiseStalled = true;
       ++tally.plain;
     } else {
-      want = solve(lit, rowMatchIn, realCols, usePre);
+      want = solveOnce(lit, rows, realCols, usePre, rowMatchIn);
       ASSERT_FALSE(lit.gaveUp);
       ++tally.raised;
     }
