@@ -1,11 +1,12 @@
 // A plain, literal model of the linear system for the tests to compare
-// against: rows as sorted lists led by the diagonal, vectors rebuilt by every
-// operation, sums in the documented order. Slow and obvious on purpose.
+// against: entries in an ordered map, vectors rebuilt by every operation,
+// sums in the documented order. Slow and obvious on purpose.
 #ifndef BASAPLACE_TESTS_LINSYS_REFERENCE_H
 #define BASAPLACE_TESTS_LINSYS_REFERENCE_H
 
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -32,50 +33,44 @@ inline double Dot(const Vec& a, const Vec& b) {
 }
 
 struct Matrix {
-  // rows[i][0] is (i, A(i, i)); then (j, A(i, j)) for j > i, ascending.
-  std::vector<std::vector<std::pair<std::uint32_t, double>>> rows;
+  // A(i, j) under the key (min(i, j), max(i, j)), so that key order is row
+  // order and, within a row, the diagonal and then the upper entries by
+  // column: the order of the product.
+  std::map<std::pair<std::uint32_t, std::uint32_t>, double> entries;
+  std::uint32_t n;
 
-  explicit Matrix(std::uint32_t n) : rows(n) {
-    for (std::uint32_t i = 0; i < n; ++i) rows[i].push_back({i, 0.0});
+  explicit Matrix(std::uint32_t size) : n(size) {
+    for (std::uint32_t i = 0; i < n; ++i) entries[{i, i}] = 0.0;
+  }
+  static std::pair<std::uint32_t, std::uint32_t> Key(std::uint32_t i, std::uint32_t j) {
+    return {i < j ? i : j, i < j ? j : i};
   }
   double Get(std::uint32_t i, std::uint32_t j) const {
-    for (const auto& e : rows[i < j ? i : j])
-      if (e.first == (i < j ? j : i)) return e.second;
-    return 0.0;
+    const auto e = entries.find(Key(i, j));
+    return e == entries.end() ? 0.0 : e->second;
   }
+  // A stored entry takes any value; an absent one only a value other than 0.
   void Set(std::uint32_t i, std::uint32_t j, double v) {
-    auto& row = rows[i < j ? i : j];
-    const std::uint32_t c = i < j ? j : i;
-    std::size_t p = 0;  // advance while the next element's column is at most c
-    while (p + 1 < row.size() && row[p + 1].first <= c) ++p;
-    if (row[p].first == c) {
-      row[p].second = v;
-    } else if (!(v == 0.0)) {
-      row.insert(row.begin() + static_cast<std::ptrdiff_t>(p) + 1, {c, v});
-    }
+    const auto e = entries.find(Key(i, j));
+    if (e != entries.end()) e->second = v;
+    else if (!(v == 0.0)) entries[Key(i, j)] = v;
   }
   void Zero() {
-    for (auto& row : rows)
-      for (auto& e : row) e.second = 0.0;
+    for (auto& e : entries) e.second = 0.0;
   }
-  std::size_t Stored() const {
-    std::size_t s = 0;
-    for (const auto& row : rows) s += row.size();
-    return s;
-  }
+  std::size_t Stored() const { return entries.size(); }
   Vec Multiply(const Vec& x) const {
     Vec y(x.size(), 0.0);
-    for (std::uint32_t i = 0; i < rows.size(); ++i) {
-      for (const auto& [j, a] : rows[i]) {
-        y[i] = y[i] + a * x[j];
-        if (j != i) y[j] = y[j] + a * x[i];
-      }
+    for (const auto& [key, a] : entries) {
+      const auto [i, j] = key;
+      y[i] = y[i] + a * x[j];
+      if (j != i) y[j] = y[j] + a * x[i];
     }
     return y;
   }
   Vec DiagSolve(const Vec& r) const {
     Vec z(r.size());
-    for (std::size_t i = 0; i < r.size(); ++i) z[i] = r[i] / rows[i][0].second;
+    for (std::uint32_t i = 0; i < r.size(); ++i) z[i] = r[i] / entries.at({i, i});
     return z;
   }
   // The conjugate-gradient loop step by step; returns the passes run and
@@ -102,9 +97,9 @@ struct Matrix {
   }
   double SolutionError(const Vec& x, const Vec& b) const {
     double total = 0;
-    for (std::uint32_t i = 0; i < rows.size(); ++i) {
+    for (std::uint32_t i = 0; i < n; ++i) {
       double s = 0;
-      for (std::uint32_t j = 0; j < rows.size(); ++j) s = s + Get(i, j) * x[j];
+      for (std::uint32_t j = 0; j < n; ++j) s = s + Get(i, j) * x[j];
       const double d = s - b[i];
       total = total + (d < 0 ? -d : d);
     }

@@ -13,9 +13,7 @@ using basAP::plQPLinearSystem;
 
 TEST(LinearSystem, FreshAndEmptySystemsSolveWithoutAPass) {
   plQPLinearSystem s(4, 3);
-  EXPECT_EQ(s.GetTolerance(), 0.1);
   EXPECT_EQ(s.GetMaxIterations(), 10u * 4 + 1000);
-  EXPECT_EQ(s.GetRHSVectorEntry(3), 0.0);
   // All zero: the measure is 0 / 0, NaN, so no pass runs and x stays.
   EXPECT_TRUE(s.Solve());
   EXPECT_EQ(s.GetIterations(), 0u);
@@ -24,28 +22,6 @@ TEST(LinearSystem, FreshAndEmptySystemsSolveWithoutAPass) {
   plQPLinearSystem none(0, 5);
   EXPECT_TRUE(none.Solve());
   EXPECT_EQ(none.GetIterations(), 0u);
-}
-
-TEST(LinearSystem, SolvesSmallSystemsInTheExpectedPasses) {
-  plQPLinearSystem d(2, 0);  // diagonal: one pass
-  d.SetMatrixDiagEntry(0, 2.0);
-  d.SetMatrixDiagEntry(1, 4.0);
-  d.SetRHSVectorEntry(0, 2.0);
-  d.SetRHSVectorEntry(1, 8.0);
-  EXPECT_TRUE(d.Solve());
-  EXPECT_EQ(d.GetIterations(), 1u);
-  EXPECT_EQ(d.GetSolution(0), 1.0);
-  EXPECT_EQ(d.GetSolution(1), 2.0);
-  // Solving again starts from the solution; nothing is left to do.
-  EXPECT_TRUE(d.Solve());
-  EXPECT_EQ(d.GetIterations(), 0u);
-  EXPECT_EQ(d.GetSolution(1), 2.0);
-
-  plQPLinearSystem one(1, 0);
-  one.SetMatrixEntry(0, 0, 4.0);
-  one.SetRHSVectorEntry(0, 2.0);
-  EXPECT_TRUE(one.Solve());
-  EXPECT_EQ(one.GetSolution(0), 0.5);
 }
 
 TEST(LinearSystem, SettersCopiesAndResetKeepTheirDocumentedState) {
@@ -57,9 +33,6 @@ TEST(LinearSystem, SettersCopiesAndResetKeepTheirDocumentedState) {
   s.SetTolerance(1e-6);
   EXPECT_EQ(s.GetTolerance(), 1e-6);
 
-  s.SetMatrixEntry(2, 5, 1.25);
-  s.SetMatrixEntry(5, 2, 2.5);  // the same position
-  EXPECT_EQ(s.GetMatrixEntry(2, 5), 2.5);
   std::vector<std::pair<unsigned int, plFloat64>> row = {{3, 4.0}, {6, -1.0}, {6, -2.0}};
   s.SetMatrixRow(3, row);
   EXPECT_EQ(s.GetMatrixDiagEntry(3), 4.0);
@@ -70,11 +43,8 @@ TEST(LinearSystem, SettersCopiesAndResetKeepTheirDocumentedState) {
   s.SetMaxIterations(7);
   plQPLinearSystem copy(s), assigned(8, 0);
   assigned = s;
-  s.ResetMatrix();
-  for (unsigned i = 0; i < 8; ++i)
-    for (unsigned j = 0; j < 8; ++j) ASSERT_EQ(s.GetMatrixEntry(i, j), 0.0);
-  EXPECT_EQ(s.GetRHSVectorEntry(1), 4.0);
-  EXPECT_EQ(s.GetSolution(1), 1.0);
+  s.ResetMatrix();  // zeroes A only (what it keeps is checked in exactness_test.cpp)
+  EXPECT_EQ(s.GetMatrixEntry(6, 3), 0.0);
   EXPECT_EQ(s.GetTolerance(), 1e-6);
   for (plQPLinearSystem* t : {&copy, &assigned}) {  // deep copies of everything
     EXPECT_EQ(t->GetMatrixEntry(6, 3), -2.0);

@@ -1,12 +1,11 @@
 // The stand-in builder: the cross links it keeps, placing, clusters, links
-// broken on purpose, the current design and the few answers it computes.
+// broken on purpose and the current design.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <vector>
 
 #include "host/standin/standin_design.h"
-#include "host/standin/standin_util.h"
 
 namespace {
 
@@ -31,6 +30,8 @@ protected:
 };
 
 TEST_F(BuilderTest, PinsKnowComponentSignalAndPortAndDriversComeFirst) {
+  EXPECT_THROW(d.addLoad(n, u0, 3), std::out_of_range);
+  EXPECT_THROW(d.addDriver(n, u0, -1), std::out_of_range);
   d.addLoad(n, u1, 0);
   d.addDriver(n, u0, 2);
   d.addLoad(n, u2, 1);
@@ -55,26 +56,13 @@ TEST_F(BuilderTest, PinsKnowComponentSignalAndPortAndDriversComeFirst) {
   EXPECT_EQ(u1->getsigpin(0)->getpintype().bytes[0], CM_PINTYPE::INPUT);
   EXPECT_EQ(u2->getsigpin(1)->getpintype().bytes[0], CM_PINTYPE::INPUT | CM_PINTYPE::OUTPUT);
   EXPECT_EQ(u0->getsigpin(2)->getpintype().bytes[0], CM_PINTYPE::OUTPUT);
-  EXPECT_STREQ(u2->getsigpin(1)->getname(), "B");
-  // Unconnected pins have neither signal pin nor signal.
-  EXPECT_EQ(u0->getsigpin(0), nullptr);
+  EXPECT_EQ(u0->getsigpin(0), nullptr);  // unconnected
   EXPECT_EQ(u0->getsignal(0), nullptr);
-  EXPECT_EQ(static_cast<UP_COMP*>(u0)->getnumpins(), 3);
-}
 
-TEST_F(BuilderTest, ReconnectingAPinLeavesTheOldSignalPinInPlace) {
-  standin::SigPin* first = d.addLoad(n, u1, 0);
-  standin::SigPin* second = d.addLoad(n, u1, 0);
   // A replicated pin: both are pins of the signal, the component sees the last.
-  EXPECT_EQ(static_cast<UP_SIGNAL*>(n)->getnumpins(), 2);
-  EXPECT_EQ(first->getpinid(), second->getpinid());
-  EXPECT_EQ(static_cast<UP_COMP*>(u1)->getsigpin(0), second);
-}
-
-TEST_F(BuilderTest, BadPinIndexThrows) {
-  EXPECT_THROW(d.addLoad(n, u0, 3), std::out_of_range);
-  EXPECT_THROW(d.addDriver(n, u0, -1), std::out_of_range);
-  EXPECT_EQ(static_cast<UP_SIGNAL*>(n)->getnumpins(), 0);
+  standin::SigPin* again = d.addLoad(n, u1, 0);
+  EXPECT_EQ(sig->getnumpins(), 5);
+  EXPECT_EQ(static_cast<UP_COMP*>(u1)->getsigpin(0), again);
 }
 
 TEST_F(BuilderTest, PlacingKeepsOccupantAndBasicElements) {
@@ -90,10 +78,6 @@ TEST_F(BuilderTest, PlacingKeepsOccupantAndBasicElements) {
   EXPECT_EQ(site0->getnumaccbels(bels), 2);
   EXPECT_EQ(bels, (std::vector<UP_COMP*>{u0, u1}));
 
-  // Appends without clearing.
-  EXPECT_EQ(site0->getnumaccbels(bels), 2);
-  EXPECT_EQ(bels.size(), 4u);
-
   // Moving the occupant away hands the site to the next one.
   d.place(u0, s1);
   EXPECT_EQ(site0->getcomp(), u1);
@@ -105,41 +89,29 @@ TEST_F(BuilderTest, PlacingKeepsOccupantAndBasicElements) {
   EXPECT_EQ(u1->getsite(), nullptr);
   bels.clear();
   EXPECT_EQ(site0->getnumaccbels(bels), 0);
-  d.unplace(u1);  // unplacing an unplaced component changes nothing
-  EXPECT_EQ(u1->getsite(), nullptr);
 }
 
-TEST_F(BuilderTest, ClusterHasFourSitesInPositionOrder) {
-  d.addSite("IO0", slice, 0, 0);
-  standin::Plc* plc = d.addPlc("R3C4", slice, 3, 4);
-  UP_PLCSITE* cluster = plc;
+TEST_F(BuilderTest, ClusterSitesAndSlots) {
+  standin::Site* io = d.addSite("IO0", slice, 0, 0);
+  UP_PLCSITE* cluster = d.addPlc("R3C4", slice, 3, 4);
   ASSERT_EQ(cluster->getsites().size(), 4u);
-  EXPECT_EQ(d.getnumsites(), 5);
-  const char* names[] = {"R3C4A", "R3C4B", "R3C4C", "R3C4D"};
   for (int pos = 0; pos < 4; ++pos) {
     UP_SITE* site = cluster->getsite(pos);
-    EXPECT_EQ(site, cluster->getsites()[static_cast<std::size_t>(pos)]);
     EXPECT_EQ(site, d.getsite(pos + 1));  // appended to the table in order
-    EXPECT_EQ(site->getid(), pos + 1);
-    EXPECT_STREQ(site->getname(), names[pos]);
     EXPECT_EQ(site->getplcsite(), cluster);
     EXPECT_EQ(site->getplcpos(), pos);
   }
-  EXPECT_EQ(cluster->getsite(4), nullptr);
-  EXPECT_EQ(d.getsite(0)->getplcsite(), nullptr);
-}
+  EXPECT_STREQ(cluster->getsite(2)->getname(), "R3C4C");
+  EXPECT_EQ(static_cast<UP_SITE*>(io)->getplcsite(), nullptr);
 
-TEST_F(BuilderTest, SlotTableAppearsWithTheFirstSlot) {
-  standin::Site* s = d.addSite("R1C1", slice, 1, 1);
-  EXPECT_EQ(static_cast<UP_SITE*>(s)->getslotcomps(), nullptr);
-  d.setSlot(s, standin::R1, u2);
-  UP_COMP** slots = static_cast<UP_SITE*>(s)->getslotcomps();
+  // The slot table appears with the first slot; slots do not place.
+  EXPECT_EQ(static_cast<UP_SITE*>(io)->getslotcomps(), nullptr);
+  d.setSlot(io, standin::R1, u2);
+  UP_COMP** slots = static_cast<UP_SITE*>(io)->getslotcomps();
   ASSERT_NE(slots, nullptr);
   EXPECT_EQ(slots[standin::L0], nullptr);
   EXPECT_EQ(slots[standin::R1], u2);
-  // Slots do not place.
   EXPECT_EQ(u2->getsite(), nullptr);
-  EXPECT_EQ(static_cast<UP_SITE*>(s)->getcomp(), nullptr);
 }
 
 TEST_F(BuilderTest, InstancesAndNetsCarryTheirObjects) {
@@ -147,14 +119,10 @@ TEST_F(BuilderTest, InstancesAndNetsCarryTheirObjects) {
   ASSERT_NE(inst, nullptr);
   EXPECT_EQ(inst->getAppData(UP_Access::m_PhyInstance_idx), static_cast<UP_COMP*>(u1));
   EXPECT_EQ(inst->getAppData(UP_Access::m_PhyNet_idx), nullptr);
-  EXPECT_EQ(inst->getAppData(-1), nullptr);
-  EXPECT_EQ(inst->getAppData(standin::kAppDataSlots), nullptr);
-
   udb::UnfoldedNet* net = static_cast<UP_SIGNAL*>(n)->getnet();
   ASSERT_NE(net, nullptr);
   EXPECT_EQ(net->getAppData(UP_Access::m_PhyNet_idx), static_cast<UP_SIGNAL*>(n));
   EXPECT_EQ(net->getAppData(UP_Access::m_PhyInstance_idx), nullptr);
-  EXPECT_NE(UP_Access::m_PhyInstance_idx, UP_Access::m_PhyNet_idx);
 }
 
 TEST_F(BuilderTest, BrokenLinksShowThroughTheHostOperations) {
@@ -185,66 +153,11 @@ TEST(StandinCurrentDesign, LastMadeOrMadeCurrentIsCurrent) {
     standin::Design b("b");
     EXPECT_EQ(getUpDesign(), &b);
     a.makeCurrent();
-    EXPECT_EQ(getUpDesign(), &a);
-    b.makeCurrent();
+    { standin::Design c("c"); }
+    EXPECT_EQ(getUpDesign(), nullptr);  // c was current when it went
+    a.makeCurrent();
   }
-  EXPECT_EQ(getUpDesign(), nullptr);  // b was current when it went
-  standin::setCurrentDesign(&a);
-  EXPECT_STREQ(getUpDesign()->getname(), "a");
-}
-
-TEST_F(BuilderTest, ComponentOrderIsStrictByNumber) {
-  EXPECT_TRUE(basup_cmpcomp(u0, u1));
-  EXPECT_FALSE(basup_cmpcomp(u1, u0));
-  EXPECT_FALSE(basup_cmpcomp(u1, u1));
-  EXPECT_TRUE(basup_cmpcomp(u0, u2));
-}
-
-TEST_F(BuilderTest, InfoAnswers) {
-  UP_INFO* info = d.getinfo();
-  d.info.options["on"] = 1;
-  d.info.options["off"] = 0;
-  EXPECT_EQ(info->getoption("on", false), 1);
-  EXPECT_EQ(info->getoption("off", true), 0);
-  EXPECT_EQ(info->getoption("absent", true), 1);
-  EXPECT_EQ(info->getoption("absent", false), 0);
-
-  n->clocks = standin::Signal::CLK1 | standin::Signal::CLK3;
-  EXPECT_TRUE(info->isclk1(n));
-  EXPECT_FALSE(info->isclk2(n));
-  EXPECT_TRUE(info->isclk3(n));
-
-  standin::Site* s = d.addSite("R1C1", slice, -2, 9);
-  EXPECT_EQ(info->getpinrow(s, 0), -2);
-  EXPECT_EQ(info->getpincol(s, 65535), 9);
-
-  standin::MessageLog& log = standin::messages();
-  log.capture();
-  d.place(u0, s);
-  info->dumpusage(0);
-  EXPECT_EQ(log.take(), "Device usage: 1 of 1 sites\n");
-  d.info.usage = "usage\n";
-  info->dumpusage(0);
-  EXPECT_EQ(log.take(), "usage\n");
-  d.addCompChar("LUT4");
-  info->getcompchar(0)->dump("\t0: ");
-  EXPECT_EQ(log.take(), "\t0: LUT4\n");
-  log.release();
-}
-
-TEST_F(BuilderTest, GeometryHasOneEntryPerSitePin) {
-  standin::Site* s = d.addSite("R1C1", slice, 1, 1);
-  EXPECT_EQ(static_cast<UP_SITE*>(s)->getgeom(), nullptr);
-  standin::Geom* g = d.addGeom(s, 4, 5);
-  UP_SITEGEOM* geom = static_cast<UP_SITE*>(s)->getgeom();
-  ASSERT_EQ(geom, g);
-  EXPECT_EQ(s->getphysite()->getnumpins(), 2);
-  g->xs[1] = 12;
-  EXPECT_EQ(geom->pinx[1], 12);
-  EXPECT_EQ(geom->piny[1], 0);
-  EXPECT_EQ(geom->row, 4);
-  EXPECT_EQ(geom->col, 5);
-  EXPECT_LT(geom->quad, 0);
+  EXPECT_EQ(getUpDesign(), &a);  // b was not
 }
 
 }  // namespace

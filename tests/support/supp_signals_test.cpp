@@ -11,54 +11,26 @@ namespace {
 
 using standin::Signal;
 
-// ------------------------------------------------------------------ sigIsClk
-
-class SigIsClkTest : public ::testing::Test {
-protected:
+TEST(SigIsClk, TheListComesFirstThenTheHostTestsInOrder) {
   standin::Design d;
   Signal* sig = d.addSignal("s");
   Signal* other = d.addSignal("t");
-  AP_SUPP supp{&d};
-};
-
-TEST_F(SigIsClkTest, NoListOrAnEmptyOneFallsThroughToTheHostTests) {
-  std::vector<UP_SIGNAL*> empty;
+  AP_SUPP supp(&d);
+  std::vector<UP_SIGNAL*> empty, holds{other, sig}, lacks{other};
   EXPECT_EQ(supp.sigIsClk(sig, nullptr), 0);
   EXPECT_EQ(supp.sigIsClk(sig, &empty), 0);
-  sig->clocks = Signal::CLK3;
-  EXPECT_EQ(supp.sigIsClk(sig, nullptr), 3);
-  EXPECT_EQ(supp.sigIsClk(sig, &empty), 3);
-}
+  // A signal in the list counts even when no host test knows it.
+  EXPECT_EQ(supp.sigIsClk(sig, &holds), 1);
 
-TEST_F(SigIsClkTest, TheListComesFirstAndMatchesByPointer) {
   sig->clocks = Signal::CLK2 | Signal::CLK3;
-  std::vector<UP_SIGNAL*> holds{other, sig};
-  std::vector<UP_SIGNAL*> lacks{other};
   EXPECT_EQ(supp.sigIsClk(sig, &holds), 1);
   EXPECT_EQ(supp.sigIsClk(sig, &lacks), 2);
-  // A signal in the list counts even when no host test knows it.
-  EXPECT_EQ(supp.sigIsClk(other, &holds), 1);
+  EXPECT_EQ(supp.sigIsClk(sig, &empty), 2);
+  sig->clocks = Signal::CLK3;
+  EXPECT_EQ(supp.sigIsClk(sig, nullptr), 3);
+  sig->clocks = Signal::CLK1 | Signal::CLK2 | Signal::CLK3;
+  EXPECT_EQ(supp.sigIsClk(sig, nullptr), 1);
 }
-
-TEST_F(SigIsClkTest, FirstHostTestThatRecognisesTheSignalWins) {
-  const struct {
-    unsigned clocks;
-    int expected;
-  } cases[] = {
-      {Signal::CLK1, 1},
-      {Signal::CLK2, 2},
-      {Signal::CLK3, 3},
-      {Signal::CLK1 | Signal::CLK2 | Signal::CLK3, 1},
-      {Signal::CLK1 | Signal::CLK3, 1},
-      {Signal::CLK2 | Signal::CLK3, 2},
-  };
-  for (const auto& c : cases) {
-    sig->clocks = c.clocks;
-    EXPECT_EQ(supp.sigIsClk(sig, nullptr), c.expected) << "clock bits " << c.clocks;
-  }
-}
-
-// ------------------------------------------------------------------ sigGlobalLoadNum
 
 // Logical pins 17 and 15 play port CK and CK2 (class A), 14 plays CE (class
 // B) and 16 plays LSR (class C) of the register primitive.
@@ -77,9 +49,8 @@ protected:
     reg->logicPins[15] = CK2;
     reg->logicPins[14] = CE;
     reg->logicPins[16] = LSR;
-    src = d.addComp("src", reg);
     sig = d.addSignal("g");
-    d.addDriver(sig, src, Q);
+    d.addDriver(sig, d.addComp("src", reg), Q);
   }
 
   standin::Comp* load(Pin pin) {
@@ -88,15 +59,17 @@ protected:
     return c;
   }
 
-  // Runs the query with counts pre-filled with junk.
-  bool run(int (&counts)[4], int mode = 0) {
-    for (int& x : counts) x = 99;
-    return supp.sigGlobalLoadNum(sig, counts, mode);
+  // Runs the query with counts pre-filled with junk; returns the four counts
+  // after the answer.
+  std::vector<int> run() {
+    int counts[4] = {99, 99, 99, 99};
+    const bool any = supp.sigGlobalLoadNum(sig, counts, 7);  // the mode has no effect
+    EXPECT_EQ(any, supp.sigGlobalLoadNum(sig, nullptr, 0));
+    return {any, counts[0], counts[1], counts[2], counts[3]};
   }
 
   standin::Design d;
   standin::Prim* reg;
-  standin::Comp* src;
   Signal* sig;
   AP_SUPP supp{&d};
 };
@@ -109,34 +82,19 @@ TEST_F(LoadNumTest, CountsEachClassOfLoad) {
   load(LSR);
   load(LSR);
   load(D);  // not a counted pin
-  int counts[4];
-  EXPECT_TRUE(run(counts));
-  EXPECT_EQ(counts[0], 3);
-  EXPECT_EQ(counts[1], 1);
-  EXPECT_EQ(counts[2], 2);
-  EXPECT_EQ(counts[3], 0);
-  // mode has no effect
-  int again[4];
-  EXPECT_TRUE(run(again, 7));
-  EXPECT_EQ(std::vector<int>(again, again + 4), std::vector<int>(counts, counts + 4));
+  EXPECT_EQ(run(), (std::vector<int>{true, 3, 1, 2, 0}));
 }
 
-TEST_F(LoadNumTest, OnlyDriversGivesFalseAndZeros) {
+TEST_F(LoadNumTest, DriversNonPfuComponentsAndUncountedPinsDoNotCount) {
   // A second driver sits on a counted pin: drivers are never counted.
   d.addDriver(sig, d.addComp("drv", reg), CK);
-  int counts[4];
-  EXPECT_FALSE(run(counts));
-  for (int x : counts) EXPECT_EQ(x, 0);
-  EXPECT_FALSE(supp.sigGlobalLoadNum(sig, nullptr, 0));
-}
-
-TEST_F(LoadNumTest, LoadsOnNonPfuComponentsAndUncountedPinsDoNotCount) {
+  EXPECT_EQ(run(), (std::vector<int>{false, 0, 0, 0, 0}));
   load(CK)->pfu = false;
   load(CE)->pfu = false;
   load(D);
-  int counts[4];
-  EXPECT_FALSE(run(counts));
-  for (int x : counts) EXPECT_EQ(x, 0);
+  EXPECT_EQ(run(), (std::vector<int>{false, 0, 0, 0, 0}));
+  load(LSR);  // class C alone makes the answer true, with or without counts
+  EXPECT_EQ(run(), (std::vector<int>{true, 0, 0, 1, 0}));
 }
 
 TEST_F(LoadNumTest, APortPlayingSeveralLogicalPinsCountsOnceInTheFirstClass) {
@@ -144,39 +102,19 @@ TEST_F(LoadNumTest, APortPlayingSeveralLogicalPinsCountsOnceInTheFirstClass) {
   reg->logicPins[16] = CE;  // CE now plays 14's old port and 16
   load(CK);
   load(CE);
-  int counts[4];
-  EXPECT_TRUE(run(counts));
-  EXPECT_EQ(counts[0], 1);
-  EXPECT_EQ(counts[1], 0);
-  EXPECT_EQ(counts[2], 1);
+  EXPECT_EQ(run(), (std::vector<int>{true, 1, 0, 1, 0}));
 }
 
-TEST_F(LoadNumTest, NullCountsStillGivesTheAnswer) {
-  EXPECT_FALSE(supp.sigGlobalLoadNum(sig, nullptr, 0));
-  load(LSR);
-  EXPECT_TRUE(supp.sigGlobalLoadNum(sig, nullptr, 0));
-}
-
-TEST_F(LoadNumTest, ThePortIndexDecidesNotThePinId) {
+TEST_F(LoadNumTest, ThePortIndexOfEachComponentsOwnPrimitiveDecides) {
   standin::Comp* c = load(D);
   c->sigpins[D]->port = &reg->ports[CE];  // the pin's port plays logical pin 14
-  int counts[4];
-  EXPECT_TRUE(run(counts));
-  EXPECT_EQ(counts[1], 1);
-}
+  EXPECT_EQ(run(), (std::vector<int>{true, 0, 1, 0, 0}));
 
-TEST_F(LoadNumTest, EachComponentAnswersWithItsOwnLogicalPins) {
   standin::Prim* other = d.addPrim("REG2", {{"CE", udb::DIR_INPUT}, {"CK", udb::DIR_INPUT}});
   other->logicPins[17] = 0;  // port 0 plays the clock here
-  standin::Comp* c = d.addComp("r2", other);
-  d.addLoad(sig, c, 0);
-  int counts[4];
-  EXPECT_TRUE(run(counts));
-  EXPECT_EQ(counts[0], 1);
-  EXPECT_EQ(counts[1], 0);
+  d.addLoad(sig, d.addComp("r2", other), 0);
+  EXPECT_EQ(run(), (std::vector<int>{true, 1, 1, 0, 0}));
 }
-
-// ------------------------------------------------------------------ calcBBox
 
 class BBoxTest : public ::testing::Test {
 protected:
@@ -188,77 +126,47 @@ protected:
 
   // Adds a pin of a new component, placed at (row, col) unless `placed` is
   // false.
-  standin::Comp* pin(int row, int col, bool placed = true) {
+  void pin(int row, int col, bool placed = true) {
     standin::Comp* c = d.addComp("c" + std::to_string(d.comps.size()), prim);
     d.addLoad(sig, c, 0);
     if (placed) d.place(c, d.addSite("S" + std::to_string(d.sites.size()), slice, row, col));
-    return c;
+  }
+
+  // The result and the four references after the call, which starts from
+  // references that enclose every pin of the tests.
+  std::vector<int> box() {
+    int rowMax = 100, rowMin = -50, colMax = 30, colMin = -27;
+    const int r = AP_SUPP::calcBBox(sig, rowMax, rowMin, colMax, colMin);
+    return {r, rowMax, rowMin, colMax, colMin};
   }
 
   standin::Design d;
   standin::SiteType* slice;
   standin::Prim* prim;
   Signal* sig;
-  int rowMax = 100, rowMin = 50, colMax = 30, colMin = 27;
 };
 
-TEST_F(BBoxTest, ExtremesOverPlacedPins) {
-  pin(2, 5);
-  pin(7, 1);
-  pin(4, 9);
-  EXPECT_EQ(AP_SUPP::calcBBox(sig, rowMax, rowMin, colMax, colMin), 5 + 8);
-  EXPECT_EQ(rowMax, 7);
-  EXPECT_EQ(rowMin, 2);
-  EXPECT_EQ(colMax, 9);
-  EXPECT_EQ(colMin, 1);
-}
-
-TEST_F(BBoxTest, UnplacedPinsAreSkippedWhereverTheyStand) {
+TEST_F(BBoxTest, ExtremesOverPlacedPinsOnly) {
   pin(40, 40, false);
-  pin(3, 8);
-  pin(6, 2);
+  pin(2, -5);
+  pin(7, 1);
+  pin(-3, 9);
   pin(-9, -9, false);
-  EXPECT_EQ(AP_SUPP::calcBBox(sig, rowMax, rowMin, colMax, colMin), 3 + 6);
-  EXPECT_EQ(rowMax, 6);
-  EXPECT_EQ(rowMin, 3);
-  EXPECT_EQ(colMax, 8);
-  EXPECT_EQ(colMin, 2);
+  EXPECT_EQ(box(), (std::vector<int>{10 + 14, 7, -3, 9, -5}));
 }
 
 TEST_F(BBoxTest, OnePinPositionGivesZero) {
   pin(4, 4);
   pin(4, 4);
-  EXPECT_EQ(AP_SUPP::calcBBox(sig, rowMax, rowMin, colMax, colMin), 0);
-  EXPECT_EQ(rowMax, 4);
-  EXPECT_EQ(colMin, 4);
+  EXPECT_EQ(box(), (std::vector<int>{0, 4, 4, 4, 4}));
 }
 
 TEST_F(BBoxTest, NoPlacedPinLeavesTheReferencesAsGiven) {
-  // No pins at all.
-  EXPECT_EQ(AP_SUPP::calcBBox(sig, rowMax, rowMin, colMax, colMin), (100 - 50) + (30 - 27));
-  // Pins, none placed.
+  const std::vector<int> given{150 + 57, 100, -50, 30, -27};
+  EXPECT_EQ(box(), given);  // no pins at all
   pin(1, 1, false);
   pin(2, 2, false);
-  EXPECT_EQ(AP_SUPP::calcBBox(sig, rowMax, rowMin, colMax, colMin), (100 - 50) + (30 - 27));
-  EXPECT_EQ(rowMax, 100);
-  EXPECT_EQ(rowMin, 50);
-  EXPECT_EQ(colMax, 30);
-  EXPECT_EQ(colMin, 27);
-}
-
-TEST_F(BBoxTest, NegativeRowsAndColumnsStaySigned) {
-  pin(-3, -20);
-  pin(2, -5);
-  EXPECT_EQ(AP_SUPP::calcBBox(sig, rowMax, rowMin, colMax, colMin), 5 + 15);
-  EXPECT_EQ(rowMin, -3);
-  EXPECT_EQ(colMin, -20);
-}
-
-TEST_F(BBoxTest, UnplacedSignalNeedsNoCurrentDesign) {
-  pin(1, 1, false);
-  standin::setCurrentDesign(nullptr);
-  EXPECT_EQ(AP_SUPP::calcBBox(sig, rowMax, rowMin, colMax, colMin), (100 - 50) + (30 - 27));
-  d.makeCurrent();
+  EXPECT_EQ(box(), given);
 }
 
 }  // namespace
