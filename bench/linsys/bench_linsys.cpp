@@ -190,48 +190,44 @@ void BM_Pass(benchmark::State& state) {
 
 // ---------------------------------------------------------------- memory
 
-void BM_Memory_Ours(benchmark::State& state) {
+// Peak heap of one construct + fill + short solve, per stored entry.
+template <class Build>
+void MeasurePeak(benchmark::State& state, const char* side, Build build) {
   const auto n = static_cast<std::uint32_t>(state.range(0));
   const Input& in = InputOf(n);
   double perEntry = 0;
   for (auto _ : state) {
     const std::int64_t base = alloccount::Current();
     alloccount::ResetPeak();
-    {
-      basAP::plQPLinearSystem s(n, 0);
-      FillSystem(s, in.sys);
-      s.SetTolerance(1e-300);
-      s.SetMaxIterations(5);
-      benchmark::DoNotOptimize(s.Solve());
-    }
+    build(n, in);
     perEntry = static_cast<double>(alloccount::Peak() - base) / static_cast<double>(in.sys.entries.size());
   }
   state.counters["B/entry"] = perEntry;
-  Record("memory", n, "ours", perEntry);
+  Record("memory", n, side, perEntry);
+}
+
+void BM_Memory_Ours(benchmark::State& state) {
+  MeasurePeak(state, "ours", [](std::uint32_t n, const Input& in) {
+    basAP::plQPLinearSystem s(n, 0);
+    FillSystem(s, in.sys);
+    s.SetTolerance(1e-300);
+    s.SetMaxIterations(5);
+    benchmark::DoNotOptimize(s.Solve());
+  });
 }
 
 void BM_Memory_Eigen(benchmark::State& state) {
-  const auto n = static_cast<std::uint32_t>(state.range(0));
-  const Input& in = InputOf(n);
-  double perEntry = 0;
-  for (auto _ : state) {
-    const std::int64_t base = alloccount::Current();
-    alloccount::ResetPeak();
-    {
-      EigenMatrix a(n, n);
-      a.setFromTriplets(in.triplets.begin(), in.triplets.end());
-      const Eigen::VectorXd b = EigenRhs(in.sys);
-      EigenCG cg;
-      cg.setTolerance(1e-300);
-      cg.setMaxIterations(5);
-      cg.compute(a);
-      Eigen::VectorXd x = cg.solve(b);
-      benchmark::DoNotOptimize(x.data());
-    }
-    perEntry = static_cast<double>(alloccount::Peak() - base) / static_cast<double>(in.sys.entries.size());
-  }
-  state.counters["B/entry"] = perEntry;
-  Record("memory", n, "eigen", perEntry);
+  MeasurePeak(state, "eigen", [](std::uint32_t n, const Input& in) {
+    EigenMatrix a(n, n);
+    a.setFromTriplets(in.triplets.begin(), in.triplets.end());
+    const Eigen::VectorXd b = EigenRhs(in.sys);
+    EigenCG cg;
+    cg.setTolerance(1e-300);
+    cg.setMaxIterations(5);
+    cg.compute(a);
+    Eigen::VectorXd x = cg.solve(b);
+    benchmark::DoNotOptimize(x.data());
+  });
 }
 
 void Sizes(benchmark::internal::Benchmark* b) { b->Arg(10000)->Arg(100000)->Arg(1000000); }
