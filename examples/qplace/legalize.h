@@ -1,0 +1,45 @@
+// Legalization: every logic unit onto a BLE of a cluster, with the register
+// rules kept, by assignment in windows with AP_MATCHING.
+//
+// 1. Register-bearing units (pairs and lone registers) are cut, per control
+//    set, into spatial chunks of at most one register group's BLEs (chunks
+//    of scattered units are cut further while groups are plentiful).
+// 2. Chunks are assigned to register groups, window by window, with the
+//    benefit falling with the distance between a chunk's centre and the
+//    group; a window's unassigned chunks move on to the next window (the
+//    windows are visited in a serpentine, so the next one is a neighbour);
+//    what is left after the last window takes the nearest free group.
+// 3. Lone LUTs are assigned to the free LUT halves of BLEs the same way.
+// Fails only when the device lacks room: then `error` says what is short.
+#ifndef QPLACE_LEGALIZE_H
+#define QPLACE_LEGALIZE_H
+
+#include <string>
+#include <vector>
+
+#include "examples/qplace/fabric.h"
+
+namespace qplace {
+
+struct LegalizeParams {
+  int window = 6;          // window side, in clusters
+  double chunkSpan = 2.0;  // a chunk wider or taller than this is cut while groups last
+};
+
+struct LegalizeResult {
+  bool ok = false;
+  std::string error;
+  int windows = 0;     // matchings solved
+  int carried = 0;     // units that moved on past their window
+  int fallback = 0;    // units placed by the nearest-free search
+  double displacement = 0;  // mean distance to the target, in clusters
+};
+
+// Places every logic unit of `p` (whose I/O units are placed already) near
+// its target (tx[u], ty[u]).
+LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::vector<double>& ty,
+                        const LegalizeParams& params);
+
+}  // namespace qplace
+
+#endif
