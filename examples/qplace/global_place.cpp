@@ -278,9 +278,9 @@ void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x
 }
 
 GlobalResult globalPlace(const Model& m, const Fabric& f, Placement& p, const GlobalParams& params,
-                         const Progress& progress) {
+                         const Progress& progress, bool keepPlaced) {
   GlobalResult r;
-  placeIos(m, f, p, r);
+  if (!keepPlaced) placeIos(m, f, p, r);
   const int n = m.numUnits();
   const double cx = (f.cols + 1) / 2.0, cy = (f.rows + 1) / 2.0;
   std::vector<int> var(static_cast<std::size_t>(n), -1);
@@ -288,7 +288,7 @@ GlobalResult globalPlace(const Model& m, const Fabric& f, Placement& p, const Gl
   r.x.assign(static_cast<std::size_t>(n), cx);
   r.y.assign(static_cast<std::size_t>(n), cy);
   for (int u = 0; u < n; ++u) {
-    if (m.isIo(u)) {
+    if (m.isIo(u) || (keepPlaced && p.loc[u] >= 0)) {
       if (p.loc[u] >= 0) {
         r.x[u] = p.x(u);
         r.y[u] = p.y(u);

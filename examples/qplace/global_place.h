@@ -41,8 +41,11 @@ using Progress = std::function<void(const std::string&)>;
 // a first unconstrained solve around the device centre), then places the
 // logic units globally. The density and overflow count a LUT-bearing unit as
 // 1 BLE and a lone register as half of one.
+//
+// With `keepPlaced`, units that `p` has placed already (I/O and logic) stay
+// fixed where they are and only the others are placed.
 GlobalResult globalPlace(const Model& m, const Fabric& f, Placement& p, const GlobalParams& params,
-                         const Progress& progress);
+                         const Progress& progress, bool keepPlaced = false);
 
 // Overflow of a continuous placement: the share of the logic area that lies
 // beyond `density` times a cluster's BLEs, each unit counted in its nearest

@@ -179,7 +179,7 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
   for (int u = 0; u < m.numUnits(); ++u) {
     if (m.isIo(u)) continue;
     luts += m.hasLut(u) ? 1 : 0;
-    if (m.hasReg(u)) {
+    if (m.hasReg(u) && p.loc[u] < 0) {
       ++regUnits;
       bySet[static_cast<std::size_t>(m.ctrl[u])].push_back(u);
     }
@@ -211,6 +211,7 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
 
   // 2. Chunks onto free register groups; then their units onto its BLEs.
   std::vector<char> groupTaken(static_cast<std::size_t>(f.numGroups()), 0);
+  for (int g = 0; g < f.numGroups(); ++g) groupTaken[g] = p.groupRegs[g] > 0;
   WindowMatcher groups{f, params.window,
                        [&](int, int cluster, std::vector<int>& out) {
                          for (int g = 0; g < f.groupsPerCluster(); ++g) {
@@ -234,7 +235,7 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
   std::vector<int> lone;
   std::vector<double> lx, ly;
   for (int u = 0; u < m.numUnits(); ++u)
-    if (m.kind[u] == UNIT_LUT) {
+    if (m.kind[u] == UNIT_LUT && p.loc[u] < 0) {
       lone.push_back(u);
       lx.push_back(tx[u]);
       ly.push_back(ty[u]);

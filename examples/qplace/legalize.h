@@ -23,7 +23,7 @@ namespace qplace {
 
 struct LegalizeParams {
   int window = 6;          // window side, in clusters
-  double chunkSpan = 2.0;  // a chunk wider or taller than this is cut while groups last
+  double chunkSpan = 1e9;  // a chunk wider or taller than this is cut while groups last
 };
 
 struct LegalizeResult {
@@ -35,8 +35,9 @@ struct LegalizeResult {
   double displacement = 0;  // mean distance to the target, in clusters
 };
 
-// Places every logic unit of `p` (whose I/O units are placed already) near
-// its target (tx[u], ty[u]).
+// Places every unplaced logic unit of `p` (whose I/O units are placed
+// already) near its target (tx[u], ty[u]); units already placed stay, and
+// register groups holding registers take no new chunk.
 LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::vector<double>& ty,
                         const LegalizeParams& params);
 

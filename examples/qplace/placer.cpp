@@ -1,0 +1,191 @@
+// The placer's phases, timers and figures.
+#include "examples/qplace/placer.h"
+
+#include <stats/basaptst.h>
+
+#include <cmath>
+#include <random>
+#include <sys/stat.h>
+
+#include "examples/qplace/checks.h"
+#include "examples/qplace/picture.h"
+#include "host/ututil.h"
+
+namespace qplace {
+
+namespace {
+
+enum Phase { PACK, GLOBAL, LEGALIZE, DETAIL, CHECK, REPORT, PHASES };
+const char* const kTimerNames[PHASES] = {"qplace_pack",  "qplace_global", "qplace_legalize",
+                                         "qplace_detail", "qplace_check", "qplace_report"};
+
+Fabric fabricOf(const designgen::Device& dev, bool halfRule) {
+  Fabric f;
+  f.dev = dev;
+  f.rows = dev.plcRows;
+  f.cols = dev.plcCols;
+  f.halfRule = halfRule;
+  for (standin::Site* s : dev.ioSites) {
+    f.ioX.push_back(s->col);
+    f.ioY.push_back(s->row);
+  }
+  return f;
+}
+
+}  // namespace
+
+void boxHistogram(const Placement& p, int counts[7]) {
+  const Model& m = *p.model;
+  for (int k = 0; k < 7; ++k) counts[k] = 0;
+  for (int n = 0; n < m.numNets(); ++n) {
+    double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
+    for (int i = m.netStart[n]; i < m.netStart[n + 1]; ++i) {
+      const int u = m.netUnits[i];
+      x0 = std::min(x0, p.x(u));
+      x1 = std::max(x1, p.x(u));
+      y0 = std::min(y0, p.y(u));
+      y1 = std::max(y1, p.y(u));
+    }
+    const int box = static_cast<int>((x1 - x0) + (y1 - y0));
+    int k = 0;
+    while (k < 6 && box >= (1 << k)) ++k;
+    ++counts[k];
+  }
+}
+
+LegalizeResult randomPlacement(Placement& p, std::uint64_t seed) {
+  const Model& m = *p.model;
+  const Fabric& f = *p.fabric;
+  std::mt19937_64 rng(seed);
+  std::uniform_real_distribution<double> col(0.5, f.cols + 0.5), row(0.5, f.rows + 0.5);
+  std::vector<double> x(static_cast<std::size_t>(m.numUnits())), y(x.size());
+  for (int u = 0; u < m.numUnits(); ++u) {
+    x[u] = col(rng);
+    y[u] = row(rng);
+  }
+  for (int u = 0; u < m.numUnits(); ++u)
+    if (!m.isIo(u)) p.take(u);
+  LegalizeParams lp;
+  return legalize(p, x, y, lp);
+}
+
+QuadraticPlacer::QuadraticPlacer(standin::Design& d, const PlacerOptions& options)
+    : AP_PLACER(&d, nullptr, options.verbosity), d_(d), opt_(options) {}
+
+void QuadraticPlacer::say(int level, const std::string& text) {
+  if (opt_.verbosity >= level) ut_msgman->print(text.c_str()).print("\n");
+}
+
+bool QuadraticPlacer::apMain() {
+  AP_TST tst;
+  tst.load(nullptr, PHASES, kTimerNames);
+  tst.useRealTime(true);
+  auto fail = [&](const std::string& why) {
+    figures_.error = why;
+    ut_msgman->print(neoform("qplace: error: %s\n", why.c_str()));
+    return false;
+  };
+
+  // ---- pack
+  tst.start(PACK);
+  Model m = packDesign(d_);
+  Fabric f = opt_.device != nullptr ? fabricOf(*opt_.device, d_.info.halfPlcRegRule)
+                                    : makeFabric(d_, m, opt_.fill, opt_.rows, opt_.cols, opt_.halfRule);
+  tst.sleep(PACK);
+  figures_.units = m.numUnits();
+  figures_.nets = m.numNets();
+  figures_.pairs = m.numOf(UNIT_PAIR);
+  figures_.controlSets = m.numCtrl;
+  figures_.rows = f.rows;
+  figures_.cols = f.cols;
+  figures_.seconds[PACK] = tst.report(PACK);
+  say(1, neoform("pack      %7.3f s  %d units (%d LUT+register pairs, %d LUTs, %d registers, %d I/O), %d nets, %d control sets; device %d x %d clusters, %d I/O sites",
+                 tst.report(PACK), m.numUnits(), m.numOf(UNIT_PAIR), m.numOf(UNIT_LUT), m.numOf(UNIT_REG),
+                 m.numOf(UNIT_IO), m.numNets(), m.numCtrl, f.rows, f.cols, f.numIoSites()));
+  if (m.numOf(UNIT_IO) > f.numIoSites())
+    return fail(neoform("the device is too small: %d I/O components for %d I/O sites", m.numOf(UNIT_IO),
+                        f.numIoSites()));
+
+  const bool chatty = opt_.verbosity >= 2 || (opt_.verbosity >= 1 && m.numUnits() > 50000);
+  Progress progress = [&](const std::string& line) {
+    if (chatty) say(0, line);
+  };
+
+  // ---- global
+  tst.start(GLOBAL);
+  Placement p(f, m);
+  GlobalResult g = globalPlace(m, f, p, opt_.global, progress);
+  tst.sleep(GLOBAL);
+  figures_.globalHpwl = g.hpwl;
+  figures_.spreadHpwl = g.spreadHpwl;
+  figures_.overflow = g.overflow;
+  figures_.seconds[GLOBAL] = tst.report(GLOBAL);
+  say(1, neoform("global    %7.3f s  hpwl %.0f, overflow %.3f (target %.2f), %d spreading iterations, %d solves, %ld CG passes",
+                 tst.report(GLOBAL), g.hpwl, g.overflow, opt_.global.targetOverflow, g.iterations, g.solves,
+                 g.cgPasses));
+
+  // ---- legalize
+  tst.start(LEGALIZE);
+  LegalizeResult lr = legalize(p, g.x, g.y, opt_.legal);
+  tst.sleep(LEGALIZE);
+  figures_.seconds[LEGALIZE] = tst.report(LEGALIZE);
+  if (!lr.ok) return fail(lr.error);
+  figures_.legalHpwl = hpwl(p);
+  say(1, neoform("legalize  %7.3f s  hpwl %.0f, %d windows, %d units carried on, %d placed by nearest search, mean displacement %.2f",
+                 tst.report(LEGALIZE), figures_.legalHpwl, lr.windows, lr.carried, lr.fallback, lr.displacement));
+
+  // ---- detail
+  tst.start(DETAIL);
+  DetailResult dr = improve(p, opt_.detail, progress);
+  tst.sleep(DETAIL);
+  figures_.finalHpwl = hpwl(p);
+  figures_.seconds[DETAIL] = tst.report(DETAIL);
+  say(1, neoform("detail    %7.3f s  hpwl %.0f, %d passes, %ld moves, %ld swaps", tst.report(DETAIL),
+                 figures_.finalHpwl, dr.passes, dr.moves, dr.swaps));
+
+  // ---- check
+  tst.start(CHECK);
+  p.writeTo(d_);
+  CheckResult cr = checkPlacement(d_);
+  tst.sleep(CHECK);
+  figures_.checkErrors = cr.errors;
+  figures_.seconds[CHECK] = tst.report(CHECK);
+  say(1, neoform("check     %7.3f s  %d errors", tst.report(CHECK), cr.errors));
+  for (const std::string& s : cr.first) say(0, "  " + s);
+  if (cr.errors != 0) return fail(neoform("the placement fails its check with %d errors", cr.errors));
+
+  // ---- report
+  tst.start(REPORT);
+  if (!opt_.outDir.empty()) {
+    ::mkdir(opt_.outDir.c_str(), 0777);
+    std::string err;
+    const std::string svg = opt_.outDir + "/placement.svg", png = opt_.outDir + "/placement.png";
+    if (!writeSvg(p, svg, opt_.pictureNets, err)) return fail(err);
+    if (!renderPng(svg, png, err)) say(0, "qplace: warning: no PNG: " + err);
+    say(1, "picture   " + svg + (err.empty() ? ", " + png : ""));
+  }
+  tst.sleep(REPORT);
+  figures_.seconds[REPORT] = tst.report(REPORT);
+
+  // ---- figures
+  if (opt_.baseline) {
+    Placement q = p;
+    if (randomPlacement(q, opt_.seed).ok) figures_.randomHpwl = hpwl(q);
+  }
+  int hist[7];
+  boxHistogram(p, hist);
+  const double nets = std::max(1, m.numNets());
+  say(1, neoform("wirelength: global %.0f, spread %.0f, legalized %.0f, final %.0f (final/global %.3f)",
+                 figures_.globalHpwl, figures_.spreadHpwl, figures_.legalHpwl, figures_.finalHpwl,
+                 figures_.finalHpwl / std::max(1.0, figures_.globalHpwl)));
+  if (figures_.randomHpwl > 0)
+    say(1, neoform("random legal placement: %.0f (final/random %.3f)", figures_.randomHpwl,
+                   figures_.finalHpwl / figures_.randomHpwl));
+  say(1, neoform("nets by box size: 0: %.1f%%, 1: %.1f%%, 2-3: %.1f%%, 4-7: %.1f%%, 8-15: %.1f%%, 16-31: %.1f%%, 32+: %.1f%%",
+                 100 * hist[0] / nets, 100 * hist[1] / nets, 100 * hist[2] / nets, 100 * hist[3] / nets,
+                 100 * hist[4] / nets, 100 * hist[5] / nets, 100 * hist[6] / nets));
+  if (opt_.verbosity >= 1) tst.print(-10, 3, "time:", true);
+  return true;
+}
+
+}  // namespace qplace
