@@ -36,7 +36,7 @@ Model packDesign(standin::Design& d) {
     if (!primIs(c, "FF")) continue;
     standin::Signal* dNet = c.signals[designgen::REG_D];
     standin::Comp* driver = nullptr;
-    if (dNet != nullptr && dNet->numDrivers == 1) driver = dNet->pins[0]->comp;
+    if (dNet != nullptr && dNet->numDrivers == 1 && dNet->pins.size() == 2) driver = dNet->pins[0]->comp;
     if (driver != nullptr && primIs(*driver, "LUT4") && driver->sigpins[designgen::LUT_Z] != nullptr &&
         driver->sigpins[designgen::LUT_Z]->signal == dNet && !lutTaken[static_cast<std::size_t>(driver->id)]) {
       lutTaken[static_cast<std::size_t>(driver->id)] = 1;
