@@ -21,8 +21,11 @@ Fabric makeFabric(standin::Design& d, const Model& m, double fill, int rows, int
   }
   designgen::DeviceParams p = designgen::fitDevice(luts, regs, ios, fill);
   if (rows > 0 && cols > 0) {
+    // The size given is the logic's; the border gets room for every I/O.
     p.plcRows = rows;
     p.plcCols = cols;
+    const int border = 2 * (rows + cols);
+    p.ioPerSide = std::max(p.ioPerSide, (ios + border - 1) / border);
   }
   p.halfPlcRule = halfRule;
   Fabric f;

@@ -40,8 +40,7 @@ struct WindowMatcher {
       bucket[static_cast<std::size_t>((c / f.cols) / window) * wc + (c % f.cols) / window].push_back(i);
     }
     const int base = kPerCluster * (f.rows + f.cols + 4) + 1;
-    std::vector<int> carry, items, cols, rowMatch, colMatch, place;
-    std::vector<int> colOf;  // by place id, -1 when not a column of this window
+    std::vector<int> carry, items, rowMatch, colMatch, place;
     std::vector<int> cand;
     for (int r = 0; r < wr; ++r) {
       for (int k = 0; k < wc; ++k) {

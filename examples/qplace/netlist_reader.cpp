@@ -138,7 +138,7 @@ Netlist readNetlistText(const std::string& text, const std::string& source, stan
     std::string what = e.what();
     const std::size_t cut = what.find("] ");
     if (cut != std::string::npos) what = what.substr(cut + 2);
-    fail(source, "malformed JSON (byte " + std::to_string(e.byte) + "): " + what);
+    fail(source, "malformed JSON: " + what);
   }
   std::string modName;
   const json& mod = topModule(doc, source, modName);
