@@ -278,7 +278,8 @@ void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x
 }
 
 GlobalResult globalPlace(const Model& m, const Fabric& f, Placement& p, const GlobalParams& params,
-                         const Progress& progress, bool keepPlaced) {
+                         const Progress& progress, bool keepPlaced, const Anchoring& legal,
+                         int legalIterations) {
   GlobalResult r;
   if (!keepPlaced) placeIos(m, f, p, r);
   const int n = m.numUnits();
@@ -337,6 +338,19 @@ GlobalResult globalPlace(const Model& m, const Fabric& f, Placement& p, const Gl
   }
   roughLegalize(m, f, r.x, r.y, params.density, r.ax, r.ay);
   r.spreadHpwl = hpwl(m, r.ax, r.ay);
+  for (int it = 0; legal && it < legalIterations; ++it) {
+    std::vector<double> lx, ly;
+    legal(r.x, r.y, lx, ly);
+    for (int u = 0; u < n; ++u) {
+      if (var[u] < 0) continue;
+      anchorX[var[u]] = lx[u];
+      anchorY[var[u]] = ly[u];
+      weight[var[u]] = w;
+    }
+    sx.solve(m, var, r.x, anchorX, weight, cx, params.cgPasses, r);
+    sy.solve(m, var, r.y, anchorY, weight, cy, params.cgPasses, r);
+    w *= params.anchorGrowth;
+  }
   return r;
 }
 

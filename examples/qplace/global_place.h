@@ -37,6 +37,11 @@ struct GlobalResult {
 // One line of progress; the placer prints it.
 using Progress = std::function<void(const std::string&)>;
 
+// Legal anchors: given the current quadratic solution, places the design
+// legally and writes the units' legal positions to ax, ay.
+using Anchoring = std::function<void(const std::vector<double>& x, const std::vector<double>& y,
+                                     std::vector<double>& ax, std::vector<double>& ay)>;
+
 // Places the I/O units on the border sites of `p` (in the angular order of
 // a first unconstrained solve around the device centre), then places the
 // logic units globally. The density and overflow count a LUT-bearing unit as
@@ -44,8 +49,14 @@ using Progress = std::function<void(const std::string&)>;
 //
 // With `keepPlaced`, units that `p` has placed already (I/O and logic) stay
 // fixed where they are and only the others are placed.
+//
+// With `legal` and `legalIterations` > 0, spreading goes on for that many
+// iterations once the overflow target is met, with anchors from `legal`
+// instead of rough legalization, so that the solution sees the register
+// rules that legalization enforces.
 GlobalResult globalPlace(const Model& m, const Fabric& f, Placement& p, const GlobalParams& params,
-                         const Progress& progress, bool keepPlaced = false);
+                         const Progress& progress, bool keepPlaced = false,
+                         const Anchoring& legal = nullptr, int legalIterations = 0);
 
 // Overflow of a continuous placement: the share of the logic area that lies
 // beyond `density` times a cluster's BLEs, each unit counted in its nearest

@@ -79,15 +79,14 @@ bool writeSvg(const Placement& p, const std::string& path, int nets, std::string
     const int n = order[k];
     const int drv = m.netUnits[m.netStart[n]];
     const char* colour = kNetColours[k % 8];
-    std::fprintf(out, "<g stroke=\"%s\" stroke-width=\"%.2f\" stroke-opacity=\"0.55\">\n", colour,
-                 std::max(0.4, s / 16));
+    std::fprintf(out, "<path fill=\"none\" stroke=\"%s\" stroke-width=\"%.2f\" stroke-opacity=\"0.55\" d=\"",
+                 colour, std::max(0.4, s / 16));
     const double dx = px(p.x(drv)) + s / 2, dy = py(p.y(drv)) + s / 2;
     for (int i = m.netStart[n] + 1; i < m.netStart[n + 1]; ++i) {
       const int u = m.netUnits[i];
-      std::fprintf(out, "<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", dx, dy,
-                   px(p.x(u)) + s / 2, py(p.y(u)) + s / 2);
+      std::fprintf(out, "M%.1f %.1fL%.1f %.1f", dx, dy, px(p.x(u)) + s / 2, py(p.y(u)) + s / 2);
     }
-    std::fprintf(out, "</g>\n");
+    std::fprintf(out, "\"/>\n");
     std::fprintf(out, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\" fill=\"%s\"/>\n", dx, dy, std::max(1.5, s / 5),
                  colour);
   }
