@@ -66,7 +66,7 @@ public:
         if (pos[u] > pos[hi]) hi = u;
       }
       if (lo == hi) hi = m.netUnits[b + 1];
-      const double scale = 2.0 / (p - 1);
+      const double scale = 2.0 / (p - 1) * (m.netWeight.empty() ? 1.0 : m.netWeight[n]);
       connect(lo, hi, scale / std::max(std::fabs(pos[hi] - pos[lo]), kMinDist));
       for (int i = b; i < e; ++i) {
         const int u = m.netUnits[i];

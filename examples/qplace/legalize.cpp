@@ -262,4 +262,18 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
   return res;
 }
 
+std::vector<std::vector<int>> registerGroups(const Placement& p) {
+  const Fabric& f = *p.fabric;
+  std::vector<std::vector<int>> groups;
+  std::vector<int> units;
+  for (int g = 0; g < f.numGroups(); ++g) {
+    units.clear();
+    const int cluster = g / f.groupsPerCluster(), first = (g % f.groupsPerCluster()) * f.groupBles();
+    for (int b = first; b < first + f.groupBles(); ++b)
+      if (p.regAt[cluster * kBles + b] >= 0) units.push_back(p.regAt[cluster * kBles + b]);
+    if (units.size() >= 2) groups.push_back(units);
+  }
+  return groups;
+}
+
 }  // namespace qplace

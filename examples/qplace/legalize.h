@@ -41,6 +41,10 @@ struct LegalizeResult {
 LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::vector<double>& ty,
                         const LegalizeParams& params);
 
+// The register-bearing units of each register group that holds two or
+// more, group by group.
+std::vector<std::vector<int>> registerGroups(const Placement& p);
+
 }  // namespace qplace
 
 #endif

@@ -9,6 +9,13 @@
 
 namespace qplace {
 
+namespace {
+
+// Fills unitNetStart and unitNets from the nets.
+void indexUnitNets(Model& m);
+
+}  // namespace
+
 int Model::numOf(UnitKind k) const {
   return static_cast<int>(std::count(kind.begin(), kind.end(), k));
 }
@@ -63,7 +70,6 @@ Model packDesign(standin::Design& d) {
 
   // Unit nets.
   std::vector<int> lastNet(m.kind.size(), -1);
-  std::vector<int> degree(m.kind.size(), 0);
   for (standin::Signal& s : d.signals) {
     if (s.clocks != 0) continue;
     const std::size_t start = m.netUnits.size();
@@ -79,10 +85,18 @@ Model packDesign(standin::Design& d) {
       m.netUnits.resize(start);
       continue;
     }
-    for (std::size_t i = start; i < m.netUnits.size(); ++i) ++degree[static_cast<std::size_t>(m.netUnits[i])];
     m.netSignal.push_back(&s);
     m.netStart.push_back(static_cast<int>(m.netUnits.size()));
   }
+  indexUnitNets(m);
+  return m;
+}
+
+namespace {
+
+void indexUnitNets(Model& m) {
+  std::vector<int> degree(m.kind.size(), 0);
+  for (int u : m.netUnits) ++degree[static_cast<std::size_t>(u)];
   m.unitNetStart.assign(m.kind.size() + 1, 0);
   for (std::size_t u = 0; u < m.kind.size(); ++u) m.unitNetStart[u + 1] = m.unitNetStart[u] + degree[u];
   m.unitNets.resize(m.netUnits.size());
@@ -90,7 +104,19 @@ Model packDesign(standin::Design& d) {
   for (int n = 0; n < m.numNets(); ++n)
     for (int i = m.netStart[n]; i < m.netStart[n + 1]; ++i)
       m.unitNets[static_cast<std::size_t>(fill[static_cast<std::size_t>(m.netUnits[i])]++)] = n;
-  return m;
+}
+
+}  // namespace
+
+void addNets(Model& m, const std::vector<std::vector<int>>& nets, double weight) {
+  if (m.netWeight.empty()) m.netWeight.assign(m.netSignal.size(), 1.0);
+  for (const std::vector<int>& net : nets) {
+    m.netUnits.insert(m.netUnits.end(), net.begin(), net.end());
+    m.netStart.push_back(static_cast<int>(m.netUnits.size()));
+    m.netSignal.push_back(nullptr);
+    m.netWeight.push_back(weight);
+  }
+  indexUnitNets(m);
 }
 
 }  // namespace qplace

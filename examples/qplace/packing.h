@@ -41,6 +41,8 @@ struct Model {
   std::vector<int> netStart{0};
   std::vector<int> netUnits;
   std::vector<standin::Signal*> netSignal;
+  // Weight of each net in global placement; empty for all 1.
+  std::vector<double> netWeight;
   // Nets of unit u: unitNets[unitNetStart[u] .. unitNetStart[u+1]).
   std::vector<int> unitNetStart;
   std::vector<int> unitNets;
@@ -56,6 +58,11 @@ struct Model {
   bool isIo(int u) const { return kind[u] == UNIT_IO; }
   int numOf(UnitKind k) const;
 };
+
+// Appends nets over units (each a list of distinct units, at least two)
+// with the given weight, and rebuilds the unit-to-net index. The new nets
+// have no signal. O(pins of the model).
+void addNets(Model& m, const std::vector<std::vector<int>>& nets, double weight);
 
 // Packs the components of `d` (LUT4, FF and IO components, told apart by
 // their primitive's name) into units and builds the unit netlist.

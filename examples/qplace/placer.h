@@ -2,7 +2,9 @@
 //
 // apMain runs, each phase timed with AP_TST (real time):
 //   pack     units and unit nets (packing.h), the device when none is given
-//   global   I/O on the border, bound-to-bound quadratic placement, spreading
+//   global   I/O on the border, bound-to-bound quadratic placement, spreading;
+//            then again with the register groups of a trial legalization
+//            drawn together by nets of their own
 //   legalize window matching with the register rules (legalize.h)
 //   detail   moves and swaps on the wirelength (detail.h)
 //   check    the design's own legality check (checks.h)
@@ -37,6 +39,11 @@ struct PlacerOptions {
   int pictureNets = 6;
 
   GlobalParams global;
+  // Rounds of register-group-aware global placement: a trial legalization
+  // of the last solution groups the registers; each group becomes a net of
+  // this weight, and global placement runs again with those nets.
+  int groupRounds = 1;
+  double groupNetWeight = 1.0;
   LegalizeParams legal;
   DetailParams detail;
 };
@@ -46,6 +53,7 @@ struct PlacerOptions {
 struct PlacerFigures {
   int units = 0, nets = 0, pairs = 0, controlSets = 0;
   int rows = 0, cols = 0;
+  double firstHpwl = 0;    // quadratic solution before the register-group rounds
   double globalHpwl = 0;   // last quadratic solution
   double spreadHpwl = 0;   // its rough legalization
   double overflow = 0;
