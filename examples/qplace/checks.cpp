@@ -14,11 +14,12 @@ void fault(CheckResult& r, const std::string& what) {
 
 bool primIs(const standin::Comp& c, const char* name) { return c.prim != nullptr && c.prim->name == name; }
 
-// True when the registers of `comps` use at most one control record.
+// True when the registers of `comps` use at most one control record. A
+// record of count 0 or less binds nothing (a LUT may carry one).
 bool oneRecord(const std::vector<const standin::Comp*>& comps) {
   const UP_REGCTRL* seen = nullptr;
   for (const standin::Comp* c : comps) {
-    if (c == nullptr || c->regctrl == nullptr) continue;
+    if (c == nullptr || c->regctrl == nullptr || c->regctrl->count <= 0) continue;
     if (seen != nullptr && seen != c->regctrl) return false;
     seen = c->regctrl;
   }

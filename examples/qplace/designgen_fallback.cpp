@@ -60,9 +60,11 @@ Device addDevice(standin::Design& d, const DeviceParams& params) {
   dev.ioType->pfu = false;
   const int rows = params.plcRows, cols = params.plcCols;
   for (int r = 0; r < rows; ++r)
-    for (int c = 0; c < cols; ++c)
+    for (int c = 0; c < cols; ++c) {
       dev.plcs.push_back(d.addPlc("R" + std::to_string(r + 1) + "C" + std::to_string(c + 1),
                                   dev.logicType, r + 1, c + 1));
+      for (UP_SITE* s : dev.plcs.back()->sites) static_cast<standin::Site*>(s)->hasSlots = true;
+    }
   auto io = [&](int r, int c) {
     for (int k = 0; k < params.ioPerSide; ++k)
       dev.ioSites.push_back(d.addSite("IO_R" + std::to_string(r) + "C" + std::to_string(c) +
@@ -81,14 +83,17 @@ Device addDevice(standin::Design& d, const DeviceParams& params) {
 }
 
 DeviceParams fitDevice(int luts, int regs, int ios, double fill) {
+  const double kMostOfAKind = 0.9;
+  fill = std::min(1.0, std::max(0.05, fill));
+  const double sites = std::max({(std::max(luts, 0) + std::max(regs, 0)) / (4.0 * fill),
+                                 std::max(luts, 0) / (2.0 * kMostOfAKind),
+                                 std::max(regs, 0) / (2.0 * kMostOfAKind), 1.0});
+  const int plcs = static_cast<int>(std::ceil(sites / 4.0));
   DeviceParams p;
-  if (!(fill > 0.0 && fill <= 1.0)) fill = 0.7;
-  const double clusters = std::max(1.0, std::max(luts, regs) / 8.0 / fill);
-  int side = std::max(1, static_cast<int>(std::ceil(std::sqrt(clusters))));
-  p.plcRows = side;
-  p.plcCols = side;
-  while (static_cast<double>(p.plcRows) * (p.plcCols - 1) >= clusters) --p.plcCols;
-  while (2 * (p.plcRows + p.plcCols) * p.ioPerSide < ios) ++p.ioPerSide;
+  p.plcRows = std::max(1, static_cast<int>(std::lround(std::sqrt(static_cast<double>(plcs)))));
+  p.plcCols = (plcs + p.plcRows - 1) / p.plcRows;
+  const int positions = 2 * (p.plcRows + p.plcCols);
+  p.ioPerSide = std::max(p.ioPerSide, (std::max(ios, 0) + positions - 1) / positions);
   return p;
 }
 
