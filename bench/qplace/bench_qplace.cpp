@@ -1,0 +1,101 @@
+// The whole placer run: picorv32 read from its netlist, and generated
+// designs of 10,000 to 1,000,000 components (unplaced, on the generator's
+// device). One iteration each: a run is long and deterministic.
+//
+// Counters, per phase (pack, global, legalize, detail, check, report):
+//   <phase>_s     seconds of real time;
+//   <phase>_sort  the same divided by the time of sorting as many random
+//                 64-bit keys as the design has units, measured in the same
+//                 run: a machine-independent figure that stays flat from 10k
+//                 to 1M components exactly when the phase grows as n log n.
+// and for the whole run:
+//   wl_random  final wirelength / that of a random legal placement of the
+//              same design on the same device;
+//   wl_global  final wirelength / that of the last global iteration (the
+//              spread quadratic solution before legalization);
+//   wl_legal   wirelength after legalization / final;
+//   peak_MB    peak resident memory of the process so far (run one size per
+//              process to read it for that size: --benchmark_filter).
+// picorv32 also writes its picture, so its report phase includes the SVG
+// and the PNG rendering; generated designs write none.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "examples/qplace/netlist_reader.h"
+#include "examples/qplace/placer.h"
+#include "host/ututil.h"
+
+namespace {
+
+const char* const kPhases[] = {"pack", "global", "legalize", "detail", "check", "report"};
+
+// Seconds to sort n random 64-bit keys: the anchor.
+double sortSeconds(std::size_t n) {
+  std::mt19937_64 rng(7);
+  std::vector<std::uint64_t> keys(n);
+  for (auto& k : keys) k = rng();
+  const auto t0 = std::chrono::steady_clock::now();
+  std::sort(keys.begin(), keys.end());
+  benchmark::DoNotOptimize(keys.data());
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+void report(benchmark::State& state, const qplace::PlacerFigures& fig) {
+  const double anchor = sortSeconds(static_cast<std::size_t>(fig.units));
+  for (int k = 0; k < 6; ++k) {
+    state.counters[std::string(kPhases[k]) + "_s"] = fig.seconds[k];
+    state.counters[std::string(kPhases[k]) + "_sort"] = fig.seconds[k] / anchor;
+  }
+  state.counters["units"] = fig.units;
+  if (fig.randomHpwl > 0) state.counters["wl_random"] = fig.finalHpwl / fig.randomHpwl;
+  state.counters["wl_global"] = fig.finalHpwl / fig.globalHpwl;
+  state.counters["wl_legal"] = fig.legalHpwl / fig.finalHpwl;
+  state.counters["peak_MB"] = static_cast<double>(UT_MEM_USAGE::getPeakMemoryUsage()) / 1e6;
+}
+
+void BM_Picorv32(benchmark::State& state) {
+  for (auto _ : state) {
+    standin::Design d("picorv32");
+    qplace::readNetlistFile(QPLACE_PICORV32, d);
+    qplace::PlacerOptions opt;
+    opt.verbosity = 0;
+    opt.halfRule = state.range(0) != 0;
+    opt.outDir = "bench-qplace-out";
+    qplace::QuadraticPlacer placer(d, opt);
+    if (!placer.apMain()) state.SkipWithError(placer.figures().error.c_str());
+    report(state, placer.figures());
+  }
+}
+BENCHMARK(BM_Picorv32)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+#ifdef QPLACE_HAVE_GENERATOR
+void BM_Generated(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    standin::Design d("generated");
+    designgen::Params gp;
+    gp.components = static_cast<int>(state.range(0));
+    gp.place = false;
+    designgen::Generated g = designgen::generate(d, gp);
+    state.ResumeTiming();
+    qplace::PlacerOptions opt;
+    opt.verbosity = 0;
+    opt.device = &g.device;
+    qplace::QuadraticPlacer placer(d, opt);
+    if (!placer.apMain()) state.SkipWithError(placer.figures().error.c_str());
+    report(state, placer.figures());
+  }
+}
+BENCHMARK(BM_Generated)->ArgName("components")->Arg(10000)->Arg(100000)->Arg(1000000)->Iterations(1)
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+#endif
+
+}  // namespace
+
+BENCHMARK_MAIN();
