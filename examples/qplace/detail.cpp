@@ -395,6 +395,8 @@ private:
               bestSwap = -1;
             }
           }
+          // Swaps only in the cluster of the optimal region itself.
+          if (cl != centre) continue;
           const int lu = p_.lutAt[pos], ru = p_.regAt[pos];
           for (int v : {lu, ru == lu ? -1 : ru}) {
             if (v < 0 || v == u) continue;
@@ -472,8 +474,10 @@ DetailResult improve(Placement& p, const DetailParams& params, const Progress& p
   if (params.annealMoves > 0) {
     const double moves = std::min(params.annealMoves * p.model->numUnits(), params.annealCap);
     imp.anneal(static_cast<long>(moves), params.seed, res);
-    imp.clusterPass(res);
-    imp.pass(res);
+    if (params.finalPass) {
+      imp.clusterPass(res);
+      imp.pass(res);
+    }
     res.after = imp.total();
     if (progress) {
       char line[160];

@@ -17,15 +17,16 @@
 namespace qplace {
 
 struct DetailParams {
-  int maxPasses = 8;
+  int maxPasses = 3;
   double minGain = 0.002;  // stop when a pass gains less than this share
   int radius = 1;          // clusters around the optimal region that are tried
   // Annealing after the greedy passes (detail.cpp): attempts per unit, at
   // most annealCap in all; 0 for none.
   double annealMoves = 300;
-  double annealCap = 3e7;
+  double annealCap = 1e7;
   double towardsOptimum = 0.6;    // share of attempts aimed at the unit's optimal region
   double startTemperature = 0.15;  // in mean losses of a sample of attempts
+  bool finalPass = true;  // one greedy pass after the annealing
   std::uint64_t seed = 1;
 };
 

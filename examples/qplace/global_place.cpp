@@ -121,16 +121,17 @@ private:
   std::vector<int> rowStart_;
 };
 
-// Fixes the I/O units on border sites: a first solve with every unit free,
-// pulled weakly to the centre; the I/O units then take the border sites in
-// the angular order of their solved positions around the centre.
-void placeIos(const Model& m, const Fabric& f, Placement& p, GlobalResult& stats) {
+
+}  // namespace
+
+bool placeIos(const Model& m, const Fabric& f, Placement& p) {
+  GlobalResult stats;
   const int n = m.numUnits();
   std::vector<int> ios;
   for (int u = 0; u < n; ++u)
     if (m.isIo(u)) ios.push_back(u);
-  if (ios.empty()) return;
-  if (static_cast<int>(ios.size()) > f.numIoSites()) return;  // reported as unplaced
+  if (ios.empty()) return true;
+  if (static_cast<int>(ios.size()) > f.numIoSites()) return false;
   const double cx = (f.cols + 1) / 2.0, cy = (f.rows + 1) / 2.0;
   std::vector<int> var(static_cast<std::size_t>(n));
   std::iota(var.begin(), var.end(), 0);
@@ -172,9 +173,9 @@ void placeIos(const Model& m, const Fabric& f, Placement& p, GlobalResult& stats
     p.putIo(ios[order[i]], siteOrder[j]);
     next = j + 1;
   }
+  return true;
 }
 
-}  // namespace
 
 double overflow(const Model& m, const Fabric& f, const std::vector<double>& x,
                 const std::vector<double>& y, double density) {
@@ -203,6 +204,7 @@ struct Bisect {
   const Model& m;
   const Fabric& f;
   double cap;
+  std::vector<double> area;  // per unit
   std::vector<double>& ax;
   std::vector<double>& ay;
   std::vector<int> cells;
@@ -229,8 +231,8 @@ struct Bisect {
                                 [&](int u) { return pos[u] < cut; });
     int k = static_cast<int>(midIt - cells.begin());
     double a1 = 0, a2 = 0;
-    for (int i = b; i < k; ++i) a1 += unitArea(m, cells[i]);
-    for (int i = k; i < e; ++i) a2 += unitArea(m, cells[i]);
+    for (int i = b; i < k; ++i) a1 += area[cells[i]];
+    for (int i = k; i < e; ++i) a2 += area[cells[i]];
     const double a = a1 + a2;
     double t1 = a1;
     if (a > cap1 + cap2) t1 = a * cap1 / (cap1 + cap2);
@@ -241,10 +243,10 @@ struct Bisect {
       // guess from the mean area, corrected a few times.
       int want = std::clamp(static_cast<int>(std::lround((e - b) * t1 / a)), 0, e - b);
       auto byPos = [&](int u, int v) { return pos[u] < pos[v]; };
-      for (int round = 0; round < 4; ++round) {
+      for (int round = 0; round < 2; ++round) {
         std::nth_element(cells.begin() + b, cells.begin() + b + want, cells.begin() + e, byPos);
         double low = 0;
-        for (int i = b; i < b + want; ++i) low += unitArea(m, cells[i]);
+        for (int i = b; i < b + want; ++i) low += area[cells[i]];
         const int fix = static_cast<int>(std::lround((t1 - low) * (e - b) / a));
         if (fix == 0) break;
         want = std::clamp(want + fix, 0, e - b);
@@ -271,87 +273,110 @@ void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x
                    std::vector<double>& ay) {
   ax = x;
   ay = y;
-  Bisect bis{m, f, kBles * density, ax, ay, {}};
-  for (int u = 0; u < m.numUnits(); ++u)
+  Bisect bis{m, f, kBles * density, {}, ax, ay, {}};
+  bis.area.resize(static_cast<std::size_t>(m.numUnits()));
+  for (int u = 0; u < m.numUnits(); ++u) {
+    bis.area[u] = unitArea(m, u);
     if (!m.isIo(u)) bis.cells.push_back(u);
+  }
   bis.run(0, f.cols, 0, f.rows, 0, static_cast<int>(bis.cells.size()));
 }
 
-GlobalResult globalPlace(const Model& m, const Fabric& f, Placement& p, const GlobalParams& params,
-                         const Progress& progress, bool keepPlaced, const Anchoring& legal,
-                         int legalIterations) {
-  GlobalResult r;
-  if (!keepPlaced) placeIos(m, f, p, r);
-  const int n = m.numUnits();
-  const double cx = (f.cols + 1) / 2.0, cy = (f.rows + 1) / 2.0;
-  std::vector<int> var(static_cast<std::size_t>(n), -1);
+struct GlobalPlacer::Impl {
+  Impl(const Model& m, const Fabric& f, const GlobalParams& params)
+      : m(m), f(f), params(params), cx((f.cols + 1) / 2.0), cy((f.rows + 1) / 2.0),
+        var(static_cast<std::size_t>(m.numUnits()), -1) {
+    for (int u = 0; u < m.numUnits(); ++u)
+      if (!m.isIo(u)) var[u] = numVars++;
+    sx = std::make_unique<Axis>(numVars, static_cast<int>(cx));
+    sy = std::make_unique<Axis>(numVars, static_cast<int>(cy));
+    anchorX.assign(static_cast<std::size_t>(numVars), 0.0);
+    anchorY.assign(static_cast<std::size_t>(numVars), 0.0);
+    weight.assign(static_cast<std::size_t>(numVars), 0.0);
+  }
+
+  void solve(const Model& nets, GlobalResult& r) {
+    sx->solve(nets, var, r.x, anchorX, weight, cx, params.cgPasses, r);
+    sy->solve(nets, var, r.y, anchorY, weight, cy, params.cgPasses, r);
+  }
+
+  const Model& m;
+  const Fabric& f;
+  GlobalParams params;
+  double cx, cy;
+  std::vector<int> var;
   int numVars = 0;
-  r.x.assign(static_cast<std::size_t>(n), cx);
-  r.y.assign(static_cast<std::size_t>(n), cy);
+  std::unique_ptr<Axis> sx, sy;
+  std::vector<double> anchorX, anchorY, weight;
+};
+
+GlobalPlacer::GlobalPlacer(const Model& m, const Fabric& f, const Placement& p, const GlobalParams& params)
+    : impl_(std::make_unique<Impl>(m, f, params)) {
+  const int n = m.numUnits();
+  r_.x.assign(static_cast<std::size_t>(n), impl_->cx);
+  r_.y.assign(static_cast<std::size_t>(n), impl_->cy);
   for (int u = 0; u < n; ++u) {
-    if (m.isIo(u) || (keepPlaced && p.loc[u] >= 0)) {
+    if (m.isIo(u)) {
       if (p.loc[u] >= 0) {
-        r.x[u] = p.x(u);
-        r.y[u] = p.y(u);
+        r_.x[u] = p.x(u);
+        r_.y[u] = p.y(u);
       }
       continue;
     }
-    var[u] = numVars++;
     // A start spread a little around the centre, so that the first
-    // bound-to-bound pass sees distinct positions.
-    r.x[u] += 0.01 * ((u * 7919) % 101 - 50);
-    r.y[u] += 0.01 * ((u * 104729) % 97 - 48);
+    // bound-to-bound pass sees distinct positions. (The systems themselves
+    // start at the centre: they take no start vector.)
+    r_.x[u] += 0.01 * ((u * 7919) % 101 - 50);
+    r_.y[u] += 0.01 * ((u * 104729) % 97 - 48);
   }
-  Axis sx(numVars, static_cast<int>(cx)), sy(numVars, static_cast<int>(cy));
-  std::vector<double> anchorX(static_cast<std::size_t>(numVars), 0.0),
-      anchorY(static_cast<std::size_t>(numVars), 0.0), weight(static_cast<std::size_t>(numVars), 0.0);
-  for (int pass = 0; pass < params.initialPasses; ++pass) {
-    sx.solve(m, var, r.x, anchorX, weight, cx, params.cgPasses, r);
-    sy.solve(m, var, r.y, anchorY, weight, cy, params.cgPasses, r);
-  }
-  r.hpwl = hpwl(m, r.x, r.y);
-  r.overflow = overflow(m, f, r.x, r.y, params.density);
+}
+
+GlobalPlacer::~GlobalPlacer() = default;
+
+const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, double minWeight,
+                                      const Progress& progress) {
+  Impl& s = *impl_;
+  const GlobalParams& params = s.params;
+  const int n = s.m.numUnits();
+  // The first run starts with plain bound-to-bound passes; a later one
+  // goes on spreading from where the last one stopped.
+  if (r_.solves == 0)
+    for (int pass = 0; pass < params.initialPasses; ++pass) s.solve(nets, r_);
+  r_.hpwl = hpwl(nets, r_.x, r_.y);
+  r_.overflow = overflow(s.m, s.f, r_.x, r_.y, params.density);
   char line[200];
-  std::snprintf(line, sizeof line, "  quadratic: %d solves, hpwl %.0f, overflow %.3f", r.solves, r.hpwl,
-                r.overflow);
+  std::snprintf(line, sizeof line, "  quadratic: %d solves, hpwl %.0f, overflow %.3f", r_.solves, r_.hpwl,
+                r_.overflow);
   if (progress) progress(line);
-  double w = params.anchorStart;
-  for (int it = 0; it < params.maxSpreadIterations && r.overflow > params.targetOverflow; ++it) {
-    roughLegalize(m, f, r.x, r.y, params.density, r.ax, r.ay);
+  double w = startWeight;
+  double gap = 1.0;
+  for (int it = 0; it < params.maxSpreadIterations &&
+                   (w < minWeight || (r_.overflow > params.targetOverflow && gap > params.gapTarget));
+       ++it) {
+    roughLegalize(s.m, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay);
     for (int u = 0; u < n; ++u) {
-      if (var[u] < 0) continue;
-      anchorX[var[u]] = r.ax[u];
-      anchorY[var[u]] = r.ay[u];
-      weight[var[u]] = w;
+      if (s.var[u] < 0) continue;
+      s.anchorX[s.var[u]] = r_.ax[u];
+      s.anchorY[s.var[u]] = r_.ay[u];
+      s.weight[s.var[u]] = w;
     }
-    sx.solve(m, var, r.x, anchorX, weight, cx, params.cgPasses, r);
-    sy.solve(m, var, r.y, anchorY, weight, cy, params.cgPasses, r);
-    r.hpwl = hpwl(m, r.x, r.y);
-    r.overflow = overflow(m, f, r.x, r.y, params.density);
-    r.iterations = it + 1;
-    if (progress && (it % 5 == 4 || r.overflow <= params.targetOverflow)) {
+    s.solve(nets, r_);
+    r_.hpwl = hpwl(nets, r_.x, r_.y);
+    r_.overflow = overflow(s.m, s.f, r_.x, r_.y, params.density);
+    const double spread = hpwl(nets, r_.ax, r_.ay);
+    gap = std::fabs(spread - r_.hpwl) / std::max(spread, 1.0);
+    ++r_.iterations;
+    r_.weight = w;
+    if (progress && (it % 5 == 4 || r_.overflow <= params.targetOverflow || gap <= params.gapTarget)) {
       std::snprintf(line, sizeof line, "  spreading %d: hpwl %.0f, overflow %.3f, anchor weight %.3g",
-                    it + 1, r.hpwl, r.overflow, w);
+                    r_.iterations, r_.hpwl, r_.overflow, w);
       progress(line);
     }
     w *= params.anchorGrowth;
   }
-  roughLegalize(m, f, r.x, r.y, params.density, r.ax, r.ay);
-  r.spreadHpwl = hpwl(m, r.ax, r.ay);
-  for (int it = 0; legal && it < legalIterations; ++it) {
-    std::vector<double> lx, ly;
-    legal(r.x, r.y, lx, ly);
-    for (int u = 0; u < n; ++u) {
-      if (var[u] < 0) continue;
-      anchorX[var[u]] = lx[u];
-      anchorY[var[u]] = ly[u];
-      weight[var[u]] = w;
-    }
-    sx.solve(m, var, r.x, anchorX, weight, cx, params.cgPasses, r);
-    sy.solve(m, var, r.y, anchorY, weight, cy, params.cgPasses, r);
-    w *= params.anchorGrowth;
-  }
-  return r;
+  roughLegalize(s.m, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay);
+  r_.spreadHpwl = hpwl(nets, r_.ax, r_.ay);
+  return r_;
 }
 
 }  // namespace qplace

@@ -1,11 +1,16 @@
 // Global placement: I/O components fixed on the border, then quadratic
 // placement with the bound-to-bound net model solved by plQPLinearSystem
 // (x and y through one code path), and spreading by rough legalization with
-// anchors of growing weight until the overflow meets its target.
+// anchors of growing weight.
+//
+// Spreading stops when the overflow is at most its target, or when the
+// solution's wirelength comes within `gapTarget` of its rough
+// legalization's (the anchors hold it where legalization would put it).
 #ifndef QPLACE_GLOBAL_PLACE_H
 #define QPLACE_GLOBAL_PLACE_H
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +22,7 @@ struct GlobalParams {
   int initialPasses = 4;          // bound-to-bound re-weighting passes before spreading
   int maxSpreadIterations = 60;
   double targetOverflow = 0.10;   // stop when the overflow falls to this
+  double gapTarget = 0.01;        // or when wirelength and rough legalization agree this well
   double density = 1.0;           // share of a cluster's BLEs that spreading fills
   double anchorStart = 0.01;      // anchor weight of the first spreading iteration
   double anchorGrowth = 1.35;     // factor per iteration
@@ -26,9 +32,10 @@ struct GlobalParams {
 struct GlobalResult {
   std::vector<double> x, y;    // last quadratic solution, per unit (I/O at their sites)
   std::vector<double> ax, ay;  // its rough legalization (the last anchors)
-  double hpwl = 0;             // of (x, y)
+  double hpwl = 0;             // of (x, y), on the nets spreading used
   double spreadHpwl = 0;       // of (ax, ay)
   double overflow = 0;
+  double weight = 0;           // anchor weight reached
   int iterations = 0;          // spreading iterations
   int solves = 0;              // linear solves
   long cgPasses = 0;
@@ -37,26 +44,33 @@ struct GlobalResult {
 // One line of progress; the placer prints it.
 using Progress = std::function<void(const std::string&)>;
 
-// Legal anchors: given the current quadratic solution, places the design
-// legally and writes the units' legal positions to ax, ay.
-using Anchoring = std::function<void(const std::vector<double>& x, const std::vector<double>& y,
-                                     std::vector<double>& ax, std::vector<double>& ay)>;
+// Places the logic units of one placement globally; keeps its two linear
+// systems (one per axis) from one run to the next, so that a later run
+// starts from the solution of the one before.
+class GlobalPlacer {
+public:
+  // The I/O units of `p` must be placed (see placeIos).
+  GlobalPlacer(const Model& m, const Fabric& f, const Placement& p, const GlobalParams& params);
+  ~GlobalPlacer();
 
-// Places the I/O units on the border sites of `p` (in the angular order of
-// a first unconstrained solve around the device centre), then places the
-// logic units globally. The density and overflow count a LUT-bearing unit as
-// 1 BLE and a lone register as half of one.
-//
-// With `keepPlaced`, units that `p` has placed already (I/O and logic) stay
-// fixed where they are and only the others are placed.
-//
-// With `legal` and `legalIterations` > 0, spreading goes on for that many
-// iterations once the overflow target is met, with anchors from `legal`
-// instead of rough legalization, so that the solution sees the register
-// rules that legalization enforces.
-GlobalResult globalPlace(const Model& m, const Fabric& f, Placement& p, const GlobalParams& params,
-                         const Progress& progress, bool keepPlaced = false,
-                         const Anchoring& legal = nullptr, int legalIterations = 0);
+  // Spreading on the nets of `nets` (a model over the same units, maybe
+  // with more nets) from anchor weight `startWeight` until it stops, but
+  // not before the weight reaches `minWeight`; the first run starts with
+  // plain bound-to-bound passes. The result accumulates the counts.
+  const GlobalResult& run(const Model& nets, double startWeight, double minWeight, const Progress& progress);
+  const GlobalResult& result() const { return r_; }
+
+private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  GlobalResult r_;
+};
+
+// Fixes the I/O units on border sites of `p`: a first solve with every unit
+// free, pulled weakly to the device centre; the I/O units then take the
+// border sites in the angular order of their solved positions around the
+// centre. Returns false, placing none, when the border is too small.
+bool placeIos(const Model& m, const Fabric& f, Placement& p);
 
 // Overflow of a continuous placement: the share of the logic area that lies
 // beyond `density` times a cluster's BLEs, each unit counted in its nearest
@@ -73,6 +87,8 @@ void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x
                    const std::vector<double>& y, double density, std::vector<double>& ax,
                    std::vector<double>& ay);
 
+// Area of a unit in BLEs: 1 for a unit with a LUT, 1/2 for a lone register
+// (it leaves its BLE's LUT half to others), 0 for I/O.
 double unitArea(const Model& m, int u);
 
 }  // namespace qplace

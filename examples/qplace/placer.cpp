@@ -106,6 +106,12 @@ bool QuadraticPlacer::apMain() {
     return fail(neoform("the device is too small: %d I/O components for %d I/O sites", m.numOf(UNIT_IO),
                         f.numIoSites()));
 
+  if (m.numUnits() > opt_.largeDesign) {
+    opt_.global.anchorGrowth = std::max(opt_.global.anchorGrowth, 1.5);
+    opt_.detail.maxPasses = std::min(opt_.detail.maxPasses, 1);
+    opt_.detail.finalPass = false;
+    opt_.detail.annealCap = std::min(opt_.detail.annealCap, 5e6);
+  }
   const bool chatty = opt_.verbosity >= 2 || (opt_.verbosity >= 1 && m.numUnits() > 50000);
   Progress progress = [&](const std::string& line) {
     if (chatty) say(0, line);
@@ -114,20 +120,20 @@ bool QuadraticPlacer::apMain() {
   // ---- global
   tst.start(GLOBAL);
   Placement p(f, m);
-  GlobalResult g = globalPlace(m, f, p, opt_.global, progress);
-  figures_.firstHpwl = g.hpwl;
+  if (!placeIos(m, f, p)) return fail("the device is too small: no room for the I/O components");
+  GlobalPlacer gp(m, f, p, opt_.global);
+  gp.run(m, opt_.global.anchorStart, 0.0, progress);
+  figures_.firstHpwl = gp.result().hpwl;
   int rounds = 0;
   for (; rounds < opt_.groupRounds; ++rounds) {
     Placement trial = p;
-    if (!legalize(trial, g.x, g.y, opt_.legal).ok) break;  // the legalization below reports it
+    if (!legalize(trial, gp.result().x, gp.result().y, opt_.legal).ok) break;  // reported below
     Model grouped = m;
     addNets(grouped, registerGroups(trial), opt_.groupNetWeight);
-    GlobalResult next = globalPlace(grouped, f, p, opt_.global, progress, true);
-    next.solves += g.solves;
-    next.cgPasses += g.cgPasses;
-    next.iterations += g.iterations;
-    g = std::move(next);
+    const double last = gp.result().weight;
+    gp.run(grouped, opt_.global.anchorStart, last, progress);
   }
+  GlobalResult g = gp.result();
   tst.sleep(GLOBAL);
   figures_.globalHpwl = g.hpwl = hpwl(m, g.x, g.y);
   figures_.spreadHpwl = g.spreadHpwl = hpwl(m, g.ax, g.ay);

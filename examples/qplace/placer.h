@@ -38,10 +38,17 @@ struct PlacerOptions {
   int verbosity = 1;             // 0 quiet, 1 phases and figures, 2 every step
   int pictureNets = 6;
 
+  // Designs of more units than this get a shorter schedule, to keep the run
+  // within minutes at a million components: anchors growing by 1.5 a
+  // spreading iteration, one greedy improvement pass before the annealing
+  // and none after it, and at most 5 million annealing attempts.
+  int largeDesign = 300000;
+
   GlobalParams global;
   // Rounds of register-group-aware global placement: a trial legalization
   // of the last solution groups the registers; each group becomes a net of
-  // this weight, and global placement runs again with those nets.
+  // this weight, and spreading runs again with those nets, from the first
+  // anchor weight up to at least the last one.
   int groupRounds = 1;
   double groupNetWeight = 1.0;
   LegalizeParams legal;
