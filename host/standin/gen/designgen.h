@@ -237,7 +237,9 @@ struct Generated {
 // and without `place`. Registers of one control record share its clock,
 // clock enable and (or none) set/reset signals, and each record has a clock
 // enable net of its own. Every LUT output drives a net and every register's
-// D and clock pins are connected; other pins are connected or null.
+// D and clock pins are connected (in designs with LUTs to drive them and
+// free inputs to load them); other pins are connected or null, and every
+// net has a driver first and at least one load.
 // Throws std::invalid_argument for parameters out of range (components < 1,
 // fill outside (0, 1], regShare outside [0, 1], ctrlGroupMin < 1 or above
 // ctrlGroupMax, negative clocks or fault counts), for a given device too

@@ -30,6 +30,18 @@ void checkParams(const Params& p) {
     throw std::invalid_argument("designgen::generate: site faults need a placed design");
 }
 
+// Clusters enough for `regs` registers in control groups of the asked
+// sizes, with a tenth to spare, and for the faults: a group takes at most
+// size / capacity + 1 clusters (or halves).
+int plcsForGroups(const Params& p, int regs) {
+  const Faults& f = p.faults;
+  const bool half = p.device.halfPlcRule;
+  const double groups = regs / (0.5 * (p.ctrlGroupMin + p.ctrlGroupMax));
+  const double units = regs / (half ? 4.0 : 8.0) + groups;
+  return static_cast<int>(std::ceil(1.1 * units / (half ? 2.0 : 1.0))) + f.slotPairs + f.plcRule +
+         f.halfPlcRule + f.sharedSites + f.siteMismatches + f.emptySites;
+}
+
 void makeComponents(standin::Design& d, Generated& g, const detail::Plan& plan) {
   std::vector<UP_REGCTRL*> records;
   records.reserve(plan.groupSize.size());
@@ -98,6 +110,13 @@ Generated generate(standin::Design& d, const Params& params) {
     dp.plcRows = fit.plcRows;
     dp.plcCols = fit.plcCols;
     dp.ioPerSide = std::max(dp.ioPerSide, fit.ioPerSide);
+    // Room for the control groups, which never share a cluster (or a half):
+    // small groups need more clusters than the fill alone asks for.
+    const int plcs = plcsForGroups(params, regs);
+    if (plcs > dp.plcRows * dp.plcCols) {
+      dp.plcRows = std::max(1, static_cast<int>(std::lround(std::sqrt(static_cast<double>(plcs)))));
+      dp.plcCols = (plcs + dp.plcRows - 1) / dp.plcRows;
+    }
   }
 
   Generated g;

@@ -23,7 +23,9 @@ public:
         inputsUsed_(g.luts.size(), 0) {}
 
   void build(const Params& params) {
-    const int clocks = std::min(params.clocks, static_cast<int>(g_.ios.size()));
+    // No more clocks than control groups to clock: each gets one at least.
+    const int clocks = std::min({params.clocks, static_cast<int>(g_.ios.size()),
+                                 static_cast<int>(plan_.groupSize.size())});
     for (std::size_t k = 0; k < g_.ios.size(); ++k) {
       const int i = static_cast<int>(k) - clocks;
       roles_.push_back(i < 0 ? IoRole::Clock : i % 2 == 0 ? IoRole::Input : IoRole::Output);
@@ -37,6 +39,16 @@ public:
 private:
   standin::Signal* newSignal(const char* prefix, int number) {
     return d_.addSignal(prefix + std::to_string(number));
+  }
+
+  // A new net from `driver`'s pin to the loads chosen so far, which it
+  // takes; none when no load was chosen, so that no net is left without one.
+  void connectChosen(const char* prefix, int number, standin::Comp* driver, int pin) {
+    if (chosen_.empty()) return;
+    standin::Signal* sig = newSignal(prefix, number);
+    d_.addDriver(sig, driver, pin);
+    for (const auto& [comp, load] : chosen_) d_.addLoad(sig, comp, load);
+    chosen_.clear();
   }
 
   int row(int plc) const { return plc / cols_; }
@@ -92,33 +104,33 @@ private:
     return found;
   }
 
-  // Connects input `pin` of LUT `i` when it is free and the LUT is not
+  // Chooses input `pin` of LUT `i` when it is free and the LUT is not
   // `driver`.
-  bool loadLut(standin::Signal* sig, std::size_t i, int pin, const standin::Comp* driver) {
+  bool loadLut(std::size_t i, int pin, const standin::Comp* driver) {
     const unsigned char bit = static_cast<unsigned char>(1u << pin);
     if ((inputsUsed_[i] & bit) != 0 || g_.luts[i] == driver) return false;
     inputsUsed_[i] |= bit;
-    d_.addLoad(sig, g_.luts[i], pin);
+    chosen_.emplace_back(g_.luts[i], pin);
     return true;
   }
 
   // One try at a free input of a random LUT of the cluster other than
   // `driver`.
-  bool loadLutInput(standin::Signal* sig, int plc, const standin::Comp* driver) {
+  bool loadLutInput(int plc, const standin::Comp* driver) {
     const int n = luts(plc);
     if (n == 0) return false;
     const int k = static_cast<int>(rng_.below(static_cast<std::uint32_t>(n)));
     const int pin = static_cast<int>(rng_.below(4));
-    return loadLut(sig, static_cast<std::size_t>(plan_.lutBegin[static_cast<std::size_t>(plc)] + k), pin, driver);
+    return loadLut(static_cast<std::size_t>(plan_.lutBegin[static_cast<std::size_t>(plc)] + k), pin, driver);
   }
 
   // The next register D pin of the cluster that is still free.
-  bool loadFreeD(standin::Signal* sig, int plc) {
+  bool loadFreeD(int plc) {
     const std::size_t p = static_cast<std::size_t>(plc);
     while (nextD_[p] < plan_.regCount[p]) {
       standin::Comp* reg = g_.regs[static_cast<std::size_t>(plan_.regBegin[p] + nextD_[p]++)];
       if (reg->signals[REG_D] == nullptr) {
-        d_.addLoad(sig, reg, REG_D);
+        chosen_.emplace_back(reg, REG_D);
         return true;
       }
     }
@@ -127,14 +139,14 @@ private:
 
   // Any free LUT input or register D pin, nearest first; once none is left
   // anywhere, later calls give up at once.
-  bool loadAnyInputNear(standin::Signal* sig, int plc, const standin::Comp* driver) {
+  bool loadAnyInputNear(int plc, const standin::Comp* driver) {
     if (inputsExhausted_) return false;
     const bool found = rings(plc, [&](int c) {
       const std::size_t first = static_cast<std::size_t>(plan_.lutBegin[static_cast<std::size_t>(c)]);
       for (std::size_t i = first; i < first + static_cast<std::size_t>(luts(c)); ++i)
         for (int pin = LUT_A; pin <= LUT_D; ++pin)
-          if (loadLut(sig, i, pin, driver)) return true;
-      return loadFreeD(sig, c);
+          if (loadLut(i, pin, driver)) return true;
+      return loadFreeD(c);
     });
     inputsExhausted_ = !found;
     return found;
@@ -157,19 +169,18 @@ private:
   }
 
   void localNet(standin::Comp* driver, int pin, int plc, bool feedRegisters) {
-    standin::Signal* sig = newSignal("n", nets_++);
-    d_.addDriver(sig, driver, pin);
     const int want = localLoads();
     int got = 0;
-    if (feedRegisters && rng_.chance(0.85) && loadFreeD(sig, plc)) ++got;
+    if (feedRegisters && rng_.chance(0.85) && loadFreeD(plc)) ++got;
     for (int tries = 0; got < want && tries < 8 * want; ++tries)
-      if (loadLutInput(sig, localCluster(plc), driver)) ++got;
-    if (got == 0) loadAnyInputNear(sig, plc, driver);
+      if (loadLutInput(localCluster(plc), driver)) ++got;
+    if (got == 0) loadAnyInputNear(plc, driver);
+    connectChosen("n", nets_++, driver, pin);
   }
 
   // The clock nets, driven by the first I/O; every control group gets a
   // clock, a clock enable net of its own and, for some, a set/reset net,
-  // each driven by a LUT near the group.
+  // each driven by a LUT near the group (when there is one to drive it).
   void clockAndControlNets(int clocks) {
     for (int k = 0; k < clocks; ++k) {
       standin::Signal* clk = newSignal("clk", k);
@@ -190,8 +201,11 @@ private:
     for (std::size_t group = 0; group < groups; ++group) {
       const int home = plan_.groupPlc[group];
       if (home < 0) continue;  // no register
+      // The first groups take one clock each, the others mostly the first.
       standin::Signal* clk = nullptr;
-      if (clocks > 0)
+      if (group < static_cast<std::size_t>(clocks))
+        clk = g_.clocks[group];
+      else if (clocks > 0)
         clk = g_.clocks[clocks == 1 || rng_.chance(0.75) ? 0 : 1 + rng_.below(static_cast<std::uint32_t>(clocks - 1))];
       standin::Signal* ce = nullptr;
       standin::Signal* sr = nullptr;
@@ -247,14 +261,13 @@ private:
         }
       }
       if (driver == nullptr) continue;
-      standin::Signal* sig = newSignal("hf", h);
-      d_.addDriver(sig, driver, pin);
       int radius = static_cast<int>(std::ceil(std::sqrt(fanout / 6.0) / 2.0)) + 1;
       int got = 0;
       for (int tries = 0; got < fanout && tries < 8 * fanout; ++tries) {
         if (tries == 4 * fanout) radius *= 2;
-        if (loadLutInput(sig, near(plc, radius), driver)) ++got;
+        if (loadLutInput(near(plc, radius), driver)) ++got;
       }
+      connectChosen("hf", h, driver, pin);
     }
   }
 
@@ -301,6 +314,7 @@ private:
   // components, so that the many tries at a free input stay in cache.
   std::vector<unsigned char> inputsUsed_;
   std::vector<IoRole> roles_;
+  std::vector<std::pair<standin::Comp*, int>> chosen_;  // loads of the next net
   int nets_ = 0;
   bool inputsExhausted_ = false;
   bool outputsExhausted_ = false;
