@@ -185,6 +185,19 @@ TEST_P(GenLegal, ControlRecordsMatchControlSignals) {
   }
 }
 
+// Groups of one register each still fit: the fitted device grows.
+TEST_P(GenLegal, SmallestGroupsGetTheirOwnClustersOrHalves) {
+  const bool half = GetParam();
+  standin::Design d;
+  Params p = smallParams(2000, half);
+  p.ctrlGroupMin = p.ctrlGroupMax = 1;
+  const Generated g = designgen::generate(d, p);
+  for (Comp* reg : g.regs) ASSERT_EQ(reg->regctrl->count, 1);
+  const Audit a = audit(d, g);
+  EXPECT_TRUE(a.slotPairs.empty());
+  EXPECT_TRUE((half ? a.halfFails : a.wholeFails).empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Rules, GenLegal, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "HalfRule" : "WholeRule"; });
 
