@@ -4,7 +4,9 @@
 //  - AllSite: drcAllSite (checks 0, level 0): the component and site scans
 //             and drcSite on every site;
 //  - anchors: a bare pass over the host data that each check reads at least
-//             once: every pin's component and pin id (SigAnchor); every
+//             once: every pin's component and pin id, and the host's order
+//             (basup_cmpcomp) of each pin's component against the previous
+//             pin's, the least a sort in that order asks (SigAnchor); every
 //             component's site and that site's occupant, every site's
 //             occupant and the occupant's site, and the components of every
 //             cluster (AllSiteAnchor).
@@ -90,9 +92,13 @@ long long SigAnchor(UP_DESIGN* d) {
   for (int i = 0; i < numSignals; ++i) {
     UP_SIGNAL* sig = d->getsignal(i);
     const int numPins = sig->getnumpins();
+    UP_COMP* previous = nullptr;
     for (int k = 0; k < numPins; ++k) {
       UP_SIGPIN* pin = sig->getsigpin(k);
-      sum += pin->getpinid() + (pin->getcomp() != nullptr);
+      UP_COMP* comp = pin->getcomp();
+      sum += pin->getpinid();
+      if (previous != nullptr) sum += basup_cmpcomp(previous, comp);
+      previous = comp;
     }
   }
   return sum;
