@@ -74,7 +74,6 @@ void BM_Picorv32(benchmark::State& state) {
 }
 BENCHMARK(BM_Picorv32)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-#ifdef QPLACE_HAVE_GENERATOR
 void BM_Generated(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
@@ -94,7 +93,6 @@ void BM_Generated(benchmark::State& state) {
 }
 BENCHMARK(BM_Generated)->ArgName("components")->Arg(10000)->Arg(100000)->Arg(1000000)->Iterations(1)
     ->Unit(benchmark::kMillisecond)->UseRealTime();
-#endif
 
 }  // namespace
 

@@ -243,7 +243,7 @@ struct Bisect {
       // guess from the mean area, corrected a few times.
       int want = std::clamp(static_cast<int>(std::lround((e - b) * t1 / a)), 0, e - b);
       auto byPos = [&](int u, int v) { return pos[u] < pos[v]; };
-      for (int round = 0; round < 2; ++round) {
+      for (int round = 0; round < 4; ++round) {
         std::nth_element(cells.begin() + b, cells.begin() + b + want, cells.begin() + e, byPos);
         double low = 0;
         for (int i = b; i < b + want; ++i) low += area[cells[i]];

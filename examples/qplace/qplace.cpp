@@ -97,7 +97,6 @@ int main(int argc, char** argv) {
     standin::Design d("qplace");
     designgen::Generated gen;
     if (generate > 0) {
-#ifdef QPLACE_HAVE_GENERATOR
       designgen::Params gp;
       gp.components = static_cast<int>(generate);
       gp.seed = opt.seed;
@@ -111,10 +110,6 @@ int main(int argc, char** argv) {
       if (opt.verbosity >= 1)
         ut_msgman->print(neoform("generated %ld components: %zu LUTs, %zu registers, %zu I/O, %zu signals\n",
                                  generate, gen.luts.size(), gen.regs.size(), gen.ios.size(), d.signals.size()));
-#else
-      std::fprintf(stderr, "qplace: error: this build has no design generator\n");
-      return 1;
-#endif
     } else {
       qplace::Netlist nl = qplace::readNetlistFile(input, d);
       if (opt.verbosity >= 1)
