@@ -14,18 +14,6 @@ void fault(CheckResult& r, const std::string& what) {
 
 bool primIs(const standin::Comp& c, const char* name) { return c.prim != nullptr && c.prim->name == name; }
 
-// True when the registers of `comps` use at most one control record. A
-// record of count 0 or less binds nothing (a LUT may carry one).
-bool oneRecord(const std::vector<const standin::Comp*>& comps) {
-  const UP_REGCTRL* seen = nullptr;
-  for (const standin::Comp* c : comps) {
-    if (c == nullptr || c->regctrl == nullptr || c->regctrl->count <= 0) continue;
-    if (seen != nullptr && seen != c->regctrl) return false;
-    seen = c->regctrl;
-  }
-  return true;
-}
-
 }  // namespace
 
 CheckResult checkPlacement(standin::Design& d) {
@@ -64,22 +52,6 @@ CheckResult checkPlacement(standin::Design& d) {
     }
     std::set<const standin::Comp*> bels(s.bels.begin(), s.bels.end());
     if (bels.size() > 4) fault(r, "site " + s.name + " holds " + std::to_string(bels.size()) + " components");
-    const std::vector<const standin::Comp*> pair{static_cast<standin::Comp*>(s.slots[standin::R0]),
-                                                 static_cast<standin::Comp*>(s.slots[standin::R1])};
-    if (!oneRecord(pair)) fault(r, "site " + s.name + ": R0 and R1 on different control records");
-  }
-  for (standin::Plc& plc : d.plcs) {
-    std::vector<const standin::Comp*> all, half[2];
-    for (UP_SITE* us : plc.sites) {
-      auto* s = static_cast<standin::Site*>(us);
-      for (const standin::Comp* c : s->bels) {
-        all.push_back(c);
-        half[s->plcpos < 2 ? 0 : 1].push_back(c);
-      }
-    }
-    if (d.info.plcRegRule && !oneRecord(all)) fault(r, "cluster " + plc.name + ": registers on several control records");
-    if (d.info.halfPlcRegRule && (!oneRecord(half[0]) || !oneRecord(half[1])))
-      fault(r, "cluster " + plc.name + ": a half with registers on several control records");
   }
   return r;
 }

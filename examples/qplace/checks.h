@@ -1,10 +1,10 @@
-// An independent legality check of a placed design, read from the design
-// itself (sites, slot tables, register control records), not from the
-// placer's own bookkeeping: every LUT and register on a logic site and in
-// one slot of its kind there, at most two of each per site, I/O components
-// alone on I/O sites, and the register rules (a site's R0 and R1 on one
-// control record; each cluster, or each half of it under the half-cluster
-// rule, on one record).
+// The slot check of a placed design, read from the design itself (sites and
+// slot tables), not from the placer's own bookkeeping: every LUT and
+// register on a logic site and in exactly one slot of its kind there, no
+// slot naming a component placed elsewhere, at most four components per
+// logic site, and I/O components alone on I/O sites. The register rules are
+// the library's site checks (AP_SUPP::drcAllSite); this check covers what
+// they take for granted.
 #ifndef QPLACE_CHECKS_H
 #define QPLACE_CHECKS_H
 

@@ -7,7 +7,8 @@
 //            drawn together by nets of their own
 //   legalize window matching with the register rules (legalize.h)
 //   detail   moves and swaps on the wirelength (detail.h)
-//   check    the design's own legality check (checks.h)
+//   check    the library's packing rules (AP_SUPP::drcAllSite) and the
+//            slot check (checks.h)
 //   report   placement picture and files, when an output folder is given
 // and prints one progress line per phase, the wirelength figures and the
 // timer statistics with the peak memory through the host's message manager.
