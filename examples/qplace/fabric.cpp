@@ -28,6 +28,7 @@ Fabric makeFabric(standin::Design& d, const Model& m, double fill, int rows, int
     p.ioPerSide = std::max(p.ioPerSide, (ios + border - 1) / border);
   }
   p.halfPlcRule = halfRule;
+  p.routing = true;
   Fabric f;
   f.dev = designgen::addDevice(d, p);
   f.rows = f.dev.plcRows;

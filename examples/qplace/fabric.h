@@ -40,7 +40,8 @@ struct Fabric {
 
 // Sizes a device for the model (about `fill` of the BLEs used, or the
 // given size when rows and cols are positive, with enough I/O sites at each
-// border position for every I/O unit) and adds it to the design.
+// border position for every I/O unit) and adds it to the design, with its
+// routing graph.
 Fabric makeFabric(standin::Design& d, const Model& m, double fill, int rows, int cols, bool halfRule);
 
 // A legal placement: every unit on a free place of its kind, register groups

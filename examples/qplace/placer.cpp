@@ -73,6 +73,27 @@ LegalizeResult randomPlacement(Placement& p, std::uint64_t seed) {
 QuadraticPlacer::QuadraticPlacer(standin::Design& d, const PlacerOptions& options)
     : AP_PLACER(&d, nullptr, options.verbosity), d_(d), opt_(options) {}
 
+void QuadraticPlacer::routeSome(const Fabric& f) {
+  if (opt_.routeSignals <= 0 || f.dev.wires.tracks == 0) return;
+  // Signals with one driver on a component of the device and 1 to 8 loads,
+  // the first of each fanout from the largest down, in design order.
+  std::vector<standin::Signal*> picked;
+  for (int fanout = 8; fanout >= 1 && static_cast<int>(picked.size()) < opt_.routeSignals; fanout /= 2) {
+    for (standin::Signal& s : d_.signals) {
+      if (s.clocks != 0 || s.routed || s.numDrivers != 1 || static_cast<int>(s.pins.size()) != fanout + 1) continue;
+      if (designgen::routeSignal(d_, f.dev, &s)) {
+        picked.push_back(&s);
+        break;
+      }
+    }
+  }
+  for (standin::Signal* s : picked) {
+    const std::vector<PhyPathArc*>* arcs = s->path != nullptr ? s->path->getarcs() : nullptr;
+    say(1, neoform("route     signal %s: %zu loads, %zu arcs", s->name.c_str(), s->pins.size() - 1,
+                   arcs != nullptr ? arcs->size() : 0));
+  }
+}
+
 void QuadraticPlacer::say(int level, const std::string& text) {
   if (opt_.verbosity >= level) ut_msgman->print(text.c_str()).print("\n");
 }
@@ -179,6 +200,7 @@ bool QuadraticPlacer::apMain() {
 
   // ---- report
   tst.start(REPORT);
+  routeSome(f);
   if (!opt_.outDir.empty()) {
     ::mkdir(opt_.outDir.c_str(), 0777);
     std::string err;

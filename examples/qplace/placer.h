@@ -9,7 +9,8 @@
 //   detail   moves and swaps on the wirelength (detail.h)
 //   check    the library's packing rules (AP_SUPP::drcAllSite) and the
 //            slot check (checks.h)
-//   report   placement picture and files, when an output folder is given
+//   report   a few signals routed on the routing graph and printed; the
+//            placement picture, when an output folder is given
 // and prints one progress line per phase, the wirelength figures and the
 // timer statistics with the peak memory through the host's message manager.
 #ifndef QPLACE_PLACER_H
@@ -37,7 +38,8 @@ struct PlacerOptions {
   bool baseline = true;          // measure a random legal placement too
   std::string outDir;            // picture and reports; empty for none
   int verbosity = 1;             // 0 quiet, 1 phases and figures, 2 every step
-  int pictureNets = 6;
+  int pictureNets = 4;
+  int routeSignals = 3;          // signals routed on the device's routing graph and printed
 
   // Designs of more units than this get a shorter schedule, to keep the run
   // within minutes at a million components: anchors growing by 1.5 a
@@ -85,6 +87,7 @@ public:
 
 private:
   void say(int level, const std::string& text);
+  void routeSome(const Fabric& f);
 
   standin::Design& d_;
   PlacerOptions opt_;

@@ -105,6 +105,7 @@ int main(int argc, char** argv) {
       gp.device.plcRows = opt.rows;
       gp.device.plcCols = opt.cols;
       gp.device.halfPlcRule = opt.halfRule;
+      gp.device.routing = true;
       gen = designgen::generate(d, gp);
       opt.device = &gen.device;
       if (opt.verbosity >= 1)
