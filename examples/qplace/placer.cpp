@@ -101,7 +101,6 @@ void QuadraticPlacer::say(int level, const std::string& text) {
 bool QuadraticPlacer::apMain() {
   AP_TST tst;
   tst.load(nullptr, PHASES, kTimerNames);
-  tst.useRealTime(true);
   auto fail = [&](const std::string& why) {
     figures_.error = why;
     ut_msgman->print(neoform("qplace: error: %s\n", why.c_str()));

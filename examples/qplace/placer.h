@@ -1,6 +1,7 @@
 // QuadraticPlacer: the placer of the main job, built on the library.
 //
-// apMain runs, each phase timed with AP_TST (real time):
+// apMain runs, each phase timed with AP_TST (processor time of the process,
+// which a busy machine does not inflate):
 //   pack     units and unit nets (packing.h), the device when none is given
 //   global   I/O on the border, bound-to-bound quadratic placement, spreading;
 //            then again with the register groups of a trial legalization
