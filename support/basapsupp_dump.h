@@ -42,10 +42,14 @@ inline char pinLetter(const CM_PINTYPE& type) {
 // tristate port of a design primitive has no letter of its own).
 inline char portLetter(udb::Direction dir) {
   switch (dir) {
-    case udb::DIR_INOUT: return 'B';
-    case udb::DIR_INPUT: return 'I';
-    case udb::DIR_OUTPUT: return 'O';
-    default: return '?';
+    case udb::DIR_INOUT:
+      return 'B';
+    case udb::DIR_INPUT:
+      return 'I';
+    case udb::DIR_OUTPUT:
+      return 'O';
+    default:
+      return '?';
   }
 }
 

@@ -56,9 +56,10 @@ void AP_SUPP::dumpComp(UP_COMP* comp, const char* title, int brief) {
 
   UP_PRIM* prim = comp->getprim();
   ut_msgman->print(neoform("%s%-4d: ", brief != 0 ? "Comp" : "Component", comp->getid()));
-  if (UP_SITE* site = comp->getsite()) ut_msgman->print(neoform("%-8s", site->getdsite()->getname()));
-  ut_msgman->print(neoform(" %-8s\t%s\tpins=%d\t", comp->getname(false), prim->getname(),
-                           comp->getnumpins()));
+  if (UP_SITE* site = comp->getsite())
+    ut_msgman->print(neoform("%-8s", site->getdsite()->getname()));
+  ut_msgman->print(
+      neoform(" %-8s\t%s\tpins=%d\t", comp->getname(false), prim->getname(), comp->getnumpins()));
   endLine();
   if (brief != 0) return;
 
@@ -87,8 +88,8 @@ void AP_SUPP::dumpComp(UP_COMP* comp, const char* title, int brief) {
   if (linked) {
     const int numPrims = cell->getnumprims();
     for (int j = 0; j < numPrims; ++j) {
-      const std::string dbName = instance->getPrimitiveName(
-          static_cast<unsigned short>(j), udb::DesignObjectXRef::XREF_DBNAME);
+      const std::string dbName = instance->getPrimitiveName(static_cast<unsigned short>(j),
+                                                            udb::DesignObjectXRef::XREF_DBNAME);
       if (dbName.empty()) continue;
       ut_msgman->print(neoform("\tprimitive %s=%s;\n",
                                cell->getprim(static_cast<unsigned short>(j))->getname(),

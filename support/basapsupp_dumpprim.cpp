@@ -68,9 +68,9 @@ void AP_SUPP::dumpPrim(UP_PRIM* prim, const char* title) {
   for (int i = 0; i < prim->getnumports(); ++i) {
     UP_PORT* port = prim->getport(i);
     if (port->getid() != i)
-      BASAP_INTERNAL_ERROR(kSource, 19,
-                           neoform("\t== WARNING: param pinid=%d, udb portid=%d ==\n",
-                                   port->getid(), i));
+      BASAP_INTERNAL_ERROR(
+          kSource, 19,
+          neoform("\t== WARNING: param pinid=%d, udb portid=%d ==\n", port->getid(), i));
     dumpPort(port, neoform("\tPort%-2d ", i));
   }
 }
@@ -100,9 +100,9 @@ void AP_SUPP::dumpAllPrims(const char* title) {
                              name.c_str(), type->getname(), numPorts));
     const bool mismatched = numPins != numPorts;
     if (mismatched)
-      BASAP_INTERNAL_ERROR(kSource, 19,
-                           neoform("\t== ERROR: NP_SITEPARAM pins=%d PhyPrimPort num=%d ==\n",
-                                   numPins, numPorts));
+      BASAP_INTERNAL_ERROR(
+          kSource, 19,
+          neoform("\t== ERROR: NP_SITEPARAM pins=%d PhyPrimPort num=%d ==\n", numPins, numPorts));
     printPortPairs(ports, type, mismatched);
   }
 }

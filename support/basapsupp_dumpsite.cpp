@@ -27,8 +27,7 @@ void printHeader(UP_SITE* site) {
   const char* alt = dsite->getaltname();
   const char* label = alt != nullptr ? alt : name;
   ut_msgman->print(neoform("Site[%-4d]: %-10s %s (%s)", site->getid(), label,
-                           std::strcmp(name, label) != 0 ? name : "",
-                           siteType(site)->getname()));
+                           std::strcmp(name, label) != 0 ? name : "", siteType(site)->getname()));
 }
 
 // Prints the values of one axis of a site's pins: the common value once
@@ -63,15 +62,18 @@ struct Special {
 void AP_SUPP::dumpSite(UP_SITE* site, const char* title, int brief) {
   printTitle(title);
   printHeader(site);
-  // A record without its X or Y values is passed over like a missing one.
   const UP_SITEGEOM* geom = site->getgeom();
-  if (brief > 0 || geom == nullptr || geom->pinx == nullptr || geom->piny == nullptr) {
+  const int n = brief <= 0 && geom != nullptr ? site->getphysite()->getnumpins() : 0;
+  // A record that lacks the X or Y values of its pins is passed over like a
+  // missing one.
+  if (brief > 0 || geom == nullptr ||
+      (n != 0 && (geom->pinx == nullptr || geom->piny == nullptr))) {
     ut_msgman->print("\n");
     return;
   }
-  const int n = site->getphysite()->getnumpins();
   const char* quad = geom->quad >= 0 ? neoform("quad=%d", geom->quad) : "";
-  ut_msgman->print(neoform(" Blk=%d/%d/%d q%s pins=%d\n", geom->col, geom->row, geom->sub, quad, n));
+  ut_msgman->print(
+      neoform(" Blk=%d/%d/%d q%s pins=%d\n", geom->col, geom->row, geom->sub, quad, n));
   printAxis("\tX=[", geom->pinx, n);
   printAxis("\tY=[", geom->piny, n);
 }
@@ -112,8 +114,8 @@ void AP_SUPP::dumpAllSites(const char* title, int brief) {
 void AP_SUPP::dumpSiteComp(UP_SITE* site, const char* prefix, int /*mode*/) {
   UP_COMP* occupant = site->getcomp();
   if (occupant == nullptr) return;
-  ut_msgman->print(neoform("%ssite %s :\n", prefix != nullptr ? prefix : "",
-                           site->getdsite()->getname()));
+  ut_msgman->print(
+      neoform("%ssite %s :\n", prefix != nullptr ? prefix : "", site->getdsite()->getname()));
   UP_COMP** slots = site->getslotcomps();
   if (slots == nullptr) {
     ut_msgman->print(neoform("%s\n", occupant->getsname()));

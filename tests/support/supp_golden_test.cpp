@@ -54,7 +54,8 @@ public:
 
     // Site types; "PIO" has a pin of no direction, "EBR" fewer pins than its
     // definition has ports, "DSP" more.
-    auto* sliceType = addSiteType("SLICE", {{"A0", I}, {"B0", I}, {"CLK", I}, {"F0", O}, {"Q0", O}});
+    auto* sliceType =
+        addSiteType("SLICE", {{"A0", I}, {"B0", I}, {"CLK", I}, {"F0", O}, {"Q0", O}});
     auto* pioType = addSiteType("PIO", {{"PAD", B}, {"PADDI", O}, {"PADDO", I}, {"TS", T}});
     auto* ebrType = addSiteType("EBR", {{"DI0", I}, {"DO0", O}, {"CLK", I}});
     addSiteType("DSP", {{"A", I}, {"B", I}, {"P", O}, {"CE", I}});
