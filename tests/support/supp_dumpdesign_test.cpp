@@ -1,5 +1,5 @@
-// Design summary: an empty design in full, the part's missing texts, the
-// line ends and flushes, and the usage report alone.
+// Design summary: an empty design in full, the part's missing texts, and
+// the line ends and flushes.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -20,7 +20,7 @@ protected:
   AP_SUPP supp{&d};
 };
 
-TEST_F(DesignDump, EmptyDesignInFull) {
+TEST_F(DesignDump, EmptyDesignInFullWhateverTheMode) {
   supp.dumpDesign(nullptr, 0);
   const std::string expected =
       "Design:  empty\n\tFamily:  family\n\tDevice:  device\n\tPackage: NA\n\tSpeed:   NA\n"
@@ -33,57 +33,33 @@ TEST_F(DesignDump, EmptyDesignInFull) {
       "\n[Dump Total 0 constraints]\n"
       "[End]\n";
   EXPECT_EQ(take(), expected);
-  // The mode has no effect.
   supp.dumpDesign(nullptr, -3);
-  EXPECT_EQ(text(), expected);
+  EXPECT_EQ(take(), expected);
+  supp.dumpUsage(nullptr);
+  EXPECT_EQ(text(), "usage report\n");
 }
 
 TEST_F(DesignDump, PartLinesEndWithTheLineEndAndSectionsWithAFlush) {
-  d.levelLE = true;
   d.addCompChar("cc");
+  d.device.part.package = std::make_unique<UT_STROBJ>(nullptr);  // no text
+  d.device.part.speed = std::make_unique<UT_STROBJ>("6");
   supp.dumpDesign("T ", 0);
   const auto& prints = log().prints;
   ASSERT_GE(prints.size(), 11u);
-  EXPECT_EQ(std::vector<std::string>(prints.begin(), prints.begin() + 11),
-            (std::vector<std::string>{"T ", "Design:  ", "empty", "\tFamily:  ", "family",
-                                      "\tDevice:  ", "device", "\tPackage: ", "NA",
-                                      "\tSpeed:   ", "NA"}));
-  std::vector<std::string> names;
-  std::vector<std::size_t> after;
-  for (const auto& m : log().manips) {
-    names.push_back(m.name);
-    after.push_back(m.afterPrints);
-  }
-  EXPECT_EQ(names,
-            (std::vector<std::string>{"endl", "endl", "endl", "endl", "endl", "flush", "flush"}));
-  EXPECT_EQ(std::vector<std::size_t>(after.begin(), after.begin() + 5),
-            (std::vector<std::size_t>{3, 5, 7, 9, 11}));
-  EXPECT_EQ(after[6], prints.size());
-  EXPECT_NE(text().find("The pack level = LE\n"), std::string::npos);
+  EXPECT_EQ(
+      std::vector<std::string>(prints.begin(), prints.begin() + 11),
+      (std::vector<std::string>{"T ", "Design:  ", "empty", "\tFamily:  ", "family",
+                                "\tDevice:  ", "device", "\tPackage: ", "NA", "\tSpeed:   ", "6"}));
+  std::vector<std::string> manips;
+  for (const auto& m : log().manips) manips.push_back(m.name + std::to_string(m.afterPrints));
+  const std::string atEnd = "flush" + std::to_string(prints.size());
+  EXPECT_EQ(manips.size(), 7u);
+  EXPECT_EQ(std::vector<std::string>(manips.begin(), manips.begin() + 5),
+            (std::vector<std::string>{"endl3", "endl5", "endl7", "endl9", "endl11"}));
+  EXPECT_EQ(manips[5].substr(0, 5), "flush");
+  EXPECT_EQ(manips.back(), atEnd);
   const std::string tail = "[End]\n\n[Dump 1 comp characteristics]\n\tCompChar=0   : cc\n[End]\n";
   EXPECT_EQ(text().substr(text().size() - tail.size()), tail);
-}
-
-TEST_F(DesignDump, PackageAndSpeedTexts) {
-  auto partLines = [&] {
-    take();
-    supp.dumpDesign(nullptr, 0);
-    const std::string out = text();
-    const std::size_t from = out.find("\tPackage: ");
-    return out.substr(from, out.find("\n\n") + 1 - from);
-  };
-  d.device.part.package = std::make_unique<UT_STROBJ>(nullptr);
-  d.device.part.speed = std::make_unique<UT_STROBJ>("6");
-  EXPECT_EQ(partLines(), "\tPackage: NA\n\tSpeed:   6\n");
-  d.device.part.package = std::make_unique<UT_STROBJ>("BGA");
-  d.device.part.speed = std::make_unique<UT_STROBJ>(nullptr);
-  EXPECT_EQ(partLines(), "\tPackage: BGA\n\tSpeed:   NA\n");
-}
-
-TEST_F(DesignDump, UsageAlone) {
-  supp.dumpUsage(nullptr);
-  supp.dumpUsage("U:");
-  EXPECT_EQ(text(), "usage report\nU:usage report\n");
 }
 
 }  // namespace

@@ -52,22 +52,6 @@ TEST_F(ElemDump, HeaderLineIsThreePrintsEndedByTheLineEnd) {
   EXPECT_EQ(text(), "Comp1   :  u1      \tLUT\tpins=3\t\nonly|alone");
 }
 
-TEST_F(ElemDump, BriefChecksTheInstanceLinkButNotTheNetLink) {
-  u0->instance = nullptr;
-  n->net->appData[UP_Access::m_PhyNet_idx] = nullptr;
-  supp.dumpComp(u0, "", 1);
-  supp.dumpSignal(n, "", 1);
-  EXPECT_EQ(internalErrors(), (std::vector<std::string>{"1:dumpComp"}));
-  supp.dumpSignal(n, "", 0);
-  EXPECT_EQ(internalErrors(), (std::vector<std::string>{"1:dumpComp", "1:dumpSignal"}));
-  // The detail texts go out only when asked for; the reports do not.
-  unsetenv("ZOR_SHOW_INTERNAL_ERROR");
-  log().capture();
-  supp.dumpComp(u0, "", 1);
-  EXPECT_TRUE(log().errors.empty());
-  EXPECT_EQ(log().fatals.size(), 1u);
-}
-
 TEST_F(ElemDump, UnconnectedPinsAreSkippedAndLettersWithoutDirectionAgree) {
   // Pin 1 (tristate, type byte 0) connected: "?" against "?" is no error.
   d.addLoad(n, u0, 1);
@@ -107,20 +91,6 @@ TEST_F(ElemDump, SignalPinLineAndItsSignalLink) {
   u1->signals[0] = d.addSignal("other");
   supp.dumpSigpin(pin, nullptr);
   EXPECT_EQ(internalErrors(), (std::vector<std::string>{"1:"}));
-}
-
-TEST_F(ElemDump, AllElementsPassTheirBriefFlagAndAnEmptyDesignWritesTheTitle) {
-  supp.dumpAllComps("C\n", 1);
-  supp.dumpAllSignals("S\n", 1);
-  EXPECT_EQ(text(),
-            "C\nComp0   :  u0      \tLUT\tpins=3\t\nComp1   :  u1      \tLUT\tpins=3\t\n"
-            "S\nSignal0: n\t1d/2p\n");
-  standin::Design empty;
-  AP_SUPP none(&empty);
-  take();
-  none.dumpAllComps("C", 0);
-  none.dumpAllSignals("S", 0);
-  EXPECT_EQ(text(), "CS");
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "host/standin/standin_design.h"
 #include "report_capture.h"
@@ -71,28 +73,14 @@ public:
     device.sites[static_cast<std::size_t>(pio1->id)].altname = "P1";
     device.sites[static_cast<std::size_t>(pio2->id)].altname = "PIO2";
 
-    // Geometry: spread values with a quadrant; one common X value and no
-    // quadrant; values above the extremes' start; a record without arrays.
-    standin::Geom* g = addGeom(slice0, 2, 2);
-    g->xs = {10, 12, 10, 14, 11};
-    g->ys = {3, 3, 3, 3, 3};
-    g->pinx = g->xs.data();
-    g->piny = g->ys.data();
-    g->quad = 1;
-    g->sub = 0;
-    g = addGeom(slice1, 2, 2);
-    g->xs = {5, 5, 5, 5, 5};
-    g->ys = {-1, -2, -3, -1, -1};
-    g->pinx = g->xs.data();
-    g->piny = g->ys.data();
-    g->sub = 1;
-    g = addGeom(pio1, 0, 3);
-    g->xs = {10000, 10000, 10000, 10000};
-    g->ys = {7, 7, 7, 7};
-    g->pinx = g->xs.data();
-    g->piny = g->ys.data();
-    g->quad = 0;
-    g = addGeom(ebr, 4, 4);
+    // Geometry: spread values with a quadrant; a common value at the top of
+    // the range and no quadrant; values above the range; no pins; a record
+    // without arrays.
+    geom(slice0, {10, 12, 10, 14, 11}, {3, 3, 3, 3, 3}, 1, 0);
+    geom(slice1, {9999, 9999, 9999, 9999, 9999}, {-1, -2, -3, -1, -1}, -1, 1);
+    geom(pio1, {10000, 10000, 10000, 10000}, {7, 7, 7, 7}, 0, 0);
+    geom(addSite("DIV0", addSiteType("CLKDIV", {}), 6, 6), {}, {}, -1, 0);
+    standin::Geom* g = addGeom(ebr, 4, 4);
     g->pinx = nullptr;
     g->piny = nullptr;
 
@@ -168,6 +156,20 @@ public:
     // whose type disagrees with its port
     reg->sigpins[0]->port = &slicePrim->ports[1];
     reg->sigpins[2]->type.bytes[0] = CM_PINTYPE::OUTPUT;
+  }
+
+private:
+  // Gives a site a geometry record at its own row and column.
+  void geom(Site* site, std::vector<int> xs, std::vector<int> ys, signed char quad,
+            unsigned short sub) {
+    standin::Geom* g = addGeom(site, static_cast<unsigned short>(site->row),
+                               static_cast<unsigned short>(site->col));
+    g->xs = std::move(xs);
+    g->ys = std::move(ys);
+    g->pinx = g->xs.data();
+    g->piny = g->ys.data();
+    g->quad = quad;
+    g->sub = sub;
   }
 };
 
