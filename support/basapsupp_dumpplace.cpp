@@ -10,6 +10,7 @@
 #include "host/updesign.h"
 #include "support/basapsupp.h"
 #include "support/basapsupp_dump.h"
+#include "support/basapsupp_pinbox.h"
 
 using basapdump::printTitle;
 
@@ -69,6 +70,7 @@ void AP_SUPP::dumpLocate(const char* title, int mask) {
 void AP_SUPP::dumpBBox(const char* title, const char* fileName) {
   const int numSignals = design->getnumsignals();
   const int numComps = design->getnumcomps();
+  UP_INFO* info = design->getinfo();
   std::vector<FanoutClass> classes(kLastClass + 1);
   int counted = 0, zeroBoxes = 0;
   long long boxes = 0;
@@ -82,10 +84,11 @@ void AP_SUPP::dumpBBox(const char* title, const char* fileName) {
   for (int s = 0; s < numSignals; ++s) {
     UP_SIGNAL* sig = design->getsignal(s);
     if (sigIsClk(sig, nullptr) != 0) continue;
-    // Starting from an empty range tells a signal with no placed pin (or
-    // none at all), which has no box and is left out.
+    // Pin positions come from this design, whichever is the host's current
+    // one. Starting from an empty range tells a signal with no placed pin
+    // (or none at all), which has no box and is left out.
     int rowMax = -1, rowMin = 0, colMax = -1, colMin = 0;
-    const int box = calcBBox(sig, rowMax, rowMin, colMax, colMin);
+    const int box = basapPinBox(info, sig, rowMax, rowMin, colMax, colMin);
     if (rowMax < rowMin) continue;
     const int fanout = sig->getnumpins() - 1;
     if (file != nullptr)
