@@ -121,9 +121,10 @@ public:
   // of the "dumpLocateRCZ" setting. Flushes at the end.
   void dumpLocate(const char* title, int mask);
   // Bounding boxes of the non-clock signals that have a pin on a placed
-  // component (others are skipped): one line each to `fileName` (replaced;
-  // null or unopenable writes no file) and statistics by fanout to the
-  // message manager.
+  // component (others are skipped), by the pin rows and columns of this
+  // object's design: one line each to `fileName` (replaced; null or
+  // unopenable writes no file) and statistics by fanout to the message
+  // manager, with averages in single precision.
   void dumpBBox(const char* title, const char* fileName);
   // The device grid's extent and offsets, and each site's grid point and
   // location.
