@@ -7,8 +7,8 @@
 // lists them) and as a ratio against an anchor measured in the same run: one
 // formatted print per component of the same design, the least any listing
 // of the components can cost. After the run a table gives, per report, the
-// time per element at both sizes, their ratio (1.0 is perfectly linear) and
-// the ratio to the anchor.
+// processor time per element at both sizes (median over repetitions), their
+// ratio (1.0 is perfectly linear), the ratio to the anchor and the total.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -90,11 +90,19 @@ public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs)
       if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-        seconds[r.run_name.function_name] =
-            r.cpu_accumulated_time / static_cast<double>(r.iterations);
+        seconds[r.run_name.function_name].push_back(r.cpu_accumulated_time /
+                                                    static_cast<double>(r.iterations));
     ConsoleReporter::ReportRuns(runs);
   }
-  std::map<std::string, double> seconds;
+  // Median over the repetitions, or -1 when the benchmark did not run.
+  double time(const std::string& name) const {
+    auto it = seconds.find(name);
+    if (it == seconds.end()) return -1;
+    std::vector<double> v = it->second;
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return v[v.size() / 2];
+  }
+  std::map<std::string, std::vector<double>> seconds;
 };
 
 }  // namespace
@@ -126,11 +134,9 @@ int main(int argc, char** argv) {
 
   auto perElement = [&](const Report& report, int components) {
     const std::string name = runName(report, components);
-    auto t = reporter.seconds.find(name);
-    auto n = elements.find(name);
-    return t != reporter.seconds.end() && n != elements.end() && n->second > 0
-               ? t->second / n->second * 1e9
-               : -1.0;
+    const double t = reporter.time(name);
+    const int n = elements[name];
+    return t >= 0 && n > 0 ? t / n * 1e9 : -1.0;
   };
   std::printf("\n%-14s %12s %12s %10s %12s %12s %12s\n", "report", "ns/elem 100k", "ns/elem 1M",
               "1M/100k", "/anchor 1M", "elements 1M", "total 1M ms");
