@@ -5,11 +5,13 @@
 #include <support/basapsupp.h>
 
 #include <cmath>
+#include <cstdio>
 #include <random>
 #include <sys/stat.h>
 
 #include "examples/qplace/checks.h"
 #include "examples/qplace/picture.h"
+#include "host/standin/standin_util.h"
 #include "host/ututil.h"
 
 namespace qplace {
@@ -72,6 +74,17 @@ LegalizeResult randomPlacement(Placement& p, std::uint64_t seed) {
 
 QuadraticPlacer::QuadraticPlacer(standin::Design& d, const PlacerOptions& options)
     : AP_PLACER(&d, nullptr, options.verbosity), d_(d), opt_(options) {}
+
+namespace {
+
+bool writeFile(const std::string& path, const std::string& text) {
+  FILE* f = std::fopen(path.c_str(), "w");
+  if (f == nullptr) return false;
+  const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace
 
 void QuadraticPlacer::routeSome(const Fabric& f) {
   if (opt_.routeSignals <= 0 || f.dev.wires.tracks == 0) return;
@@ -203,6 +216,23 @@ bool QuadraticPlacer::apMain() {
   if (!opt_.outDir.empty()) {
     ::mkdir(opt_.outDir.c_str(), 0777);
     std::string err;
+    // The placement file: dumpLocate's lines, taken from the message manager.
+    const std::string locate = opt_.outDir + "/placement.lct", boxes = opt_.outDir + "/bbox.txt";
+    standin::messages().capture();
+    supp.dumpLocate(nullptr, 0);
+    const std::string lines = standin::messages().take();
+    standin::messages().release();
+    if (!writeFile(locate, lines)) return fail("cannot write " + locate);
+    // The boxes to their file, their statistics to the log: by fanout range,
+    // and with -v also per fanout.
+    standin::messages().capture();
+    supp.dumpBBox("bounding boxes:", boxes.c_str());
+    std::string stats = standin::messages().take();
+    standin::messages().release();
+    if (opt_.verbosity < 2) stats = stats.substr(0, stats.find("\n[BBOX Details]"));
+    while (!stats.empty() && stats.back() == '\n') stats.pop_back();
+    say(1, stats);
+    say(1, "files     " + locate + ", " + boxes);
     const std::string svg = opt_.outDir + "/placement.svg", png = opt_.outDir + "/placement.png";
     if (!writeSvg(p, svg, opt_.pictureNets, err)) return fail(err);
     if (!renderPng(svg, png, err)) say(0, "qplace: warning: no PNG: " + err);

@@ -10,8 +10,10 @@
 //   detail   moves and swaps on the wirelength (detail.h)
 //   check    the library's packing rules (AP_SUPP::drcAllSite) and the
 //            slot check (checks.h)
-//   report   a few signals routed on the routing graph and printed; the
-//            placement picture, when an output folder is given
+//   report   a few signals routed on the routing graph and printed; when an
+//            output folder is given, the placement file (AP_SUPP::dumpLocate),
+//            the bounding boxes (AP_SUPP::dumpBBox, whose statistics are
+//            printed) and the picture
 // and prints one progress line per phase, the wirelength figures and the
 // timer statistics with the peak memory through the host's message manager.
 #ifndef QPLACE_PLACER_H
