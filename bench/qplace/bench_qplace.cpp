@@ -30,8 +30,8 @@
 #include <string>
 #include <vector>
 
-#include "examples/qplace/netlist_reader.h"
-#include "examples/qplace/placer.h"
+#include "qplace/netlist_reader.h"
+#include "qplace/placer.h"
 #include "host/ututil.h"
 
 namespace {

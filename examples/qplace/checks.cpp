@@ -1,5 +1,5 @@
 // Legality check of a placed design.
-#include "examples/qplace/checks.h"
+#include "qplace/checks.h"
 
 #include <set>
 

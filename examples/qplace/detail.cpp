@@ -1,5 +1,5 @@
 // Detailed improvement by moves and swaps with exact wirelength changes.
-#include "examples/qplace/detail.h"
+#include "qplace/detail.h"
 
 #include <algorithm>
 #include <cmath>

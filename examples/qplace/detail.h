@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "examples/qplace/global_place.h"
+#include "qplace/global_place.h"
 
 namespace qplace {
 

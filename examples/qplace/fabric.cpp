@@ -1,5 +1,5 @@
 // Device sizing, legal placement bookkeeping and wirelength.
-#include "examples/qplace/fabric.h"
+#include "qplace/fabric.h"
 
 #include <algorithm>
 #include <cmath>

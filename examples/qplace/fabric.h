@@ -13,7 +13,7 @@
 
 #include <vector>
 
-#include "examples/qplace/packing.h"
+#include "qplace/packing.h"
 #include "host/standin/gen/designgen.h"
 
 namespace qplace {

@@ -1,6 +1,6 @@
 // Global placement: bound-to-bound quadratic placement with rough
 // legalization anchors.
-#include "examples/qplace/global_place.h"
+#include "qplace/global_place.h"
 
 #include <linsys/basaplinsys.h>
 

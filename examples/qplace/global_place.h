@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "examples/qplace/fabric.h"
+#include "qplace/fabric.h"
 
 namespace qplace {
 

@@ -1,5 +1,5 @@
 // Window-matching legalization.
-#include "examples/qplace/legalize.h"
+#include "qplace/legalize.h"
 
 #include <matching/basapmatch.h>
 

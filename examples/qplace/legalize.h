@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "examples/qplace/fabric.h"
+#include "qplace/fabric.h"
 
 namespace qplace {
 

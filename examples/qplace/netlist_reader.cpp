@@ -1,5 +1,5 @@
 // Reader of yosys JSON netlists: checks the whole document first, then builds.
-#include "examples/qplace/netlist_reader.h"
+#include "qplace/netlist_reader.h"
 
 #include <zlib.h>
 

@@ -1,5 +1,5 @@
 // LUT-register pairing, control sets and the unit netlist.
-#include "examples/qplace/packing.h"
+#include "qplace/packing.h"
 
 #include <algorithm>
 #include <string>

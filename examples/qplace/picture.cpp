@@ -1,5 +1,5 @@
 // SVG and PNG pictures of a placement.
-#include "examples/qplace/picture.h"
+#include "qplace/picture.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "examples/qplace/fabric.h"
+#include "qplace/fabric.h"
 
 namespace qplace {
 

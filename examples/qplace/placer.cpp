@@ -1,5 +1,5 @@
 // The placer's phases, timers and figures.
-#include "examples/qplace/placer.h"
+#include "qplace/placer.h"
 
 #include <stats/basaptst.h>
 #include <support/basapsupp.h>
@@ -9,8 +9,8 @@
 #include <random>
 #include <sys/stat.h>
 
-#include "examples/qplace/checks.h"
-#include "examples/qplace/picture.h"
+#include "qplace/checks.h"
+#include "qplace/picture.h"
 #include "host/standin/standin_util.h"
 #include "host/ututil.h"
 

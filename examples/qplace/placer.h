@@ -24,8 +24,8 @@
 
 #include <placer/basapplacer.h>
 
-#include "examples/qplace/detail.h"
-#include "examples/qplace/legalize.h"
+#include "qplace/detail.h"
+#include "qplace/legalize.h"
 
 namespace qplace {
 

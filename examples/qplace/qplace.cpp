@@ -6,8 +6,8 @@
 #include <exception>
 #include <string>
 
-#include "examples/qplace/netlist_reader.h"
-#include "examples/qplace/placer.h"
+#include "qplace/netlist_reader.h"
+#include "qplace/placer.h"
 #include "host/ututil.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // the unit nets the placer optimizes.
 #include <gtest/gtest.h>
 
-#include "examples/qplace/packing.h"
+#include "qplace/packing.h"
 #include "host/standin/gen/designgen.h"
 
 namespace {

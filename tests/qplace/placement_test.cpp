@@ -7,9 +7,9 @@
 #include <map>
 #include <set>
 
-#include "examples/qplace/checks.h"
-#include "examples/qplace/netlist_reader.h"
-#include "examples/qplace/placer.h"
+#include "qplace/checks.h"
+#include "qplace/netlist_reader.h"
+#include "qplace/placer.h"
 #include "host/standin/standin_util.h"
 #include "support/basapsupp.h"
 

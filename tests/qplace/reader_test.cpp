@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "examples/qplace/netlist_reader.h"
+#include "qplace/netlist_reader.h"
 
 namespace {
 
