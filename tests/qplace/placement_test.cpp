@@ -81,9 +81,17 @@ TEST(Placer, Picorv32IsPlacedLegallyAndBeatsRandomPlacement) {
   }
 }
 
-TEST(Placer, WritesThePlacementFileBoxesAndPicture) {
+// The tests below need a legal placement, not the best one: a short
+// annealing keeps them quick under the sanitizers.
+PlacerOptions quick() {
   PlacerOptions opt;
   opt.baseline = false;
+  opt.detail.annealMoves = 20;
+  return opt;
+}
+
+TEST(Placer, WritesThePlacementFileBoxesAndPicture) {
+  PlacerOptions opt = quick();
   opt.outDir = testing::TempDir() + "qplace_out";
   Placed r = placePicorv32(opt);
   ASSERT_TRUE(r.ok) << r.figures.error;
@@ -107,8 +115,7 @@ TEST(Placer, WritesThePlacementFileBoxesAndPicture) {
 }
 
 TEST(Placer, SameSeedSamePlacement) {
-  PlacerOptions opt;
-  opt.baseline = false;
+  PlacerOptions opt = quick();
   Placed a = placePicorv32(opt), b = placePicorv32(opt);
   ASSERT_TRUE(a.ok && b.ok);
   EXPECT_EQ(a.figures.finalHpwl, b.figures.finalHpwl);
@@ -127,9 +134,8 @@ TEST(Placer, ADeviceTooSmallIsAnError) {
 TEST(Checks, FindPlantedFaults) {
   standin::Design d;
   qplace::readNetlistFile(QPLACE_PICORV32, d);
-  PlacerOptions opt;
+  PlacerOptions opt = quick();
   opt.verbosity = 0;
-  opt.baseline = false;
   QuadraticPlacer placer(d, opt);
   ASSERT_TRUE(placer.apMain());
   ASSERT_EQ(qplace::checkPlacement(d).errors, 0);
