@@ -7,6 +7,7 @@
 #include <cmath>
 #include <functional>
 #include <numeric>
+#include <random>
 
 namespace qplace {
 
@@ -40,7 +41,7 @@ struct WindowMatcher {
       bucket[static_cast<std::size_t>((c / f.cols) / window) * wc + (c % f.cols) / window].push_back(i);
     }
     const int base = kPerCluster * (f.rows + f.cols + 4) + 1;
-    std::vector<int> carry, items, rowMatch, colMatch, place;
+    std::vector<int> carry, left, items, rowMatch, colMatch, place;
     std::vector<int> cand;
     for (int r = 0; r < wr; ++r) {
       for (int k = 0; k < wc; ++k) {
@@ -74,45 +75,60 @@ struct WindowMatcher {
         for (const Arc& a : arcs) place.push_back(a.place);
         std::sort(place.begin(), place.end());
         place.erase(std::unique(place.begin(), place.end()), place.end());
-        if (place.empty()) {
-          carry = items;
-          continue;
+        if (!place.empty()) {
+          AP_MATCHING match(static_cast<int>(items.size()), static_cast<int>(place.size()));
+          for (const Arc& a : arcs) {
+            const int col = static_cast<int>(std::lower_bound(place.begin(), place.end(), a.place) - place.begin());
+            match.AddArc(a.row, col, a.weight);
+          }
+          rowMatch.assign(items.size(), -1);
+          colMatch.assign(place.size(), -1);
+          int total = 0;
+          match.Solver(rowMatch.data(), colMatch.data(), &total, 0);
+          ++stats.windows;
+        } else {
+          rowMatch.assign(items.size(), -1);
         }
-        AP_MATCHING match(static_cast<int>(items.size()), static_cast<int>(place.size()));
-        for (const Arc& a : arcs) {
-          const int col = static_cast<int>(std::lower_bound(place.begin(), place.end(), a.place) - place.begin());
-          match.AddArc(a.row, col, a.weight);
-        }
-        rowMatch.assign(items.size(), -1);
-        colMatch.assign(place.size(), -1);
-        int total = 0;
-        match.Solver(rowMatch.data(), colMatch.data(), &total, 0);
-        ++stats.windows;
         for (std::size_t i = 0; i < items.size(); ++i) {
           if (rowMatch[i] >= 0) assign(items[i], place[static_cast<std::size_t>(rowMatch[i])]);
           else carry.push_back(items[i]);
         }
         stats.carried += static_cast<int>(carry.size());
+        // A carry larger than a window holds would only grow from window to
+        // window: the excess goes straight to the nearest-place search.
+        const std::size_t bound = 4 * static_cast<std::size_t>(place.size()) + 64;
+        if (carry.size() > bound) {
+          left.insert(left.end(), carry.begin() + static_cast<long>(bound), carry.end());
+          carry.resize(bound);
+        }
       }
     }
     // Whatever is left takes the nearest free place, searched ring by ring.
-    for (int it : carry) {
+    left.insert(left.end(), carry.begin(), carry.end());
+    for (int it : left) {
       const int tc = f.clusterAt(x[it], y[it]);
       const int tr0 = tc / f.cols, tc0 = tc % f.cols;
       bool done = false;
-      for (int rad = 0; !done && rad <= std::max(f.rows, f.cols); ++rad) {
-        for (int rr = tr0 - rad; !done && rr <= tr0 + rad; ++rr) {
-          if (rr < 0 || rr >= f.rows) continue;
-          for (int cc = tc0 - rad; !done && cc <= tc0 + rad; ++cc) {
-            if (cc < 0 || cc >= f.cols) continue;
-            if (std::max(std::abs(rr - tr0), std::abs(cc - tc0)) != rad) continue;
-            cand.clear();
-            candidates(it, rr * f.cols + cc, cand);
-            if (!cand.empty()) {
-              assign(it, cand[0]);
-              done = true;
-            }
-          }
+      auto tryCluster = [&](int rr, int cc) {
+        if (done || rr < 0 || rr >= f.rows || cc < 0 || cc >= f.cols) return;
+        cand.clear();
+        candidates(it, rr * f.cols + cc, cand);
+        if (!cand.empty()) {
+          assign(it, cand[0]);
+          done = true;
+        }
+      };
+      tryCluster(tr0, tc0);
+      // Ring `rad` around the target: its top and bottom rows, then the
+      // rest of its left and right columns.
+      for (int rad = 1; !done && rad <= std::max(f.rows, f.cols); ++rad) {
+        for (int cc = tc0 - rad; cc <= tc0 + rad; ++cc) {
+          tryCluster(tr0 - rad, cc);
+          tryCluster(tr0 + rad, cc);
+        }
+        for (int rr = tr0 - rad + 1; rr < tr0 + rad; ++rr) {
+          tryCluster(rr, tc0 - rad);
+          tryCluster(rr, tc0 + rad);
         }
       }
       if (!done) return false;
@@ -260,6 +276,40 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
   res.ok = p.unplaced() == 0;
   if (!res.ok) res.error = std::to_string(p.unplaced()) + " units left unplaced";
   return res;
+}
+
+bool randomPlacement(Placement& p, std::uint64_t seed) {
+  const Model& m = *p.model;
+  const Fabric& f = *p.fabric;
+  std::mt19937_64 rng(seed);
+  for (int u = 0; u < m.numUnits(); ++u)
+    if (!m.isIo(u)) p.take(u);
+  std::vector<int> groups(static_cast<std::size_t>(f.numGroups()));
+  std::iota(groups.begin(), groups.end(), 0);
+  std::shuffle(groups.begin(), groups.end(), rng);
+  std::vector<std::vector<int>> bySet(static_cast<std::size_t>(m.numCtrl));
+  std::vector<int> lone;
+  for (int u = 0; u < m.numUnits(); ++u) {
+    if (m.hasReg(u)) bySet[static_cast<std::size_t>(m.ctrl[u])].push_back(u);
+    else if (m.kind[u] == UNIT_LUT) lone.push_back(u);
+  }
+  std::size_t next = 0;
+  for (std::vector<int>& set : bySet) {
+    std::shuffle(set.begin(), set.end(), rng);
+    for (std::size_t i = 0; i < set.size(); ++i) {
+      const int ble = static_cast<int>(i % static_cast<std::size_t>(f.groupBles()));
+      if (ble == 0 && ++next > groups.size()) return false;
+      const int g = groups[next - 1];
+      p.put(set[i], (g / f.groupsPerCluster()) * kBles + (g % f.groupsPerCluster()) * f.groupBles() + ble);
+    }
+  }
+  std::vector<int> free;
+  for (int pos = 0; pos < static_cast<int>(p.lutAt.size()); ++pos)
+    if (p.lutAt[pos] < 0) free.push_back(pos);
+  if (free.size() < lone.size()) return false;
+  std::shuffle(free.begin(), free.end(), rng);
+  for (std::size_t i = 0; i < lone.size(); ++i) p.put(lone[i], free[i]);
+  return true;
 }
 
 std::vector<std::vector<int>> registerGroups(const Placement& p) {

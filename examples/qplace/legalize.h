@@ -41,6 +41,13 @@ struct LegalizeResult {
 LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::vector<double>& ty,
                         const LegalizeParams& params);
 
+// A random legal placement of the logic units of `p` (its I/O units stay):
+// the registers of each control set, in random order, fill random free
+// register groups one after another; lone LUTs take random free LUT places.
+// False, with the logic unplaced, when the device lacks room. Linear in the
+// units and places.
+bool randomPlacement(Placement& p, std::uint64_t seed);
+
 // The register-bearing units of each register group that holds two or
 // more, group by group.
 std::vector<std::vector<int>> registerGroups(const Placement& p);

@@ -56,22 +56,6 @@ void boxHistogram(const Placement& p, int counts[7]) {
   }
 }
 
-LegalizeResult randomPlacement(Placement& p, std::uint64_t seed) {
-  const Model& m = *p.model;
-  const Fabric& f = *p.fabric;
-  std::mt19937_64 rng(seed);
-  std::uniform_real_distribution<double> col(0.5, f.cols + 0.5), row(0.5, f.rows + 0.5);
-  std::vector<double> x(static_cast<std::size_t>(m.numUnits())), y(x.size());
-  for (int u = 0; u < m.numUnits(); ++u) {
-    x[u] = col(rng);
-    y[u] = row(rng);
-  }
-  for (int u = 0; u < m.numUnits(); ++u)
-    if (!m.isIo(u)) p.take(u);
-  LegalizeParams lp;
-  return legalize(p, x, y, lp);
-}
-
 QuadraticPlacer::QuadraticPlacer(standin::Design& d, const PlacerOptions& options)
     : AP_PLACER(&d, nullptr, options.verbosity), d_(d), opt_(options) {}
 
@@ -244,7 +228,7 @@ bool QuadraticPlacer::apMain() {
   // ---- figures
   if (opt_.baseline) {
     Placement q = p;
-    if (randomPlacement(q, opt_.seed).ok) figures_.randomHpwl = hpwl(q);
+    if (randomPlacement(q, opt_.seed)) figures_.randomHpwl = hpwl(q);
   }
   int hist[7];
   boxHistogram(p, hist);

@@ -101,10 +101,6 @@ private:
 // is 0, 1, 2-3, 4-7, 8-15, 16-31, 32 and more.
 void boxHistogram(const Placement& p, int counts[7]);
 
-// A random legal placement of the logic units (the I/O units of `p` stay):
-// random targets, legalized.
-LegalizeResult randomPlacement(Placement& p, std::uint64_t seed);
-
 }  // namespace qplace
 
 #endif

@@ -142,6 +142,20 @@ TEST(Legalize, TightDevicesKeepTheRegisterRules) {
   }
 }
 
+TEST(Legalize, RandomPlacementIsLegal) {
+  for (bool half : {false, true}) {
+    Small s(7, 6, 20, 3, 3, half, 2);
+    Placement p(s.f, s.m);
+    ASSERT_TRUE(qplace::placeIos(s.m, s.f, p));
+    ASSERT_TRUE(qplace::randomPlacement(p, 5));
+    expectConsistent(p);
+    EXPECT_EQ(ruleFaults(s, p), 0);
+  }
+  Small tight(10, 2, 0, 3, 3, false, 1);  // 10 sets, 9 clusters
+  Placement p(tight.f, tight.m);
+  EXPECT_FALSE(qplace::randomPlacement(p, 5));
+}
+
 TEST(Legalize, RefusesADeviceWithTooFewRegisterGroups) {
   Small s(10, 2, 0, 3, 3, false, 1);  // 10 sets, 9 clusters
   Placement p(s.f, s.m);
