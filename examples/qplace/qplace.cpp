@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <string>
 
@@ -96,6 +97,8 @@ int main(int argc, char** argv) {
   try {
     standin::Design d("qplace");
     designgen::Generated gen;
+    const std::clock_t start = std::clock();
+    auto seconds = [&] { return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC; };
     if (generate > 0) {
       designgen::Params gp;
       gp.components = static_cast<int>(generate);
@@ -109,14 +112,15 @@ int main(int argc, char** argv) {
       gen = designgen::generate(d, gp);
       opt.device = &gen.device;
       if (opt.verbosity >= 1)
-        ut_msgman->print(neoform("generated %ld components: %zu LUTs, %zu registers, %zu I/O, %zu signals\n",
-                                 generate, gen.luts.size(), gen.regs.size(), gen.ios.size(), d.signals.size()));
+        ut_msgman->print(neoform("generated %ld components in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals\n",
+                                 generate, seconds(), gen.luts.size(), gen.regs.size(), gen.ios.size(),
+                                 d.signals.size()));
     } else {
       qplace::Netlist nl = qplace::readNetlistFile(input, d);
       if (opt.verbosity >= 1)
-        ut_msgman->print(neoform("read %s: %zu LUTs, %zu registers, %zu I/O, %zu signals, %d control sets\n",
-                                 input.c_str(), nl.luts.size(), nl.regs.size(), nl.ios.size(), d.signals.size(),
-                                 nl.controlSets));
+        ut_msgman->print(neoform("read %s in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals, %d control sets\n",
+                                 input.c_str(), seconds(), nl.luts.size(), nl.regs.size(), nl.ios.size(),
+                                 d.signals.size(), nl.controlSets));
     }
     qplace::QuadraticPlacer placer(d, opt);
     return placer.apMain() ? 0 : 1;
