@@ -10,8 +10,8 @@ namespace qplace {
 
 namespace {
 
-const char* kNetColours[] = {"#d62728", "#2ca02c", "#1f77b4", "#ff7f0e", "#9467bd",
-                             "#8c564b", "#e377c2", "#17becf"};
+// Net colours, none of them a component kind's.
+const char* kNetColours[] = {"#d62728", "#111111", "#e377c2", "#17becf", "#8c564b", "#bcbd22"};
 
 }  // namespace
 
@@ -78,9 +78,9 @@ bool writeSvg(const Placement& p, const std::string& path, int nets, std::string
   for (int k = 0; k < shown; ++k) {
     const int n = order[k];
     const int drv = m.netUnits[m.netStart[n]];
-    const char* colour = kNetColours[k % 8];
-    std::fprintf(out, "<path fill=\"none\" stroke=\"%s\" stroke-width=\"%.2f\" stroke-opacity=\"0.55\" d=\"",
-                 colour, std::max(0.4, s / 16));
+    const char* colour = kNetColours[k % 6];
+    std::fprintf(out, "<path fill=\"none\" stroke=\"%s\" stroke-width=\"%.2f\" stroke-opacity=\"0.4\" d=\"",
+                 colour, std::max(0.3, s / 30));
     const double dx = px(p.x(drv)) + s / 2, dy = py(p.y(drv)) + s / 2;
     for (int i = m.netStart[n] + 1; i < m.netStart[n + 1]; ++i) {
       const int u = m.netUnits[i];

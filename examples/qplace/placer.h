@@ -41,7 +41,7 @@ struct PlacerOptions {
   bool baseline = true;          // measure a random legal placement too
   std::string outDir;            // picture and reports; empty for none
   int verbosity = 1;             // 0 quiet, 1 phases and figures, 2 every step
-  int pictureNets = 4;
+  int pictureNets = 3;
   int routeSignals = 3;          // signals routed on the device's routing graph and printed
 
   // Designs of more units than this get a shorter schedule, to keep the run
