@@ -196,6 +196,19 @@ public:
     }
   }
 
+  // The default pass bound of a solve of n unknowns: 10 n + 1000, capped at
+  // the largest 32-bit value. Far above what a positive definite placement
+  // system needs; it only makes a solve return on a matrix that is not
+  // positive definite or a tolerance below what the arithmetic reaches.
+  static std::uint32_t DefaultMaxPasses(std::uint32_t n) {
+    const std::uint64_t bound = 10ull * n + 1000ull;
+    const std::uint64_t cap = std::numeric_limits<std::uint32_t>::max();
+    return static_cast<std::uint32_t>(bound < cap ? bound : cap);
+  }
+
+  // SolvePCG(x, b, DefaultMaxPasses(Size())), without its run record.
+  void SolvePCG(Tuple<T>& x, const Tuple<T>& b) { SolvePCG(x, b, DefaultMaxPasses(n_)); }
+
   // Jacobi-preconditioned conjugate gradient for A x = b, starting from x
   // and updating x in place.
   //

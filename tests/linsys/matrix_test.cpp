@@ -126,4 +126,32 @@ TEST(SparSymMat, NonFiniteValuesAreStoredAndPropagate) {
   for (std::uint32_t i = 0; i < 3; ++i) EXPECT_TRUE(std::isnan(v[i])) << i;
 }
 
+// The indefinite matrix [[2, 0, 1], [0, 3, 2], [1, 2, 1]] with b = (-2, -1,
+// 1) never brings the measure down to 0.1: the two-argument solve stops
+// after exactly 10 n + 1000 = 1030 passes, where the bounded form given that
+// bound stops, and not where one pass fewer or more would.
+TEST(SparSymMat, TwoArgumentSolveRunsToTheDefaultBound) {
+  SparSymMat<double> m(3, 0.0);
+  m.SetEntry(0, 0, 2.0);
+  m.SetEntry(1, 1, 3.0);
+  m.SetEntry(2, 2, 1.0);
+  m.SetEntry(0, 2, 1.0);
+  m.SetEntry(1, 2, 2.0);
+  Tuple<double> b(3, 1.0);
+  b[0] = -2.0;
+  b[1] = -1.0;
+  EXPECT_EQ(SparSymMat<double>::DefaultMaxPasses(3), 1030u);
+  EXPECT_EQ(SparSymMat<double>::DefaultMaxPasses(0xffffffffu), 0xffffffffu);
+
+  Tuple<double> x(3, 0.0);
+  m.SolvePCG(x, b);
+  for (std::uint32_t passes : {1029u, 1030u, 1031u}) {
+    Tuple<double> y(3, 0.0);
+    EXPECT_TRUE(m.SolvePCG(y, b, passes).stoppedByBound);
+    bool same = true;
+    for (std::uint32_t i = 0; i < 3; ++i) same = same && ref::Bits(x[i]) == ref::Bits(y[i]);
+    EXPECT_EQ(same, passes == 1030u) << passes;
+  }
+}
+
 }  // namespace
