@@ -90,7 +90,8 @@ public:
   // sort the writes in and gather the arcs (a pinned row has
   // numRows + numRealCols arcs), then O(arcs of the bidder) per bid. The
   // number of bids grows with the weight range when rows compete for the
-  // same columns.
+  // same columns. Throws std::bad_alloc when the working arrays (a few ints
+  // a row and a column) do not fit in memory.
   int Solver(int* rowMatch, int* colMatch, int* totalWeight, int usePreassignment);
 
 private:

@@ -140,6 +140,14 @@ TEST(MatchingCases, WeightsNearTheIntRangeEnd) {
   EXPECT_EQ(r.total, INT_MAX - 1);
   solveOnce(plain, 2, 1);
   EXPECT_TRUE(plain.gaveUp);
+
+  // 2147483600 and 2147483647 are the same float: the lower column wins,
+  // whichever weight it has.
+  for (int lower : {INT_MAX - 47, INT_MAX}) {
+    AP_MATCHING one(1, 2);
+    add(one, {{0, 0, lower}, {0, 1, lower == INT_MAX ? INT_MAX - 47 : INT_MAX}});
+    EXPECT_EQ(solveOnce(one, 1, 2).total, lower);
+  }
 }
 
 TEST(MatchingCases, CopiesAreIndependent) {
