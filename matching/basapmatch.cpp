@@ -120,12 +120,9 @@ void AP_MATCHING::settle(const int* pins) {
     const int oldCount = entryStart[i + 1] - entryStart[i];
 
     if (pins != nullptr && pins[i] >= 0 && pins[i] < numCols) {
-      // Every entry of the row becomes -10000, the default from now on, and
-      // the pinned column 10000; earlier writes are overwritten.
-      if (!pinned[i]) {
-        pinned[i] = 1;
-        ++pinnedRows;
-      }
+      // Every entry of the row becomes -10000, the default from now on (the
+      // row is marked below, once nothing can fail), and the pinned column
+      // 10000; earlier writes are overwritten.
       merged.push_back(Entry{pins[i], kPinnedWeight});
     } else if (firstWrite == w) {
       merged.insert(merged.end(), old, old + oldCount);
@@ -154,6 +151,12 @@ void AP_MATCHING::settle(const int* pins) {
   entry.swap(merged);
   pending.clear();
   pendingByRow = true;
+  for (int i = 0; pins != nullptr && i < numRows; ++i) {
+    if (pins[i] >= 0 && pins[i] < numCols && !pinned[i]) {
+      pinned[i] = 1;
+      ++pinnedRows;
+    }
+  }
 }
 
 AP_MATCHING::Arcs AP_MATCHING::setInternalData() {
