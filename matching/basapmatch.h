@@ -33,9 +33,10 @@
 // the entries that differ from the row's default value (0; -10000 once the
 // row was pinned by preassignment) and its own dummy entry, plus the writes
 // that did not come in row-major order since they were last sorted in.
-// Memory is O(numRows + numRealCols + arcs); while no row is pinned, the
-// solve bids on the stored entries themselves. A copy duplicates everything
-// (no storage is shared). Not thread-safe.
+// Memory is O(numRows + numRealCols + arcs). While no row is pinned and no
+// row with arcs lacks its dummy, the solve bids on the stored entries
+// themselves; otherwise it spells the rows out once per solve. A copy
+// duplicates everything (no storage is shared). Not thread-safe.
 class BASAPLACE_EXPORT AP_MATCHING {
 public:
   // Makes numRows rows and numRealCols real columns: every entry 0 except

@@ -250,13 +250,14 @@ void registerBuild(int rows, int k) {
   })->UseManualTime()->Repetitions(5)->Unit(benchmark::kMicrosecond);
 }
 
-// Collects every run's time per iteration, to print ratios at the end.
+// Collects every run's processor time per iteration, to print ratios at the
+// end (processor time, so that other load on the machine counts in neither).
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs)
       if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-        seconds[r.run_name.function_name].push_back(r.real_accumulated_time / static_cast<double>(r.iterations));
+        seconds[r.run_name.function_name].push_back(r.cpu_accumulated_time / static_cast<double>(r.iterations));
     ConsoleReporter::ReportRuns(runs);
   }
   // Median over repetitions, or -1 when the benchmark did not run.
