@@ -11,6 +11,7 @@
 #include "host/updesign.h"
 #include "host/ututil.h"
 #include "support/basapsupp.h"
+#include "support/basapsupp_nodeset.h"
 
 namespace {
 
@@ -33,56 +34,6 @@ const int kTallyRest[] = {0, 1, 2, 3, 4, 8, 9, 13, 14, 15};
 constexpr int kArcMark = 0x3fffffff;
 
 void emit(const char* text) { ut_msgman->print(text); }
-
-// A set of nodes that is emptied, not freed, between searches: open
-// addressing over a power-of-two table of pointers, null for a free slot,
-// with the slots in use listed so that emptying costs what filling did.
-class NodeSet {
-public:
-  void clear() {
-    for (std::size_t slot : used_) slots_[slot] = nullptr;
-    used_.clear();
-  }
-
-  // Adds a node; false when it was already in.
-  bool insert(PhyNode* node) {
-    if (2 * (used_.size() + 1) > slots_.size()) grow();
-    std::size_t slot = home(node);
-    while (slots_[slot] != nullptr) {
-      if (slots_[slot] == node) return false;
-      slot = (slot + 1) & mask_;
-    }
-    slots_[slot] = node;
-    used_.push_back(slot);
-    return true;
-  }
-
-private:
-  std::size_t home(PhyNode* node) const {
-    // Fibonacci hashing: the high bits of the product mix every bit of the
-    // address, whose low bits are mostly alignment.
-    const std::uint64_t h = reinterpret_cast<std::uintptr_t>(node) * 0x9e3779b97f4a7c15ull;
-    return static_cast<std::size_t>(h >> shift_) & mask_;
-  }
-
-  void grow() {
-    std::vector<PhyNode*> old;
-    old.reserve(used_.size());
-    for (std::size_t slot : used_) old.push_back(slots_[slot]);
-    const std::size_t size = slots_.empty() ? 1024 : 2 * slots_.size();
-    slots_.assign(size, nullptr);
-    mask_ = size - 1;
-    shift_ = 64;
-    for (std::size_t s = size; s > 1; s >>= 1) --shift_;
-    used_.clear();
-    for (PhyNode* node : old) insert(node);
-  }
-
-  std::vector<PhyNode*> slots_;
-  std::vector<std::size_t> used_;
-  std::size_t mask_ = 0;
-  int shift_ = 64;
-};
 
 // A node on the search's stack: the node, the arc by which it was reached,
 // and the walk over its arcs, which stands where the previous step left it.
@@ -132,7 +83,7 @@ private:
 
 // The storage of the route search, kept between calls.
 struct SearchSpace {
-  NodeSet visited;
+  basapsupp::NodeSet visited;
   FrameStack stack;
 };
 
@@ -230,7 +181,7 @@ int AP_SUPP::findRoute(PhyNode* from, PhyNode* to, PhyArc_ID arcIn, UP_PATH* pat
   if (path == nullptr) return 0;
 
   SearchSpace& space = searchSpace();
-  NodeSet& visited = space.visited;
+  basapsupp::NodeSet& visited = space.visited;
   FrameStack& stack = space.stack;
   visited.clear();
   stack.clear();
