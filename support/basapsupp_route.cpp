@@ -21,9 +21,10 @@ UP_SIGNAL* curSignal = nullptr;
 
 constexpr int kNumCostCodes = 16;
 
+// The names of the cost codes, by code.
 const char* const costCodeNames[kNumCostCodes] = {
-    "LOCAL", "SPINE",   "INPIN",      "OUTPIN",    "CLOCK", "BY0",    "BY6/12", "BY2/4",
-    "SWBOX", "CARRY",   "BY1/1_0",    "BY1_1/1_D1", "HL/BY1_D2", "BUS", "BRANCH", "HSPINE"};
+    "LOCAL", "SPINE", "INPIN",   "OUTPIN",     "CLOCK",     "BY0", "BY6/12", "BY2/4",
+    "SWBOX", "CARRY", "BY1/1_0", "BY1_1/1_D1", "HL/BY1_D2", "BUS", "BRANCH", "HSPINE"};
 
 // The tally line lists these codes first, then two blanks, then the others.
 const int kTallyFirst[] = {5, 6, 7, 10, 11, 12};
@@ -34,6 +35,13 @@ const int kTallyRest[] = {0, 1, 2, 3, 4, 8, 9, 13, 14, 15};
 constexpr int kArcMark = 0x3fffffff;
 
 void emit(const char* text) { ut_msgman->print(text); }
+
+// The id that names no arc: all bytes ones.
+PhyArc_ID noArcId() {
+  PhyArc_ID id;
+  for (unsigned char& byte : id.bytes) byte = 0xff;
+  return id;
+}
 
 // A node on the search's stack: the node, the arc by which it was reached,
 // and the walk over its arcs, which stands where the previous step left it.
@@ -104,9 +112,7 @@ int routeBetween(AP_SUPP& supp, UP_SIGPIN* from, UP_SIGPIN* to, UP_PATH* path,
   UP_SIGNAL* sb = signalAt(to);
   curSignal = sb;
   if (sa != sb || sb == nullptr) return 0;
-  PhyArc_ID none;
-  for (unsigned char& byte : none.bytes) byte = 0xff;
-  const int found = supp.findRoute(from->getnode(), to->getnode(), none, path, nodes);
+  const int found = supp.findRoute(from->getnode(), to->getnode(), noArcId(), path, nodes);
   if (found != 0) nodes.push_back(to->getnode());
   return found;
 }
