@@ -3,7 +3,6 @@
 // membership, and the exact printed texts.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -215,26 +214,6 @@ TEST_F(RouteTest, TallyKeepsItsOwnOrderAndSkipsCodesWithoutAName) {
   log.release();
   EXPECT_STREQ(supp.ndName(F), "R1C1_F0");
   EXPECT_EQ(supp.ndName(nullptr), nullptr);
-}
-
-// The current signal is process state; a fresh process (the threadsafe
-// death-test style runs the test anew) shows it before any lookup.
-TEST(RouteStateDeathTest, NoCurrentSignalBeforeTheFirstLookup) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        RouteDesign r;
-        Node* a = r.d.addNode("a");
-        Node* b = r.d.addNode("b");
-        standin::Signal* sig = r.d.addSignal("s");
-        r.pin(sig, a);
-        r.d.route(sig, {r.d.addArc(a, b)});
-        AP_SUPP supp(&r.d);
-        PhyArc_ID arc = r.id(0);
-        const bool fresh = AP_SUPP::getCurSignal() == nullptr && !supp.arcInPath(arc, nullptr);
-        std::exit(fresh && supp.arcInPath(arc, b) ? 0 : 1);
-      },
-      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
