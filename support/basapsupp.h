@@ -103,7 +103,9 @@ public:
   // A node is entered at most once: a route whose arcs form a cycle is
   // searched like any other, and on a route without one the result is that
   // of a plain depth-first search. The work stack is on the heap, so a route
-  // of any length is found. Linear in the arcs of the nodes visited.
+  // of any length is found. Linear in the arcs of the nodes visited, but
+  // that an arc whose far node the graph does not show costs a scan of the
+  // current signal's path.
   int findRoute(PhyNode* from, PhyNode* to, PhyArc_ID arcIn, UP_PATH* path,
                 std::vector<PhyNode*>& nodes);
 
@@ -125,7 +127,8 @@ public:
   int getRoute(const char* prefix, UP_SIGPIN* to, UP_PATH* path);
 
   // The signal of `to` at the last getRoute that compared the two pins'
-  // signals; null before the first. arcInPath without a node reads it.
+  // signals; null before the first. arcInPath without a node reads it, so
+  // after its design is gone a getRoute must come before such a call.
   static UP_SIGNAL* getCurSignal();
 
 private:
