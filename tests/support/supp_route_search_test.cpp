@@ -12,43 +12,12 @@
 
 #include "support/basapsupp.h"
 #include "support/basapsupp_nodeset.h"
+#include "tests/support/plain_route.h"
 #include "tests/support/route_design.h"
 
 namespace {
 
 using standin::Node;
-
-// The search written as a plain recursion, step for step: no record of the
-// nodes visited, so it recurses once per node of the route and loops on a
-// cycle.
-int plainFind(AP_SUPP& supp, PhyNode* from, PhyNode* to, PhyArc_ID arcIn, UP_PATH* path,
-              std::vector<PhyNode*>& nodes) {
-  if (from == nullptr || to == nullptr) return 0;
-  if (from == to) return 1;
-  PhyNode_ITERATOR it(to, PhyNode_ITERATOR::ARC_ALL);
-  while (it.getnext()) {
-    PhyArc_ID cur = it.getcurarcid();
-    if (!supp.arcInPath(cur, it.getcurnode())) continue;
-    if (!(cur != arcIn)) continue;
-    PhyNode* prev;
-    unsigned short end;
-    if (cur.getnode(1) == to) {
-      prev = cur.getnode(0);
-      end = 0;
-    } else if (!cur.isdirectional() && cur.getnode(0) == to) {
-      prev = cur.getnode(1);
-      end = 1;
-    } else {
-      continue;
-    }
-    if (plainFind(supp, from, prev, cur, path, nodes)) {
-      path->addarc(cur, 0x3fffffff, 0, 0);
-      nodes.push_back(cur.getnode(end));
-      return 1;
-    }
-  }
-  return 0;
-}
 
 // The steps the search may take backwards from a node reached by arcIn:
 // (node reached, arc taken).
