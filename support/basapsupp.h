@@ -10,10 +10,13 @@
 class PhyArc_ID;
 class PhyNode;
 class PhyPathArc;
+class UP_COMP;
 class UP_DESIGN;
 class UP_PATH;
+class UP_PLCSITE;
 class UP_SIGNAL;
 class UP_SIGPIN;
+class UP_SITE;
 
 // Binds to a design without owning it: the object never creates, changes or
 // frees the design, and the design must outlive every call. Nothing is
@@ -54,6 +57,127 @@ public:
   // is placed the references are left as given and the result is computed
   // from them. Linear in the number of pins.
   static int calcBBox(UP_SIGNAL* sig, int& rowMax, int& rowMin, int& colMax, int& colMin);
+
+  // ---- packing rules: register compatibility (basapsupp_regcompat.cpp)
+  //
+  // A logic cluster (UP_PLCSITE) is four sites at positions 0 to 3. Two
+  // components are register compatible when they use the same register
+  // control record (UP_COMP::getregctrl). Null entries of a component list
+  // are passed over wherever a list is scanned. The cluster forms and
+  // calcNotSharingSigs use library-wide scratch storage that keeps its
+  // capacity between calls (so repeated calls allocate only when a cluster
+  // is larger than any seen before) and is emptied at the start of each call;
+  // each of them is therefore for one thread at a time.
+
+  // The pair rule: true when either component is null, when either has no
+  // record or a record of count 0, or when both use the same record. A
+  // negative count does not exempt. Constant time.
+  static bool regCompatible(UP_COMP* a, UP_COMP* b);
+
+  // The list rule: every component whose record has a positive count uses
+  // one and the same record; components of count 0 or less are ignored. The
+  // scan ends with true at the first component with no record, so a
+  // conflict after it is not seen, while one before it is. True for an empty
+  // list. Linear in the list.
+  static bool regCompatible(std::vector<UP_COMP*>& comps);
+
+  // The list rule over every component of a cluster (findCompArrInPlc). True
+  // for a null cluster. Linear in the cluster's components.
+  static bool regCompatible(UP_PLCSITE* plc);
+
+  // The half-cluster rule: the components on positions 0 and 1 obey the list
+  // rule among themselves, and so do those on positions 2 and 3 (a
+  // component is put in a half by the position of its own site); the two
+  // halves may use different records. A component with no record ends the
+  // scan of its half only. True for a null cluster. Linear in the cluster's
+  // components.
+  static bool regCompatibleUA(UP_PLCSITE* plc);
+
+  // Empties `comps` and fills it with the components on the basic elements
+  // of the cluster's sites (UP_SITE::getnumaccbels), site by site in
+  // position order. A null cluster leaves `comps` empty.
+  static void findCompArrInPlc(UP_PLCSITE* plc, std::vector<UP_COMP*>& comps);
+
+  // The cluster as it would be with `added` moved in and `removed` moved
+  // out: fills `comps` as above, appends `added` when it is not null (even
+  // when it is already there), then sets every entry equal to `removed`, when
+  // that is not null, to null in place, so the list keeps its length and the
+  // list form of regCompatible can test it directly. A null cluster leaves
+  // `comps` empty, `added` included: there is no cluster to move into.
+  static void findCompArrInPlc(UP_PLCSITE* plc, std::vector<UP_COMP*>& comps, UP_COMP* added,
+                               UP_COMP* removed);
+
+  // The number of distinct signals that the listed components use on one
+  // class of pins: 0 every connected pin; 1 the pins whose index lies
+  // between the component's logical pins 0 and 7, both included (none when
+  // logical pin 0 comes after 7); 2 the input pins (bidirectional ones
+  // included); any other class, no pin. Each signal counts once however
+  // many pins and components reach it. n log n in the number of pins read.
+  static int calcNotSharingSigs(std::vector<UP_COMP*>& comps, int pinClass);
+
+  // ---- packing rules: site checks (basapsupp_drc.cpp)
+  //
+  // A site's label, in messages, is the name of the object linked to its
+  // device site when there is one, else the device site's name. Texts are
+  // printed through the host's message manager; catalogue messages are
+  // posted to module "basaplace". These checks share library-wide scratch
+  // lists (no allocation per call once they have grown) and are for one
+  // thread at a time.
+
+  // The replicated pins of a signal: pins on the same component pin. Sorts
+  // the signal's pins once (by component, then pin id) and compares
+  // neighbours; a pin present m times counts m - 1 times. With `report`
+  // non-zero, prints "Signal<id> has replicated pin <comp>:<port>(<pin>)"
+  // once per count. Null pins, and pins on no component, are passed over.
+  // n log n in the signal's pins.
+  int drcSig(UP_SIGNAL* sig, int report);
+
+  // The sum of drcSig over the component's connected pins: a signal on
+  // several of its pins is examined once per such pin, and each time all of
+  // its replicated pins count, not only those on this component.
+  int drcComp(UP_COMP* comp, int report);
+
+  // The packing rules of one site. Returns 0 when the design switches the
+  // site checks off (UP_INFO::nositedrc or nositedrc2) or the site is not
+  // PFU/PFF. `checks`: bit 0 the slot-pair check, bit 1 the cluster register
+  // check; 0 means both. Returns errA + errB:
+  //  - errA = 1 when the site has more than one unique basic element and
+  //    the components of its slots R0 and R1 break the pair rule of
+  //    regCompatible; with `report` it is reported as a fatal internal
+  //    error (code 19) and the check goes on;
+  //  - errB = 1 when this is the first site of its cluster and the cluster
+  //    breaks the whole-cluster rule (UP_INFO::plcregrule) or else the
+  //    half-cluster rule (UP_INFO::halfplcregrule). With `report`, message
+  //    "1001" is posted with the site's label less its last character (any
+  //    label length; empty for an empty label), each component of the
+  //    cluster is printed, and UT_EXCEPTION_EXIT (code 1) is thrown.
+  // The design option "Vorn_Disable_Half_PLC" is read once per process, by
+  // the first call that reaches the cluster check, and kept for every later
+  // call on any design; when it is set the cluster check is skipped and errA
+  // is returned, so a slot-pair error is never reported as success. A
+  // PFU/PFF site with no cluster gets the slot-pair check only.
+  int drcSite(UP_SITE* site, int checks, int report);
+
+  // The packing rules of the whole design:
+  //  1. Components against their sites. A placed component whose site has
+  //     no occupant: message "1002" (component, site name), then
+  //     UT_EXCEPTION_EXIT (code 1). A placed component whose site is held by
+  //     another component: message "1003" (component, site label,
+  //     occupant), no error counted, unless the site lists the component
+  //     among the components on its basic elements (UP_SITE::getnumaccbels).
+  //     A logic site legitimately holds up to four components (LUTs and
+  //     registers in its slots), all pointing at the site while only one is
+  //     its occupant, so those are not reported.
+  //  2. Sites against their occupants. An occupant whose site is another
+  //     site is printed as "INTERR: ..." and, like an occupant with no site,
+  //     reported to the design layer's internal error service; the scan goes
+  //     on when that returns.
+  //  3. drcSite on every site of the site table, in order, with `checks` and
+  //     with `report` set when `level` is 2 or more.
+  // When `level` is non-zero and errors were counted, their total is
+  // reported as a fatal internal error (code 19). Returns the total. Linear
+  // in the components and sites.
+  int drcAllSite(int checks, int level);
 
   // ---- route lookup (basapsupp_route.cpp)
   //

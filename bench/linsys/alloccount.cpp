@@ -39,8 +39,8 @@ void Note(std::int64_t delta) {
 
 void* Counted(void* p) {
   if (p != nullptr) {
-    Note(static_cast<std::int64_t>(malloc_usable_size(p)));
     blocks.fetch_add(1, std::memory_order_relaxed);
+    Note(static_cast<std::int64_t>(malloc_usable_size(p)));
   }
   return p;
 }
@@ -63,11 +63,11 @@ void* realloc(void* p, std::size_t size) {
   const std::int64_t before = p != nullptr ? static_cast<std::int64_t>(malloc_usable_size(p)) : 0;
   void* q = __libc_realloc(p, size);
   if (q == nullptr) return q;  // failed, or size 0 freed p
+  blocks.fetch_add(1, std::memory_order_relaxed);
   const std::int64_t after = static_cast<std::int64_t>(malloc_usable_size(q));
   if (q != p) {
     Note(after);  // the old block was live until the copy was made
     Note(-before);
-    blocks.fetch_add(1, std::memory_order_relaxed);
   } else {
     Note(after - before);
   }

@@ -20,8 +20,9 @@ std::int64_t Current();
 void ResetPeak();
 // Highest figure since the last ResetPeak.
 std::int64_t Peak();
-// Blocks allocated so far (each malloc, calloc, aligned allocation, and each
-// realloc that moves or makes a block).
+// Blocks handed out so far (every successful malloc, calloc, realloc and
+// aligned allocation); differences of two readings count the allocations
+// made in between.
 std::int64_t Allocations();
 
 }  // namespace alloccount

@@ -14,6 +14,10 @@ namespace designgen {
 
 namespace {
 
+int siteFaults(const Faults& f) {
+  return f.slotPairs + f.plcRule + f.halfPlcRule + f.sharedSites + f.siteMismatches + f.emptySites;
+}
+
 void checkParams(const Params& p) {
   const Faults& f = p.faults;
   if (p.components < 1 || !(p.fill > 0.0 && p.fill <= 1.0) ||
@@ -24,9 +28,7 @@ void checkParams(const Params& p) {
                         f.sharedSites, f.siteMismatches, f.emptySites};
   for (int n : counts)
     if (n < 0) throw std::invalid_argument("designgen::generate: a negative fault count");
-  const int siteFaults = f.slotPairs + f.plcRule + f.halfPlcRule + f.sharedSites +
-                         f.siteMismatches + f.emptySites;
-  if (siteFaults > 0 && !p.place)
+  if (siteFaults(f) > 0 && !p.place)
     throw std::invalid_argument("designgen::generate: site faults need a placed design");
 }
 
@@ -34,12 +36,10 @@ void checkParams(const Params& p) {
 // sizes, with a tenth to spare, and for the faults: a group takes at most
 // size / capacity + 1 clusters (or halves).
 int plcsForGroups(const Params& p, int regs) {
-  const Faults& f = p.faults;
   const bool half = p.device.halfPlcRule;
   const double groups = regs / (0.5 * (p.ctrlGroupMin + p.ctrlGroupMax));
   const double units = regs / (half ? 4.0 : 8.0) + groups;
-  return static_cast<int>(std::ceil(1.1 * units / (half ? 2.0 : 1.0))) + f.slotPairs + f.plcRule +
-         f.halfPlcRule + f.sharedSites + f.siteMismatches + f.emptySites;
+  return static_cast<int>(std::ceil(1.1 * units / (half ? 2.0 : 1.0))) + siteFaults(p.faults);
 }
 
 void makeComponents(standin::Design& d, Generated& g, const detail::Plan& plan) {
