@@ -59,27 +59,27 @@ struct RandomRoute : RouteDesign {
   RandomRoute(std::mt19937& rng, int numNodes, int extras) {
     std::vector<Node*> nodes;
     for (int i = 0; i < numNodes; ++i) nodes.push_back(d.addNode("n" + std::to_string(i)));
-    struct Spec {
+    struct Planned {
       int a, b;
       bool directional, route;
     };
-    std::vector<Spec> specs;
+    std::vector<Planned> plan;
     auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
     for (int i = 1; i < numNodes; ++i) {
       const int parent = pick(i), kind = pick(10);
       const bool childFirst = pick(2) != 0;
       if (kind < 4)  // undirected, either end as node 0
-        specs.push_back({childFirst ? i : parent, childFirst ? parent : i, false, true});
+        plan.push_back({childFirst ? i : parent, childFirst ? parent : i, false, true});
       else if (kind < 8)  // towards node 0
-        specs.push_back({i, parent, true, true});
+        plan.push_back({i, parent, true, true});
       else
-        specs.push_back({parent, i, true, true});
+        plan.push_back({parent, i, true, true});
     }
     for (int k = 0; k < extras; ++k)
-      specs.push_back({pick(numNodes), pick(numNodes), pick(2) == 0, pick(3) != 0});
-    std::shuffle(specs.begin(), specs.end(), rng);
+      plan.push_back({pick(numNodes), pick(numNodes), pick(2) == 0, pick(3) != 0});
+    std::shuffle(plan.begin(), plan.end(), rng);
     std::vector<int> routeArcs;
-    for (const Spec& s : specs) {
+    for (const Planned& s : plan) {
       const int arc = d.addArc(nodes[s.a], nodes[s.b], s.directional);
       if (s.route) routeArcs.push_back(arc);
       d.phy.graph.arcs.back().showsNode = pick(6) != 0;
