@@ -28,6 +28,7 @@ namespace {
 
 std::atomic<std::int64_t> current{0};
 std::atomic<std::int64_t> peak{0};
+std::atomic<std::int64_t> blocks{0};
 
 void Note(std::int64_t delta) {
   const std::int64_t now = current.fetch_add(delta, std::memory_order_relaxed) + delta;
@@ -37,7 +38,10 @@ void Note(std::int64_t delta) {
 }
 
 void* Counted(void* p) {
-  if (p != nullptr) Note(static_cast<std::int64_t>(malloc_usable_size(p)));
+  if (p != nullptr) {
+    blocks.fetch_add(1, std::memory_order_relaxed);
+    Note(static_cast<std::int64_t>(malloc_usable_size(p)));
+  }
   return p;
 }
 
@@ -59,6 +63,7 @@ void* realloc(void* p, std::size_t size) {
   const std::int64_t before = p != nullptr ? static_cast<std::int64_t>(malloc_usable_size(p)) : 0;
   void* q = __libc_realloc(p, size);
   if (q == nullptr) return q;  // failed, or size 0 freed p
+  blocks.fetch_add(1, std::memory_order_relaxed);
   const std::int64_t after = static_cast<std::int64_t>(malloc_usable_size(q));
   if (q != p) {
     Note(after);  // the old block was live until the copy was made
@@ -88,6 +93,7 @@ bool Available() { return true; }
 std::int64_t Current() { return current.load(std::memory_order_relaxed); }
 void ResetPeak() { peak.store(current.load(std::memory_order_relaxed), std::memory_order_relaxed); }
 std::int64_t Peak() { return peak.load(std::memory_order_relaxed); }
+std::int64_t Allocations() { return blocks.load(std::memory_order_relaxed); }
 }  // namespace alloccount
 
 #else
@@ -97,6 +103,7 @@ bool Available() { return false; }
 std::int64_t Current() { return 0; }
 void ResetPeak() {}
 std::int64_t Peak() { return 0; }
+std::int64_t Allocations() { return 0; }
 }  // namespace alloccount
 
 #endif

@@ -20,6 +20,10 @@ std::int64_t Current();
 void ResetPeak();
 // Highest figure since the last ResetPeak.
 std::int64_t Peak();
+// Blocks handed out so far (every successful malloc, calloc, realloc and
+// aligned allocation); differences of two readings count the allocations
+// made in between.
+std::int64_t Allocations();
 
 }  // namespace alloccount
 

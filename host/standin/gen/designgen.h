@@ -43,17 +43,24 @@ enum CompType { TYPE_LUT = 5, TYPE_REG = 3, TYPE_IO = 1 };
 //   "FF":   D, CK, CE, SR in, Q out; logical pin 17 = CK, 14 = CE, 16 = SR.
 //   "IO":   I in, O out.
 // LUTs and registers are PFU/PFF components, I/O components are not.
+//
+// Every LUT shares `lutCtrl`, a register control record of count 0: a LUT
+// has no register, and the count 0 exempts it from the register rules, so a
+// scan of a cluster's components passes over it (a component without any
+// record would end such a scan). I/O components have no record; registers
+// get theirs from whoever makes them.
 struct Prims {
   standin::Prim* lut = nullptr;
   standin::Prim* reg = nullptr;
   standin::Prim* io = nullptr;
+  UP_REGCTRL* lutCtrl = nullptr;
 };
 
 // Adds the three primitives to a design (once per design).
 Prims addPrims(standin::Design& d);
 
 // A new component of a kind, unplaced and unconnected, with its type code
-// and PFU/PFF flag set.
+// and PFU/PFF flag set; a LUT also gets prims.lutCtrl.
 standin::Comp* addLut(standin::Design& d, const Prims& prims, const std::string& name);
 standin::Comp* addReg(standin::Design& d, const Prims& prims, const std::string& name);
 standin::Comp* addIo(standin::Design& d, const Prims& prims, const std::string& name);
@@ -74,6 +81,26 @@ struct DeviceParams {
   int tracks = 8;
 };
 
+// The routing graph of a device, when it has one. Cluster i (row-major)
+// owns the nodes firstNode + i * (2 * tracks + switches) onwards, in this
+// order: `tracks` horizontal wires (cost code 7, "BY2/4"), `tracks` vertical
+// wires (cost code 6, "BY6/12") and `switches` = (tracks + 1) / 2 switch
+// nodes (cost code 8, "SWBOX"). Switch k joins the horizontal and the
+// vertical wires of tracks 2k and 2k + 1; horizontal wire t joins wire t of
+// the clusters left and right, vertical wire t wire t of the clusters above
+// and below. Those arcs are not directional. Pin nodes (cost code 3,
+// "OUTPIN", and 2, "INPIN") come later, one per component pin that
+// routeSignal routes, with directional arcs from an output pin's node to
+// every wire of its cluster and from every wire to an input pin's node.
+// Memory: about 140 bytes of the stand-in's records per node, arcs included;
+// with 8 tracks a fitted device has about 1.8 nodes per component.
+struct Wires {
+  int tracks = 0;  // 0: the device has no routing graph
+  int switches = 0;
+  int firstNode = 0;  // index of the first wire node in the design's graph
+  int firstArc = 0;   // index of the first wire arc
+};
+
 // A generated device inside a design.
 //
 // Cluster (r, c), 0 <= r < plcRows, 0 <= c < plcCols, sits at device row
@@ -85,6 +112,8 @@ struct DeviceParams {
 struct Device {
   int plcRows = 0;
   int plcCols = 0;
+  bool halfPlcRule = false;  // the register rule set in the design's information
+  Wires wires;
   standin::SiteType* logicType = nullptr;
   standin::SiteType* ioType = nullptr;
   std::vector<standin::Plc*> plcs;       // row-major: plcs[r * plcCols + c]
@@ -100,12 +129,57 @@ Device addDevice(standin::Design& d, const DeviceParams& params);
 
 // The smallest square-ish device whose logic holds `luts` LUTs and `regs`
 // registers at about `fill` of its slots, with border room for `ios` I/O
-// components.
+// components (ioPerSide 2 or more). `fill` is taken within [0.05, 1]; no
+// more than 0.9 of either kind's slots is planned, whatever `fill` says.
 DeviceParams fitDevice(int luts, int regs, int ios, double fill = 0.7);
 
 // ---------------------------------------------------------------- design
 
-// Packing errors to plant in a generated design, each a count.
+// Packing errors to plant in a generated design, each a count. Every site
+// error is planted in a cluster of its own and every replicated pin on a
+// net whose driver is in a cluster of its own, so errors never meet, and
+// the rest of the design stays legal. What a correct check finds:
+//
+//  - replicatedPins: a 2-pin net (one driver, one load) gets a second signal
+//    pin of its load's component pin. The signals' replicated-pin count
+//    sums to replicatedPins; counted per component pin instead, each fault
+//    counts twice (the driver's pin and the load's pin both reach the
+//    signal).
+//  - slotPairs, plcRule, halfPlcRule: registers of two control records in
+//    one cluster that is otherwise full (every slot used). A slot pair has
+//    R1 of one site on a record of its own; a half-cluster fault has both
+//    registers of the second site of one half on a record of their own; a
+//    whole-cluster fault has the upper half (positions 2 and 3) on a record
+//    of its own. R0 and R1 of a site share one cluster half, so a slot pair
+//    also breaks the register rule of its cluster, under either rule;
+//    a half-cluster fault breaks both rules; a whole-cluster fault breaks
+//    only the whole-cluster rule and is legal on a half-rule device. So
+//    the slot-pair check finds slotPairs errors and the cluster check finds
+//    slotPairs + halfPlcRule (+ plcRule on a whole-rule device) failing
+//    clusters; siteRuleErrors gives the sum a whole-design check returns.
+//    The registers moved to a record of their own form a control group of
+//    one to four (its own clock enable net, the cluster's clock), whatever
+//    ctrlGroupMin says.
+//  - sharedSites: a LUT is taken off its site and its `site` field set to
+//    the first site of its cluster, which does not list it among its basic
+//    elements and whose occupant is another LUT.
+//  - siteMismatches: the occupant of a site gets its `site` field set to
+//    the empty fourth site of its cluster, which also names it its
+//    occupant; only the first site's occupant then points elsewhere.
+//  - emptySites: a LUT is taken off its site and its `site` field set to the
+//    empty fourth site of its cluster, which has no occupant. A check that
+//    ends the run at such a component sees only the first one.
+//
+// The components that share a site with others in a legal placement are
+// all listed in that site's basic elements; only the first one placed is
+// its occupant. A check that takes "occupant is another component" alone
+// as a shared site therefore also counts every other component of every
+// site holding more than one; the planted ones are those the site does not
+// list.
+//
+// Every fault but replicatedPins needs a placed design; generate throws
+// std::invalid_argument when asked for one without placement, or for more
+// faults than the design has clusters or components for.
 struct Faults {
   int replicatedPins = 0;   // a signal reaching the same component pin twice
   int slotPairs = 0;        // R0 and R1 of a site with different control records
@@ -116,6 +190,19 @@ struct Faults {
   int emptySites = 0;       // a component whose site has no occupant (ends drcAllSite)
 };
 
+// Where the faults were planted, one entry per fault, in no particular order.
+struct Planted {
+  std::vector<standin::Signal*> replicatedPins;  // the signal
+  std::vector<standin::Site*> slotPairs;         // the site whose R0 and R1 disagree
+  std::vector<standin::Plc*> plcRule;            // the cluster
+  std::vector<standin::Plc*> halfPlcRule;        // the cluster
+  std::vector<standin::Comp*> sharedSites;       // the component off its site
+  std::vector<standin::Site*> siteMismatches;    // the site whose occupant points away
+  std::vector<standin::Comp*> emptySites;        // the component whose site is empty
+};
+
+// I/O components number about 2 * sqrt(components), at most what the
+// border holds; the rest is logic, of which regShare are registers.
 struct Params {
   int components = 10000;  // LUTs, registers and I/O together
   std::uint64_t seed = 1;
@@ -123,7 +210,7 @@ struct Params {
   int ctrlGroupMin = 4;    // registers per control record
   int ctrlGroupMax = 64;
   int clocks = 2;          // clock signals
-  double fill = 0.7;       // share of logic slots used
+  double fill = 0.7;       // share of logic slots used (when the device is fitted)
   bool place = true;       // a legal placement; else every component unplaced
   DeviceParams device;     // plcRows/plcCols 0: sized by fitDevice
   Faults faults;
@@ -136,6 +223,7 @@ struct Generated {
   std::vector<standin::Comp*> regs;
   std::vector<standin::Comp*> ios;
   std::vector<standin::Signal*> clocks;
+  Planted planted;
 };
 
 // Generates a design into `d` (which should be empty): primitives, device,
@@ -144,7 +232,26 @@ struct Generated {
 // cluster), then plants the faults. Nets are mostly of 2 to 4 pins between
 // nearby components, with some of fanout 100 to 10,000 and the clock nets.
 // Linear in the number of components; 1,000,000 take a few seconds.
+//
+// The netlist is made from the planned placement, so it is the same with
+// and without `place`. Registers of one control record share its clock,
+// clock enable and (or none) set/reset signals, and each record has a clock
+// enable net of its own. Every LUT output drives a net and every register's
+// D and clock pins are connected (in designs with LUTs to drive them and
+// free inputs to load them); other pins are connected or null, and every
+// net has a driver first and at least one load.
+// Throws std::invalid_argument for parameters out of range (components < 1,
+// fill outside (0, 1], regShare outside [0, 1], ctrlGroupMin < 1 or above
+// ctrlGroupMax, negative clocks or fault counts), for a given device too
+// small for the design, and for faults it cannot plant (see Faults).
 Generated generate(standin::Design& d, const Params& params);
+
+// The count that a whole-design site check returns on a generated design,
+// by the errors planted: the slot-pair errors when `checks` is 0 or has
+// bit 0 set, plus the clusters that fail the device's register rule when
+// it is 0 or has bit 1 set. Only meaningful for a design without
+// emptySites faults, at which such a check stops.
+int siteRuleErrors(const Generated& g, int checks);
 
 // Routes a signal whose components are placed: gives each of its pins a pin
 // node and builds a tree of routing arcs from the driver's pin node to every
@@ -152,6 +259,15 @@ Generated generate(standin::Design& d, const Params& params);
 // Design::route. Returns false, changing nothing, when the device has no
 // routing graph or no free route exists. Cost: a search over the routing
 // graph within the signal's bounding box, widened as needed.
+//
+// The tree is one breadth-first search from the wires of the driver's
+// cluster: each load hangs off the first free wire reached in its cluster,
+// so every load lies on a shortest free path from the driver. Every pin
+// gets a new pin node, named after its site, slot and port (e.g.
+// "R3C7B.L1.Z"); a component pin reached twice shares one node. Also
+// false, changing nothing: a null signal, one already routed, one without
+// exactly one driver or without a load, and one with a pin on a component
+// that is not on a site of this device.
 bool routeSignal(standin::Design& d, const Device& device, standin::Signal* sig);
 
 }  // namespace designgen

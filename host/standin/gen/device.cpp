@@ -1,0 +1,168 @@
+// Generated devices: logic clusters on a grid, I/O sites on its border,
+// the grids, the register rule switch and the optional routing graph.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+#include "host/standin/gen/designgen.h"
+#include "host/standin/gen/wires.h"
+
+namespace designgen {
+
+namespace {
+
+const udb::Direction kIn = udb::DIR_INPUT;
+const udb::Direction kOut = udb::DIR_OUTPUT;
+
+// Pins of a logic site: the inputs of its two LUTs and two registers, their
+// outputs.
+std::vector<standin::PortDecl> slicePins() {
+  return {{"A0", kIn},  {"B0", kIn},  {"C0", kIn}, {"D0", kIn}, {"A1", kIn}, {"B1", kIn},
+          {"C1", kIn},  {"D1", kIn},  {"DI0", kIn}, {"DI1", kIn}, {"CK", kIn}, {"CE", kIn},
+          {"SR", kIn},  {"F0", kOut}, {"F1", kOut}, {"Q0", kOut}, {"Q1", kOut}};
+}
+
+std::string position(int row, int col) {
+  char name[32];
+  std::snprintf(name, sizeof name, "R%dC%d", row, col);
+  return name;
+}
+
+// The k-th site at a border position: A, B, ... Z, then _26, _27, ...
+std::string ioSiteName(int row, int col, int k) {
+  std::string name = position(row, col);
+  if (k < 26) return name + static_cast<char>('A' + k);
+  return name + "_" + std::to_string(k);
+}
+
+void addIoSites(standin::Design& d, Device& dev, int ioPerSide) {
+  const int lastRow = dev.plcRows + 1;
+  const int lastCol = dev.plcCols + 1;
+  auto addAt = [&](int row, int col) {
+    for (int k = 0; k < ioPerSide; ++k) {
+      standin::Site* site = d.addSite(ioSiteName(row, col, k), dev.ioType, row, col);
+      d.addGeom(site, static_cast<unsigned short>(row), static_cast<unsigned short>(col))->sub =
+          static_cast<unsigned short>(k);
+      dev.ioSites.push_back(site);
+    }
+  };
+  // Clockwise from the top-left corner; the corners hold none.
+  for (int col = 1; col < lastCol; ++col) addAt(0, col);
+  for (int row = 1; row < lastRow; ++row) addAt(row, lastCol);
+  for (int col = lastCol - 1; col >= 1; --col) addAt(lastRow, col);
+  for (int row = lastRow - 1; row >= 1; --row) addAt(row, 0);
+}
+
+void addWires(standin::Design& d, Device& dev, int tracks) {
+  standin::RoutingGraph& graph = d.phy.graph;
+  dev.wires.tracks = tracks;
+  dev.wires.switches = (tracks + 1) / 2;
+  dev.wires.firstNode = static_cast<int>(graph.nodes.size());
+  dev.wires.firstArc = static_cast<int>(graph.arcs.size());
+  const detail::WireLayout w(dev);
+
+  // Nodes, with room for their wire arcs so that no arc list grows twice.
+  char name[48];
+  for (int r = 0; r < w.rows; ++r) {
+    for (int c = 0; c < w.cols; ++c) {
+      const std::string at = position(r + 1, c + 1);
+      const std::size_t sideArcs = static_cast<std::size_t>(c > 0) + (c + 1 < w.cols);
+      const std::size_t upDownArcs = static_cast<std::size_t>(r > 0) + (r + 1 < w.rows);
+      for (int t = 0; t < tracks; ++t) {
+        std::snprintf(name, sizeof name, "%s_H%d", at.c_str(), t);
+        graph.addNode(name, detail::COST_HWIRE)->arcs.reserve(1 + sideArcs);
+      }
+      for (int t = 0; t < tracks; ++t) {
+        std::snprintf(name, sizeof name, "%s_V%d", at.c_str(), t);
+        graph.addNode(name, detail::COST_VWIRE)->arcs.reserve(1 + upDownArcs);
+      }
+      for (int k = 0; k < dev.wires.switches; ++k) {
+        std::snprintf(name, sizeof name, "%s_S%d", at.c_str(), k);
+        graph.addNode(name, detail::COST_SWITCH)->arcs.reserve(std::min(4, 2 * (tracks - 2 * k)));
+      }
+    }
+  }
+  auto node = [&](int rel) { return &graph.nodes[static_cast<std::size_t>(w.firstNode + rel)]; };
+
+  // The three runs of arcs, in the order WireLayout numbers them.
+  for (int plc = 0; plc < w.plcs(); ++plc) {
+    for (int t = 0; t < tracks; ++t) {
+      standin::Node* sw = node(w.switchNode(plc, detail::WireLayout::switchOf(t)));
+      graph.addArc(sw, node(w.hWire(plc, t)), false);
+      graph.addArc(sw, node(w.vWire(plc, t)), false);
+    }
+  }
+  for (int r = 0; r < w.rows; ++r)
+    for (int c = 0; c + 1 < w.cols; ++c)
+      for (int t = 0; t < tracks; ++t)
+        graph.addArc(node(w.hWire(r * w.cols + c, t)), node(w.hWire(r * w.cols + c + 1, t)), false);
+  for (int r = 0; r + 1 < w.rows; ++r)
+    for (int c = 0; c < w.cols; ++c)
+      for (int t = 0; t < tracks; ++t)
+        graph.addArc(node(w.vWire(r * w.cols + c, t)), node(w.vWire((r + 1) * w.cols + c, t)), false);
+}
+
+}  // namespace
+
+Device addDevice(standin::Design& d, const DeviceParams& params) {
+  // Rows and columns of the device must fit the sites' 16-bit positions.
+  if (params.plcRows < 1 || params.plcCols < 1 || params.plcRows > 32000 || params.plcCols > 32000)
+    throw std::invalid_argument("designgen::addDevice: clusters per row and column must be 1 to 32000");
+  if (params.ioPerSide < 0 || (params.routing && params.tracks < 1))
+    throw std::invalid_argument("designgen::addDevice: ioPerSide below 0 or tracks below 1");
+
+  Device dev;
+  dev.plcRows = params.plcRows;
+  dev.plcCols = params.plcCols;
+  dev.halfPlcRule = params.halfPlcRule;
+  dev.logicType = d.addSiteType("SLICE", slicePins());
+  dev.logicType->uniqBels = 2;
+  dev.logicType->pfu = true;
+  dev.ioType = d.addSiteType("PIO", {{"I", kIn}, {"O", kOut}});
+  dev.ioType->pfu = false;
+
+  dev.plcs.reserve(static_cast<std::size_t>(dev.plcRows) * static_cast<std::size_t>(dev.plcCols));
+  for (int r = 0; r < dev.plcRows; ++r) {
+    for (int c = 0; c < dev.plcCols; ++c) {
+      standin::Plc* plc = d.addPlc(position(r + 1, c + 1), dev.logicType, r + 1, c + 1);
+      for (unsigned short pos = 0; pos < 4; ++pos) {
+        auto* site = static_cast<standin::Site*>(plc->sites[pos]);
+        site->hasSlots = true;
+        d.addGeom(site, static_cast<unsigned short>(r + 1), static_cast<unsigned short>(c + 1))->sub = pos;
+      }
+      dev.plcs.push_back(plc);
+    }
+  }
+  addIoSites(d, dev, params.ioPerSide);
+
+  d.phy.grid.rows = static_cast<unsigned short>(dev.plcRows + 2);
+  d.phy.grid.cols = static_cast<unsigned short>(dev.plcCols + 2);
+  d.phy.tiles.rowPos.resize(static_cast<std::size_t>(dev.plcRows + 2));
+  d.phy.tiles.colPos.resize(static_cast<std::size_t>(dev.plcCols + 2));
+  for (std::size_t i = 0; i < d.phy.tiles.rowPos.size(); ++i) d.phy.tiles.rowPos[i] = static_cast<int>(i);
+  for (std::size_t i = 0; i < d.phy.tiles.colPos.size(); ++i) d.phy.tiles.colPos[i] = static_cast<int>(i);
+
+  d.info.plcRegRule = !params.halfPlcRule;
+  d.info.halfPlcRegRule = params.halfPlcRule;
+  if (params.routing) addWires(d, dev, params.tracks);
+  return dev;
+}
+
+DeviceParams fitDevice(int luts, int regs, int ios, double fill) {
+  const double kMostOfAKind = 0.9;
+  fill = std::min(1.0, std::max(0.05, fill));
+  const double sites = std::max({(std::max(luts, 0) + std::max(regs, 0)) / (4.0 * fill),
+                                 std::max(luts, 0) / (2.0 * kMostOfAKind),
+                                 std::max(regs, 0) / (2.0 * kMostOfAKind), 1.0});
+  const int plcs = static_cast<int>(std::ceil(sites / 4.0));
+  DeviceParams p;
+  p.plcRows = std::max(1, static_cast<int>(std::lround(std::sqrt(static_cast<double>(plcs)))));
+  p.plcCols = (plcs + p.plcRows - 1) / p.plcRows;
+  const int positions = 2 * (p.plcRows + p.plcCols);
+  p.ioPerSide = std::max(p.ioPerSide, (std::max(ios, 0) + positions - 1) / positions);
+  return p;
+}
+
+}  // namespace designgen

@@ -1,0 +1,192 @@
+// Routing signals of generated designs: the routing graph's shape, trees
+// that reach every load over nodes of their own, and clean refusals.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/standin/gen/designgen.h"
+
+namespace {
+
+using designgen::Generated;
+using designgen::Params;
+using standin::Node;
+using standin::Signal;
+
+// The arcs of a signal's path.
+std::vector<standin::Arc*> pathArcs(Signal* sig) {
+  std::vector<standin::Arc*> arcs;
+  for (PhyPathArc* element : *sig->path->getarcs()) {
+    standin::Arc* arc = standin::RoutingGraph::find(element->getarcid());
+    EXPECT_NE(arc, nullptr);
+    arcs.push_back(arc);
+  }
+  return arcs;
+}
+
+// Checks that a routed signal's arcs form a tree rooted at its driver's pin
+// node that reaches every load's pin node, with every arc used and every
+// node flagged, and that no used arc outside the route touches its nodes.
+// Returns the route's nodes.
+std::set<Node*> checkTree(Signal* sig) {
+  std::set<Node*> nodes;
+  const std::vector<standin::Arc*> arcs = pathArcs(sig);
+  const std::set<standin::Arc*> own(arcs.begin(), arcs.end());
+  std::map<Node*, std::vector<Node*>> next;
+  for (standin::Arc* arc : arcs) {
+    EXPECT_TRUE(arc->used);
+    next[arc->ends[0]].push_back(arc->ends[1]);
+    if (!arc->directional) next[arc->ends[1]].push_back(arc->ends[0]);
+    nodes.insert(arc->ends[0]);
+    nodes.insert(arc->ends[1]);
+  }
+  EXPECT_EQ(own.size(), arcs.size()) << sig->name << ": an arc twice";
+  EXPECT_EQ(nodes.size(), arcs.size() + 1) << sig->name << ": not a tree";
+
+  auto* root = static_cast<Node*>(sig->pins[0]->node);
+  EXPECT_EQ(root->cost, 3) << sig->name;
+  std::set<Node*> reached{root};
+  std::vector<Node*> stack{root};
+  while (!stack.empty()) {
+    Node* n = stack.back();
+    stack.pop_back();
+    for (Node* m : next[n])
+      if (reached.insert(m).second) stack.push_back(m);
+  }
+  EXPECT_EQ(reached, nodes) << sig->name;
+  for (std::size_t i = 1; i < sig->pins.size(); ++i) {
+    auto* load = static_cast<Node*>(sig->pins[i]->node);
+    EXPECT_TRUE(reached.count(load)) << sig->name << " load " << i;
+    EXPECT_EQ(load->cost, 2) << sig->name;
+    EXPECT_EQ(load->name.rfind(sig->pins[i]->comp->site->name + ".", 0), 0u) << load->name;
+  }
+  for (Node* n : nodes) {
+    EXPECT_TRUE(n->flags & PhyNode::ON_ROUTE) << n->name;
+    for (int index : n->arcs) {
+      standin::Arc* arc = &n->graph->arcs[static_cast<std::size_t>(index)];
+      if (arc->used) {
+        EXPECT_TRUE(own.count(arc)) << sig->name << ": a foreign route touches " << n->name;
+      }
+    }
+  }
+  return nodes;
+}
+
+TEST(GenRoute, GraphHasWiresAndSwitchesPerCluster) {
+  standin::Design d;
+  designgen::DeviceParams p;
+  p.plcRows = 3;
+  p.plcCols = 4;
+  p.routing = true;
+  p.tracks = 3;
+  const designgen::Device dev = designgen::addDevice(d, p);
+  // Per cluster 3 + 3 wires and 2 switches; per cluster 2 * 3 switch arcs,
+  // 3 arcs to each neighbour to the right and below.
+  EXPECT_EQ(d.phy.graph.nodes.size(), 12u * 8u);
+  EXPECT_EQ(d.phy.graph.arcs.size(), 12u * 6u + 3u * 3u * 3u + 2u * 4u * 3u);
+  const Node& h = d.phy.graph.nodes[static_cast<std::size_t>(5 * 8 + 2)];  // cluster (1, 1)
+  EXPECT_EQ(h.name, "R2C2_H2");
+  EXPECT_EQ(h.cost, 7);
+  EXPECT_EQ(h.arcs.size(), 3u);  // its switch, left and right
+  EXPECT_EQ(d.phy.graph.nodes[5 * 8 + 4].name, "R2C2_V1");
+  EXPECT_EQ(d.phy.graph.nodes[5 * 8 + 4].cost, 6);
+  EXPECT_EQ(d.phy.graph.nodes[5 * 8 + 7].name, "R2C2_S1");
+  EXPECT_EQ(d.phy.graph.nodes[5 * 8 + 7].arcs.size(), 2u);  // track 2 only
+  EXPECT_EQ(dev.wires.switches, 2);
+}
+
+// Many signals of a generated design routed one after another: each a tree
+// to all its loads, none sharing a node with another.
+TEST(GenRoute, RoutesAreTreesOverNodesOfTheirOwn) {
+  standin::Design d;
+  Params p;
+  p.components = 3000;
+  p.device.routing = true;
+  const Generated g = designgen::generate(d, p);
+  std::vector<Signal*> tried;
+  Signal* largest = nullptr;
+  for (Signal& sig : d.signals) {
+    if (sig.clocks == 0 && (largest == nullptr || sig.pins.size() > largest->pins.size())) largest = &sig;
+  }
+  ASSERT_GT(largest->pins.size(), 50u);
+  tried.push_back(largest);
+  for (std::size_t i = 0; i < d.signals.size(); i += 7) tried.push_back(&d.signals[i]);
+
+  std::map<Node*, Signal*> owner;
+  int routed = 0;
+  for (Signal* sig : tried) {
+    if (sig->routed) continue;
+    const std::size_t nodesBefore = d.phy.graph.nodes.size();
+    if (!designgen::routeSignal(d, g.device, sig)) {
+      EXPECT_EQ(sig->path, nullptr);
+      EXPECT_EQ(d.phy.graph.nodes.size(), nodesBefore);
+      continue;
+    }
+    ++routed;
+    ASSERT_TRUE(sig->routed);
+    for (Node* n : checkTree(sig)) {
+      const auto [it, fresh] = owner.emplace(n, sig);
+      EXPECT_TRUE(fresh) << n->name << " on " << sig->name << " and " << it->second->name;
+    }
+  }
+  EXPECT_TRUE(largest->routed);
+  EXPECT_GT(routed, static_cast<int>(tried.size()) * 9 / 10);
+  // A signal already routed is left alone.
+  EXPECT_FALSE(designgen::routeSignal(d, g.device, largest));
+}
+
+// Hand-made: one track between two clusters carries one signal; a second
+// one finds no free way and nothing of it is made.
+TEST(GenRoute, RefusesCleanly) {
+  standin::Design d;
+  designgen::DeviceParams dp;
+  dp.plcRows = 1;
+  dp.plcCols = 2;
+  dp.routing = true;
+  dp.tracks = 1;
+  const designgen::Device dev = designgen::addDevice(d, dp);
+  const designgen::Prims prims = designgen::addPrims(d);
+  standin::Comp* lut[4];
+  for (int i = 0; i < 4; ++i) {
+    lut[i] = designgen::addLut(d, prims, "u" + std::to_string(i));
+    d.place(lut[i], static_cast<standin::Site*>(dev.plcAt(0, i / 2)->sites[static_cast<std::size_t>(i % 2)]));
+  }
+  Signal* a = d.addSignal("a");
+  d.addDriver(a, lut[0], designgen::LUT_Z);
+  d.addLoad(a, lut[2], designgen::LUT_A);
+  Signal* b = d.addSignal("b");
+  d.addDriver(b, lut[1], designgen::LUT_Z);
+  d.addLoad(b, lut[3], designgen::LUT_A);
+  Signal* lonely = d.addSignal("lonely");
+  d.addDriver(lonely, lut[3], designgen::LUT_Z);
+
+  EXPECT_FALSE(designgen::routeSignal(d, dev, nullptr));
+  EXPECT_FALSE(designgen::routeSignal(d, dev, lonely));
+  ASSERT_TRUE(designgen::routeSignal(d, dev, a));
+  checkTree(a);
+  const std::size_t nodes = d.phy.graph.nodes.size();
+  const std::size_t arcs = d.phy.graph.arcs.size();
+  EXPECT_FALSE(designgen::routeSignal(d, dev, b));
+  EXPECT_EQ(d.phy.graph.nodes.size(), nodes);
+  EXPECT_EQ(d.phy.graph.arcs.size(), arcs);
+  EXPECT_EQ(b->path, nullptr);
+  EXPECT_EQ(b->routed, 0);
+  EXPECT_EQ(b->pins[0]->node, nullptr);
+
+  // An unplaced component, and a device without a routing graph.
+  d.unplace(lut[3]);
+  Signal* c = d.addSignal("c");
+  d.addDriver(c, lut[2], designgen::LUT_Z);
+  d.addLoad(c, lut[3], designgen::LUT_B);
+  EXPECT_FALSE(designgen::routeSignal(d, dev, c));
+  designgen::Device bare = dev;
+  bare.wires = designgen::Wires{};
+  d.place(lut[3], static_cast<standin::Site*>(dev.plcAt(0, 1)->sites[1]));
+  EXPECT_FALSE(designgen::routeSignal(d, bare, c));
+  EXPECT_EQ(d.phy.graph.nodes.size(), nodes);
+}
+
+}  // namespace
