@@ -70,7 +70,7 @@ bool writeFile(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-void QuadraticPlacer::routeSome(const Fabric& f) {
+void QuadraticPlacer::routeSome(const Fabric& f, AP_SUPP& supp) {
   if (opt_.routeSignals <= 0 || f.dev.wires.tracks == 0) return;
   // Signals with one driver on a component of the device and 1 to 8 loads,
   // the first of each fanout from the largest down, in design order.
@@ -84,10 +84,16 @@ void QuadraticPlacer::routeSome(const Fabric& f) {
       }
     }
   }
+  // Each one's route from its driver to its last load (to every load with
+  // -v), as the library finds it on the routing graph.
   for (standin::Signal* s : picked) {
     const std::vector<PhyPathArc*>* arcs = s->path != nullptr ? s->path->getarcs() : nullptr;
     say(1, neoform("route     signal %s: %zu loads, %zu arcs", s->name.c_str(), s->pins.size() - 1,
                    arcs != nullptr ? arcs->size() : 0));
+    if (opt_.verbosity == 0) continue;
+    const std::size_t first = opt_.verbosity >= 2 ? 1 : s->pins.size() - 1;
+    for (std::size_t k = first; k < s->pins.size(); ++k)
+      if (supp.getRoute("  ", s->pins[k], nullptr) == 0) say(0, "qplace: warning: no route found to " + s->pins[k]->name);
   }
 }
 
@@ -196,7 +202,7 @@ bool QuadraticPlacer::apMain() {
 
   // ---- report
   tst.start(REPORT);
-  routeSome(f);
+  routeSome(f, supp);
   if (!opt_.outDir.empty()) {
     ::mkdir(opt_.outDir.c_str(), 0777);
     std::string err;

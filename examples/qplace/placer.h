@@ -10,7 +10,8 @@
 //   detail   moves and swaps on the wirelength (detail.h)
 //   check    the library's packing rules (AP_SUPP::drcAllSite) and the
 //            slot check (checks.h)
-//   report   a few signals routed on the routing graph and printed; when an
+//   report   a few signals routed on the routing graph and their routes
+//            printed (AP_SUPP::getRoute); when an
 //            output folder is given, the placement file (AP_SUPP::dumpLocate),
 //            the bounding boxes (AP_SUPP::dumpBBox, whose statistics are
 //            printed) and the picture
@@ -23,6 +24,7 @@
 #include <string>
 
 #include <placer/basapplacer.h>
+#include <support/basapsupp.h>
 
 #include "qplace/detail.h"
 #include "qplace/legalize.h"
@@ -90,7 +92,7 @@ public:
 
 private:
   void say(int level, const std::string& text);
-  void routeSome(const Fabric& f);
+  void routeSome(const Fabric& f, AP_SUPP& supp);
 
   standin::Design& d_;
   PlacerOptions opt_;
