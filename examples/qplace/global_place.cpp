@@ -40,7 +40,7 @@ public:
   // or -1 when fixed; anchor / anchorW: per variable (weight 0 for none).
   void solve(const Model& m, const std::vector<int>& var, std::vector<double>& pos,
              const std::vector<double>& anchor, const std::vector<double>& anchorW, double centre,
-             unsigned maxPasses, GlobalResult& stats) {
+             unsigned maxPasses, double tolerance, GlobalResult& stats) {
     diag_.assign(static_cast<std::size_t>(n_), kCentrePull);
     rhs_.assign(static_cast<std::size_t>(n_), kCentrePull * centre);
     off_.clear();
@@ -104,7 +104,7 @@ public:
     }
     // An absolute stopping measure: sum of A(i,i) e(i)^2 for a position error
     // e of about 0.01 cluster.
-    sys_.SetTolerance(std::max(1e-4 * diagSum, 1e-12));
+    sys_.SetTolerance(std::max(tolerance * diagSum, 1e-12));
     sys_.SetMaxIterations(maxPasses);
     sys_.Solve();
     ++stats.solves;
@@ -145,8 +145,8 @@ bool placeIos(const Model& m, const Fabric& f, Placement& p) {
       w(static_cast<std::size_t>(n), 1e-3);
   Axis sx(n, static_cast<int>(cx)), sy(n, static_cast<int>(cy));
   for (int pass = 0; pass < 3; ++pass) {
-    sx.solve(m, var, x, ax, w, cx, 100, stats);
-    sy.solve(m, var, y, ay, w, cy, 100, stats);
+    sx.solve(m, var, x, ax, w, cx, 100, 1e-4, stats);
+    sy.solve(m, var, y, ay, w, cy, 100, 1e-4, stats);
   }
   // Position of each border site along the border, as an angle.
   const int s = f.numIoSites();
@@ -296,8 +296,8 @@ struct GlobalPlacer::Impl {
   }
 
   void solve(const Model& nets, GlobalResult& r) {
-    sx->solve(nets, var, r.x, anchorX, weight, cx, params.cgPasses, r);
-    sy->solve(nets, var, r.y, anchorY, weight, cy, params.cgPasses, r);
+    sx->solve(nets, var, r.x, anchorX, weight, cx, params.cgPasses, params.cgTolerance, r);
+    sy->solve(nets, var, r.y, anchorY, weight, cy, params.cgPasses, params.cgTolerance, r);
   }
 
   const Model& m;

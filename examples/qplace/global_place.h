@@ -26,7 +26,8 @@ struct GlobalParams {
   double density = 1.0;           // share of a cluster's BLEs that spreading fills
   double anchorStart = 0.01;      // anchor weight of the first spreading iteration
   double anchorGrowth = 1.35;     // factor per iteration
-  unsigned cgPasses = 150;        // bound on conjugate-gradient passes per solve
+  unsigned cgPasses = 400;        // bound on conjugate-gradient passes per solve
+  double cgTolerance = 1e-6;      // stopping measure, times the sum of the diagonal
 };
 
 struct GlobalResult {
