@@ -132,6 +132,7 @@ bool QuadraticPlacer::apMain() {
 
   if (m.numUnits() > opt_.largeDesign) {
     opt_.global.anchorGrowth = std::max(opt_.global.anchorGrowth, 1.5);
+    opt_.groupStartShare = std::max(opt_.groupStartShare, 0.2);
     opt_.detail.maxPasses = std::min(opt_.detail.maxPasses, 1);
     opt_.detail.finalPass = false;
     opt_.detail.annealCap = std::min(opt_.detail.annealCap, 5e6);
@@ -155,7 +156,7 @@ bool QuadraticPlacer::apMain() {
     Model grouped = m;
     addNets(grouped, registerGroups(trial), opt_.groupNetWeight);
     const double last = gp.result().weight;
-    gp.run(grouped, opt_.global.anchorStart, last, progress);
+    gp.run(grouped, std::max(opt_.global.anchorStart, opt_.groupStartShare * last), last, progress);
   }
   GlobalResult g = gp.result();
   tst.sleep(GLOBAL);

@@ -48,8 +48,9 @@ struct PlacerOptions {
 
   // Designs of more units than this get a shorter schedule, to keep the run
   // within minutes at a million components: anchors growing by 1.5 a
-  // spreading iteration, one greedy improvement pass before the annealing
-  // and none after it, and at most 5 million annealing attempts.
+  // spreading iteration, the register-group round starting at a fifth of
+  // the last anchor weight, one greedy improvement pass before the
+  // annealing and none after it, and at most 5 million annealing attempts.
   int largeDesign = 300000;
 
   GlobalParams global;
@@ -59,6 +60,9 @@ struct PlacerOptions {
   // anchor weight up to at least the last one.
   int groupRounds = 1;
   double groupNetWeight = 1.0;
+  // A round starts at the first anchor weight, or at this share of the
+  // last one when that is higher.
+  double groupStartShare = 0.0;
   LegalizeParams legal;
   DetailParams detail;
 };
