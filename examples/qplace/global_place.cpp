@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <numeric>
 
@@ -23,6 +24,14 @@ constexpr double kMinDist = 0.5;
 // Weight of the pull of every movable unit to the device centre; it keeps
 // units without a path to a fixed one in place and the matrix definite.
 constexpr double kCentrePull = 1e-4;
+
+// A small deterministic offset in [-0.5, 0.5] for unit u: starts spread a
+// little around the centre, so that the first bound-to-bound pass sees
+// distinct positions.
+double jitter(int u, unsigned salt) {
+  const std::uint32_t h = (static_cast<std::uint32_t>(u) + salt) * 2654435761u;
+  return (h >> 8) / 16777216.0 - 0.5;
+}
 
 struct OffDiag {
   int i, j;
@@ -121,7 +130,6 @@ private:
   std::vector<int> rowStart_;
 };
 
-
 }  // namespace
 
 bool placeIos(const Model& m, const Fabric& f, Placement& p) {
@@ -136,10 +144,9 @@ bool placeIos(const Model& m, const Fabric& f, Placement& p) {
   std::vector<int> var(static_cast<std::size_t>(n));
   std::iota(var.begin(), var.end(), 0);
   std::vector<double> x(static_cast<std::size_t>(n), cx), y(static_cast<std::size_t>(n), cy);
-  // Spread the start a little so that the model's distances differ.
   for (int u = 0; u < n; ++u) {
-    x[u] += 0.01 * ((u * 7919) % 101 - 50);
-    y[u] += 0.01 * ((u * 104729) % 97 - 48);
+    x[u] += jitter(u, 1);
+    y[u] += jitter(u, 2);
   }
   std::vector<double> ax(static_cast<std::size_t>(n), cx), ay(static_cast<std::size_t>(n), cy),
       w(static_cast<std::size_t>(n), 1e-3);
@@ -175,7 +182,6 @@ bool placeIos(const Model& m, const Fabric& f, Placement& p) {
   }
   return true;
 }
-
 
 double overflow(const Model& m, const Fabric& f, const std::vector<double>& x,
                 const std::vector<double>& y, double density) {
@@ -323,11 +329,10 @@ GlobalPlacer::GlobalPlacer(const Model& m, const Fabric& f, const Placement& p, 
       }
       continue;
     }
-    // A start spread a little around the centre, so that the first
-    // bound-to-bound pass sees distinct positions. (The systems themselves
-    // start at the centre: they take no start vector.)
-    r_.x[u] += 0.01 * ((u * 7919) % 101 - 50);
-    r_.y[u] += 0.01 * ((u * 104729) % 97 - 48);
+    // (The systems themselves start at the centre: they take no start
+    // vector.)
+    r_.x[u] += jitter(u, 1);
+    r_.y[u] += jitter(u, 2);
   }
 }
 
