@@ -53,8 +53,8 @@ struct PCGRun {
 // Packing is allowed to fail for lack of memory. It then stops where it
 // is: every entry keeps its place in the matrix and its value (results are
 // the same bit for bit), the pages moved so far stay in their new chunks and
-// the others where they were, no memory is kept beyond the pages' places,
-// and the next solve packs again, keeping the chunks already filled. A
+// the others where they were, nothing is held but the blocks the pages live
+// in, and the next solve packs again, keeping the chunks already filled. A
 // failed packing thus leaves the same matrix, possibly partly packed.
 //
 // Indices and sizes are checked in every build; a failed check ends the
