@@ -481,8 +481,8 @@ private:
   // as the page has moved, so beside the storage in use packing needs about
   // one chunk. Chunks of this matrix that already hold their planned pages
   // as planned are kept as they are: after a packing that stopped part way,
-  // or after growth in later pages when the chunk size is at its largest,
-  // only the rest is laid out again.
+  // or after growth in later pages that left the chunk size as it was (it is
+  // held at kChunkLeast or kChunkMost), only the rest is laid out again.
   //
   // A failed allocation stops the packing and is rethrown: the pages moved
   // so far stay in their new chunks, the others where they were, chunks left
