@@ -138,17 +138,22 @@ struct WindowMatcher {
   }
 };
 
-// Cuts the register-bearing units of one control set into chunks.
+// Cuts the register-bearing units of one control set into the fewest chunks
+// of at most one group each, by recursive bisection across the wider side
+// of their box. (Cutting scattered chunks further, while groups are to
+// spare, placed picorv32 worse: the extra groups crowd out the LUTs.)
 struct Chunker {
   const std::vector<double>& tx;
   const std::vector<double>& ty;
   int groupSize;
-  double span;
-  int budget;  // chunks that may still be cut beyond the fewest needed
   std::vector<std::vector<int>> chunks;
 
   void cut(std::vector<int>& units, int b, int e) {
     const int n = e - b;
+    if (n <= groupSize) {
+      if (n > 0) chunks.emplace_back(units.begin() + b, units.begin() + e);
+      return;
+    }
     double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
     for (int i = b; i < e; ++i) {
       x0 = std::min(x0, tx[units[i]]);
@@ -156,22 +161,9 @@ struct Chunker {
       y0 = std::min(y0, ty[units[i]]);
       y1 = std::max(y1, ty[units[i]]);
     }
-    const bool wide = std::max(x1 - x0, y1 - y0) > span;
-    if (n <= groupSize && (!wide || budget <= 0 || n == 1)) {
-      chunks.emplace_back(units.begin() + b, units.begin() + e);
-      return;
-    }
-    int left;
-    if (n <= groupSize) {
-      left = n / 2;
-      --budget;
-    } else {
-      const int parts = (n + groupSize - 1) / groupSize;
-      left = (parts + 1) / 2 * groupSize;
-      if (left >= n) left = n / 2;
-    }
-    const bool byX = x1 - x0 >= y1 - y0;
-    const auto& pos = byX ? tx : ty;
+    const int parts = (n + groupSize - 1) / groupSize;
+    const int left = (parts + 1) / 2 * groupSize;  // below n, as parts >= 2
+    const auto& pos = x1 - x0 >= y1 - y0 ? tx : ty;
     std::nth_element(units.begin() + b, units.begin() + b + left, units.begin() + e,
                      [&](int u, int v) { return pos[u] < pos[v]; });
     cut(units, b, b + left);
@@ -210,8 +202,7 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
   }
 
   // 1. Chunks of one control set each.
-  Chunker chunker{tx, ty, G, params.chunkSpan,
-                  std::max(0, static_cast<int>(0.85 * f.numGroups()) - neededGroups), {}};
+  Chunker chunker{tx, ty, G, {}};
   for (auto& s : bySet) chunker.cut(s, 0, static_cast<int>(s.size()));
   const auto& chunks = chunker.chunks;
   std::vector<double> cx(chunks.size()), cy(chunks.size());

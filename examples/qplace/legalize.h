@@ -2,8 +2,8 @@
 // rules kept, by assignment in windows with AP_MATCHING.
 //
 // 1. Register-bearing units (pairs and lone registers) are cut, per control
-//    set, into spatial chunks of at most one register group's BLEs (chunks
-//    of scattered units are cut further while groups are plentiful).
+//    set, into the fewest spatial chunks of at most one register group's
+//    BLEs each.
 // 2. Chunks are assigned to register groups, window by window, with the
 //    benefit falling with the distance between a chunk's centre and the
 //    group; a window's unassigned chunks move on to the next window (the
@@ -22,8 +22,7 @@
 namespace qplace {
 
 struct LegalizeParams {
-  int window = 6;          // window side, in clusters
-  double chunkSpan = 1e9;  // a chunk wider or taller than this is cut while groups last
+  int window = 6;  // window side, in clusters
 };
 
 struct LegalizeResult {
