@@ -57,7 +57,9 @@ void boxHistogram(const Placement& p, int counts[7]) {
 }
 
 QuadraticPlacer::QuadraticPlacer(standin::Design& d, const PlacerOptions& options)
-    : AP_PLACER(&d, nullptr, options.verbosity), d_(d), opt_(options) {}
+    : AP_PLACER(&d, nullptr, options.verbosity), d_(d), opt_(options) {
+  opt_.detail.seed = opt_.seed;
+}
 
 namespace {
 
