@@ -106,7 +106,7 @@ TEST_P(GenLegal, PlacementIsLegalUnderTheDevicesRule) {
   EXPECT_EQ(static_cast<int>(g.luts.size() + g.regs.size() + g.ios.size()), p.components);
   EXPECT_EQ(d.comps.size(), static_cast<std::size_t>(p.components));
 
-  int usedSlots = 0;
+  int usedLuts = 0, usedRegs = 0;
   for (standin::Plc* plc : g.device.plcs) {
     for (int pos = 0; pos < 4; ++pos) {
       Site* site = siteAt(plc, pos);
@@ -115,7 +115,7 @@ TEST_P(GenLegal, PlacementIsLegalUnderTheDevicesRule) {
       for (int slot = standin::L0; slot <= standin::R1; ++slot) {
         auto* comp = static_cast<Comp*>(site->slots[slot]);
         if (comp == nullptr) continue;
-        ++usedSlots;
+        ++(slot <= standin::L1 ? usedLuts : usedRegs);
         slotted.push_back(comp);
         EXPECT_EQ(comp->type, slot <= standin::L1 ? designgen::TYPE_LUT : designgen::TYPE_REG) << site->name;
         EXPECT_EQ(comp->site, site) << comp->name;
@@ -147,9 +147,12 @@ TEST_P(GenLegal, PlacementIsLegalUnderTheDevicesRule) {
     EXPECT_FALSE(a.wholeFails.empty());
   }
 
-  const double fill = usedSlots / (16.0 * static_cast<double>(g.device.plcs.size()));
-  EXPECT_GT(fill, p.fill - 0.1);
-  EXPECT_LE(fill, p.fill + 0.05);
+  // The device is sized by the LUTs here (60% of the logic): about `fill`
+  // of the LUT slots are used, and fewer of the register slots.
+  const double slots = 8.0 * static_cast<double>(g.device.plcs.size());
+  EXPECT_GT(usedLuts / slots, p.fill - 0.05);
+  EXPECT_LE(usedLuts / slots, p.fill + 0.02);
+  EXPECT_LT(usedRegs / slots, usedLuts / slots);
 }
 
 // Every register record is shared by a group of ctrlGroupMin..Max registers
@@ -422,12 +425,17 @@ TEST(Gen, DevicesGivenAndFitted) {
   EXPECT_EQ(siteAt(g.device.plcAt(2, 3), 1)->geom->col, 4);
   EXPECT_EQ(siteAt(g.device.plcAt(2, 3), 1)->uniqBels, 2);
 
-  const designgen::DeviceParams fit = designgen::fitDevice(70000, 30000, 5000, 0.5);
-  const double sites = 4.0 * fit.plcRows * fit.plcCols;
-  EXPECT_GE(sites * 2 * 0.9, 70000);
-  EXPECT_NEAR(100000 / (4 * sites), 0.5, 0.02);
-  EXPECT_LE(std::abs(fit.plcRows - fit.plcCols), 1);
-  EXPECT_GE(2 * (fit.plcRows + fit.plcCols) * fit.ioPerSide, 5000);
+  // The kind that needs more sites sets the size: LUTs at two a site, or
+  // registers at two a site of which 85% count.
+  auto slotsOf = [](const designgen::DeviceParams& fit) { return 8.0 * fit.plcRows * fit.plcCols; };
+  const designgen::DeviceParams byLuts = designgen::fitDevice(70000, 30000, 5000, 0.5);
+  EXPECT_NEAR(70000 / slotsOf(byLuts), 0.5, 0.01);
+  EXPECT_LE(std::abs(byLuts.plcRows - byLuts.plcCols), 1);
+  EXPECT_GE(2 * (byLuts.plcRows + byLuts.plcCols) * byLuts.ioPerSide, 5000);
+  const designgen::DeviceParams byRegs = designgen::fitDevice(50000, 50000, 0, 0.5);
+  EXPECT_NEAR(50000 / slotsOf(byRegs), 0.5 * 0.85, 0.01);
+  // A fill above 0.9 plans 0.9 of the binding kind.
+  EXPECT_NEAR(70000 / slotsOf(designgen::fitDevice(70000, 1000, 0, 1.0)), 0.9, 0.01);
 }
 
 }  // namespace

@@ -128,9 +128,15 @@ struct Device {
 Device addDevice(standin::Design& d, const DeviceParams& params);
 
 // The smallest square-ish device whose logic holds `luts` LUTs and `regs`
-// registers at about `fill` of its slots, with border room for `ios` I/O
-// components (ioPerSide 2 or more). `fill` is taken within [0.05, 1]; no
-// more than 0.9 of either kind's slots is planned, whatever `fill` says.
+// registers with about `fill` of the slots of the binding kind used, with
+// border room for `ios` I/O components (ioPerSide 2 or more). The binding
+// kind is the one that needs more sites: LUTs at two a site, or registers
+// at two a site of which only 85% count, since a cluster's registers share
+// one control record and control sets leave register slots empty where
+// they end. Filling the binding kind, not all slots together, keeps the
+// stated room where the placer is short of it: a design of many more LUTs
+// than registers would otherwise get nearly full LUT slots. `fill` is
+// taken within [0.05, 0.9].
 DeviceParams fitDevice(int luts, int regs, int ios, double fill = 0.7);
 
 // ---------------------------------------------------------------- design

@@ -151,11 +151,18 @@ Device addDevice(standin::Design& d, const DeviceParams& params) {
 }
 
 DeviceParams fitDevice(int luts, int regs, int ios, double fill) {
+  // Never plan more than this share of either kind's slots, whatever `fill`
+  // says: a placer needs some room to move.
   const double kMostOfAKind = 0.9;
-  fill = std::min(1.0, std::max(0.05, fill));
-  const double sites = std::max({(std::max(luts, 0) + std::max(regs, 0)) / (4.0 * fill),
-                                 std::max(luts, 0) / (2.0 * kMostOfAKind),
-                                 std::max(regs, 0) / (2.0 * kMostOfAKind), 1.0});
+  // Share of the register slots that registers can use: the registers of a
+  // cluster share one control record, so where a control set ends its last
+  // cluster keeps some register slots empty.
+  const double kRegSlotUse = 0.85;
+  fill = std::min(kMostOfAKind, std::max(0.05, fill));
+  // A logic site holds two LUTs and two registers; the kind in shorter
+  // supply sets the size.
+  const double sites = std::max({std::max(luts, 0) / (2.0 * fill),
+                                 std::max(regs, 0) / (2.0 * fill * kRegSlotUse), 1.0});
   const int plcs = static_cast<int>(std::ceil(sites / 4.0));
   DeviceParams p;
   p.plcRows = std::max(1, static_cast<int>(std::lround(std::sqrt(static_cast<double>(plcs)))));
