@@ -7,6 +7,7 @@
 #include <cmath>
 #include <functional>
 #include <numeric>
+#include <queue>
 #include <random>
 
 namespace qplace {
@@ -140,8 +141,8 @@ struct WindowMatcher {
 
 // Cuts the register-bearing units of one control set into the fewest chunks
 // of at most one group each, by recursive bisection across the wider side
-// of their box. (Cutting scattered chunks further, while groups are to
-// spare, placed picorv32 worse: the extra groups crowd out the LUTs.)
+// of their box; then, while groups are to spare, splits the most scattered
+// chunks in two.
 struct Chunker {
   const std::vector<double>& tx;
   const std::vector<double>& ty;
@@ -154,6 +155,15 @@ struct Chunker {
       if (n > 0) chunks.emplace_back(units.begin() + b, units.begin() + e);
       return;
     }
+    const int parts = (n + groupSize - 1) / groupSize;
+    const int left = (parts + 1) / 2 * groupSize;  // below n, as parts >= 2
+    halve(units, b, e, left);
+    cut(units, b, b + left);
+    cut(units, b + left, e);
+  }
+
+  // Puts the `left` units lowest along the wider side of the box first.
+  void halve(std::vector<int>& units, int b, int e, int left) const {
     double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
     for (int i = b; i < e; ++i) {
       x0 = std::min(x0, tx[units[i]]);
@@ -161,13 +171,41 @@ struct Chunker {
       y0 = std::min(y0, ty[units[i]]);
       y1 = std::max(y1, ty[units[i]]);
     }
-    const int parts = (n + groupSize - 1) / groupSize;
-    const int left = (parts + 1) / 2 * groupSize;  // below n, as parts >= 2
     const auto& pos = x1 - x0 >= y1 - y0 ? tx : ty;
     std::nth_element(units.begin() + b, units.begin() + b + left, units.begin() + e,
                      [&](int u, int v) { return pos[u] < pos[v]; });
-    cut(units, b, b + left);
-    cut(units, b + left, e);
+  }
+
+  // Sum of the distances of a chunk's units to its centre.
+  double scatter(const std::vector<int>& c) const {
+    double x = 0, y = 0;
+    for (int u : c) {
+      x += tx[u];
+      y += ty[u];
+    }
+    x /= static_cast<double>(c.size());
+    y /= static_cast<double>(c.size());
+    double d = 0;
+    for (int u : c) d += std::fabs(tx[u] - x) + std::fabs(ty[u] - y);
+    return d;
+  }
+
+  void split(std::size_t budget, double minScatter) {
+    std::priority_queue<std::pair<double, std::size_t>> worst;
+    for (std::size_t k = 0; k < chunks.size(); ++k) worst.emplace(scatter(chunks[k]), k);
+    while (chunks.size() < budget && !worst.empty() && worst.top().first > minScatter) {
+      const std::size_t k = worst.top().second;
+      worst.pop();
+      std::vector<int>& c = chunks[k];
+      if (c.size() < 2) continue;
+      const int n = static_cast<int>(c.size());
+      halve(c, 0, n, n / 2);
+      std::vector<int> upper(c.begin() + n / 2, c.end());
+      c.resize(static_cast<std::size_t>(n / 2));
+      chunks.push_back(std::move(upper));
+      worst.emplace(scatter(chunks[k]), k);
+      worst.emplace(scatter(chunks.back()), chunks.size() - 1);
+    }
   }
 };
 
@@ -204,6 +242,9 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
   // 1. Chunks of one control set each.
   Chunker chunker{tx, ty, G, {}};
   for (auto& s : bySet) chunker.cut(s, 0, static_cast<int>(s.size()));
+  int freeGroups = 0;
+  for (int g = 0; g < f.numGroups(); ++g) freeGroups += p.groupRegs[g] == 0;
+  chunker.split(static_cast<std::size_t>(params.chunkShare * freeGroups), params.minScatter);
   const auto& chunks = chunker.chunks;
   std::vector<double> cx(chunks.size()), cy(chunks.size());
   for (std::size_t k = 0; k < chunks.size(); ++k) {

@@ -3,7 +3,9 @@
 //
 // 1. Register-bearing units (pairs and lone registers) are cut, per control
 //    set, into the fewest spatial chunks of at most one register group's
-//    BLEs each.
+//    BLEs each; then, while free groups are to spare, the most scattered
+//    chunks are cut in two, so that registers far apart in the global
+//    placement need not travel to one group.
 // 2. Chunks are assigned to register groups, window by window, with the
 //    benefit falling with the distance between a chunk's centre and the
 //    group; a window's unassigned chunks move on to the next window (the
@@ -23,6 +25,11 @@ namespace qplace {
 
 struct LegalizeParams {
   int window = 6;  // window side, in clusters
+  // Chunks may number up to this share of the free register groups; a
+  // chunk is cut further only while the sum of its units' distances to its
+  // centre (in clusters) exceeds minScatter.
+  double chunkShare = 0.5;
+  double minScatter = 8;
 };
 
 struct LegalizeResult {

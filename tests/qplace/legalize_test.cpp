@@ -142,6 +142,37 @@ TEST(Legalize, TightDevicesKeepTheRegisterRules) {
   }
 }
 
+TEST(Legalize, ScatteredSetsTakeMoreGroupsWhileGroupsAreToSpare) {
+  // One set of 8 registers, half of them wanted in each far corner of a
+  // 6 x 6 device: one group would leave 4 of them 10 clusters away.
+  Small s(1, 8, 0, 6, 6, false, 0);
+  auto legalized = [&](double share, int& groups) {
+    Placement p(s.f, s.m);
+    EXPECT_TRUE(qplace::placeIos(s.m, s.f, p));
+    std::vector<double> x(static_cast<std::size_t>(s.m.numUnits()), 1.0), y = x;
+    int k = 0;
+    for (int u = 0; u < s.m.numUnits(); ++u)
+      if (s.m.hasReg(u) && k++ % 2 == 1) x[u] = y[u] = 6.0;
+    qplace::LegalizeParams lp;
+    lp.chunkShare = share;
+    const qplace::LegalizeResult r = qplace::legalize(p, x, y, lp);
+    EXPECT_TRUE(r.ok) << r.error;
+    expectConsistent(p);
+    EXPECT_EQ(ruleFaults(s, p), 0);
+    groups = 0;
+    for (int g : p.groupRegs) groups += g > 0;
+    return r.displacement;
+  };
+  int groups = 0;
+  EXPECT_NEAR(legalized(0.0, groups), 5.0, 1e-9);  // (0 + 10) / 2 per unit
+  EXPECT_EQ(groups, 1);
+  EXPECT_NEAR(legalized(0.5, groups), 0.0, 1e-9);
+  EXPECT_EQ(groups, 2);
+  // 1/36 of the free groups is one: no room to cut.
+  EXPECT_NEAR(legalized(1.0 / 36, groups), 5.0, 1e-9);
+  EXPECT_EQ(groups, 1);
+}
+
 TEST(Legalize, RandomPlacementIsLegal) {
   for (bool half : {false, true}) {
     Small s(7, 6, 20, 3, 3, half, 2);
