@@ -10,9 +10,6 @@ namespace qplace {
 
 namespace {
 
-// Nets up to this size are rescanned for every change; the boxes of larger
-// ones are updated from their cached box when the moved pins lie inside it.
-constexpr int kScanLimit = 32;
 // Nets larger than this do not steer the optimal region.
 constexpr int kRegionLimit = 64;
 
@@ -26,9 +23,17 @@ public:
       x_[u] = p_.x(u);
       y_[u] = p_.y(u);
     }
+    movedStamp_.assign(static_cast<std::size_t>(n), -1);
+    movedX_.resize(static_cast<std::size_t>(n));
+    movedY_.resize(static_cast<std::size_t>(n));
     box_.resize(static_cast<std::size_t>(m_.numNets()));
-    for (int k = 0; k < m_.numNets(); ++k) box_[k] = scan(k, nullptr, 0);
+    for (int k = 0; k < m_.numNets(); ++k) box_[k] = scan(k);
     stamp_.assign(static_cast<std::size_t>(m_.numNets()), 0);
+    slot_.assign(static_cast<std::size_t>(m_.numNets()), 0);
+    setGroups_.resize(static_cast<std::size_t>(m_.numCtrl));
+    listedAs_.assign(static_cast<std::size_t>(f_.numGroups()), -1);
+    listPos_.assign(static_cast<std::size_t>(f_.numGroups()), -1);
+    for (int g = 0; g < f_.numGroups(); ++g) relist(g);
   }
 
   double total() const {
@@ -49,7 +54,10 @@ public:
 
   // Low-temperature annealing: random moves and swaps of a logic unit into
   // a BLE of a cluster within `range` of its own cluster or, for a share of
-  // the attempts, of its optimal region; each is kept when it gains or, with
+  // the attempts, of its optimal region (as it was at the start of the
+  // temperature step). A share of a register's attempts aim at a group of
+  // its own control set instead of a random cluster, since most clusters'
+  // groups hold another set and refuse it. Each is kept when it gains or, with
   // probability exp(-loss / T), when it loses. T starts at startTemperature
   // times the mean loss of a sample of moves and falls geometrically to
   // 1/500 of that over `moves` attempts, the range shrinking from 4 to 1.
@@ -63,6 +71,7 @@ public:
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     const double start = total();
     // Temperature: from a sample of losing moves.
+    refreshOptima(logic);
     double lossSum = 0;
     int losses = 0;
     for (int k = 0; k < 200; ++k) {
@@ -78,6 +87,7 @@ public:
     const double cool = std::pow(0.002, 1.0 / steps);
     const long perStep = std::max(1L, moves / steps);
     for (int step = 0; step < steps; ++step, t *= cool) {
+      refreshOptima(logic);
       const int range = std::max(1, static_cast<int>(std::lround(4.0 * (steps - step) / steps)));
       for (long k = 0; k < perStep; ++k) {
         Attempt a;
@@ -99,81 +109,117 @@ public:
   }
 
 private:
+  // A net's box with the number of its units on each edge, so that a unit
+  // leaving an edge that others hold needs no rescan.
   struct Box {
-    double x0, x1, y0, y1;
+    double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
+    int nx0 = 0, nx1 = 0, ny0 = 0, ny1 = 0;
     double cost() const { return (x1 - x0) + (y1 - y0); }
+    bool empty() const { return x0 > x1; }
+    void add(double x, double y) {
+      addTo(x, x0, nx0, x1, nx1);
+      addTo(y, y0, ny0, y1, ny1);
+    }
+    // Takes `count` units at (x, y) out; false when that empties an edge,
+    // and then the box must be rescanned.
+    bool drop(double x, double y, int count = 1) {
+      return dropFrom(x, x0, nx0, x1, nx1, count) && dropFrom(y, y0, ny0, y1, ny1, count);
+    }
+
+  private:
+    static void addTo(double v, double& lo, int& nlo, double& hi, int& nhi) {
+      if (v < lo) {
+        lo = v;
+        nlo = 1;
+      } else if (v == lo) {
+        ++nlo;
+      }
+      if (v > hi) {
+        hi = v;
+        nhi = 1;
+      } else if (v == hi) {
+        ++nhi;
+      }
+    }
+    static bool dropFrom(double v, double lo, int& nlo, double hi, int& nhi, int count) {
+      if (v == lo && (nlo -= count) <= 0) return false;
+      if (v == hi && (nhi -= count) <= 0) return false;
+      return true;
+    }
   };
   struct Moved {
     int u;
     double x, y;
   };
 
-  Box scan(int net, const Moved* moved, int numMoved) const {
-    Box b{1e300, -1e300, 1e300, -1e300};
+  // Box of a net with the moved units at their new places (marked by
+  // markMoved), leaving out units at cluster `without` when it is not -1.
+  Box scan(int net, int without = -1) const {
+    Box b;
     for (int i = m_.netStart[net]; i < m_.netStart[net + 1]; ++i) {
       const int u = m_.netUnits[i];
-      double x = x_[u], y = y_[u];
-      for (int k = 0; k < numMoved; ++k)
-        if (moved[k].u == u) {
-          x = moved[k].x;
-          y = moved[k].y;
-        }
-      b.x0 = std::min(b.x0, x);
-      b.x1 = std::max(b.x1, x);
-      b.y0 = std::min(b.y0, y);
-      b.y1 = std::max(b.y1, y);
+      if (without >= 0 && !m_.isIo(u) && p_.loc[u] / kBles == without) continue;
+      if (movedStamp_[u] == movedEpoch_) b.add(movedX_[u], movedY_[u]);
+      else b.add(x_[u], y_[u]);
     }
     return b;
   }
-
-  Box after(int net, const Moved* moved, int numMoved) const {
-    if (m_.netSize(net) <= kScanLimit) return scan(net, moved, numMoved);
-    Box b = box_[net];
-    for (int k = 0; k < numMoved; ++k) {
-      const double ox = x_[moved[k].u], oy = y_[moved[k].u];
-      if (!(ox > b.x0 && ox < b.x1 && oy > b.y0 && oy < b.y1)) return scan(net, moved, numMoved);
-    }
-    for (int k = 0; k < numMoved; ++k) {
-      b.x0 = std::min(b.x0, moved[k].x);
-      b.x1 = std::max(b.x1, moved[k].x);
-      b.y0 = std::min(b.y0, moved[k].y);
-      b.y1 = std::max(b.y1, moved[k].y);
-    }
+  Box scanWithout(int net, int u) const {
+    Box b;
+    for (int i = m_.netStart[net]; i < m_.netStart[net + 1]; ++i)
+      if (m_.netUnits[i] != u) b.add(x_[m_.netUnits[i]], y_[m_.netUnits[i]]);
     return b;
   }
 
-  // The nets of the moved units, each once.
-  void gatherNets(const Moved* moved, int numMoved) {
+  void markMoved(const Moved* moved, int numMoved) {
+    ++movedEpoch_;
+    for (int k = 0; k < numMoved; ++k) {
+      movedStamp_[moved[k].u] = movedEpoch_;
+      movedX_[moved[k].u] = moved[k].x;
+      movedY_[moved[k].u] = moved[k].y;
+    }
+  }
+
+  // The nets of the moved units, each once, with their boxes after the move
+  // in after_; returns the change of wirelength.
+  double evaluate(const Moved* moved, int numMoved) {
     nets_.clear();
+    after_.clear();
     ++epoch_;
+    markMoved(moved, numMoved);
     for (int k = 0; k < numMoved; ++k) {
       const int u = moved[k].u;
       for (int i = m_.unitNetStart[u]; i < m_.unitNetStart[u + 1]; ++i) {
         const int n = m_.unitNets[i];
-        if (stamp_[n] == epoch_) continue;
-        stamp_[n] = epoch_;
-        nets_.push_back(n);
+        if (stamp_[n] != epoch_) {
+          stamp_[n] = epoch_;
+          slot_[n] = static_cast<int>(nets_.size());
+          nets_.push_back(n);
+          after_.push_back(box_[n]);
+        }
+        Box& b = after_[static_cast<std::size_t>(slot_[n])];
+        if (b.empty()) continue;  // to be rescanned
+        if (b.drop(x_[u], y_[u])) b.add(moved[k].x, moved[k].y);
+        else b = Box();
       }
     }
-  }
-
-  double delta(const Moved* moved, int numMoved) {
-    gatherNets(moved, numMoved);
     double d = 0;
-    for (int n : nets_) d += after(n, moved, numMoved).cost() - box_[n].cost();
+    for (std::size_t i = 0; i < nets_.size(); ++i) {
+      if (after_[i].empty()) after_[i] = scan(nets_[i]);
+      d += after_[i].cost() - box_[nets_[i]].cost();
+    }
     return d;
   }
 
+  double delta(const Moved* moved, int numMoved) { return evaluate(moved, numMoved); }
+
   void commit(const Moved* moved, int numMoved) {
-    gatherNets(moved, numMoved);
-    std::vector<Box> fresh;
-    fresh.reserve(nets_.size());
-    for (int n : nets_) fresh.push_back(after(n, moved, numMoved));
+    evaluate(moved, numMoved);
     for (int k = 0; k < numMoved; ++k) {
       x_[moved[k].u] = moved[k].x;
       y_[moved[k].u] = moved[k].y;
     }
-    for (std::size_t i = 0; i < nets_.size(); ++i) box_[nets_[i]] = fresh[i];
+    for (std::size_t i = 0; i < nets_.size(); ++i) box_[nets_[i]] = after_[i];
   }
 
   // Median of the boxes of u's nets without u; false when u has none.
@@ -183,24 +229,27 @@ private:
     for (int i = m_.unitNetStart[u]; i < m_.unitNetStart[u + 1]; ++i) {
       const int n = m_.unitNets[i];
       if (m_.netSize(n) > kRegionLimit) continue;
-      double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
-      for (int k = m_.netStart[n]; k < m_.netStart[n + 1]; ++k) {
-        const int v = m_.netUnits[k];
-        if (v == u) continue;
-        x0 = std::min(x0, x_[v]);
-        x1 = std::max(x1, x_[v]);
-        y0 = std::min(y0, y_[v]);
-        y1 = std::max(y1, y_[v]);
-      }
-      xs_.push_back(x0);
-      xs_.push_back(x1);
-      ys_.push_back(y0);
-      ys_.push_back(y1);
+      Box b = box_[n];
+      if (!b.drop(x_[u], y_[u])) b = scanWithout(n, u);
+      xs_.push_back(b.x0);
+      xs_.push_back(b.x1);
+      ys_.push_back(b.y0);
+      ys_.push_back(b.y1);
     }
     if (xs_.empty()) return false;
     tx = median(xs_);
     ty = median(ys_);
     return true;
+  }
+
+  // The cluster of each unit's optimal region (-1 for none), as the
+  // annealing aims at it: taken afresh at each temperature step, which
+  // moves few units, rather than at every attempt.
+  void refreshOptima(const std::vector<int>& units) {
+    optimum_.assign(static_cast<std::size_t>(m_.numUnits()), -1);
+    double tx, ty;
+    for (int u : units)
+      if (optimalRegion(u, tx, ty)) optimum_[u] = f_.clusterAt(tx, ty);
   }
 
   // Whether u and v may trade places.
@@ -227,29 +276,33 @@ private:
     if (unitsA_.empty()) return 0;
     // Optimal region of the cluster: median of its units' net boxes
     // without the cluster's own units.
-    xs_.clear();
-    ys_.clear();
+    // Each net once, with the count of the cluster's units on it.
+    nets_.clear();
     ++epoch_;
     for (int u : unitsA_) {
       for (int i = m_.unitNetStart[u]; i < m_.unitNetStart[u + 1]; ++i) {
         const int n = m_.unitNets[i];
-        if (m_.netSize(n) > kRegionLimit || stamp_[n] == epoch_) continue;
-        stamp_[n] = epoch_;
-        double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
-        for (int k = m_.netStart[n]; k < m_.netStart[n + 1]; ++k) {
-          const int v = m_.netUnits[k];
-          if (!m_.isIo(v) && p_.loc[v] / kBles == a) continue;
-          x0 = std::min(x0, x_[v]);
-          x1 = std::max(x1, x_[v]);
-          y0 = std::min(y0, y_[v]);
-          y1 = std::max(y1, y_[v]);
+        if (m_.netSize(n) > kRegionLimit) continue;
+        if (stamp_[n] != epoch_) {
+          stamp_[n] = epoch_;
+          slot_[n] = 0;
+          nets_.push_back(n);
         }
-        if (x0 > x1) continue;
-        xs_.push_back(x0);
-        xs_.push_back(x1);
-        ys_.push_back(y0);
-        ys_.push_back(y1);
+        ++slot_[n];
       }
+    }
+    xs_.clear();
+    ys_.clear();
+    const double ax = f_.clusterX(a), ay = f_.clusterY(a);
+    ++movedEpoch_;  // scan() sees no moved units
+    for (int n : nets_) {
+      Box b = box_[n];
+      if (!b.drop(ax, ay, slot_[n])) b = scan(n, a);
+      if (b.empty()) continue;
+      xs_.push_back(b.x0);
+      xs_.push_back(b.x1);
+      ys_.push_back(b.y0);
+      ys_.push_back(b.y1);
     }
     if (xs_.empty()) return 0;
     const double tx = median(xs_), ty = median(ys_);
@@ -278,16 +331,6 @@ private:
     return -best;
   }
 
-  // Wirelength change of trading the contents of clusters a and b.
-  double clusterSwapDelta(int a, int b) {
-    unitsOf(a, unitsA_);
-    unitsOf(b, unitsB_);
-    moved_.clear();
-    for (int u : unitsA_) moved_.push_back(Moved{u, f_.clusterX(b), f_.clusterY(b)});
-    for (int u : unitsB_) moved_.push_back(Moved{u, f_.clusterX(a), f_.clusterY(a)});
-    return moved_.empty() ? 0.0 : delta(moved_.data(), static_cast<int>(moved_.size()));
-  }
-
   void swapClusters(int a, int b, DetailResult& res) {
     unitsOf(a, unitsA_);
     unitsOf(b, unitsB_);
@@ -304,7 +347,49 @@ private:
     for (int u : unitsB_) p_.take(u);
     for (std::size_t i = 0; i < unitsA_.size(); ++i) p_.put(unitsA_[i], b * kBles + posA_[i] % kBles);
     for (std::size_t i = 0; i < unitsB_.size(); ++i) p_.put(unitsB_[i], a * kBles + posB_[i] % kBles);
+    for (int k = 0; k < f_.groupsPerCluster(); ++k) {
+      relist(a * f_.groupsPerCluster() + k);
+      relist(b * f_.groupsPerCluster() + k);
+    }
     ++res.clusterSwaps;
+  }
+
+  // Keeps setGroups_ in step with group g after a change.
+  void relist(int g) {
+    const int want = p_.groupRegs[g] > 0 ? p_.groupCtrl[g] : -1;
+    if (listedAs_[g] == want) return;
+    if (listedAs_[g] >= 0) {
+      std::vector<int>& l = setGroups_[static_cast<std::size_t>(listedAs_[g])];
+      const int last = l.back();
+      l[static_cast<std::size_t>(listPos_[g])] = last;
+      listPos_[last] = listPos_[g];
+      l.pop_back();
+    }
+    if (want >= 0) {
+      listPos_[g] = static_cast<int>(setGroups_[static_cast<std::size_t>(want)].size());
+      setGroups_[static_cast<std::size_t>(want)].push_back(g);
+    }
+    listedAs_[g] = want;
+  }
+  int groupAt(int pos) const { return f_.groupOfBle(pos / kBles, pos % kBles); }
+
+  // Moves u to the free place pos, or swaps it with v; the wirelength
+  // bookkeeping must be committed already.
+  void moveUnit(int u, int pos) {
+    const int from = p_.loc[u];
+    p_.take(u);
+    p_.put(u, pos);
+    relist(groupAt(from));
+    relist(groupAt(pos));
+  }
+  void swapUnits(int u, int v) {
+    const int pu = p_.loc[u], pv = p_.loc[v];
+    p_.take(u);
+    p_.take(v);
+    p_.put(u, pv);
+    p_.put(v, pu);
+    relist(groupAt(pu));
+    relist(groupAt(pv));
   }
 
   static double median(std::vector<double>& v) {
@@ -323,15 +408,28 @@ private:
   bool propose(int u, int range, std::mt19937_64& rng, Attempt& a) {
     const int here = p_.loc[u] / kBles;
     int around = here;
-    double tx, ty;
-    if (towardsOptimum > 0 && (rng() % 1000) < towardsOptimum * 1000 && optimalRegion(u, tx, ty))
-      around = f_.clusterAt(tx, ty);
-    const int r = around / f_.cols + static_cast<int>(rng() % (2 * range + 1)) - range;
-    const int c = around % f_.cols + static_cast<int>(rng() % (2 * range + 1)) - range;
-    if (r < 0 || r >= f_.rows || c < 0 || c >= f_.cols) return false;
-    const int cl = r * f_.cols + c;
-    if (cl == here) return false;
-    const int pos = cl * kBles + static_cast<int>(rng() % kBles);
+    if (towardsOptimum > 0 && (rng() % 1000) < towardsOptimum * 1000 && optimum_[u] >= 0) around = optimum_[u];
+    int cl = -1, pos = -1;
+    if (m_.hasReg(u) && (rng() % 1000) < setAim * 1000) {
+      // One of the groups of u's own set near `around`.
+      const std::vector<int>& l = setGroups_[static_cast<std::size_t>(m_.ctrl[u])];
+      const int ar = around / f_.cols, ac = around % f_.cols;
+      for (int tries = 0; tries < 4 && cl < 0; ++tries) {
+        const int g = l[rng() % l.size()];
+        const int gc = g / f_.groupsPerCluster();
+        if (std::abs(gc / f_.cols - ar) > range + 1 || std::abs(gc % f_.cols - ac) > range + 1) continue;
+        cl = gc;
+        pos = cl * kBles + (g % f_.groupsPerCluster()) * f_.groupBles() + static_cast<int>(rng() % f_.groupBles());
+      }
+      if (cl < 0 || cl == here) return false;
+    } else {
+      const int r = around / f_.cols + static_cast<int>(rng() % (2 * range + 1)) - range;
+      const int c = around % f_.cols + static_cast<int>(rng() % (2 * range + 1)) - range;
+      if (r < 0 || r >= f_.rows || c < 0 || c >= f_.cols) return false;
+      cl = r * f_.cols + c;
+      if (cl == here) return false;
+      pos = cl * kBles + static_cast<int>(rng() % kBles);
+    }
     a.u = u;
     a.pos = pos;
     if (p_.fits(u, pos)) {
@@ -353,18 +451,14 @@ private:
     if (a.v < 0) {
       Moved mv{u, f_.clusterX(a.pos / kBles), f_.clusterY(a.pos / kBles)};
       commit(&mv, 1);
-      p_.take(u);
-      p_.put(u, a.pos);
+      moveUnit(u, a.pos);
       ++res.moves;
       return;
     }
-    const int v = a.v, pu = p_.loc[u], pv = p_.loc[v];
+    const int v = a.v;
     Moved mv[2] = {{u, x_[v], y_[v]}, {v, x_[u], y_[u]}};
     commit(mv, 2);
-    p_.take(u);
-    p_.take(v);
-    p_.put(u, pv);
-    p_.put(v, pu);
+    swapUnits(u, v);
     ++res.swaps;
   }
 
@@ -415,17 +509,13 @@ private:
     if (bestSwap < 0) {
       Moved mv{u, f_.clusterX(bestPos / kBles), f_.clusterY(bestPos / kBles)};
       commit(&mv, 1);
-      p_.take(u);
-      p_.put(u, bestPos);
+      moveUnit(u, bestPos);
       ++res.moves;
     } else {
-      const int v = bestSwap, pu = p_.loc[u], pv = p_.loc[v];
+      const int v = bestSwap;
       Moved mv[2] = {{u, x_[v], y_[v]}, {v, x_[u], y_[u]}};
       commit(mv, 2);
-      p_.take(u);
-      p_.take(v);
-      p_.put(u, pv);
-      p_.put(v, pu);
+      swapUnits(u, v);
       ++res.swaps;
     }
     return -best;
@@ -434,6 +524,7 @@ private:
 public:
   int radius = 1;
   double towardsOptimum = 0;     // share of annealing moves aimed at the optimal region
+  double setAim = 0;             // share of a register's moves aimed at its set's groups
   double startTemperature = 0;   // in mean losses of sampled moves
 
 private:
@@ -442,12 +533,19 @@ private:
   const Fabric& f_;
   std::vector<double> x_, y_;
   std::vector<Box> box_;
-  std::vector<int> stamp_;
+  std::vector<int> stamp_, slot_;  // per net: epoch last gathered, and its place in nets_
   int epoch_ = 0;
   std::vector<int> nets_;
+  std::vector<Box> after_;  // per gathered net: its box after the move
+  std::vector<int> movedStamp_;  // per unit: movedEpoch_ while it is being moved
+  std::vector<double> movedX_, movedY_;
+  int movedEpoch_ = 0;
   std::vector<double> xs_, ys_;
+  std::vector<int> optimum_;  // per unit, for the annealing
   std::vector<int> unitsA_, unitsB_, posA_, posB_;
   std::vector<Moved> moved_;
+  std::vector<std::vector<int>> setGroups_;  // per control set: its groups
+  std::vector<int> listedAs_, listPos_;      // per group: set it is listed under, and where
 };
 
 }  // namespace
@@ -458,6 +556,7 @@ DetailResult improve(Placement& p, const DetailParams& params, const Progress& p
   imp.radius = params.radius;
   imp.towardsOptimum = params.towardsOptimum;
   imp.startTemperature = params.startTemperature;
+  imp.setAim = params.setAim;
   res.before = res.after = imp.total();
   for (int k = 0; k < params.maxPasses; ++k) {
     const double gain = imp.clusterPass(res) + imp.pass(res);

@@ -25,6 +25,7 @@ struct DetailParams {
   double annealMoves = 300;
   double annealCap = 1e7;
   double towardsOptimum = 0.6;    // share of attempts aimed at the unit's optimal region
+  double setAim = 0.6;            // share of a register's attempts aimed at a group of its set
   double startTemperature = 0.15;  // in mean losses of a sample of attempts
   bool finalPass = true;  // one greedy pass after the annealing
   std::uint64_t seed = 1;
