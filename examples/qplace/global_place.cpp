@@ -28,9 +28,13 @@ constexpr double kCentrePull = 1e-4;
 // A small deterministic offset in [-0.5, 0.5] for unit u: starts spread a
 // little around the centre, so that the first bound-to-bound pass sees
 // distinct positions.
-double jitter(int u, unsigned salt) {
-  const std::uint32_t h = (static_cast<std::uint32_t>(u) + salt) * 2654435761u;
-  return (h >> 8) / 16777216.0 - 0.5;
+double jitter(int u, std::uint64_t salt) {
+  // splitmix64 of the unit and the salt
+  std::uint64_t h = static_cast<std::uint64_t>(static_cast<std::uint32_t>(u)) + (salt << 32) + 0x9e3779b97f4a7c15ull;
+  h = (h ^ (h >> 30)) * 0xbf58476d1ce4e5b9ull;
+  h = (h ^ (h >> 27)) * 0x94d049bb133111ebull;
+  h ^= h >> 31;
+  return static_cast<double>(h >> 11) / 9007199254740992.0 - 0.5;
 }
 
 struct OffDiag {
@@ -331,8 +335,8 @@ GlobalPlacer::GlobalPlacer(const Model& m, const Fabric& f, const Placement& p, 
     }
     // (The systems themselves start at the centre: they take no start
     // vector.)
-    r_.x[u] += jitter(u, 1);
-    r_.y[u] += jitter(u, 2);
+    r_.x[u] += jitter(u, 2 * params.seed + 1);
+    r_.y[u] += jitter(u, 2 * params.seed + 2);
   }
 }
 

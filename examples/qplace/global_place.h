@@ -9,6 +9,7 @@
 #ifndef QPLACE_GLOBAL_PLACE_H
 #define QPLACE_GLOBAL_PLACE_H
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,6 +29,7 @@ struct GlobalParams {
   double anchorGrowth = 1.35;     // factor per iteration
   unsigned cgPasses = 400;        // bound on conjugate-gradient passes per solve
   double cgTolerance = 1e-6;      // stopping measure, times the sum of the diagonal
+  std::uint64_t seed = 1;         // of the start positions around the centre
 };
 
 struct GlobalResult {

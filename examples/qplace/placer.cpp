@@ -59,6 +59,7 @@ void boxHistogram(const Placement& p, int counts[7]) {
 QuadraticPlacer::QuadraticPlacer(standin::Design& d, const PlacerOptions& options)
     : AP_PLACER(&d, nullptr, options.verbosity), d_(d), opt_(options) {
   opt_.detail.seed = opt_.seed;
+  opt_.global.seed = opt_.seed;
 }
 
 namespace {

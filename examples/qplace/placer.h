@@ -39,7 +39,7 @@ struct PlacerOptions {
   bool halfRule = false;
   const designgen::Device* device = nullptr;
 
-  std::uint64_t seed = 1;        // of the annealing and of the random baseline placement
+  std::uint64_t seed = 1;        // of the global start, the annealing and the random baseline placement
   bool baseline = true;          // measure a random legal placement too
   std::string outDir;            // picture and reports; empty for none
   int verbosity = 1;             // 0 quiet, 1 phases and figures, 2 every step

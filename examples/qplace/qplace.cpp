@@ -25,7 +25,7 @@ const char* kUsage =
     "  --rows R --cols C device size in clusters (default: sized for the design)\n"
     "  --fill F          share of the logic used when sizing the device (default 0.7)\n"
     "  --half-rule       registers share a control set per half cluster, not per cluster\n"
-    "  --seed S          seed of the generated design, the annealing and the random baseline (default 1)\n"
+    "  --seed S          seed of the generated design, the placement and the random baseline (default 1)\n"
     "  --out DIR         folder for the picture (default qplace-out; \"\" for none)\n"
     "  --no-baseline     skip the random legal placement used for comparison\n"
     "  -q, --quiet       print errors only\n"
