@@ -24,6 +24,7 @@ public:
       y_[u] = p_.y(u);
     }
     movedStamp_.assign(static_cast<std::size_t>(n), -1);
+    exclStamp_.assign(static_cast<std::size_t>(n), -1);
     movedX_.resize(static_cast<std::size_t>(n));
     movedY_.resize(static_cast<std::size_t>(n));
     box_.resize(static_cast<std::size_t>(m_.numNets()));
@@ -153,21 +154,23 @@ private:
   };
 
   // Box of a net with the moved units at their new places (marked by
-  // markMoved), leaving out units at cluster `without` when it is not -1.
-  Box scan(int net, int without = -1) const {
+  // markMoved).
+  Box scan(int net) const {
     Box b;
     for (int i = m_.netStart[net]; i < m_.netStart[net + 1]; ++i) {
       const int u = m_.netUnits[i];
-      if (without >= 0 && !m_.isIo(u) && p_.loc[u] / kBles == without) continue;
       if (movedStamp_[u] == movedEpoch_) b.add(movedX_[u], movedY_[u]);
       else b.add(x_[u], y_[u]);
     }
     return b;
   }
-  Box scanWithout(int net, int u) const {
+  // Box of a net without the units marked by regionOf.
+  Box scanExcluding(int net) const {
     Box b;
-    for (int i = m_.netStart[net]; i < m_.netStart[net + 1]; ++i)
-      if (m_.netUnits[i] != u) b.add(x_[m_.netUnits[i]], y_[m_.netUnits[i]]);
+    for (int i = m_.netStart[net]; i < m_.netStart[net + 1]; ++i) {
+      const int u = m_.netUnits[i];
+      if (exclStamp_[u] != exclEpoch_) b.add(x_[u], y_[u]);
+    }
     return b;
   }
 
@@ -222,15 +225,34 @@ private:
     for (std::size_t i = 0; i < nets_.size(); ++i) box_[nets_[i]] = after_[i];
   }
 
-  // Median of the boxes of u's nets without u; false when u has none.
-  bool optimalRegion(int u, double& tx, double& ty) {
+  // Optimal region of `units`, which share one place: the median of the
+  // boxes of their nets (of at most kRegionLimit units) without them; false
+  // when they have no such net.
+  bool regionOf(const int* units, int count, double& tx, double& ty) {
+    nets_.clear();
+    ++epoch_;
+    ++exclEpoch_;
+    for (int k = 0; k < count; ++k) {
+      const int u = units[k];
+      exclStamp_[u] = exclEpoch_;
+      for (int i = m_.unitNetStart[u]; i < m_.unitNetStart[u + 1]; ++i) {
+        const int n = m_.unitNets[i];
+        if (m_.netSize(n) > kRegionLimit) continue;
+        if (stamp_[n] != epoch_) {
+          stamp_[n] = epoch_;
+          slot_[n] = 0;
+          nets_.push_back(n);
+        }
+        ++slot_[n];
+      }
+    }
     xs_.clear();
     ys_.clear();
-    for (int i = m_.unitNetStart[u]; i < m_.unitNetStart[u + 1]; ++i) {
-      const int n = m_.unitNets[i];
-      if (m_.netSize(n) > kRegionLimit) continue;
+    const double ux = x_[units[0]], uy = y_[units[0]];
+    for (int n : nets_) {
       Box b = box_[n];
-      if (!b.drop(x_[u], y_[u])) b = scanWithout(n, u);
+      if (!b.drop(ux, uy, slot_[n])) b = scanExcluding(n);
+      if (b.empty()) continue;
       xs_.push_back(b.x0);
       xs_.push_back(b.x1);
       ys_.push_back(b.y0);
@@ -241,6 +263,7 @@ private:
     ty = median(ys_);
     return true;
   }
+  bool optimalRegion(int u, double& tx, double& ty) { return regionOf(&u, 1, tx, ty); }
 
   // The cluster of each unit's optimal region (-1 for none), as the
   // annealing aims at it: taken afresh at each temperature step, which
@@ -274,38 +297,8 @@ private:
   double improveCluster(int a, DetailResult& res) {
     unitsOf(a, unitsA_);
     if (unitsA_.empty()) return 0;
-    // Optimal region of the cluster: median of its units' net boxes
-    // without the cluster's own units.
-    // Each net once, with the count of the cluster's units on it.
-    nets_.clear();
-    ++epoch_;
-    for (int u : unitsA_) {
-      for (int i = m_.unitNetStart[u]; i < m_.unitNetStart[u + 1]; ++i) {
-        const int n = m_.unitNets[i];
-        if (m_.netSize(n) > kRegionLimit) continue;
-        if (stamp_[n] != epoch_) {
-          stamp_[n] = epoch_;
-          slot_[n] = 0;
-          nets_.push_back(n);
-        }
-        ++slot_[n];
-      }
-    }
-    xs_.clear();
-    ys_.clear();
-    const double ax = f_.clusterX(a), ay = f_.clusterY(a);
-    ++movedEpoch_;  // scan() sees no moved units
-    for (int n : nets_) {
-      Box b = box_[n];
-      if (!b.drop(ax, ay, slot_[n])) b = scan(n, a);
-      if (b.empty()) continue;
-      xs_.push_back(b.x0);
-      xs_.push_back(b.x1);
-      ys_.push_back(b.y0);
-      ys_.push_back(b.y1);
-    }
-    if (xs_.empty()) return 0;
-    const double tx = median(xs_), ty = median(ys_);
+    double tx, ty;
+    if (!regionOf(unitsA_.data(), static_cast<int>(unitsA_.size()), tx, ty)) return 0;
     const int centre = f_.clusterAt(tx, ty);
     if (centre == a) return 0;
     const int cr = centre / f_.cols, cc = centre % f_.cols;
@@ -392,6 +385,68 @@ private:
     relist(groupAt(pv));
   }
 
+  // The register-bearing units of group g.
+  void regsOf(int g, std::vector<int>& out) const {
+    out.clear();
+    const int first = (g / f_.groupsPerCluster()) * kBles + (g % f_.groupsPerCluster()) * f_.groupBles();
+    for (int pos = first; pos < first + f_.groupBles(); ++pos)
+      if (p_.regAt[pos] >= 0) out.push_back(p_.regAt[pos]);
+  }
+
+  // BLEs of group `to` for the register-bearing units `units` once the
+  // register-bearing units of `to` have left: LUT+register pairs on BLEs
+  // whose LUT half is then free, lone registers on the rest. False when the
+  // pairs do not fit (the LUT halves hold lone LUTs, which stay).
+  bool planInto(const std::vector<int>& units, int to, std::vector<int>& pos) const {
+    pos.assign(units.size(), -1);
+    const int first = (to / f_.groupsPerCluster()) * kBles + (to % f_.groupsPerCluster()) * f_.groupBles();
+    const int last = first + f_.groupBles();
+    int freeLut = first, any = first;
+    std::vector<char> used(static_cast<std::size_t>(f_.groupBles()), 0);
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      if (!m_.hasLut(units[i])) continue;
+      while (freeLut < last && p_.lutAt[freeLut] >= 0 && !m_.hasReg(p_.lutAt[freeLut])) ++freeLut;
+      if (freeLut == last) return false;
+      used[static_cast<std::size_t>(freeLut - first)] = 1;
+      pos[i] = freeLut++;
+    }
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      if (pos[i] >= 0) continue;
+      while (used[static_cast<std::size_t>(any - first)]) ++any;
+      used[static_cast<std::size_t>(any - first)] = 1;
+      pos[i] = any;
+    }
+    return true;
+  }
+
+  // Plans the trade of the register-bearing units of groups ga and gb (in
+  // other clusters): unitsA_/posA_ into gb, unitsB_/posB_ into ga, moved_
+  // with their new places. The register rules hold after it, since each
+  // group takes the other's registers whole.
+  bool planGroupTrade(int ga, int gb) {
+    const int a = ga / f_.groupsPerCluster(), b = gb / f_.groupsPerCluster();
+    if (a == b) return false;
+    regsOf(ga, unitsA_);
+    regsOf(gb, unitsB_);
+    if (unitsA_.empty() || !planInto(unitsA_, gb, posA_) || !planInto(unitsB_, ga, posB_)) return false;
+    moved_.clear();
+    for (int u : unitsA_) moved_.push_back(Moved{u, f_.clusterX(b), f_.clusterY(b)});
+    for (int u : unitsB_) moved_.push_back(Moved{u, f_.clusterX(a), f_.clusterY(a)});
+    return true;
+  }
+
+  // Carries out the trade planned last.
+  void tradeGroups(int ga, int gb, DetailResult& res) {
+    commit(moved_.data(), static_cast<int>(moved_.size()));
+    for (int u : unitsA_) p_.take(u);
+    for (int u : unitsB_) p_.take(u);
+    for (std::size_t i = 0; i < unitsA_.size(); ++i) p_.put(unitsA_[i], posA_[i]);
+    for (std::size_t i = 0; i < unitsB_.size(); ++i) p_.put(unitsB_[i], posB_[i]);
+    relist(ga);
+    relist(gb);
+    ++res.groupTrades;
+  }
+
   static double median(std::vector<double>& v) {
     std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
     const double hi = v[v.size() / 2];
@@ -403,12 +458,24 @@ private:
   // cluster within `range` of u's; false when none is legal.
   struct Attempt {
     int u = -1, v = -1, pos = -1;
+    int ga = -1, gb = -1;  // a trade of the registers of two groups
     double delta = 0;
   };
   bool propose(int u, int range, std::mt19937_64& rng, Attempt& a) {
     const int here = p_.loc[u] / kBles;
     int around = here;
     if (towardsOptimum > 0 && (rng() % 1000) < towardsOptimum * 1000 && optimum_[u] >= 0) around = optimum_[u];
+    if (m_.hasReg(u) && (rng() % 1000) < groupTrades * 1000) {
+      // u's whole group trades its registers with a group around `around`.
+      const int r = around / f_.cols + static_cast<int>(rng() % (2 * range + 1)) - range;
+      const int c = around % f_.cols + static_cast<int>(rng() % (2 * range + 1)) - range;
+      if (r < 0 || r >= f_.rows || c < 0 || c >= f_.cols) return false;
+      a.ga = groupAt(p_.loc[u]);
+      a.gb = (r * f_.cols + c) * f_.groupsPerCluster() + static_cast<int>(rng() % f_.groupsPerCluster());
+      if (!planGroupTrade(a.ga, a.gb)) return false;
+      a.delta = delta(moved_.data(), static_cast<int>(moved_.size()));
+      return true;
+    }
     int cl = -1, pos = -1;
     if (m_.hasReg(u) && (rng() % 1000) < setAim * 1000) {
       // One of the groups of u's own set near `around`.
@@ -447,6 +514,10 @@ private:
   }
 
   void apply(const Attempt& a, DetailResult& res) {
+    if (a.ga >= 0) {
+      tradeGroups(a.ga, a.gb, res);
+      return;
+    }
     const int u = a.u;
     if (a.v < 0) {
       Moved mv{u, f_.clusterX(a.pos / kBles), f_.clusterY(a.pos / kBles)};
@@ -525,6 +596,7 @@ public:
   int radius = 1;
   double towardsOptimum = 0;     // share of annealing moves aimed at the optimal region
   double setAim = 0;             // share of a register's moves aimed at its set's groups
+  double groupTrades = 0;        // share of a register's attempts that trade its whole group
   double startTemperature = 0;   // in mean losses of sampled moves
 
 private:
@@ -537,6 +609,8 @@ private:
   int epoch_ = 0;
   std::vector<int> nets_;
   std::vector<Box> after_;  // per gathered net: its box after the move
+  std::vector<int> exclStamp_;  // per unit: exclEpoch_ while regionOf leaves it out
+  int exclEpoch_ = 0;
   std::vector<int> movedStamp_;  // per unit: movedEpoch_ while it is being moved
   std::vector<double> movedX_, movedY_;
   int movedEpoch_ = 0;
@@ -557,6 +631,7 @@ DetailResult improve(Placement& p, const DetailParams& params, const Progress& p
   imp.towardsOptimum = params.towardsOptimum;
   imp.startTemperature = params.startTemperature;
   imp.setAim = params.setAim;
+  imp.groupTrades = params.groupTrades;
   res.before = res.after = imp.total();
   for (int k = 0; k < params.maxPasses; ++k) {
     const double gain = imp.clusterPass(res) + imp.pass(res);

@@ -4,9 +4,11 @@
 // moved to a free place or swapped with a unit of a BLE in the clusters
 // around its optimal region (the median of the boxes of its nets without
 // it), when that lowers the wirelength. Then a short low-temperature
-// annealing of unit moves and swaps, and greedy passes again. Every move
-// and swap is checked against the register rules before it is made, so the
-// placement stays legal throughout.
+// annealing of unit moves and swaps and of trades of the registers of two
+// whole register groups (which moves a control set's group where single
+// registers may not go), and greedy passes again. Every change is checked
+// against the register rules before it is made, so the placement stays
+// legal throughout.
 #ifndef QPLACE_DETAIL_H
 #define QPLACE_DETAIL_H
 
@@ -26,6 +28,7 @@ struct DetailParams {
   double annealCap = 1e7;
   double towardsOptimum = 0.6;    // share of attempts aimed at the unit's optimal region
   double setAim = 0.6;            // share of a register's attempts aimed at a group of its set
+  double groupTrades = 0.1;       // share of a register's attempts that trade its whole group
   double startTemperature = 0.15;  // in mean losses of a sample of attempts
   bool finalPass = true;  // one greedy pass after the annealing
   std::uint64_t seed = 1;
@@ -36,6 +39,7 @@ struct DetailResult {
   long moves = 0;
   long swaps = 0;
   long clusterSwaps = 0;
+  long groupTrades = 0;
   double before = 0, after = 0;  // wirelength
 };
 

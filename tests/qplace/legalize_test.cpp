@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "qplace/detail.h"
 #include "qplace/legalize.h"
@@ -171,6 +172,88 @@ TEST(Legalize, ScatteredSetsTakeMoreGroupsWhileGroupsAreToSpare) {
   // 1/36 of the free groups is one: no room to cut.
   EXPECT_NEAR(legalized(1.0 / 36, groups), 5.0, 1e-9);
   EXPECT_EQ(groups, 1);
+}
+
+TEST(Improve, TradesWholeRegisterGroupsThatCannotMoveOneByOne) {
+  // Two clusters side by side. Each holds four registers of one control set
+  // and four lone LUTs; every component drives an I/O of its own. The
+  // registers of set A drive I/O on the left but sit in the right cluster,
+  // those of set B the other way round. No register can move or swap
+  // alone (the other cluster's group holds the other set), and trading the
+  // whole clusters gains nothing, as the LUTs would move away from their
+  // I/O: only trading the two groups' registers gains.
+  standin::Design d;
+  designgen::Prims pr = designgen::addPrims(d);
+  std::vector<standin::Comp*> regsA, regsB, lutsL, lutsR;
+  auto driveIo = [&](standin::Comp* c, int pin, const std::string& name) {
+    standin::Signal* s = d.addSignal("n" + name);
+    d.addDriver(s, c, pin);
+    d.addLoad(s, designgen::addIo(d, pr, "io" + name), designgen::IO_I);
+  };
+  UP_REGCTRL* ra = d.addRegCtrl(4);
+  UP_REGCTRL* rb = d.addRegCtrl(4);
+  for (int k = 0; k < 4; ++k) {
+    const std::string id = std::to_string(k);
+    for (auto [list, rc, side] : {std::make_tuple(&regsA, ra, "L"), std::make_tuple(&regsB, rb, "R")}) {
+      standin::Comp* r = designgen::addReg(d, pr, std::string("r") + side + id);
+      r->regctrl = rc;
+      driveIo(r, designgen::REG_Q, std::string("r") + side + id);
+      list->push_back(r);
+    }
+    for (auto [list, side] : {std::make_pair(&lutsL, "L"), std::make_pair(&lutsR, "R")}) {
+      standin::Comp* l = designgen::addLut(d, pr, std::string("l") + side + id);
+      driveIo(l, designgen::LUT_Z, std::string("l") + side + id);
+      list->push_back(l);
+    }
+  }
+  qplace::Model m = qplace::packDesign(d);
+  qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 1, 2, false);
+  auto startPlacement = [&](Placement& p) {
+    // I/O of left-hand components on sites of columns 0 and 1, the others on
+    // columns 2 and 3 (the clusters are at columns 1 and 2).
+    std::vector<char> used(static_cast<std::size_t>(f.numIoSites()), 0);
+    for (int u = 0; u < m.numUnits(); ++u) {
+      if (!m.isIo(u)) continue;
+      const bool left = m.io[u]->name[3] == 'L';
+      int site = 0;
+      while (used[site] || (f.ioX[site] <= 1) != left) ++site;
+      used[site] = 1;
+      p.putIo(u, site);
+    }
+    auto put = [&](const std::vector<standin::Comp*>& comps, int cluster) {
+      for (std::size_t k = 0; k < comps.size(); ++k)
+        p.put(m.unitOfComp[static_cast<std::size_t>(comps[k]->id)], cluster * qplace::kBles + static_cast<int>(k));
+    };
+    put(regsA, 1);
+    put(regsB, 0);
+    put(lutsL, 0);
+    put(lutsR, 1);
+  };
+  auto clusterOf = [&](const Placement& p, standin::Comp* c) {
+    return p.loc[m.unitOfComp[static_cast<std::size_t>(c->id)]] / qplace::kBles;
+  };
+  for (double trades : {0.0, 0.1}) {
+    Placement p(f, m);
+    startPlacement(p);
+    const double before = qplace::hpwl(p);
+    qplace::DetailParams dp;
+    dp.groupTrades = trades;
+    const qplace::DetailResult r = qplace::improve(p, dp, nullptr);
+    expectConsistent(p);
+    if (trades == 0) {
+      EXPECT_EQ(r.after, before);
+      EXPECT_EQ(clusterOf(p, regsA[0]), 1);
+      continue;
+    }
+    EXPECT_EQ(r.after, before - 8);  // each register one column nearer its I/O
+    EXPECT_GE(r.groupTrades, 1);
+    for (int k = 0; k < 4; ++k) {
+      EXPECT_EQ(clusterOf(p, regsA[k]), 0);
+      EXPECT_EQ(clusterOf(p, regsB[k]), 1);
+      EXPECT_EQ(clusterOf(p, lutsL[k]), 0);
+      EXPECT_EQ(clusterOf(p, lutsR[k]), 1);
+    }
+  }
 }
 
 TEST(Legalize, RandomPlacementIsLegal) {
