@@ -15,7 +15,7 @@ constexpr int kRegionLimit = 64;
 
 class Improver {
 public:
-  Improver(Placement& p) : p_(p), m_(*p.model), f_(*p.fabric) {
+  Improver(Placement& p, Progress& progress) : p_(p), m_(*p.model), f_(*p.fabric), progress_(progress) {
     const int n = m_.numUnits();
     x_.resize(static_cast<std::size_t>(n));
     y_.resize(static_cast<std::size_t>(n));
@@ -49,8 +49,19 @@ public:
   // rules. Returns the wirelength gained.
   double clusterPass(DetailResult& res) {
     double gain = 0;
-    for (int a = 0; a < f_.numClusters(); ++a) gain += improveCluster(a, res);
+    for (int a = 0; a < f_.numClusters(); ++a) {
+      gain += improveCluster(a, res);
+      if (a % 4096 == 4095) alive("cluster trades", a + 1, f_.numClusters());
+    }
     return gain;
+  }
+
+  // A heartbeat line from within a long loop.
+  void alive(const char* what, long done, long all) {
+    if (!progress_.pulseDue()) return;
+    char line[160];
+    std::snprintf(line, sizeof line, "  %s: %ld of %ld done, hpwl %.0f", what, done, all, total());
+    progress_.pulse(line);
   }
 
   // Low-temperature annealing: random moves and swaps of a logic unit into
@@ -88,6 +99,7 @@ public:
     const double cool = std::pow(0.002, 1.0 / steps);
     const long perStep = std::max(1L, moves / steps);
     for (int step = 0; step < steps; ++step, t *= cool) {
+      alive("annealing steps", step, steps);
       refreshOptima(logic);
       const int range = std::max(1, static_cast<int>(std::lround(4.0 * (steps - step) / steps)));
       for (long k = 0; k < perStep; ++k) {
@@ -103,6 +115,7 @@ public:
   double pass(DetailResult& res) {
     double gain = 0;
     for (int u = 0; u < m_.numUnits(); ++u) {
+      if (u % 8192 == 8191) alive("unit moves", u + 1, m_.numUnits());
       if (m_.isIo(u)) continue;
       gain += improveUnit(u, res);
     }
@@ -603,6 +616,7 @@ private:
   Placement& p_;
   const Model& m_;
   const Fabric& f_;
+  Progress& progress_;
   std::vector<double> x_, y_;
   std::vector<Box> box_;
   std::vector<int> stamp_, slot_;  // per net: epoch last gathered, and its place in nets_
@@ -624,9 +638,9 @@ private:
 
 }  // namespace
 
-DetailResult improve(Placement& p, const DetailParams& params, const Progress& progress) {
+DetailResult improve(Placement& p, const DetailParams& params, Progress& progress) {
   DetailResult res;
-  Improver imp(p);
+  Improver imp(p, progress);
   imp.radius = params.radius;
   imp.towardsOptimum = params.towardsOptimum;
   imp.startTemperature = params.startTemperature;
@@ -637,11 +651,11 @@ DetailResult improve(Placement& p, const DetailParams& params, const Progress& p
     const double gain = imp.clusterPass(res) + imp.pass(res);
     res.passes = k + 1;
     res.after = imp.total();
-    if (progress) {
+    if (progress.due()) {
       char line[160];
       std::snprintf(line, sizeof line, "  improvement pass %d: hpwl %.0f (%ld moves, %ld swaps, %ld cluster swaps)",
                     k + 1, res.after, res.moves, res.swaps, res.clusterSwaps);
-      progress(line);
+      progress.step(line);
     }
     if (gain < params.minGain * res.after) break;
   }
@@ -653,11 +667,11 @@ DetailResult improve(Placement& p, const DetailParams& params, const Progress& p
       imp.pass(res);
     }
     res.after = imp.total();
-    if (progress) {
+    if (progress.due()) {
       char line[160];
-      std::snprintf(line, sizeof line, "  annealing: hpwl %.0f (%ld moves, %ld swaps in all)", res.after, res.moves,
-                    res.swaps);
-      progress(line);
+      std::snprintf(line, sizeof line, "  annealing and last pass: hpwl %.0f (%ld moves, %ld swaps, %ld group trades in all)",
+                    res.after, res.moves, res.swaps, res.groupTrades);
+      progress.step(line);
     }
   }
   return res;

@@ -43,7 +43,9 @@ struct DetailResult {
   double before = 0, after = 0;  // wirelength
 };
 
-DetailResult improve(Placement& p, const DetailParams& params, const Progress& progress);
+// Each pass, annealing temperature step and slice of a long pass is a step
+// of `progress`.
+DetailResult improve(Placement& p, const DetailParams& params, Progress& progress);
 
 }  // namespace qplace
 

@@ -343,20 +343,27 @@ GlobalPlacer::GlobalPlacer(const Model& m, const Fabric& f, const Placement& p, 
 GlobalPlacer::~GlobalPlacer() = default;
 
 const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, double minWeight,
-                                      const Progress& progress) {
+                                      Progress& progress) {
   Impl& s = *impl_;
   const GlobalParams& params = s.params;
   const int n = s.m.numUnits();
   // The first run starts with plain bound-to-bound passes; a later one
   // goes on spreading from where the last one stopped.
-  if (r_.solves == 0)
-    for (int pass = 0; pass < params.initialPasses; ++pass) s.solve(nets, r_);
+  char line[200];
+  if (r_.solves == 0) {
+    for (int pass = 0; pass < params.initialPasses; ++pass) {
+      s.solve(nets, r_);
+      if (progress.due()) {
+        std::snprintf(line, sizeof line, "  quadratic: %d solves", r_.solves);
+        progress.step(line);
+      }
+    }
+  }
   r_.hpwl = hpwl(nets, r_.x, r_.y);
   r_.overflow = overflow(s.m, s.f, r_.x, r_.y, params.density);
-  char line[200];
   std::snprintf(line, sizeof line, "  quadratic: %d solves, hpwl %.0f, overflow %.3f", r_.solves, r_.hpwl,
                 r_.overflow);
-  if (progress) progress(line);
+  progress.step(line);
   double w = startWeight;
   double gap = 1.0;
   for (int it = 0; it < params.maxSpreadIterations &&
@@ -376,10 +383,10 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
     gap = std::fabs(spread - r_.hpwl) / std::max(spread, 1.0);
     ++r_.iterations;
     r_.weight = w;
-    if (progress && (it % 5 == 4 || r_.overflow <= params.targetOverflow || gap <= params.gapTarget)) {
+    if (progress.due()) {
       std::snprintf(line, sizeof line, "  spreading %d: hpwl %.0f, overflow %.3f, anchor weight %.3g",
                     r_.iterations, r_.hpwl, r_.overflow, w);
-      progress(line);
+      progress.step(line);
     }
     w *= params.anchorGrowth;
   }

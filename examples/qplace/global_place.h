@@ -10,12 +10,12 @@
 #define QPLACE_GLOBAL_PLACE_H
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "qplace/fabric.h"
+#include "qplace/progress.h"
 
 namespace qplace {
 
@@ -44,9 +44,6 @@ struct GlobalResult {
   long cgPasses = 0;
 };
 
-// One line of progress; the placer prints it.
-using Progress = std::function<void(const std::string&)>;
-
 // Places the logic units of one placement globally; keeps its two linear
 // systems (one per axis) from one run to the next, so that a later run
 // starts from the solution of the one before.
@@ -60,7 +57,8 @@ public:
   // with more nets) from anchor weight `startWeight` until it stops, but
   // not before the weight reaches `minWeight`; the first run starts with
   // plain bound-to-bound passes. The result accumulates the counts.
-  const GlobalResult& run(const Model& nets, double startWeight, double minWeight, const Progress& progress);
+  // Each solve and spreading iteration is a step of `progress`.
+  const GlobalResult& run(const Model& nets, double startWeight, double minWeight, Progress& progress);
   const GlobalResult& result() const { return r_; }
 
 private:

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ostream>
 #include <random>
 #include <sys/stat.h>
 
@@ -58,6 +59,8 @@ void boxHistogram(const Placement& p, int counts[7]) {
 
 QuadraticPlacer::QuadraticPlacer(standin::Design& d, const PlacerOptions& options)
     : AP_PLACER(&d, nullptr, options.verbosity), d_(d), opt_(options) {
+  if (opt_.verbosity >= 1)
+    progress_ = Progress([this](const std::string& line) { say(0, line); }, opt_.verbosity >= 2, opt_.heartbeat);
   opt_.detail.seed = opt_.seed;
   opt_.global.seed = opt_.seed;
 }
@@ -101,7 +104,11 @@ void QuadraticPlacer::routeSome(const Fabric& f, AP_SUPP& supp) {
 }
 
 void QuadraticPlacer::say(int level, const std::string& text) {
-  if (opt_.verbosity >= level) ut_msgman->print(text.c_str()).print("\n");
+  if (opt_.verbosity < level) return;
+  // Each line flushed, so that a log written to a file or a pipe follows
+  // the run.
+  ut_msgman->print(text.c_str()).manip(std::endl);
+  progress_.printed();
 }
 
 bool QuadraticPlacer::apMain() {
@@ -109,7 +116,7 @@ bool QuadraticPlacer::apMain() {
   tst.load(nullptr, PHASES, kTimerNames);
   auto fail = [&](const std::string& why) {
     figures_.error = why;
-    ut_msgman->print(neoform("qplace: error: %s\n", why.c_str()));
+    ut_msgman->print(neoform("qplace: error: %s", why.c_str())).manip(std::endl);
     return false;
   };
 
@@ -140,10 +147,7 @@ bool QuadraticPlacer::apMain() {
     opt_.detail.finalPass = false;
     opt_.detail.annealCap = std::min(opt_.detail.annealCap, 5e6);
   }
-  const bool chatty = opt_.verbosity >= 2 || (opt_.verbosity >= 1 && m.numUnits() > 50000);
-  Progress progress = [&](const std::string& line) {
-    if (chatty) say(0, line);
-  };
+  Progress& progress = progress_;
 
   // ---- global
   tst.start(GLOBAL);
@@ -187,8 +191,9 @@ bool QuadraticPlacer::apMain() {
   tst.sleep(DETAIL);
   figures_.finalHpwl = hpwl(p);
   figures_.seconds[DETAIL] = tst.report(DETAIL);
-  say(1, neoform("detail    %7.3f s  hpwl %.0f, %d passes, %ld moves, %ld swaps", tst.report(DETAIL),
-                 figures_.finalHpwl, dr.passes, dr.moves, dr.swaps));
+  say(1, neoform("detail    %7.3f s  hpwl %.0f, %d passes, %ld moves, %ld swaps, %ld cluster swaps, %ld group trades",
+                 tst.report(DETAIL), figures_.finalHpwl, dr.passes, dr.moves, dr.swaps, dr.clusterSwaps,
+                 dr.groupTrades));
 
   // ---- check: the library's packing rules, then the slots
   tst.start(CHECK);

@@ -16,7 +16,9 @@
 //            the bounding boxes (AP_SUPP::dumpBBox, whose statistics are
 //            printed) and the picture
 // and prints one progress line per phase, the wirelength figures and the
-// timer statistics with the peak memory through the host's message manager.
+// timer statistics with the peak memory through the host's message manager,
+// each line flushed. A long phase prints a line every `heartbeat` seconds;
+// with verbosity 2 every spreading iteration and improvement pass too.
 #ifndef QPLACE_PLACER_H
 #define QPLACE_PLACER_H
 
@@ -43,6 +45,7 @@ struct PlacerOptions {
   bool baseline = true;          // measure a random legal placement too
   std::string outDir;            // picture and reports; empty for none
   int verbosity = 1;             // 0 quiet, 1 phases and figures, 2 every step
+  double heartbeat = 5;          // seconds between the progress lines of a long phase
   int pictureNets = 3;
   int routeSignals = 3;          // signals routed on the device's routing graph and printed
 
@@ -101,6 +104,7 @@ private:
   standin::Design& d_;
   PlacerOptions opt_;
   PlacerFigures figures_;
+  Progress progress_;
 };
 
 // Net share by box size of a placement: counts of nets whose half perimeter

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <ostream>
 #include <string>
 
 #include "qplace/netlist_reader.h"
@@ -112,15 +113,15 @@ int main(int argc, char** argv) {
       gen = designgen::generate(d, gp);
       opt.device = &gen.device;
       if (opt.verbosity >= 1)
-        ut_msgman->print(neoform("generated %ld components in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals\n",
+        ut_msgman->print(neoform("generated %ld components in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals",
                                  generate, seconds(), gen.luts.size(), gen.regs.size(), gen.ios.size(),
-                                 d.signals.size()));
+                                 d.signals.size())).manip(std::endl);
     } else {
       qplace::Netlist nl = qplace::readNetlistFile(input, d);
       if (opt.verbosity >= 1)
-        ut_msgman->print(neoform("read %s in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals, %d control sets\n",
+        ut_msgman->print(neoform("read %s in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals, %d control sets",
                                  input.c_str(), seconds(), nl.luts.size(), nl.regs.size(), nl.ios.size(),
-                                 d.signals.size(), nl.controlSets));
+                                 d.signals.size(), nl.controlSets)).manip(std::endl);
     }
     qplace::QuadraticPlacer placer(d, opt);
     return placer.apMain() ? 0 : 1;

@@ -134,7 +134,8 @@ TEST(Legalize, TightDevicesKeepTheRegisterRules) {
       const double before = qplace::hpwl(p);
       qplace::DetailParams dp;
       dp.annealMoves = 200;
-      qplace::DetailResult dr = qplace::improve(p, dp, nullptr);
+      qplace::Progress none;
+      qplace::DetailResult dr = qplace::improve(p, dp, none);
       expectConsistent(p);
       EXPECT_EQ(ruleFaults(s, p), 0);
       EXPECT_DOUBLE_EQ(dr.after, qplace::hpwl(p));
@@ -238,7 +239,8 @@ TEST(Improve, TradesWholeRegisterGroupsThatCannotMoveOneByOne) {
     const double before = qplace::hpwl(p);
     qplace::DetailParams dp;
     dp.groupTrades = trades;
-    const qplace::DetailResult r = qplace::improve(p, dp, nullptr);
+    qplace::Progress none;
+    const qplace::DetailResult r = qplace::improve(p, dp, none);
     expectConsistent(p);
     if (trades == 0) {
       EXPECT_EQ(r.after, before);
