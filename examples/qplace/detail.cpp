@@ -10,6 +10,9 @@ namespace qplace {
 
 namespace {
 
+// Annealing attempts per logic unit from which the annealing starts at its
+// full temperature.
+constexpr double kFullSchedule = 300;
 // Nets larger than this do not steer the optimal region.
 constexpr int kRegionLimit = 64;
 
@@ -71,8 +74,9 @@ public:
   // its own control set instead of a random cluster, since most clusters'
   // groups hold another set and refuse it. Each is kept when it gains or, with
   // probability exp(-loss / T), when it loses. T starts at startTemperature
-  // times the mean loss of a sample of moves and falls geometrically to
-  // 1/500 of that over `moves` attempts, the range shrinking from 4 to 1.
+  // times the mean loss of a sample of moves (times attempts per unit / 300
+  // when there are fewer) and falls geometrically to 1/500 of that over
+  // `moves` attempts, the range shrinking from 4 to 1.
   // Illegal moves are not made. Returns the wirelength gained.
   double anneal(long moves, std::uint64_t seed, DetailResult& res) {
     std::vector<int> logic;
@@ -94,7 +98,10 @@ public:
         ++losses;
       }
     }
-    double t = (losses > 0 ? lossSum / losses : 1.0) * startTemperature;
+    // A short schedule (few attempts per unit) cannot cool back down from a
+    // hot start: it starts proportionally cooler.
+    const double perUnit = static_cast<double>(moves) / static_cast<double>(logic.size());
+    double t = (losses > 0 ? lossSum / losses : 1.0) * startTemperature * std::min(1.0, perUnit / kFullSchedule);
     const int steps = 40;
     const double cool = std::pow(0.002, 1.0 / steps);
     const long perStep = std::max(1L, moves / steps);

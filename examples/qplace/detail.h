@@ -29,7 +29,9 @@ struct DetailParams {
   double towardsOptimum = 0.6;    // share of attempts aimed at the unit's optimal region
   double setAim = 0.6;            // share of a register's attempts aimed at a group of its set
   double groupTrades = 0.1;       // share of a register's attempts that trade its whole group
-  double startTemperature = 0.15;  // in mean losses of a sample of attempts
+  // In mean losses of a sample of attempts, from 300 attempts per unit;
+  // proportionally lower with fewer.
+  double startTemperature = 0.15;
   bool finalPass = true;  // one greedy pass after the annealing
   std::uint64_t seed = 1;
 };
