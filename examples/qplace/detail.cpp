@@ -87,7 +87,7 @@ public:
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     const double start = total();
     // Temperature: from a sample of losing moves.
-    refreshOptima(logic);
+    newOptima();
     double lossSum = 0;
     int losses = 0;
     for (int k = 0; k < 200; ++k) {
@@ -107,7 +107,7 @@ public:
     const long perStep = std::max(1L, moves / steps);
     for (int step = 0; step < steps; ++step, t *= cool) {
       alive("annealing steps", step, steps);
-      refreshOptima(logic);
+      newOptima();
       const int range = std::max(1, static_cast<int>(std::lround(4.0 * (steps - step) / steps)));
       for (long k = 0; k < perStep; ++k) {
         Attempt a;
@@ -285,14 +285,23 @@ private:
   }
   bool optimalRegion(int u, double& tx, double& ty) { return regionOf(&u, 1, tx, ty); }
 
-  // The cluster of each unit's optimal region (-1 for none), as the
-  // annealing aims at it: taken afresh at each temperature step, which
-  // moves few units, rather than at every attempt.
-  void refreshOptima(const std::vector<int>& units) {
-    optimum_.assign(static_cast<std::size_t>(m_.numUnits()), -1);
-    double tx, ty;
-    for (int u : units)
-      if (optimalRegion(u, tx, ty)) optimum_[u] = f_.clusterAt(tx, ty);
+  // The cluster of a unit's optimal region (-1 for none), as the annealing
+  // aims at it: taken once a temperature step, which moves few units,
+  // rather than at every attempt. newOptima() starts a step.
+  void newOptima() {
+    if (optimumStep_.empty()) {
+      optimumStep_.assign(static_cast<std::size_t>(m_.numUnits()), -1);
+      optimum_.assign(static_cast<std::size_t>(m_.numUnits()), -1);
+    }
+    ++step_;
+  }
+  int optimum(int u) {
+    if (optimumStep_[u] != step_) {
+      optimumStep_[u] = step_;
+      double tx, ty;
+      optimum_[u] = optimalRegion(u, tx, ty) ? f_.clusterAt(tx, ty) : -1;
+    }
+    return optimum_[u];
   }
 
   // Whether u and v may trade places.
@@ -484,7 +493,7 @@ private:
   bool propose(int u, int range, std::mt19937_64& rng, Attempt& a) {
     const int here = p_.loc[u] / kBles;
     int around = here;
-    if (towardsOptimum > 0 && (rng() % 1000) < towardsOptimum * 1000 && optimum_[u] >= 0) around = optimum_[u];
+    if (towardsOptimum > 0 && (rng() % 1000) < towardsOptimum * 1000 && optimum(u) >= 0) around = optimum_[u];
     if (m_.hasReg(u) && (rng() % 1000) < groupTrades * 1000) {
       // u's whole group trades its registers with a group around `around`.
       const int r = around / f_.cols + static_cast<int>(rng() % (2 * range + 1)) - range;
@@ -636,7 +645,8 @@ private:
   std::vector<double> movedX_, movedY_;
   int movedEpoch_ = 0;
   std::vector<double> xs_, ys_;
-  std::vector<int> optimum_;  // per unit, for the annealing
+  std::vector<int> optimum_, optimumStep_;  // per unit, for the annealing: cluster, and step taken
+  int step_ = 0;
   std::vector<int> unitsA_, unitsB_, posA_, posB_;
   std::vector<Moved> moved_;
   std::vector<std::vector<int>> setGroups_;  // per control set: its groups
