@@ -12,7 +12,7 @@ namespace {
 
 // Annealing attempts per logic unit from which the annealing starts at its
 // full temperature.
-constexpr double kFullSchedule = 300;
+constexpr double kFullSchedule = 250;
 // Nets larger than this do not steer the optimal region.
 constexpr int kRegionLimit = 64;
 
@@ -74,7 +74,7 @@ public:
   // its own control set instead of a random cluster, since most clusters'
   // groups hold another set and refuse it. Each is kept when it gains or, with
   // probability exp(-loss / T), when it loses. T starts at startTemperature
-  // times the mean loss of a sample of moves (times attempts per unit / 300
+  // times the mean loss of a sample of moves (times attempts per unit / 250
   // when there are fewer) and falls geometrically to 1/500 of that over
   // `moves` attempts, the range shrinking from 4 to 1.
   // Illegal moves are not made. Returns the wirelength gained.

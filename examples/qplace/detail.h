@@ -24,12 +24,12 @@ struct DetailParams {
   int radius = 1;          // clusters around the optimal region that are tried
   // Annealing after the greedy passes (detail.cpp): attempts per unit, at
   // most annealCap in all; 0 for none.
-  double annealMoves = 300;
+  double annealMoves = 250;
   double annealCap = 1e7;
   double towardsOptimum = 0.6;    // share of attempts aimed at the unit's optimal region
   double setAim = 0.6;            // share of a register's attempts aimed at a group of its set
   double groupTrades = 0.1;       // share of a register's attempts that trade its whole group
-  // In mean losses of a sample of attempts, from 300 attempts per unit;
+  // In mean losses of a sample of attempts, from 250 attempts per unit;
   // proportionally lower with fewer.
   double startTemperature = 0.15;
   bool finalPass = true;  // one greedy pass after the annealing
