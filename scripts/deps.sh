@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs, when any is missing. Safe to run again.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libboost-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libeigen3-dev)
+          libbenchmark-dev libeigen3-dev
+          clang-14 libclang-rt-14-dev)  # the fuzz build: clang, and libFuzzer with clang's sanitizers
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,175 @@
+// The linear system driven by a byte stream of calls, every result compared
+// with the literal model of tests/linsys/reference.h, bit for bit.
+//
+// Input: a size byte (n = byte % 65), a start value byte (signed), a pass
+// bound byte (255 keeps the default 10 n + 1000, anything else sets that
+// bound), then calls, one opcode byte each followed by its arguments (see
+// Run). Every index the stream produces is below n: the index checks end the
+// process by design and have their death tests.
+#include <linsys/basaplinsys.h>
+
+#include <cfloat>
+#include <cstdint>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "bytestream.h"
+#include "linsys/reference.h"
+
+namespace {
+
+using basAP::plQPLinearSystem;
+
+// A value: a quarter-step number in [-16, 16), one of the awkward doubles,
+// or raw bits.
+double Value(fuzz::ByteStream& in) {
+  static const double kAwkward[] = {0.0, -0.0, std::numeric_limits<double>::quiet_NaN(),
+                                    std::numeric_limits<double>::infinity(),
+                                    -std::numeric_limits<double>::infinity(), DBL_MIN / 4, DBL_MAX,
+                                    -DBL_MAX, 1e-300, 1e300, 0.1, 1e-6, -1.0, 1.0 + DBL_EPSILON};
+  const std::uint8_t sel = in.Byte();
+  if (sel < 0x80) return (static_cast<int>(sel) - 0x40) / 4.0;
+  if (sel < 0xC0) return kAwkward[sel % (sizeof kAwkward / sizeof kAwkward[0])];
+  return in.RawDouble();
+}
+
+struct Model {
+  ref::Matrix m;
+  ref::Vec x, b;
+  double tolerance = 0.1;
+  unsigned bound;
+};
+
+void Expect(bool ok, const char* what, unsigned i = 0) {
+  if (!ok) fuzz::Fail("%s (index %u)", what, i);
+}
+
+void CompareReads(plQPLinearSystem& s, const Model& model, unsigned i, unsigned j) {
+  Expect(fuzz::SameDouble(s.GetMatrixEntry(i, j), model.m.Get(i, j)), "GetMatrixEntry", i);
+  Expect(fuzz::SameDouble(s.GetMatrixEntry(j, i), model.m.Get(i, j)), "GetMatrixEntry transposed", j);
+  Expect(fuzz::SameDouble(s.GetMatrixDiagEntry(i), model.m.Get(i, i)), "GetMatrixDiagEntry", i);
+  Expect(fuzz::SameDouble(s.GetRHSVectorEntry(i), model.b[i]), "GetRHSVectorEntry", i);
+  Expect(fuzz::SameDouble(s.GetSolution(i), model.x[i]), "GetSolution", i);
+}
+
+void Run(fuzz::ByteStream& in) {
+  const unsigned n = in.Byte() % 65;
+  const int start = static_cast<std::int8_t>(in.Byte());
+  const std::uint8_t boundByte = in.Byte();
+
+  auto s = std::make_unique<plQPLinearSystem>(n, start);
+  Model model{ref::Matrix(n), ref::Vec(n, static_cast<double>(start)), ref::Vec(n, 0.0), 0.1, 10 * n + 1000};
+  Expect(s->GetMaxIterations() == model.bound, "default pass bound");
+  if (boundByte != 255) {
+    s->SetMaxIterations(boundByte);
+    model.bound = boundByte;
+  }
+
+  // Solves and dense walks are the expensive calls; a few per input keep
+  // the fuzzer quick.
+  int expensive = 6;
+  for (int calls = 0; calls < 400 && !in.Empty(); ++calls) {
+    const std::uint8_t op = in.Byte() % 12;
+    if (n == 0 && op <= 3) continue;  // no index to give
+    switch (op) {
+      case 0: {
+        const unsigned i = in.Below(n);
+        const double v = Value(in);
+        s->SetMatrixDiagEntry(i, v);
+        model.m.Set(i, i, v);
+        break;
+      }
+      case 1: {
+        const unsigned i = in.Below(n), j = in.Below(n);
+        const double v = Value(in);
+        s->SetMatrixEntry(i, j, v);
+        model.m.Set(i, j, v);
+        break;
+      }
+      case 2: {
+        const unsigned i = in.Below(n);
+        std::vector<std::pair<unsigned, basAP::plFloat64>> row;
+        for (unsigned k = 0, count = in.Byte() % 9; k < count; ++k) {
+          const unsigned j = in.Below(n);
+          row.emplace_back(j, Value(in));
+        }
+        const auto before = row;
+        s->SetMatrixRow(i, row);
+        for (std::size_t k = 0; k < row.size(); ++k) {
+          Expect(row[k].first == before[k].first && fuzz::SameDouble(row[k].second.Value(), before[k].second.Value()),
+                 "SetMatrixRow changed its argument", i);
+          model.m.Set(i, row[k].first, row[k].second.Value());
+        }
+        break;
+      }
+      case 3: {
+        const unsigned i = in.Below(n);
+        const double v = Value(in);
+        s->SetRHSVectorEntry(i, v);
+        model.b[i] = v;
+        break;
+      }
+      case 4:
+        s->ResetMatrix();
+        model.m.Zero();
+        break;
+      case 5: {
+        const double t = Value(in);
+        s->SetTolerance(t);
+        if (t > 0) model.tolerance = t;
+        Expect(fuzz::SameDouble(s->GetTolerance(), model.tolerance), "GetTolerance");
+        break;
+      }
+      case 6:
+        model.bound = in.Byte();
+        s->SetMaxIterations(model.bound);
+        Expect(s->GetMaxIterations() == model.bound, "GetMaxIterations");
+        break;
+      case 7: {
+        if (--expensive < 0) break;
+        bool bounded = false;
+        const unsigned passes = model.m.Solve(model.x, model.b, model.tolerance, model.bound, &bounded);
+        Expect(s->Solve() == !bounded, "Solve's result");
+        Expect(s->GetIterations() == passes, "passes of Solve", passes);
+        for (unsigned i = 0; i < n; ++i) Expect(fuzz::SameDouble(s->GetSolution(i), model.x[i]), "solution", i);
+        break;
+      }
+      case 8: {
+        if (n == 0) break;
+        const unsigned i = in.Below(n), j = in.Below(n);
+        CompareReads(*s, model, i, j);
+        break;
+      }
+      case 9:
+        // The copy must own everything: the original is gone before it is used.
+        s = std::make_unique<plQPLinearSystem>(*s);
+        break;
+      case 10: {
+        auto other = std::make_unique<plQPLinearSystem>(n, static_cast<std::int8_t>(in.Byte()));
+        *other = *s;
+        s = std::move(other);
+        break;
+      }
+      case 11: {
+        if (--expensive < 0) break;
+        Expect(fuzz::SameDouble(s->CalcSolutionError(), model.m.SolutionError(model.x, model.b)),
+               "CalcSolutionError");
+        static std::ofstream sink("/dev/null");
+        s->PrintBase(in.Byte() % 3, sink);
+        break;
+      }
+    }
+  }
+  for (unsigned i = 0; i < n; ++i) CompareReads(*s, model, i, (i * 7 + 3) % n);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz::ByteStream in(data, size);
+  Run(in);
+  return 0;
+}
