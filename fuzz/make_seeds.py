@@ -172,6 +172,72 @@ def matching_seeds():
     write(t, "size_overflow", [0xFF, 2])
 
 
+# ---------------------------------------------------------------- fuzz_timers
+def t_time(seconds):
+    q = seconds * 4
+    if q == int(q) and 0 <= q < 0x80:
+        return [int(q)]
+    return [0xC0] + list(struct.pack("<d", seconds))
+
+
+NAMES = ["qp_solve", "spread", "a_b_c", "_lead", "trail_", "", "x", None]
+
+
+def t_load(names, own_clock=True):
+    """load with the given names (None as the array: no names at all)."""
+    if names is None:
+        return [0, 3, 0, 0 if own_clock else 1]
+    return [0, len(names) + 1, 1] + [NAMES.index(n) for n in names] + [0 if own_clock else 1]
+
+
+def t_id(i):
+    return [i]  # in range while i is below the number of timers
+
+
+def t_outside(k):
+    """ids outside: -1, -10, n, n + 1, INT_MIN, INT_MAX, -2, 1000."""
+    return [0xC0 + k]
+
+
+def t_clock(real, cpu):
+    return [12] + t_time(real) + t_time(cpu)
+
+
+def t_print(which, fmt, label=None, memory=False):
+    out = [10] + ([0] if which == -10 else [0x40] + t_id(which)) + [fmt]
+    out += [1, NAMES.index(label)] if label is not None else [0]
+    return out + [1 if memory else 0]
+
+
+def timers_seeds():
+    t = "fuzz_timers"
+    # Two named timers woken and put to sleep, printed in every format.
+    run = [0, 0] + t_load(["qp_solve", "spread"]) + [3, 1]
+    run += [5] + t_id(0) + t_clock(0, 1.25) + [6] + t_id(0) + [5] + t_id(1) + t_clock(0, 6.5)
+    run += [6] + t_id(1) + [7] + t_id(0) + [7] + t_id(1)
+    for fmt in range(5):
+        run += t_print(-10, fmt) + t_print(0, fmt, "x")
+    run += t_print(-10, 3, "spread", True) + [13, 0]
+    write(t, "two_timers_every_format", run + t_print(1, 4, None, True))
+    # A running timer printed, a disabled one, start, double wakes, real time.
+    live = [0, 0] + t_load(["a_b_c", "x", "trail_"], own_clock=False) + [4] + t_id(0) + [5] + t_id(0)
+    live += t_clock(0, 3) + t_print(-10, 2) + [2] + t_id(1) + [5] + t_id(1) + [6] + t_id(1)
+    live += [8, 1] + t_clock(10, 3) + [9] + [4] + t_id(2) + t_clock(12.5, 3) + [15]
+    write(t, "running_and_real_time", live + t_print(-10, 1))
+    # Ids outside the range, an unsupported format, calls before load.
+    bad = [0, 0] + [5] + t_outside(0) + [9] + t_print(-10, 0)
+    bad += t_load(["qp_solve"]) + [3, 1] + [4] + t_id(0)
+    for k in range(8):
+        bad += [1] + t_outside(k) + [4] + t_outside(k) + [6] + t_outside(k) + [7] + t_outside(k)
+    bad += t_print(-10, 5) + t_print(0, 0xF1) + t_print(2, 1) + [15]
+    write(t, "ids_outside_and_bad_format", bad)
+    # A second load, no names, a fresh object, a clock that goes backwards.
+    again = [0, 0] + t_load(["spread"]) + [4] + t_id(0) + t_load(None) + [3, 1] + [4] + t_id(0)
+    again += t_clock(0, -1) + [6] + t_id(0) + t_print(-10, 3) + [14] + [7] + t_id(0)
+    write(t, "reload_and_backwards_clock", again + t_load([]) + t_print(-10, 4, None, True))
+
+
 if __name__ == "__main__":
     linsys_seeds()
     matching_seeds()
+    timers_seeds()
