@@ -69,7 +69,9 @@ public:
   //   2 "%s(calls=%d) duration=%.2f seconds " name, calls, seconds
   //   3 "%s=%.2f "                            short name, seconds
   //   4 "%s=%d "                              short name, rounded seconds
-  // The name is `label` when given, else the timer's name. In formats 3 and 4
+  // Whole seconds are truncated toward zero; a total beyond the int range
+  // prints as INT_MAX or INT_MIN, and a NaN total (from a host clock that
+  // read NaN) as 0. The name is `label` when given, else the timer's name. In formats 3 and 4
   // the short name is the part of the name after its first '_'; the first
   // timer printed is named in full, or, when `label` is given, preceded by
   // `label` as a piece of its own. A running timer is checkpointed, so its

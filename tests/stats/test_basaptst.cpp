@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,37 @@ TEST_F(ExampleTest, UnsupportedFormatIsAFatalErrorPerTimer) {
   tst.print(0, -1, nullptr, false);
   EXPECT_EQ(standin::messages().errors, (std::vector<std::string>{"format is not supported"}));
   EXPECT_EQ(standin::messages().fatals.size(), 1u);
+}
+
+// The host's clock can read anything; whole-second formats of totals that
+// no int holds print the nearest int, and 0 for NaN.
+TEST_F(TimersTest, WholeSecondsOfTotalsBeyondTheIntRange) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const char* one[] = {"qp_total"};
+  struct Case {
+    double to;
+    const char* format0;
+    const char* format4;
+  } cases[] = {{3e9, "x duration=2147483647 seconds", "qp_total=2147483647 "},
+               {2147483647.9, "x duration=2147483647 seconds", "qp_total=2147483647 "},
+               {2147483647.4, "x duration=2147483647 seconds", "qp_total=2147483647 "},
+               {-2147483648.9, "x duration=-2147483648 seconds", "qp_total=-2147483648 "},
+               {-1e300, "x duration=-2147483648 seconds", "qp_total=-2147483648 "},
+               {inf, "x duration=2147483647 seconds", "qp_total=2147483647 "},
+               {nan, "x duration=0 seconds", "qp_total=0 "}};
+  for (const Case& c : cases) {
+    AP_TST tst;
+    tst.load(nullptr, 1, one);
+    tst.enableAll(true);
+    run(tst, 0, {{0.0, c.to}});
+    clearOutput();
+    tst.print(0, 0, "x", false);
+    tst.print(0, 4, nullptr, false);
+    tst.print(0, 1, "x", false);
+    const std::string calls = std::string(c.format0).replace(1, 0, "(calls=1)") + " ";
+    EXPECT_EQ(pieces(), (Pieces{c.format0, "\n", c.format4, "\n", calls, "\n"})) << c.to;
+  }
 }
 
 TEST_F(TimersTest, TimersAreDisabledUntilEnabled) {
