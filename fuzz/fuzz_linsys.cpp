@@ -1,7 +1,8 @@
 // The linear system driven by a byte stream of calls, every result compared
 // with the literal model of tests/linsys/reference.h, bit for bit.
 //
-// Input: a size byte (n = byte % 65), a start value byte (signed), a pass
+// Input: a size byte (n = byte % 65 below 0xC0, else 65 to 254 in steps of
+// three, where the bulk calls fill thousands of entries), a start value byte (signed), a pass
 // bound byte (255 keeps the default 10 n + 1000, anything else sets that
 // bound), then calls, one opcode byte each followed by its arguments (see
 // Run). Every index the stream produces is below n: the index checks end the
@@ -56,7 +57,8 @@ void CompareReads(plQPLinearSystem& s, const Model& model, unsigned i, unsigned 
 }
 
 void Run(fuzz::ByteStream& in) {
-  const unsigned n = in.Byte() % 65;
+  const std::uint8_t size = in.Byte();
+  const unsigned n = size < 0xC0 ? size % 65 : 65 + (size - 0xC0) * 3;
   const int start = static_cast<std::int8_t>(in.Byte());
   const std::uint8_t boundByte = in.Byte();
 
@@ -72,8 +74,8 @@ void Run(fuzz::ByteStream& in) {
   // the fuzzer quick.
   int expensive = 6;
   for (int calls = 0; calls < 400 && !in.Empty(); ++calls) {
-    const std::uint8_t op = in.Byte() % 12;
-    if (n == 0 && op <= 3) continue;  // no index to give
+    const std::uint8_t op = in.Byte() % 14;
+    if (n == 0 && (op <= 3 || op >= 12)) continue;  // no index to give
     switch (op) {
       case 0: {
         const unsigned i = in.Below(n);
@@ -154,11 +156,39 @@ void Run(fuzz::ByteStream& in) {
         break;
       }
       case 11: {
-        if (--expensive < 0) break;
+        if (n > 64 || --expensive < 0) break;
         Expect(fuzz::SameDouble(s->CalcSolutionError(), model.m.SolutionError(model.x, model.b)),
                "CalcSolutionError");
         static std::ofstream sink("/dev/null");
         s->PrintBase(in.Byte() % 3, sink);
+        break;
+      }
+      case 12: {
+        // A band: A(i, i + d * stride) for d = 1 .. width, wrapping around.
+        const unsigned width = in.Byte() % 33, stride = 1 + in.Byte() % 8;
+        const double v = Value(in);
+        for (unsigned i = 0; i < n; ++i)
+          for (unsigned d = 1; d <= width; ++d) {
+            const unsigned j = static_cast<unsigned>((i + std::uint64_t(d) * stride) % n);
+            s->SetMatrixEntry(i, j, v);
+            model.m.Set(i, j, v);
+          }
+        break;
+      }
+      case 13: {
+        // Every diagonal entry above the sum of its row's magnitudes: a
+        // positive definite matrix when the entries are finite, so that the
+        // solve converges instead of running into the bound.
+        ref::Vec sums(n, 1.0);
+        for (const auto& [key, a] : model.m.entries)
+          if (key.first != key.second) {
+            sums[key.first] += a < 0 ? -a : a;
+            sums[key.second] += a < 0 ? -a : a;
+          }
+        for (unsigned i = 0; i < n; ++i) {
+          s->SetMatrixDiagEntry(i, sums[i]);
+          model.m.Set(i, i, sums[i]);
+        }
         break;
       }
     }

@@ -78,6 +78,13 @@ def error_and_print(mode):
     return [11, mode]
 
 
+def band(width, stride, v):
+    return [12, width, stride - 1] + val(v)
+
+
+DOMINANT = [13]
+
+
 def linsys_seeds():
     # The 2 x 2 sample: A = [[2, -1], [-1, 2]], b = (1, 1), start 1.
     two = [2, 1, 255] + diag(0, 2) + diag(1, 2) + entry(0, 1, -1) + rhs(0, 1) + rhs(1, 1)
@@ -106,6 +113,14 @@ def linsys_seeds():
     awkward += [0] + u16(4) + [AWKWARD["nan"]] + [3] + u16(7) + [AWKWARD["inf"]]
     awkward += SOLVE + reads(16, 0) + error_and_print(1)
     write("fuzz_linsys", "awkward_values", awkward)
+    # Bulk fills on 254 unknowns: thousands of entries over several storage
+    # blocks, a dominant diagonal, solved, refilled after a reset and solved again.
+    big = [0xFF, 1, 255]
+    for i in range(0, 254, 9):
+        big += rhs(i, (i % 11) - 5)
+    big += band(32, 1, -0.5) + band(6, 7, 0.25) + DOMINANT + tol(1e-8) + SOLVE + RESET
+    big += band(20, 3, -1) + DOMINANT + SOLVE + COPY + band(2, 1, 0) + DOMINANT + SOLVE
+    write("fuzz_linsys", "bands_254", big)
     # No unknowns at all.
     write("fuzz_linsys", "empty", [0, 7, 255] + SOLVE + RESET + COPY + assign(1) + error_and_print(0) + SOLVE)
 
