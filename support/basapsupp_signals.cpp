@@ -4,6 +4,7 @@
 
 #include "host/updesign.h"
 #include "support/basapsupp.h"
+#include "support/basapsupp_pinbox.h"
 
 namespace {
 
@@ -51,8 +52,8 @@ bool AP_SUPP::sigGlobalLoadNum(UP_SIGNAL* sig, int* counts, int /*mode*/) {
   return a + b + c != 0;
 }
 
-int AP_SUPP::calcBBox(UP_SIGNAL* sig, int& rowMax, int& rowMin, int& colMax, int& colMin) {
-  UP_INFO* info = nullptr;  // of the current design, read at the first placed pin
+int basapPinBox(UP_INFO* info, UP_SIGNAL* sig, int& rowMax, int& rowMin, int& colMax,
+                int& colMin) {
   bool first = true;
   const int numPins = sig->getnumpins();
   for (int i = 0; i < numPins; ++i) {
@@ -76,4 +77,8 @@ int AP_SUPP::calcBBox(UP_SIGNAL* sig, int& rowMax, int& rowMin, int& colMax, int
     }
   }
   return (rowMax - rowMin) + (colMax - colMin);
+}
+
+int AP_SUPP::calcBBox(UP_SIGNAL* sig, int& rowMax, int& rowMin, int& colMax, int& colMin) {
+  return basapPinBox(nullptr, sig, rowMax, rowMin, colMax, colMin);
 }

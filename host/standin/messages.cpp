@@ -12,47 +12,67 @@ namespace standin {
 
 void MessageLog::errtext(const char* text, int /*flag*/) {
   errors.emplace_back(text != nullptr ? text : "");
-  if (!capturing_) std::cerr << errors.back();
+  if (mode_ == PRINT) std::cerr << errors.back();
 }
 
 void MessageLog::fatal(const char* text, const char* tag, const char* source,
                        unsigned short line, const char* version, int code,
                        int flag) {
   fatals.push_back(Fatal{text ? text : "", tag ? tag : "", source ? source : "",
-                         line, version ? version : "", code, flag});
-  if (!capturing_)
+                         line, version ? version : "", code, flag, buffer_.size()});
+  if (mode_ == PRINT)
     std::cerr << text << " (" << source << ":" << line << ", code " << code << ")\n";
 }
 
 UT_MSGMAN& MessageLog::manip(std::ostream& (*m)(std::ostream&)) {
-  std::ostringstream os;
-  m(os);
-  if (capturing_)
-    buffer_ += os.str();
-  else
-    m(std::cout);
+  switch (mode_) {
+    case PRINT:
+      m(std::cout);
+      break;
+    case CAPTURE: {
+      std::ostringstream os;
+      m(os);
+      buffer_ += os.str();
+      using Manipulator = std::ostream& (*)(std::ostream&);
+      const char* name = m == static_cast<Manipulator>(std::endl)     ? "endl"
+                         : m == static_cast<Manipulator>(std::flush) ? "flush"
+                                                                      : "other";
+      manips.push_back(Manip{name, prints.size()});
+      break;
+    }
+    case DISCARD:
+      break;
+  }
   return *this;
 }
 
 UT_MSGMAN& MessageLog::print(const char* text) {
-  if (capturing_) {
-    buffer_ += text;
-    prints.emplace_back(text);
-  } else {
-    std::cout << text;
+  switch (mode_) {
+    case PRINT:
+      std::cout << text;
+      break;
+    case CAPTURE:
+      buffer_ += text;
+      prints.emplace_back(text);
+      break;
+    case DISCARD:
+      break;
   }
   return *this;
 }
 
 void MessageLog::capture() {
-  capturing_ = true;
+  mode_ = CAPTURE;
   buffer_.clear();
   prints.clear();
   errors.clear();
   fatals.clear();
+  manips.clear();
 }
 
-void MessageLog::release() { capturing_ = false; }
+void MessageLog::release() { mode_ = PRINT; }
+
+void MessageLog::discard() { mode_ = DISCARD; }
 
 std::string MessageLog::take() {
   std::string out;

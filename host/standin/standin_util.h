@@ -4,6 +4,7 @@
 #ifndef BASAPLACE_STANDIN_UTIL_H
 #define BASAPLACE_STANDIN_UTIL_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,9 +14,10 @@
 namespace standin {
 
 // The stand-in message manager; ut_msgman points at it from load time.
-// Printed text goes to standard output, or into a buffer while capturing.
-// Error texts and fatal reports are recorded (and written to standard error
-// when not capturing); the fatal operation returns to its caller.
+// Printed text goes to standard output, into a buffer while capturing, or
+// nowhere while discarding. Error texts and fatal reports are recorded (and
+// written to standard error when neither capturing nor discarding); the
+// fatal operation returns to its caller.
 class MessageLog : public UT_MSGMAN {
 public:
   struct Fatal {
@@ -24,6 +26,14 @@ public:
     std::string version;
     int code;
     int flag;
+    std::size_t at = 0;  // length of the captured text when it was reported
+  };
+
+  // A manipulator applied while capturing: "endl", "flush" or "other", and
+  // the number of prints made before it.
+  struct Manip {
+    std::string name;
+    std::size_t afterPrints;
   };
 
   void errtext(const char* text, int flag) override;
@@ -36,8 +46,11 @@ public:
   // Starts capturing into a fresh buffer and clears the records (prints,
   // errors and fatals).
   void capture();
-  // Stops capturing; output goes to standard output again.
+  // Stops capturing or discarding; output goes to standard output again.
   void release();
+  // Drops every print and manipulator until release, at the cost of a call:
+  // a null sink for timing reports without a terminal or a buffer.
+  void discard();
   // The captured text so far, and the same with the buffer cleared.
   const std::string& text() const { return buffer_; }
   std::string take();
@@ -45,9 +58,11 @@ public:
   std::vector<std::string> prints;  // texts given to print while capturing, one per call
   std::vector<std::string> errors;  // error texts, in order
   std::vector<Fatal> fatals;        // fatal reports, in order
+  std::vector<Manip> manips;        // manipulators while capturing, in order
 
 private:
-  bool capturing_ = false;
+  enum Mode { PRINT, CAPTURE, DISCARD };
+  Mode mode_ = PRINT;
   std::string buffer_;
 };
 

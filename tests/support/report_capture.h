@@ -1,0 +1,51 @@
+// A fixture for the report tests: captures the message manager for the
+// length of a test, with the detail texts of internal errors shown.
+#ifndef BASAPLACE_TESTS_SUPPORT_REPORT_CAPTURE_H
+#define BASAPLACE_TESTS_SUPPORT_REPORT_CAPTURE_H
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "host/standin/standin_util.h"
+
+class ReportCapture : public ::testing::Test {
+protected:
+  ReportCapture() {
+    setenv("ZOR_SHOW_INTERNAL_ERROR", "1", 1);
+    log().capture();
+  }
+  ~ReportCapture() override {
+    log().release();
+    unsetenv("ZOR_SHOW_INTERNAL_ERROR");
+  }
+
+  static standin::MessageLog& log() { return standin::messages(); }
+
+  // The text written so far, and the same with the capture started afresh.
+  static std::string text() { return log().text(); }
+  static std::string take() {
+    std::string out = log().text();
+    log().capture();
+    return out;
+  }
+
+  // The internal errors reported so far, as "<code>:<detail>", checking that
+  // each came from the support object with its detail text.
+  static std::vector<std::string> internalErrors() {
+    const auto& fatals = log().fatals;
+    EXPECT_EQ(log().errors.size(), fatals.size());
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < fatals.size() && i < log().errors.size(); ++i) {
+      EXPECT_EQ(fatals[i].source, "basapsupp");
+      EXPECT_EQ(fatals[i].text, "A fatal error occurred. The process will now exit.");
+      EXPECT_EQ(fatals[i].version, "1.0");
+      out.push_back(std::to_string(fatals[i].code) + ":" + log().errors[i]);
+    }
+    return out;
+  }
+};
+
+#endif
