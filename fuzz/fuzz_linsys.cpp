@@ -70,9 +70,14 @@ void Run(fuzz::ByteStream& in) {
     model.bound = boundByte;
   }
 
-  // Solves and dense walks are the expensive calls; a few per input keep
-  // the fuzzer quick.
-  int expensive = 6;
+  // Solves and dense walks are the expensive calls: a budget per input, in
+  // passes times stored entries for a solve, keeps the fuzzer quick.
+  std::uint64_t budget = 1000000;
+  auto afford = [&budget](std::uint64_t cost) {
+    if (cost > budget) return false;
+    budget -= cost;
+    return true;
+  };
   for (int calls = 0; calls < 400 && !in.Empty(); ++calls) {
     const std::uint8_t op = in.Byte() % 14;
     if (n == 0 && (op <= 3 || op >= 12)) continue;  // no index to give
@@ -131,7 +136,7 @@ void Run(fuzz::ByteStream& in) {
         Expect(s->GetMaxIterations() == model.bound, "GetMaxIterations");
         break;
       case 7: {
-        if (--expensive < 0) break;
+        if (!afford((model.bound + 1ull) * model.m.Stored())) break;
         bool bounded = false;
         const unsigned passes = model.m.Solve(model.x, model.b, model.tolerance, model.bound, &bounded);
         Expect(s->Solve() == !bounded, "Solve's result");
@@ -156,7 +161,7 @@ void Run(fuzz::ByteStream& in) {
         break;
       }
       case 11: {
-        if (n > 64 || --expensive < 0) break;
+        if (n > 64 || !afford(std::uint64_t(n) * n * 4)) break;
         Expect(fuzz::SameDouble(s->CalcSolutionError(), model.m.SolutionError(model.x, model.b)),
                "CalcSolutionError");
         static std::ofstream sink("/dev/null");
