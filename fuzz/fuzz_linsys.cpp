@@ -70,8 +70,8 @@ void Run(fuzz::ByteStream& in) {
     model.bound = boundByte;
   }
 
-  // Solves and dense walks are the expensive calls: a budget per input, in
-  // passes times stored entries for a solve, keeps the fuzzer quick.
+  // Solves, dense walks and bulk fills are the expensive calls: a budget per
+  // input, in passes times stored entries for a solve, keeps the fuzzer quick.
   std::uint64_t budget = 1000000;
   auto afford = [&budget](std::uint64_t cost) {
     if (cost > budget) return false;
@@ -172,6 +172,7 @@ void Run(fuzz::ByteStream& in) {
         // A band: A(i, i + d * stride) for d = 1 .. width, wrapping around.
         const unsigned width = in.Byte() % 33, stride = 1 + in.Byte() % 8;
         const double v = Value(in);
+        if (!afford(std::uint64_t(n) * width * 16)) break;
         for (unsigned i = 0; i < n; ++i)
           for (unsigned d = 1; d <= width; ++d) {
             const unsigned j = static_cast<unsigned>((i + std::uint64_t(d) * stride) % n);
