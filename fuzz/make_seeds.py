@@ -252,7 +252,82 @@ def timers_seeds():
     write(t, "reload_and_backwards_clock", again + t_load([]) + t_print(-10, 4, None, True))
 
 
+# ----------------------------------------------------------------- fuzz_route
+DIRECTIONAL, ROUTE, HIDES, TWICE, USED_ONLY = 1, 2, 4, 8, 16
+ON_SIGNAL, ON_OTHER, UNPLACED = 0, 1, 2
+
+
+def graph(costs, arcs, pins, flips=()):
+    """costs: a code per node; arcs: (a, b, flags); pins: (node or None, kind)."""
+    out = [len(costs) - 1] + list(costs) + [len(arcs)]
+    for a, b, flags in arcs:
+        out += [a, b, flags]
+    out += [len(flips)] + list(flips) + [len(pins) - 1]
+    for node, kind in pins:
+        out += [0xFF if node is None else node, kind]
+    return out
+
+
+def r_get(a, b):
+    return [0, a, b]
+
+
+def r_find(a, b, arc=0xFF):
+    return [1, a, b, arc]
+
+
+def r_print(a, b, prefix, own_path, from_first=False):
+    return [2, a, b, prefix, 1 if own_path else 0, 0 if from_first else 1]
+
+
+def r_member(arc, node):
+    return [3, arc, node]
+
+
+def r_routed(a, b):
+    return [4, a, b]
+
+
+def r_dump(nodes, prefixed):
+    return [5, len(nodes)] + list(nodes) + [1 if prefixed else 0]
+
+
+def route_seeds():
+    t = "fuzz_route"
+    # F=0, A=1, T=2, X=3, D=4, E=5: route F - A - T beside a dead end and an
+    # arc leaving T, with an unused arc from F.
+    u = ROUTE
+    arcs = [(0, 2, DIRECTIONAL), (2, 3, DIRECTIONAL | u), (4, 2, DIRECTIONAL | u), (1, 2, u), (1, 0, u),
+            (3, 0, u), (5, 4, DIRECTIONAL | u)]
+    calls = r_get(0, 1) + r_find(0, 2) + r_find(0, 2, 3) + r_print(0, 1, 4, True) + r_print(0, 1, 3, False, True)
+    calls += r_member(3, 2) + r_member(0, 0xFF) + r_routed(0, 1) + r_dump([0, 1, 2], True)
+    write(t, "dead_end_and_leaving_arc", graph([3, 7, 2, 0, 5, 17], arcs, [(0, ON_SIGNAL), (2, ON_SIGNAL)]) + calls)
+    # An undirected ring of six with a tail, some arcs hiding their far node.
+    ring = [(i, (i + 1) % 6, u | (HIDES if i % 2 else 0)) for i in range(6)] + [(6, 0, DIRECTIONAL | u)]
+    calls = r_get(1, 0) + r_get(0, 1) + r_find(6, 3) + r_find(3, 6, 2) + r_print(1, 0, 1, True)
+    write(t, "ring_with_tail", graph([1, 2, 5, 6, 7, 8, 10], ring, [(3, ON_SIGNAL), (6, ON_SIGNAL)]) + calls)
+    # A chain held twice by the path, parallel arcs and a self-loop.
+    chain = [(i + 1, i, DIRECTIONAL | u | TWICE) for i in range(5)] + [(2, 1, u), (3, 3, u), (4, 3, USED_ONLY)]
+    calls = r_get(0, 1) + r_member(0, 0xFF) + r_member(2, 1) + r_find(5, 0) + r_print(0, 1, 2, False)
+    write(t, "repeated_arcs", graph([0, 1, 2, 3, 4, 5], chain, [(5, ON_SIGNAL), (0, ON_SIGNAL)]) + calls)
+    # Pins off the route, on the other signal, unplaced and without a node;
+    # node flags flipped against the path.
+    pins = [(0, ON_SIGNAL), (3, ON_SIGNAL), (4, ON_OTHER), (1, UNPLACED), (None, ON_SIGNAL)]
+    arcs = [(0, 1, DIRECTIONAL | u), (1, 2, u), (2, 3, DIRECTIONAL), (4, 3, USED_ONLY)]
+    calls = r_get(0, 1) + r_get(0, 2) + r_get(3, 1) + r_get(4, 1) + r_get(0xFF, 1) + r_routed(0, 2)
+    calls += r_routed(0, 3) + r_routed(1, 0) + r_print(0, 4, 0, True) + r_find(0, 3) + r_find(0xFF, 1)
+    write(t, "pins_off_the_route", graph([2, 3, 2, 3, 16], arcs, pins, flips=(2, 4)) + calls)
+    # A tree towards node 0 of twelve nodes, every pair looked up.
+    tree = [(i, (i - 1) // 2, (DIRECTIONAL if i % 3 else 0) | u) for i in range(1, 12)]
+    pins = [(0, ON_SIGNAL)] + [(i, ON_SIGNAL) for i in (5, 8, 11)]
+    calls = []
+    for a in range(4):
+        calls += r_get(a, 0) + r_get(0, a)
+    write(t, "tree", graph(list(range(12)), tree, pins) + calls)
+
+
 if __name__ == "__main__":
     linsys_seeds()
     matching_seeds()
     timers_seeds()
+    route_seeds()
