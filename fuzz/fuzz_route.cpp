@@ -265,9 +265,9 @@ void Run(fuzz::ByteStream& in) {
         UP_PATH quietPath;
         std::vector<PhyNode*> nodes;
         const int quiet = supp.getRoute(from, to, &quietPath, nodes);
+        log.take();
         std::string want;
         if (prefix != nullptr && quiet != 0) {
-          log.take();
           if (prefix[0] != 'X')
             log.print(neoform("-- %s%s - %s --\n", prefix, from->getnode()->getname(), to->getnode()->getname()));
           supp.dumpNodeArr(nodes, prefix[0] == 'X' ? prefix + 1 : prefix);
