@@ -5,8 +5,8 @@
 // unplaced or without a node. Every call must end. A route found must be a
 // chain of steps the search may take, through distinct nodes, and one is
 // found exactly when the source can be reached; where no walk of the search
-// can close a cycle, the result must be that of the plain recursive search
-// of tests/support/plain_route.h.
+// comes back to a node it passed, the result must be that of the plain
+// recursive search of tests/support/plain_route.h.
 //
 // Input: the node count (1 + byte % 20), one cost code byte per node
 // (byte % 20: codes 16 to 19 have no name), the arc count (byte % 41) and
@@ -17,8 +17,6 @@
 // on the routed signal, on an unrouted one, unplaced), then calls, one
 // opcode byte each (see Run).
 #include <cstdint>
-#include <cstring>
-#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -61,38 +59,33 @@ std::vector<std::pair<PhyNode*, PhyArc_ID>> Steps(AP_SUPP& supp, PhyNode* node, 
   return out;
 }
 
-// The walks of the plain search, as states (node, arc it was reached by):
-// whether a walk from the start closes a cycle, and else how many walks
-// there are (the plain search's work), counted up to `cap`.
+// The walks of the plain search from a node: whether one of them comes back
+// to a node it passed (a self-loop or two parallel arcs do), and else how
+// many there are (the plain search's work), counted up to `cap`.
 struct WalkCount {
   explicit WalkCount(AP_SUPP& s) : supp(s) {}
 
   AP_SUPP& supp;
-  std::map<std::pair<PhyNode*, std::uint64_t>, long> done;
-  std::set<std::pair<PhyNode*, std::uint64_t>> onWalk;
+  std::set<PhyNode*> onWalk;
   bool cycle = false;
+  long walks = 0;
   static constexpr long cap = 200000;
 
-  static std::uint64_t Key(const PhyArc_ID& arc) {
-    std::uint64_t k;
-    static_assert(sizeof arc == sizeof k, "an arc id is 8 bytes");
-    std::memcpy(&k, &arc, sizeof k);
-    return k;
+  // True when every walk was seen and none closes a cycle.
+  bool Acyclic(PhyNode* node, PhyArc_ID arcIn) {
+    Walk(node, arcIn);
+    return !cycle && walks < cap;
   }
-  long Walks(PhyNode* node, PhyArc_ID arcIn) {
-    const auto state = std::make_pair(node, Key(arcIn));
-    if (const auto it = done.find(state); it != done.end()) return it->second;
-    if (!onWalk.insert(state).second) {
+
+private:
+  void Walk(PhyNode* node, PhyArc_ID arcIn) {
+    if (++walks >= cap || cycle) return;
+    if (!onWalk.insert(node).second) {
       cycle = true;
-      return cap;
+      return;
     }
-    long walks = 1;
-    for (const auto& [next, arc] : Steps(supp, node, arcIn)) {
-      walks += Walks(next, arc);
-      if (cycle || walks >= cap) break;
-    }
-    onWalk.erase(state);
-    return done[state] = walks < cap ? walks : cap;
+    for (const auto& [next, arc] : Steps(supp, node, arcIn)) Walk(next, arc);
+    onWalk.erase(node);
   }
 };
 
@@ -219,9 +212,7 @@ void Run(fuzz::ByteStream& in) {
         if (!searched) break;
         CheckSearch(supp, g, from->getnode(), to->getnode(), standin::noArc(), got, true);
         // Without a cycle in reach, the plain search's result.
-        WalkCount walks{supp};
-        if (to->getnode() == nullptr || walks.Walks(to->getnode(), standin::noArc()) >= WalkCount::cap || walks.cycle)
-          break;
+        if (to->getnode() == nullptr || !WalkCount(supp).Acyclic(to->getnode(), standin::noArc())) break;
         UP_PATH plainPath;
         Found plain;
         plain.result = plainFind(supp, from->getnode(), to->getnode(), standin::noArc(), &plainPath, plain.nodes);
@@ -243,8 +234,7 @@ void Run(fuzz::ByteStream& in) {
           break;
         }
         CheckSearch(supp, g, from, to, arcIn, got, false);
-        WalkCount walks{supp};
-        if (from == nullptr || to == nullptr || walks.Walks(to, arcIn) >= WalkCount::cap || walks.cycle) break;
+        if (from == nullptr || to == nullptr || !WalkCount(supp).Acyclic(to, arcIn)) break;
         UP_PATH plainPath;
         Found plain;
         plain.result = plainFind(supp, from, to, arcIn, &plainPath, plain.nodes);
