@@ -45,7 +45,8 @@ struct PCGRun {
 // the same positions); the product then reads the matrix as two long
 // sequential streams. Memory: about 14 bytes a row and 12 bytes an upper
 // entry for T = double, plus the spare room of pages that grew since the
-// last solve.
+// last solve; while a packing runs, the packed copy (12 bytes an upper
+// entry) exists beside the storage it replaces.
 //
 // Indices and sizes are checked in every build; a failed check ends the
 // process through the C runtime's assertion handler (basaplccheck.h) with
@@ -196,6 +197,19 @@ public:
     }
   }
 
+  // The default pass bound of a solve of n unknowns: 10 n + 1000, capped at
+  // the largest 32-bit value. Far above what a positive definite placement
+  // system needs; it only makes a solve return on a matrix that is not
+  // positive definite or a tolerance below what the arithmetic reaches.
+  static std::uint32_t DefaultMaxPasses(std::uint32_t n) {
+    const std::uint64_t bound = 10ull * n + 1000ull;
+    const std::uint64_t cap = std::numeric_limits<std::uint32_t>::max();
+    return static_cast<std::uint32_t>(bound < cap ? bound : cap);
+  }
+
+  // SolvePCG(x, b, DefaultMaxPasses(Size())), without its run record.
+  void SolvePCG(Tuple<T>& x, const Tuple<T>& b) { SolvePCG(x, b, DefaultMaxPasses(n_)); }
+
   // Jacobi-preconditioned conjugate gradient for A x = b, starting from x
   // and updating x in place.
   //
@@ -216,8 +230,9 @@ public:
   //
   // Cost per iteration: O(stored entries + n). Memory: three work vectors of
   // n values while it runs. When the pattern grew since the last solve, the
-  // pages are first packed (O(stored entries), one page at a time, so the
-  // extra memory stays below one chunk).
+  // pages are first packed (O(stored entries)); the packed copy is made whole
+  // before the old storage is released, so when memory runs short the
+  // matrix stays as it was and the solve runs on it unpacked.
   // Checks: those of Multiply for x and of Tuple subtraction for b.
   PCGRun SolvePCG(Tuple<T>& x, const Tuple<T>& b, std::uint32_t maxPasses) {
     if (loose_) {
@@ -268,8 +283,7 @@ private:
   // Room a page gets when it first needs a block of its own.
   static constexpr std::uint32_t kFirstRoom = 4 * kPageRows;
   // Entries of one chunk of packed pages: a sixteenth of the matrix, at
-  // least 4096 and at most 2^18 (3 MiB for T = double). Packing overlaps old
-  // and new storage by at most one chunk.
+  // least 4096 and at most 2^18 (3 MiB for T = double).
   static constexpr std::uint64_t kChunkParts = 16;
   static constexpr std::uint64_t kChunkLeast = 1u << 12;
   static constexpr std::uint64_t kChunkMost = 1u << 18;
@@ -387,15 +401,13 @@ private:
   // Lays the pages of src (this matrix itself, or one being copied) out in
   // page order, without spare room, in new chunks; a page larger than a
   // chunk gets one to itself. A packed page has no room (cap == used), so
-  // its next new entry moves it to a block of its own. When src is this
-  // matrix, each page's old place is given up as soon as the page has moved,
-  // so old and new storage overlap by less than one chunk. A failed
-  // allocation leaves every page in a valid place.
+  // its next new entry moves it to a block of its own. Every chunk is made
+  // before any page moves, so a failed allocation leaves the matrix exactly
+  // as it was; after that nothing can fail, and when src is this matrix each
+  // page's old place is given up as soon as the page has moved.
   void Pack(const SparSymMat& src) {
     const bool self = &src == this;
     const std::uint32_t pages = PageCount(n_);
-    // Chunk sizes first, so that the only allocations after the first
-    // change are the chunks themselves.
     std::uint64_t remaining = 0;
     for (std::uint32_t pg = 0; pg < pages; ++pg) remaining += src.PageUsed(pg);
     const std::uint64_t chunk =
@@ -420,45 +432,35 @@ private:
     }
     std::vector<Chunk> fresh;
     fresh.reserve(sizes.size());
-    const std::uint32_t base = static_cast<std::uint32_t>(self ? chunks_.size() : 0);
-    if (self) chunks_.reserve(chunks_.size() + sizes.size());
-    std::uint32_t room = 0, at = 0;
-    unsigned char* mem = nullptr;
-    std::uint32_t cap = 0;
     try {
-      for (std::uint32_t pg = 0; pg < pages; ++pg) {
-        const std::uint32_t used = src.PageUsed(pg);
-        if (used == 0) continue;
-        if (used > room) {
-          cap = sizes[fresh.size()];
-          mem = AllocateBlock(cap);
-          fresh.push_back(Chunk{mem, 0});
-          room = cap;
-          at = 0;
-        }
-        const Page& from = src.pages_[pg];
-        Page to{reinterpret_cast<T*>(mem) + at, ColumnsOf(mem, cap) + at, used,
-                base + static_cast<std::uint32_t>(fresh.size() - 1)};
-        std::memcpy(to.vals, from.vals, sizeof(T) * used);
-        std::memcpy(to.cols, from.cols, sizeof(std::uint32_t) * used);
-        if (self) Vacate(pages_[pg]);
-        pages_[pg] = to;
-        ++fresh.back().pages;
-        at += used;
-        room -= used;
-      }
+      for (std::uint32_t cap : sizes) fresh.push_back(Chunk{AllocateBlock(cap), 0});
     } catch (...) {
-      // Keep what was packed; the reserve above makes these appends safe.
-      if (self) chunks_.insert(chunks_.end(), fresh.begin(), fresh.end());
-      else chunks_ = std::move(fresh);
+      for (Chunk& made : fresh) ::operator delete(made.mem);
       throw;
     }
-    // Every page has left the old chunks, which are all freed by now.
-    if (self) {
-      for (std::uint32_t pg = 0; pg < pages; ++pg) {
-        if (pages_[pg].cap != 0) pages_[pg].home -= base;
+
+    // The same walk as above, so each page lands in the chunk sized for it.
+    std::uint32_t room = 0, at = 0, home = 0, opened = 0;
+    for (std::uint32_t pg = 0; pg < pages; ++pg) {
+      const std::uint32_t used = src.PageUsed(pg);
+      if (used == 0) continue;
+      if (used > room) {
+        home = opened++;
+        room = sizes[home];
+        at = 0;
       }
+      unsigned char* mem = fresh[home].mem;
+      const Page& from = src.pages_[pg];
+      Page to{reinterpret_cast<T*>(mem) + at, ColumnsOf(mem, sizes[home]) + at, used, home};
+      std::memcpy(to.vals, from.vals, sizeof(T) * used);
+      std::memcpy(to.cols, from.cols, sizeof(std::uint32_t) * used);
+      if (self) Vacate(pages_[pg]);
+      pages_[pg] = to;
+      ++fresh[home].pages;
+      at += used;
+      room -= used;
     }
+    // Every page has left the old chunks, which are all freed by now.
     chunks_ = std::move(fresh);
     loose_ = false;
   }

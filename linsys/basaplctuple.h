@@ -25,9 +25,9 @@ class Tuple {
 public:
   // n elements, each equal to init. O(n); throws std::bad_alloc when out of memory.
   Tuple(std::uint32_t n, T init) : elements_(n, init) {}
+  // Copy only: a Tuple never changes its size, so there is no move that
+  // would leave its source empty; a Tuple given as an rvalue is copied.
   Tuple(const Tuple&) = default;
-  // Takes over the elements of a vector that is not used again.
-  Tuple(Tuple&& that) noexcept = default;
   ~Tuple() = default;
 
   // Copies that's elements into this vector, unless the two already compare

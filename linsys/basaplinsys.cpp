@@ -1,24 +1,11 @@
 // Building and solving the placement linear system.
 #include <linsys/basaplinsys.h>
 
-#include <limits>
-
 namespace basAP {
-
-namespace {
-
-// 10 n + 1000 passes, capped at the unsigned int range.
-unsigned int DefaultPassBound(unsigned int n) {
-  const unsigned long long bound = 10ull * n + 1000ull;
-  const unsigned long long cap = std::numeric_limits<unsigned int>::max();
-  return static_cast<unsigned int>(bound < cap ? bound : cap);
-}
-
-}  // namespace
 
 plQPLinearSystem::plQPLinearSystem(unsigned int n, int start)
     : matrix_(n, 0.0), rhs_(n, 0.0), solution_(n, static_cast<double>(start)),
-      maxIterations_(DefaultPassBound(n)) {}
+      maxIterations_(SparSymMat<double>::DefaultMaxPasses(n)) {}
 
 plQPLinearSystem::plQPLinearSystem(const plQPLinearSystem& that) = default;
 

@@ -60,7 +60,7 @@ public:
   void SetMatrixDiagEntry(unsigned int i, plFloat64 v);
   // A(i, j) := A(j, i) := v (i == j sets the diagonal). A stored position is
   // overwritten whatever v is; an absent one gets an entry only when v is not
-  // 0 or -0.0. O(row length), plus a shift of at most 32 rows' entries for a
+  // 0 or -0.0. O(row length), plus a shift of at most 16 rows' entries for a
   // new entry.
   void SetMatrixEntry(unsigned int i, unsigned int j, plFloat64 v);
   // SetMatrixEntry(i, j, v) for each (j, v) of entries, in vector order (a
@@ -106,7 +106,9 @@ public:
   // Cost per pass: O(stored entries + n); memory: three vectors of n doubles
   // for the duration of the call. The first Solve after new positions were
   // stored also repacks the matrix's storage once (one copy of the upper
-  // entries); refilling a kept pattern never does.
+  // entries, made whole before the old storage goes, so that a lack of
+  // memory leaves the matrix as it was and the solve runs on unpacked);
+  // refilling a kept pattern never does.
   bool Solve();
 
   // Writes the whole system to os as text: every row of A in full, each

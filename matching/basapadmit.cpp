@@ -1,10 +1,13 @@
 // Greedy admission of rows by augmenting paths (Kuhn's method).
 #include "basapadmit.h"
 
+#include <cstddef>
+
 namespace apmatch {
 
 std::vector<char> admitRows(int numRows, int numCols, const int* rowStart,
-                            const int* arcCol) {
+                            const int* arcCol, int colStride) {
+  auto column = [&](int arc) { return arcCol[static_cast<std::size_t>(arc) * colStride]; };
   std::vector<char> admitted(numRows, 0);
   std::vector<int> colOwner(numCols, -1);
   std::vector<int> seenBy(numCols, -1);  // last search that reached a column
@@ -26,7 +29,7 @@ std::vector<char> admitRows(int numRows, int numCols, const int* rowStart,
         stack.pop_back();
         continue;
       }
-      const int c = arcCol[top.nextArc++];
+      const int c = column(top.nextArc++);
       if (seenBy[c] == s) continue;
       seenBy[c] = s;
       if (colOwner[c] >= 0) {
@@ -34,7 +37,7 @@ std::vector<char> admitRows(int numRows, int numCols, const int* rowStart,
         continue;
       }
       // Free column: every row on the path moves to the column it tried last.
-      for (const Frame& f : stack) colOwner[arcCol[f.nextArc - 1]] = f.row;
+      for (const Frame& f : stack) colOwner[column(f.nextArc - 1)] = f.row;
       admitted[s] = 1;
       break;
     }

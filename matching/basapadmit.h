@@ -13,12 +13,13 @@ namespace apmatch {
 // when its bidders can all be matched at once, so bidding with the admitted
 // rows only always ends.
 //
-// The arcs are in compressed row form: the columns of row i are
-// arcCol[rowStart[i] .. rowStart[i+1]-1], each in [0, numCols).
+// The arcs are in compressed row form: the columns of row i are those of
+// arcs rowStart[i] .. rowStart[i+1]-1, each in [0, numCols); the column of
+// arc a is arcCol[a * colStride].
 // Cost: O(numRows x arcs) at worst, O(arcs) when every row finds a free
 // column among its own arcs.
 std::vector<char> admitRows(int numRows, int numCols, const int* rowStart,
-                            const int* arcCol);
+                            const int* arcCol, int colStride);
 
 }  // namespace apmatch
 

@@ -1,4 +1,4 @@
-// The assignment solver: matrix upkeep, arc gathering and the auction.
+// The assignment solver: upkeep of the weights, arc gathering and the auction.
 #include <matching/basapmatch.h>
 
 #include "basapadmit.h"
@@ -12,9 +12,36 @@
 
 namespace {
 
-constexpr int kDummyWeight = -10000;   // a row's own dummy column
-constexpr int kPinnedWeight = 10000;   // the column a row is pinned to
+constexpr int kDummyWeight = -10000;       // a row's own dummy column; a pinned row's default
+constexpr int kPinnedWeight = 10000;       // the column a row is pinned to
 constexpr float kLoneSecond = -100000.0f;  // second-best value of a single-arc row
+// AddArc folds its noted writes in once they number twice the entries and
+// rows, plus this many, so that memory follows the entries while a small
+// problem still waits for its solve.
+constexpr size_t kPendingSlack = 1024;
+
+// Sorts one row's writes by column, keeping their order within a column,
+// and keeps the last write of each column.
+template <class Entry>
+void lastWriteByColumn(std::vector<Entry>& writes) {
+  if (writes.size() <= 32) {
+    // Insertion sort: stable and quick on a row's handful of writes, which
+    // mostly come in column order already.
+    for (size_t k = 1; k < writes.size(); ++k) {
+      const Entry e = writes[k];
+      size_t m = k;
+      for (; m > 0 && e.col < writes[m - 1].col; --m) writes[m] = writes[m - 1];
+      writes[m] = e;
+    }
+  } else {
+    std::stable_sort(writes.begin(), writes.end(),
+                     [](const Entry& a, const Entry& b) { return a.col < b.col; });
+  }
+  size_t kept = 0;
+  for (size_t k = 0; k < writes.size(); ++k)
+    if (k + 1 == writes.size() || writes[k + 1].col != writes[k].col) writes[kept++] = writes[k];
+  writes.resize(kept);
+}
 
 }  // namespace
 
@@ -25,12 +52,9 @@ AP_MATCHING::AP_MATCHING(int rows, int realCols) {
     throw std::length_error("AP_MATCHING: more columns than an int can number");
   numRows = rows;
   numCols = rows + realCols;
-  weight.assign(static_cast<size_t>(numRows) * static_cast<size_t>(numCols), 0);
-  written.assign(numRows, std::vector<Written>());
-  writtenInOrder.assign(numRows, 1);
-  ownDummy.assign(numRows, 0);
+  entryStart.assign(static_cast<size_t>(numRows) + 1, 0);
+  ownDummy.assign(numRows, kDummyWeight);
   pinned.assign(numRows, 0);
-  for (int i = 0; i < numRows; ++i) AddArc(i, realCols + i, kDummyWeight);
 }
 
 AP_MATCHING::~AP_MATCHING() = default;
@@ -39,125 +63,159 @@ AP_MATCHING& AP_MATCHING::operator=(const AP_MATCHING&) = default;
 
 void AP_MATCHING::AddArc(int row, int col, int w) {
   if (row < 0 || row >= numRows || col < 0 || col >= numCols) return;
-  int& cell = weight[static_cast<size_t>(row) * numCols + col];
-  if (cell == w) return;
-  cell = w;
-  if (pinned[row]) return;  // read from the matrix
-  if (col == numCols - numRows + row) {
-    ownDummy[row] = w;
-    return;
+  if (!pinned[row]) {
+    if (col == numCols - numRows + row) {
+      ownDummy[row] = w;
+      return;
+    }
+    // Behind every entry in row-major order: the place is free (it holds the
+    // default 0) and the write can go there at once.
+    if (pending.empty() && (row > tailRow || (row == tailRow && col > entry.back().col))) {
+      if (w == 0) return;
+      const int at = static_cast<int>(entry.size());
+      Entry& e = entry.emplace_back();  // then set in place: quicker than copying an Entry in
+      e.col = col;
+      e.weight = w;
+      for (int r = tailRow + 1; r <= row; ++r) entryStart[r] = at;
+      tailRow = std::max(tailRow, row);
+      return;
+    }
   }
-  std::vector<Written>& list = written[row];
-  if (!list.empty() && col <= list.back().col) {
-    // Rewrites out of order pile up until the next solve; settle them here
-    // now and then so that a row's list stays within twice its width.
-    if (list.size() >= 2 * static_cast<size_t>(numCols)) settleWrites(row);
-    writtenInOrder[row] = 0;  // the write appended below is out of order
-  }
-  list.push_back(Written{col, w});
+  if (!pending.empty() && row < pending.back().row) pendingByRow = false;
+  pending.push_back(Write{row, col, w});
+  if (pending.size() >= 2 * (entry.size() + static_cast<size_t>(numRows)) + kPendingSlack) settle(nullptr);
 }
 
-void AP_MATCHING::settleWrites(int row) {
-  std::vector<Written>& list = written[row];
-  auto byCol = [](const Written& a, const Written& b) { return a.col < b.col; };
-  if (list.size() <= 32) {
-    // Insertion sort: stable and quick on a row's handful of entries.
-    for (size_t k = 1; k < list.size(); ++k) {
-      const Written e = list[k];
-      size_t m = k;
-      for (; m > 0 && e.col < list[m - 1].col; --m) list[m] = list[m - 1];
-      list[m] = e;
-    }
-  } else {
-    std::stable_sort(list.begin(), list.end(), byCol);
-  }
-  // The last write of each column is the one that stands.
-  size_t kept = 0;
-  for (size_t k = 0; k < list.size(); ++k)
-    if (k + 1 == list.size() || list[k + 1].col != list[k].col) list[kept++] = list[k];
-  list.resize(kept);
-  writtenInOrder[row] = 1;
+void AP_MATCHING::closeRows() {
+  const int end = static_cast<int>(entry.size());
+  for (int r = tailRow + 1; r <= numRows; ++r) entryStart[r] = end;
 }
 
-void AP_MATCHING::preassign(const int* rowMatch) {
+void AP_MATCHING::settle(const int* pins) {
+  closeRows();
+  // The noted writes by row, in their order within a row: as they are when
+  // they came row by row, else by a counting sort on the row.
+  std::vector<Write> grouped;
+  const Write* byRow = pending.data();
+  if (!pendingByRow) {
+    std::vector<size_t> next(static_cast<size_t>(numRows) + 1, 0);
+    for (const Write& w : pending) ++next[w.row + 1];
+    for (int i = 0; i < numRows; ++i) next[i + 1] += next[i];
+    grouped.resize(pending.size());
+    for (const Write& w : pending) grouped[next[w.row]++] = w;
+    byRow = grouped.data();
+  }
+
+  std::vector<int> start(static_cast<size_t>(numRows) + 1);
+  std::vector<Entry> merged;
+  merged.reserve(entry.size() + pending.size());
+  std::vector<Entry> writes;
+  size_t w = 0;
+  tailRow = -1;
   for (int i = 0; i < numRows; ++i) {
-    const int c = rowMatch[i];
-    if (c < 0 || c >= numCols) continue;
-    int* row = &weight[static_cast<size_t>(i) * numCols];
-    std::fill(row, row + numCols, kDummyWeight);
-    row[c] = kPinnedWeight;
-    pinned[i] = 1;
-    std::vector<Written>().swap(written[i]);
-    writtenInOrder[i] = 1;
+    start[i] = static_cast<int>(merged.size());
+    const size_t firstWrite = w;
+    while (w < pending.size() && byRow[w].row == i) ++w;
+    const Entry* old = entry.data() + entryStart[i];
+    const int oldCount = entryStart[i + 1] - entryStart[i];
+
+    if (pins != nullptr && pins[i] >= 0 && pins[i] < numCols) {
+      // Every entry of the row becomes -10000, the default from now on (the
+      // row is marked below, once nothing can fail), and the pinned column
+      // 10000; earlier writes are overwritten.
+      merged.push_back(Entry{pins[i], kPinnedWeight});
+    } else if (firstWrite == w) {
+      merged.insert(merged.end(), old, old + oldCount);
+    } else {
+      writes.clear();
+      for (size_t k = firstWrite; k < w; ++k) writes.push_back(Entry{byRow[k].col, byRow[k].weight});
+      lastWriteByColumn(writes);
+      // Merge the entries with the writes, which win on a common column;
+      // what equals the default is left out.
+      const int dflt = pinned[i] ? kDummyWeight : 0;
+      auto keep = [&](const Entry& e) {
+        if (e.weight != dflt) merged.push_back(e);
+      };
+      int e = 0;
+      for (const Entry& write : writes) {
+        for (; e < oldCount && old[e].col < write.col; ++e) keep(old[e]);
+        if (e < oldCount && old[e].col == write.col) ++e;
+        keep(write);
+      }
+      for (; e < oldCount; ++e) keep(old[e]);
+    }
+    if (static_cast<int>(merged.size()) > start[i]) tailRow = i;
+  }
+  start[numRows] = static_cast<int>(merged.size());
+  entryStart.swap(start);
+  entry.swap(merged);
+  pending.clear();
+  pendingByRow = true;
+  for (int i = 0; pins != nullptr && i < numRows; ++i) {
+    if (pins[i] >= 0 && pins[i] < numCols && !pinned[i]) {
+      pinned[i] = 1;
+      ++pinnedRows;
+    }
   }
 }
 
-void AP_MATCHING::setInternalData() {
-  const int realCols = numCols - numRows;
-  size_t entries = 0;
-  for (int i = 0; i < numRows; ++i) {
-    if (pinned[i]) {
-      entries += numCols;
-      continue;
-    }
-    if (!writtenInOrder[i]) settleWrites(i);
-    entries += written[i].size() + 1;
-  }
-
-  // The non-zero entries, row by row, are the arcs.
-  arcWeight.resize(entries);
-  arcCol.resize(entries);
-  rowStart.resize(static_cast<size_t>(numRows) + 1);
-  dummyLost = false;
-  int arcs = 0;
-  auto emit = [&](int col, int w) {
-    arcCol[arcs] = col;
-    arcWeight[arcs] = w;
-    arcs += w != 0;
-  };
-  for (int i = 0; i < numRows; ++i) {
-    rowStart[i] = arcs;
-    const int dummy = realCols + i;
-    if (pinned[i]) {
-      const int* row = &weight[static_cast<size_t>(i) * numCols];
-      for (int j = 0; j < numCols; ++j) emit(j, row[j]);
-      dummyLost |= arcs > rowStart[i] && row[dummy] == 0;
-      continue;
-    }
-    // The list in column order, with the row's own dummy entry in its place.
-    std::vector<Written>& list = written[i];
-    const size_t below = static_cast<size_t>(
-        std::lower_bound(list.begin(), list.end(), dummy,
-                         [](const Written& e, int col) { return e.col < col; }) -
-        list.begin());
-    for (size_t k = 0; k < below; ++k) emit(list[k].col, list[k].weight);
-    emit(dummy, ownDummy[i]);
-    for (size_t k = below; k < list.size(); ++k) emit(list[k].col, list[k].weight);
-    if (arcs - rowStart[i] != static_cast<int>(list.size()) + (ownDummy[i] != 0)) {
-      // Entries set back to 0 leave the list too.
-      list.erase(std::remove_if(list.begin(), list.end(), [](const Written& e) { return e.weight == 0; }),
-                 list.end());
-    }
-    dummyLost |= arcs > rowStart[i] && ownDummy[i] == 0;
-  }
-  rowStart[numRows] = arcs;
-  arcWeight.resize(arcs);
-  arcCol.resize(arcs);
+AP_MATCHING::Arcs AP_MATCHING::setInternalData() {
+  closeRows();
   rowMate.assign(numRows, -1);
-  mateArc.assign(numRows, -1);
+  mateWeight.assign(numRows, 0);
   colMate.assign(numCols, -1);
   price.assign(numCols, 0.0f);
   epsilon = 0.5f;
+
+  dummyLost = false;
+  for (int i = 0; i < numRows && !dummyLost; ++i)
+    dummyLost = !pinned[i] && ownDummy[i] == 0 && entryStart[i] < entryStart[i + 1];
+  if (pinnedRows == 0 && !dummyLost) return Arcs{entryStart.data(), entry.data(), ownDummy.data()};
+
+  // Every row spelled out with its own dummy in its place: a pinned row has
+  // an arc to every column but those written 0.
+  const int realCols = numCols - numRows;
+  spelledStart.resize(static_cast<size_t>(numRows) + 1);
+  spelled.clear();
+  for (int i = 0; i < numRows; ++i) {
+    spelledStart[i] = static_cast<int>(spelled.size());
+    const int dummy = realCols + i;
+    int k = entryStart[i];
+    const int end = entryStart[i + 1];
+    int dummyWeight;
+    if (!pinned[i]) {
+      dummyWeight = ownDummy[i];
+      for (; k < end && entry[k].col < dummy; ++k) spelled.push_back(entry[k]);
+      if (dummyWeight != 0) spelled.push_back(Entry{dummy, dummyWeight});
+      spelled.insert(spelled.end(), entry.begin() + k, entry.begin() + end);
+    } else {
+      dummyWeight = kDummyWeight;
+      for (int j = 0; j < numCols; ++j) {
+        int v = kDummyWeight;
+        if (k < end && entry[k].col == j) v = entry[k++].weight;
+        if (j == dummy) dummyWeight = v;
+        if (v != 0) spelled.push_back(Entry{j, v});
+      }
+    }
+    dummyLost |= dummyWeight == 0 && static_cast<int>(spelled.size()) > spelledStart[i];
+  }
+  spelledStart[numRows] = static_cast<int>(spelled.size());
+  return Arcs{spelledStart.data(), spelled.data(), nullptr};
 }
 
-void AP_MATCHING::auction() {
+void AP_MATCHING::auction(const Arcs& arcs) {
   // A row whose own dummy entry is 0 may leave its group with fewer columns
   // than rows, and then the bidding would never end: only in that case is it
-  // worth checking which rows can take part.
+  // worth checking which rows can take part. (The arcs are then spelled out,
+  // own dummies included.)
   std::vector<char> admitted;
-  if (dummyLost) admitted = apmatch::admitRows(numRows, numCols, rowStart.data(), arcCol.data());
+  if (dummyLost)
+    admitted = apmatch::admitRows(numRows, numCols, arcs.start, &arcs.arc[0].col,
+                                  static_cast<int>(sizeof(Entry) / sizeof(int)));
+  const int realCols = numCols - numRows;
+  auto dummyWeight = [&](int i) { return arcs.ownDummy != nullptr ? arcs.ownDummy[i] : 0; };
   auto bids = [&](int i) {
-    return dummyLost ? admitted[i] != 0 : rowStart[i] < rowStart[i + 1];
+    return dummyLost ? admitted[i] != 0 : arcs.start[i] < arcs.start[i + 1] || dummyWeight(i) != 0;
   };
 
   // The bidder is always the lowest free row, found in O(1): a bid frees at
@@ -178,27 +236,48 @@ void AP_MATCHING::auction() {
       i = next++;
     }
 
-    // The best arc is the first of greatest value, so ties keep the lower
-    // column; the second-best value is the greatest among the other arcs, or
-    // -100000 for a row with a single arc. The usual update "if v > second:
-    // if v > best, best moves down to second and v becomes best, else v
-    // becomes second" is written here without branches, as best = max(best,
-    // v) and second = max(second, min(v, best)).
-    const int first = rowStart[i];
-    const int end = rowStart[i + 1];
-    int best = first;
-    float bestValue = static_cast<float>(arcWeight[first]) - price[arcCol[first]];
-    float second = end - first == 1 ? kLoneSecond : -inf;
-    for (int a = first + 1; a < end; ++a) {
-      const float v = static_cast<float>(arcWeight[a]) - price[arcCol[a]];
-      const float lower = v < bestValue ? v : bestValue;
-      second = second < lower ? lower : second;
-      best = v > bestValue ? a : best;
-      bestValue = v > bestValue ? v : bestValue;
+    // The best arc is the first of greatest value in column order, so ties
+    // keep the lower column; the second-best value is the greatest among the
+    // other arcs, or -100000 for a row with a single arc. The usual update
+    // "if v > second: if v > best, best moves down to second and v becomes
+    // best, else v becomes second" is written here without branches, as
+    // best = max(best, v) and second = max(second, min(v, best)). The own
+    // dummy, kept apart from the stored arcs, is weighed last, with the tie
+    // going to it only where its column is the lower.
+    const int first = arcs.start[i];
+    const int end = arcs.start[i + 1];
+    const int ownWeight = dummyWeight(i);
+    const int ownCol = realCols + i;
+    Entry best;
+    float bestValue;
+    float second = end - first + (ownWeight != 0) == 1 ? kLoneSecond : -inf;
+    if (first < end) {
+      best = arcs.arc[first];
+      bestValue = static_cast<float>(best.weight) - price[best.col];
+      for (int a = first + 1; a < end; ++a) {
+        const Entry arc = arcs.arc[a];
+        const float v = static_cast<float>(arc.weight) - price[arc.col];
+        const float lower = v < bestValue ? v : bestValue;
+        second = second < lower ? lower : second;
+        best = v > bestValue ? arc : best;
+        bestValue = v > bestValue ? v : bestValue;
+      }
+      if (ownWeight != 0) {
+        const float v = static_cast<float>(ownWeight) - price[ownCol];
+        if (v > bestValue || (v == bestValue && ownCol < best.col)) {
+          second = second < bestValue ? bestValue : second;
+          best = Entry{ownCol, ownWeight};
+          bestValue = v;
+        } else {
+          second = second < v ? v : second;
+        }
+      }
+    } else {
+      best = Entry{ownCol, ownWeight};
     }
 
-    const int j = arcCol[best];
-    float bid = (static_cast<float>(arcWeight[best]) - second) + epsilon;
+    const int j = best.col;
+    float bid = (static_cast<float>(best.weight) - second) + epsilon;
     // With large weights the bid can round back to the old price (prices of
     // 2^24 and more have no halves), and two rows could then take the column
     // from each other forever. Such a bid raises the price by epsilon, or,
@@ -217,14 +296,14 @@ void AP_MATCHING::auction() {
     }
     colMate[j] = i;
     rowMate[i] = j;
-    mateArc[i] = best;
+    mateWeight[i] = best.weight;
   }
 }
 
 int AP_MATCHING::Solver(int* rowMatch, int* colMatch, int* totalWeight, int usePreassignment) {
-  if (usePreassignment != 0 && numRows >= 1) preassign(rowMatch);
-  setInternalData();
-  auction();
+  const bool pin = usePreassignment != 0 && numRows >= 1;
+  if (pin || !pending.empty()) settle(pin ? rowMatch : nullptr);
+  auction(setInternalData());
 
   const int realCols = numCols - numRows;
   std::uint32_t total = 0;  // wraps like int arithmetic without the overflow
@@ -232,7 +311,7 @@ int AP_MATCHING::Solver(int* rowMatch, int* colMatch, int* totalWeight, int useP
   for (int i = 0; i < numRows; ++i) {
     const int j = rowMate[i];
     if (j >= 0 && j < realCols) {
-      total += static_cast<std::uint32_t>(arcWeight[mateArc[i]]);
+      total += static_cast<std::uint32_t>(mateWeight[i]);
     } else {
       rowMate[i] = -1;
       ++unmatched;

@@ -47,36 +47,39 @@ AP_TST::~AP_TST() {
 }
 
 void AP_TST::load(UT_TIMER* clock, int count, const char* const* timerNames) {
-  // A second load starts over: release what the first one made.
-  if (ownsTimer && clock != timer) delete timer;
-  std::free(calls);
-  std::free(startTime);
-  calls = awake = nullptr;
-  startTime = total = nullptr;
-  ownsTimer = false;
-
-  if (clock == nullptr) {
-    clock = new UT_TIMER();
-    ownsTimer = true;
-  }
-  timer = clock;
-  numTimers = count > 0 ? count : 0;
-  names = timerNames;
-
-  // calloc(0) may give null; one element keeps "loaded" distinct from "absent".
-  const std::size_t n = static_cast<std::size_t>(numTimers);
-  int* ints = static_cast<int*>(std::calloc(2 * n + 1, sizeof(int)));
-  double* doubles = static_cast<double*>(std::calloc(2 * n + 1, sizeof(double)));
-  if (ints == nullptr || doubles == nullptr) {
+  // The new arrays and clock are made before anything of the old state is
+  // given up, so that a failed allocation leaves the object as it was.
+  // calloc(0) may give null; one element more keeps "loaded" distinct from
+  // "absent".
+  const int n = count > 0 ? count : 0;
+  const std::size_t size = static_cast<std::size_t>(n);
+  int* ints = static_cast<int*>(std::calloc(2 * size + 1, sizeof(int)));
+  double* doubles = static_cast<double*>(std::calloc(2 * size + 1, sizeof(double)));
+  UT_TIMER* made = nullptr;
+  try {
+    if (ints == nullptr || doubles == nullptr) throw std::bad_alloc();
+    if (clock == nullptr) made = new UT_TIMER();
+  } catch (...) {
     std::free(ints);
     std::free(doubles);
-    numTimers = 0;
-    throw std::bad_alloc();
+    throw;
   }
+
+  // A second load starts over: release what the first one made (the clock
+  // only when it is not the one given now).
+  UT_TIMER* owned = ownsTimer ? timer : nullptr;
+  timer = made != nullptr ? made : clock;
+  ownsTimer = made != nullptr || (owned != nullptr && owned == clock);
+  if (owned != nullptr && owned != timer) delete owned;
+  std::free(calls);
+  std::free(startTime);
+
+  numTimers = n;
+  names = timerNames;
   calls = ints;
-  awake = ints + n;
+  awake = ints + size;
   startTime = doubles;
-  total = doubles + n;
+  total = doubles + size;
   for (int i = 0; i < numTimers; ++i) {
     calls[i] = -1;
     startTime[i] = -1.0;
@@ -160,7 +163,10 @@ void AP_TST::print(int which, int format, const char* label, bool withMemory) {
     if (calls[i] < 1) continue;
 
     // Checkpoint a running timer so the line includes its time up to now.
-    // (A timer woken since it was enabled always has its start time.)
+    // A timer woken at a negative clock reading holds a negative start time,
+    // which counts as none pending: it is printed with its total as it
+    // stands, neither checkpointed nor woken again, so its call count is left
+    // unchanged as for every other timer.
     const bool running = awake[i] != 0 && startTime[i] >= 0.0;
     if (running) {
       const double t = now();

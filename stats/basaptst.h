@@ -29,7 +29,8 @@ public:
   // clock to read; when null, a clock is created and owned. `names` is
   // borrowed: the caller keeps the array and its strings alive. A second load
   // releases the earlier arrays and the clock this object owned. A negative
-  // count loads no timer.
+  // count loads no timer. Throws std::bad_alloc when out of memory, leaving
+  // the object as it was before the call.
   void load(UT_TIMER* timer, int numTimers, const char* const* names);
 
   // Enables timer id (call count 0, no pending start); total and awake stay.

@@ -27,7 +27,7 @@ class UP_SITE;
 // support/basapsupp*.cpp files.
 class BASAPLACE_EXPORT AP_SUPP {
 public:
-  explicit AP_SUPP(UP_DESIGN* design);
+  AP_SUPP(UP_DESIGN* design);
   AP_SUPP(const AP_SUPP& other);
   AP_SUPP& operator=(const AP_SUPP& other);
   // Releases nothing.

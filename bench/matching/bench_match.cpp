@@ -15,8 +15,14 @@
 // Counters: bids (of the auction), unmatched (rows left on their dummy), gap
 // (optimal total minus the auction's, both counting -10000 per row left on
 // its dummy).
+//
+// The build/ cases time what a new window costs: construction, filling and
+// the first solve of an AP_MATCHING, against the second solve of the same
+// object, with the heap in use while the solved object lives; each is run
+// five times and the summary takes the medians.
 #include <matching/basapmatch.h>
 
+#include "alloccount.h"
 #include "exact_assign.h"
 #include "literal_auction.h"
 #include "windows.h"
@@ -28,6 +34,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -189,51 +196,74 @@ void dumpCase(const std::string& dir, std::string name, const Case& c) {
   }
 }
 
-// Gathering the arcs: a solve of a window where every row bids once, against
-// a scan of the dense matrix, element by element, that finds its arcs.
-void registerGather(int rows, int k) {
-  const std::string name = "gather/R" + std::to_string(rows) + "/k" + std::to_string(k);
-  auto w = std::make_shared<Window>(quietWindow(rows, k, 7u));
-  benchmark::RegisterBenchmark((name + "/auction").c_str(), [w](benchmark::State& state) {
-    auto m = load<AP_MATCHING>(*w);
-    std::vector<int> rowMatch(w->rows), colMatch(w->realCols);
-    int total = 0;
-    for (auto _ : state) {
-      benchmark::DoNotOptimize(m->Solver(rowMatch.data(), colMatch.data(), &total, 0));
-      benchmark::ClobberMemory();
-    }
-  })->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark((name + "/densescan").c_str(), [w](benchmark::State& state) {
-    const size_t cols = static_cast<size_t>(w->rows) + w->realCols;
-    std::vector<int> matrix(static_cast<size_t>(w->rows) * cols, 0);
-    for (int i = 0; i < w->rows; ++i) {
-      matrix[i * cols + w->realCols + i] = kDummy;
-      for (const WindowArc& a : w->arcs[i]) matrix[i * cols + a.col] = a.weight;
-    }
-    for (auto _ : state) {
-      std::int64_t arcs = 0;
-      for (size_t e = 0; e < matrix.size(); ++e) arcs += matrix[e] != 0;
-      benchmark::DoNotOptimize(arcs);
-    }
-  })->Unit(benchmark::kMicrosecond);
+// What one window costs from nothing: construction, filling and the first
+// solve of a new object, against the second solve of the same object right
+// after, both in processor time of this thread (so that other load on the
+// machine counts in neither). The heap in use while the solved object lives
+// is counted from just before its construction.
+struct BuildFigures {
+  std::vector<double> whole, second;  // seconds per window, one per repetition
+  double heapBytes = 0;
+};
+std::map<std::string, BuildFigures> buildFigures;
+
+double threadSeconds() {
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-// Collects every run's time per iteration, to print ratios at the end.
+double median(std::vector<double> v) {
+  if (v.empty()) return -1;
+  std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+  return v[v.size() / 2];
+}
+
+void registerBuild(int rows, int k) {
+  const std::string name = "build/R" + std::to_string(rows) + "/k" + std::to_string(k);
+  auto w = std::make_shared<Window>(legalizationWindow(rows, k, 1000, 10, false, 99u));
+  benchmark::RegisterBenchmark(name.c_str(), [w, name](benchmark::State& state) {
+    std::vector<int> rowMatch(w->rows), colMatch(w->realCols);
+    int total = 0;
+    double whole = 0, second = 0, heap = 0;
+    for (auto _ : state) {
+      const std::int64_t before = alloccount::Current();
+      const double t0 = threadSeconds();
+      auto m = load<AP_MATCHING>(*w);
+      benchmark::DoNotOptimize(m->Solver(rowMatch.data(), colMatch.data(), &total, 0));
+      const double t1 = threadSeconds();
+      benchmark::DoNotOptimize(m->Solver(rowMatch.data(), colMatch.data(), &total, 0));
+      const double t2 = threadSeconds();
+      heap = static_cast<double>(alloccount::Current() - before);
+      whole += t1 - t0;
+      second += t2 - t1;
+      state.SetIterationTime(t1 - t0);
+    }
+    const double n = static_cast<double>(state.iterations());
+    BuildFigures& f = buildFigures[name];
+    f.whole.push_back(whole / n);
+    f.second.push_back(second / n);
+    f.heapBytes = heap;
+    state.counters["second_us"] = second / n * 1e6;
+    state.counters["whole/second"] = whole / second;
+    state.counters["heap_MB"] = heap / 1e6;
+  })->UseManualTime()->Repetitions(5)->Unit(benchmark::kMicrosecond);
+}
+
+// Collects every run's processor time per iteration, to print ratios at the
+// end (processor time, so that other load on the machine counts in neither).
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs)
       if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-        seconds[r.run_name.str()].push_back(r.real_accumulated_time / static_cast<double>(r.iterations));
+        seconds[r.run_name.function_name].push_back(r.cpu_accumulated_time / static_cast<double>(r.iterations));
     ConsoleReporter::ReportRuns(runs);
   }
   // Median over repetitions, or -1 when the benchmark did not run.
   double time(const std::string& name) const {
     auto it = seconds.find(name);
-    if (it == seconds.end()) return -1;
-    std::vector<double> v = it->second;
-    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-    return v[v.size() / 2];
+    return it == seconds.end() ? -1 : median(it->second);
   }
   std::map<std::string, std::vector<double>> seconds;
 };
@@ -271,8 +301,8 @@ int main(int argc, char** argv) {
   if (const char* dir = std::getenv("BASAPLACE_DUMP_WINDOWS"); dir && *dir)
     for (const auto& [name, c] : cases) dumpCase(dir, name, *c);
   for (const auto& [name, c] : cases) registerCase(name, c);
-  registerGather(1024, 8);
-  registerGather(4096, 8);
+  registerBuild(1024, 8);
+  registerBuild(4096, 8);
 
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -288,12 +318,11 @@ int main(int argc, char** argv) {
                 a * 1e6, l * 1e6, e * 1e6, d * 1e6, l > 0 ? l / a : 0.0, e > 0 ? a / e : 0.0,
                 d > 0 ? a / d : 0.0, c->bids, static_cast<long long>(c->gap), c->unmatched);
   }
-  for (int rows : {1024, 4096}) {
-    const std::string name = "gather/R" + std::to_string(rows) + "/k8";
-    const double a = reporter.time(name + "/auction"), d = reporter.time(name + "/densescan");
-    if (a > 0 && d > 0)
-      std::printf("%-26s solve %.1f us, dense scan %.1f us, solve/scan %.3f\n", name.c_str(), a * 1e6,
-                  d * 1e6, a / d);
+  for (const auto& [name, f] : buildFigures) {
+    const double whole = median(f.whole), second = median(f.second);
+    std::printf("%-26s construct+fill+solve %.1f us, second solve %.1f us, whole/second %.2f, heap %.2f MB%s\n",
+                name.c_str(), whole * 1e6, second * 1e6, whole / second, f.heapBytes / 1e6,
+                alloccount::Available() ? "" : " (heap not counted in this build)");
   }
   benchmark::Shutdown();
   return 0;

@@ -55,22 +55,3 @@ Window denseWindow(int rows, int realCols, int maxWeight, unsigned seed) {
     for (int c = 0; c < realCols; ++c) row.push_back({c, weight(rng)});
   return w;
 }
-
-Window quietWindow(int rows, int k, unsigned seed) {
-  std::mt19937 rng(seed);
-  Window w;
-  w.rows = rows;
-  w.realCols = rows * 3 / 2;
-  std::uniform_int_distribution<int> col(0, w.realCols - 1), weight(1, 900);
-  w.arcs.resize(rows);
-  for (int i = 0; i < rows; ++i) {
-    std::vector<int> cols{i};
-    while (static_cast<int>(cols.size()) < k) {
-      const int c = col(rng);
-      if (std::find(cols.begin(), cols.end(), c) == cols.end()) cols.push_back(c);
-    }
-    std::sort(cols.begin(), cols.end());
-    for (int c : cols) w.arcs[i].push_back({c, c == i ? 1000 : weight(rng)});
-  }
-  return w;
-}

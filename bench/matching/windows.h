@@ -28,9 +28,4 @@ Window legalizationWindow(int rows, int k, int base, int pitch, bool spread, uns
 // rows x realCols with every real column an arc, weights uniform in [1, maxWeight].
 Window denseWindow(int rows, int realCols, int maxWeight, unsigned seed);
 
-// rows rows, 1.5 x rows columns, k arcs per row, no competition: row i's best
-// column is column i, so every row bids exactly once. What a solve costs
-// beyond the bids is then the cost of gathering the arcs.
-Window quietWindow(int rows, int k, unsigned seed);
-
 #endif

@@ -70,6 +70,10 @@ Plc* Design::addPlc(const std::string& plcName, SiteType* type, int row, int col
   return &plc;
 }
 
+void Design::setPinRowCol(Site* site, unsigned short pin, short row, short col) {
+  info.pinRowCol[{site, pin}] = {row, col};
+}
+
 Geom* Design::addGeom(Site* site, unsigned short row, unsigned short col) {
   Geom& geom = geoms.emplace_back();
   const std::size_t n = site->physite != nullptr ? site->physite->numPins : 0;

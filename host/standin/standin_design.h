@@ -37,6 +37,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/updesign.h"
@@ -131,8 +132,9 @@ struct Geom : UP_SITEGEOM {
 
 enum Slot { L0 = 0, L1 = 1, R0 = 2, R1 = 3 };
 
-// A site. UP_INFO::getpinrow and getpincol answer `row` and `col` for every
-// pin of the site. getnumaccbels appends `bels`.
+// A site. UP_INFO::getpinrow and getpincol answer `row` and `col` for a pin
+// of the site unless the design's Info has a position of its own for that
+// (site, pin) (Design::setPinRowCol). getnumaccbels appends `bels`.
 struct Site : UP_SITE {
   int id = 0;
   std::string name;
@@ -164,10 +166,13 @@ struct CompChar : UP_COMPCHAR {
 
 // The architecture information. getoption answers options[name], or its
 // default when the name is absent. dumpusage prints `usage`, or when it is
-// empty the line "Device usage: <occupied> of <all> sites\n".
+// empty the line "Device usage: <occupied> of <all> sites\n". getpinrow and
+// getpincol answer pinRowCol[{site, pin}] (row, column), or the site's row
+// and column when the pair is absent: each design answers from its own map.
 struct Info : UP_INFO {
   Design* design = nullptr;
   std::map<std::string, int> options;
+  std::map<std::pair<const UP_SITE*, unsigned short>, std::pair<short, short>> pinRowCol;
   bool noSiteDrc = false;
   bool noSiteDrc2 = false;
   bool plcRegRule = false;
@@ -196,6 +201,9 @@ public:
   // A logic cluster: four sites named name + "A" .. "D" at positions 0 to 3,
   // all at (row, col), added to the site table in that order.
   Plc* addPlc(const std::string& plcName, SiteType* type, int row, int col);
+  // Row and column of component pin `pin` on `site`, as this design's
+  // architecture information answers them from now on.
+  void setPinRowCol(Site* site, unsigned short pin, short row, short col);
   // A geometry record for a site, with zero X and Y values for each of its
   // device-model pins and no quadrant.
   Geom* addGeom(Site* site, unsigned short row, unsigned short col);

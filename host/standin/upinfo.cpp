@@ -1,5 +1,6 @@
 // The stand-in's architecture information and component characteristics.
 #include <cstddef>
+#include <utility>
 
 #include "host/standin/standin_design.h"
 #include "host/ututil.h"
@@ -64,13 +65,22 @@ bool UP_INFO::isclk1(UP_SIGNAL* sig) { return clockBit(sig, standin::Signal::CLK
 bool UP_INFO::isclk2(UP_SIGNAL* sig) { return clockBit(sig, standin::Signal::CLK2); }
 bool UP_INFO::isclk3(UP_SIGNAL* sig) { return clockBit(sig, standin::Signal::CLK3); }
 
-short UP_INFO::getpinrow(UP_SITE* site, unsigned short /*pin*/) {
-  return site != nullptr ? static_cast<standin::Site*>(site)->row : 0;
+namespace {
+
+// The (row, column) that `info` gives pin `pin` on `site`.
+std::pair<short, short> pinRowCol(Info& info, UP_SITE* site, unsigned short pin) {
+  if (site == nullptr) return {0, 0};
+  const auto it = info.pinRowCol.find({site, pin});
+  if (it != info.pinRowCol.end()) return it->second;
+  const auto* s = static_cast<standin::Site*>(site);
+  return {s->row, s->col};
 }
 
-short UP_INFO::getpincol(UP_SITE* site, unsigned short /*pin*/) {
-  return site != nullptr ? static_cast<standin::Site*>(site)->col : 0;
-}
+}  // namespace
+
+short UP_INFO::getpinrow(UP_SITE* site, unsigned short pin) { return pinRowCol(self(this), site, pin).first; }
+
+short UP_INFO::getpincol(UP_SITE* site, unsigned short pin) { return pinRowCol(self(this), site, pin).second; }
 
 bool UP_INFO::nositedrc() { return self(this).noSiteDrc; }
 bool UP_INFO::nositedrc2() { return self(this).noSiteDrc2; }

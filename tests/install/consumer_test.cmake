@@ -19,6 +19,9 @@ run(${WORK_DIR}/build/consumer)
 if(NOT last_output MATCHES "x\\[1\\] = 2")
   message(FATAL_ERROR "unexpected output of the CMake-built caller:\n${last_output}")
 endif()
+# The caller of every public member: it builds only while each declaration
+# keeps its arguments and result, and it exits non-zero on a wrong result.
+run(${CMAKE_COMMAND} -E chdir ${WORK_DIR} ${WORK_DIR}/build/interface_caller)
 
 # Through pkg-config; the stand-in host is named explicitly, as a host would link itself.
 find_program(PKG_CONFIG pkg-config REQUIRED)

@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <random>
+#include <utility>
 
+#include "allocfail.h"
 #include "reference.h"
 
 namespace {
@@ -44,6 +48,19 @@ TEST(Tuple, AssignmentCopiesOnlyWhatDoesNotCompareEqual) {
   EXPECT_FALSE(std::signbit(zero[0]));
   zero = Tuple<double>(1, kNaN);
   EXPECT_TRUE(std::isnan(zero[0]));
+}
+
+TEST(Tuple, AMovedFromTupleKeepsItsSizeAndTakesAssignments) {
+  Tuple<double> a(3, 1.0);
+  const Tuple<double> b(std::move(a));
+  ASSERT_EQ(a.Size(), 3u);  // NOLINT(bugprone-use-after-move): what is left behind is the point
+  Tuple<double> c(3, 0.0);
+  c = std::move(a);
+  ASSERT_EQ(a.Size(), 3u);  // NOLINT(bugprone-use-after-move)
+  a = Tuple<double>(3, 2.0);
+  EXPECT_EQ(a[2], 2.0);
+  EXPECT_EQ(b[2], 1.0);
+  EXPECT_EQ(c[2], 1.0);
 }
 
 // Every position, the stored count and the bits of a product agree.
@@ -109,6 +126,47 @@ TEST(SparSymMat, MatchesTheModelThroughGrowthPackingAndCopies) {
   ExpectSame(m, r, x);
 }
 
+// A solve first packs a matrix that has grown, which needs memory for the
+// whole packed copy. When a chunk of it cannot be had, the solve goes on
+// with the matrix as it was: the same memory in use after any number of such
+// solves, the same entries, and the same iterates as a packed copy gives.
+TEST(SparSymMat, AFailedPackingLeavesTheMatrixAsItWas) {
+  const std::uint32_t n = 2000;
+  std::mt19937_64 rng(5);
+  std::uniform_int_distribution<std::uint32_t> any(0, n - 1), near(1, 40);
+  SparSymMat<double> m(n, 0.0);
+  ref::Matrix r(n);
+  for (std::uint32_t i = 0; i < n; ++i) {
+    m.SetEntry(i, i, 50.0);
+    r.Set(i, i, 50.0);
+  }
+  for (int k = 0; k < 16000; ++k) {  // in random order, so the pages have grown apart
+    const std::uint32_t i = any(rng), j = std::min(n - 1, i + near(rng));
+    m.SetEntry(i, j, -0.5);
+    r.Set(i, j, -0.5);
+  }
+  const SparSymMat<double> packed(m);  // a copy is packed as it is made
+  const Tuple<double> b(n, 1.0);
+  // Chunks hold 4096 entries (12 bytes each) here, and the matrix needs four.
+  const std::size_t chunkBytes = 4096 * (sizeof(double) + sizeof(std::uint32_t));
+
+  Tuple<double> x(n, 0.0);
+  const std::int64_t live = allocfail::Live();
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    allocfail::Failing failing(chunkBytes, 1);  // the first chunk is had, the second not
+    m.SolvePCG(x, b, 1);
+  }
+  EXPECT_EQ(allocfail::Live(), live);
+
+  Tuple<double> y(n, 0.0);
+  SparSymMat<double> copy(packed);
+  for (int attempt = 0; attempt < 3; ++attempt) copy.SolvePCG(y, b, 1);
+  for (std::uint32_t i = 0; i < n; ++i) ASSERT_EQ(ref::Bits(x[i]), ref::Bits(y[i])) << i;
+  ref::Vec v(n);
+  for (std::uint32_t i = 0; i < n; ++i) v[i] = y[i];
+  ExpectSame(m, r, v);
+}
+
 TEST(SparSymMat, NonFiniteValuesAreStoredAndPropagate) {
   SparSymMat<double> m(3, 1.0);
   m.SetEntry(2, 0, kNaN);  // NaN is not 0: stored
@@ -124,6 +182,34 @@ TEST(SparSymMat, NonFiniteValuesAreStoredAndPropagate) {
   Tuple<double> v(3, 5.0);
   self.Multiply(v, v);
   for (std::uint32_t i = 0; i < 3; ++i) EXPECT_TRUE(std::isnan(v[i])) << i;
+}
+
+// The indefinite matrix [[2, 0, 1], [0, 3, 2], [1, 2, 1]] with b = (-2, -1,
+// 1) never brings the measure down to 0.1: the two-argument solve stops
+// after exactly 10 n + 1000 = 1030 passes, where the bounded form given that
+// bound stops, and not where one pass fewer or more would.
+TEST(SparSymMat, TwoArgumentSolveRunsToTheDefaultBound) {
+  SparSymMat<double> m(3, 0.0);
+  m.SetEntry(0, 0, 2.0);
+  m.SetEntry(1, 1, 3.0);
+  m.SetEntry(2, 2, 1.0);
+  m.SetEntry(0, 2, 1.0);
+  m.SetEntry(1, 2, 2.0);
+  Tuple<double> b(3, 1.0);
+  b[0] = -2.0;
+  b[1] = -1.0;
+  EXPECT_EQ(SparSymMat<double>::DefaultMaxPasses(3), 1030u);
+  EXPECT_EQ(SparSymMat<double>::DefaultMaxPasses(0xffffffffu), 0xffffffffu);
+
+  Tuple<double> x(3, 0.0);
+  m.SolvePCG(x, b);
+  for (std::uint32_t passes : {1029u, 1030u, 1031u}) {
+    Tuple<double> y(3, 0.0);
+    EXPECT_TRUE(m.SolvePCG(y, b, passes).stoppedByBound);
+    bool same = true;
+    for (std::uint32_t i = 0; i < 3; ++i) same = same && ref::Bits(x[i]) == ref::Bits(y[i]);
+    EXPECT_EQ(same, passes == 1030u) << passes;
+  }
 }
 
 }  // namespace

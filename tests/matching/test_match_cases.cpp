@@ -66,14 +66,14 @@ TEST(MatchingCases, TheLastWriteToAnEntryCounts) {
   add(m, {{0, 2, 100000}, {0, 2, 0}, {1, 0, -20000}});
   EXPECT_EQ(solveOnce(m, 2, 1).total, 0);
 
-  // Bursts of up to 29 rewrites in no order between solves, on narrow rows,
-  // so that a row's pending writes are settled while they pile up, and a
-  // solve may follow right after such a settling write.
+  // Bursts of up to 2999 rewrites in no order between solves, on a small
+  // problem, so that the noted writes are folded in while they pile up, and
+  // a solve may follow right after such a fold.
   AP_MATCHING many(2, 3);
   LiteralAuction lit(2, 3);
   std::mt19937 rng(5);
   for (int round = 0; round < 300; ++round) {
-    for (int n = 0, writes = static_cast<int>(rng() % 30); n < writes; ++n) {
+    for (int n = 0, writes = static_cast<int>(rng() % (round % 3 == 0 ? 3000 : 30)); n < writes; ++n) {
       const int row = rng() % 2, col = rng() % 5, w = static_cast<int>(rng() % 9) - 4;
       if (col == 3 + row && w == 0) continue;  // every row keeps its dummy
       many.AddArc(row, col, w);
@@ -140,6 +140,14 @@ TEST(MatchingCases, WeightsNearTheIntRangeEnd) {
   EXPECT_EQ(r.total, INT_MAX - 1);
   solveOnce(plain, 2, 1);
   EXPECT_TRUE(plain.gaveUp);
+
+  // 2147483600 and 2147483647 are the same float: the lower column wins,
+  // whichever weight it has.
+  for (int lower : {INT_MAX - 47, INT_MAX}) {
+    AP_MATCHING one(1, 2);
+    add(one, {{0, 0, lower}, {0, 1, lower == INT_MAX ? INT_MAX - 47 : INT_MAX}});
+    EXPECT_EQ(solveOnce(one, 1, 2).total, lower);
+  }
 }
 
 TEST(MatchingCases, CopiesAreIndependent) {

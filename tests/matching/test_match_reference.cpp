@@ -59,22 +59,35 @@ void checkProblem(std::mt19937& rng, Range range, int maxSide, Tally& tally) {
   const int solves = uniform(1, 3);
   for (int s = 0; s < solves; ++s) {
     if (rows > 0) {
+      struct Write {
+        int row, col, weight;
+      };
+      std::vector<Write> writes;
       const int arcs = uniform(0, rows * numCols * 2 / 3 + 1);
       if (range == Range::Huge && realCols > 0)
         for (int r = 0; r < rows; ++r)
-          if (uniform(0, 3)) {
-            const int w = drawBig(rng);
-            lib.AddArc(r, bigCol[r], w);
-            lit.AddArc(r, bigCol[r], w);
-          }
+          if (uniform(0, 3)) writes.push_back({r, bigCol[r], drawBig(rng)});
       for (int a = 0; a < arcs; ++a) {
         const int r = uniform(0, rows - 1);
         // Mostly real columns, some dummies (the row's own or another's).
         const int c = realCols > 0 && uniform(0, 4) ? uniform(0, realCols - 1) : uniform(0, numCols - 1);
         int w = c == bigCol[r] ? drawBig(rng) : drawWeight(rng, range);
         if (c == realCols + r && w == 0) w = -10000;  // keep every row's dummy
-        lib.AddArc(r, c, w);
-        lit.AddArc(r, c, w);
+        writes.push_back({r, c, w});
+      }
+      // A third of the rounds come in row-major order, as a window is
+      // usually filled (the last write of a position still standing), some
+      // followed by a few writes out of order.
+      if (uniform(0, 2) == 0) {
+        std::stable_sort(writes.begin(), writes.end(), [](const Write& a, const Write& b) {
+          return a.row != b.row ? a.row < b.row : a.col < b.col;
+        });
+        for (int k = writes.empty() ? 0 : uniform(-2, 2); k > 0; --k)
+          writes.push_back(writes[uniform(0, static_cast<int>(writes.size()) - 1)]);
+      }
+      for (const Write& w : writes) {
+        lib.AddArc(w.row, w.col, w.weight);
+        lit.AddArc(w.row, w.col, w.weight);
       }
     }
     const int usePre = uniform(0, 2) == 0 ? uniform(1, 3) : 0;

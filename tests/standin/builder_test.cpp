@@ -146,6 +146,28 @@ TEST_F(BuilderTest, BrokenLinksShowThroughTheHostOperations) {
   EXPECT_EQ(u1->getsigpin(0)->getpinid(), 0);
 }
 
+TEST_F(BuilderTest, PinRowsAndColumnsPerPinFromTheDesignAsked) {
+  standin::Site* s = d.addSite("R1C2", slice, 1, 2);
+  standin::Site* t = d.addSite("R6C7", slice, 6, 7);
+  d.setPinRowCol(s, 3, -4, 9);
+  d.setPinRowCol(s, 65535, 30, 40);
+  d.setPinRowCol(s, 3, 5, 8);  // the last setting stands
+  UP_INFO* info = d.getinfo();
+  EXPECT_EQ(info->getpinrow(s, 3), 5);
+  EXPECT_EQ(info->getpincol(s, 3), 8);
+  EXPECT_EQ(info->getpinrow(s, 65535), 30);
+  EXPECT_EQ(info->getpincol(s, 65535), 40);
+  // Pins and sites without a setting: the site's own row and column.
+  EXPECT_EQ(info->getpinrow(s, 0), 1);
+  EXPECT_EQ(info->getpincol(s, 0), 2);
+  EXPECT_EQ(info->getpinrow(t, 3), 6);
+  EXPECT_EQ(info->getpincol(t, 3), 7);
+  // Another design's information knows nothing of these settings.
+  standin::Design other("other");
+  EXPECT_EQ(other.getinfo()->getpinrow(s, 3), 1);
+  EXPECT_EQ(other.getinfo()->getpincol(s, 3), 2);
+}
+
 TEST(StandinCurrentDesign, LastMadeOrMadeCurrentIsCurrent) {
   standin::Design a("a");
   EXPECT_EQ(getUpDesign(), &a);

@@ -4,9 +4,11 @@
 
 #include <cstdlib>
 #include <limits>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "allocfail.h"
 #include "host/standin/standin_util.h"
 #include "host/ututil.h"
 
@@ -312,6 +314,34 @@ TEST_F(TimersTest, SecondLoadStartsOver) {
   // A negative count loads no timer.
   tst.load(nullptr, -4, nullptr);
   EXPECT_EQ(tst.start(0), 0.0);
+}
+
+TEST_F(TimersTest, AFailedLoadLeavesTheTimersAsTheyWere) {
+  AP_TST tst;
+  tst.load(nullptr, 2, names);
+  tst.start(0);
+  at(2.0);
+  tst.sleep(0);
+  tst.start(1);
+  const char* more[3] = {"a_one", "b_two", "c_three"};
+  bool threw = false;
+  {
+    allocfail::Failing failing(1);  // the new clock cannot be made
+    try {
+      tst.load(nullptr, 3, more);
+    } catch (const std::bad_alloc&) {
+      threw = true;
+    }
+  }
+  EXPECT_TRUE(threw);
+  // The old clock, timers and names are all still there.
+  at(5.0);
+  EXPECT_EQ(tst.getCurTime(), 5.0);
+  EXPECT_EQ(tst.report(0), 2.0);
+  EXPECT_TRUE(tst.iswake(1));
+  EXPECT_EQ(tst.sleep(1), 5.0);
+  tst.print(-10, 3, nullptr, false);
+  EXPECT_EQ(pieces(), (Pieces{"qp_solve=2.00 ", "spread=3.00 ", "\n"}));
 }
 
 }  // namespace

@@ -169,4 +169,39 @@ TEST_F(BBoxTest, NoPlacedPinLeavesTheReferencesAsGiven) {
   EXPECT_EQ(box(), given);
 }
 
+// Three pins on one site, each pin id at a row and column of its own: ports
+// A (0), B (1) and Z (2), with Z of `from` driving A of `to`.
+class PinBBoxTest : public BBoxTest {
+protected:
+  PinBBoxTest() {
+    standin::Prim* lut3 = d.addPrim("LUT3", {{"A", udb::DIR_INPUT}, {"B", udb::DIR_INPUT}, {"Z", udb::DIR_OUTPUT}});
+    site = d.addSite("S", slice, 5, 5);
+    standin::Comp* from = d.addComp("from", lut3);
+    standin::Comp* to = d.addComp("to", lut3);
+    d.addDriver(sig, from, 2);
+    d.addLoad(sig, to, 0);
+    d.place(from, site);
+    d.place(to, site);
+    d.setPinRowCol(site, 2, 1, 1);
+    d.setPinRowCol(site, 0, 8, 6);
+    d.setPinRowCol(site, 1, 20, 20);  // no pin of the signal has id 1
+  }
+  standin::Site* site;
+};
+
+TEST_F(PinBBoxTest, EachPinIsTakenAtItsOwnRowAndColumn) {
+  // By pin id: rows 1 and 8, columns 1 and 6. Pin numbers within the signal
+  // (0 and 1) would give rows 8 and 20, columns 6 and 20.
+  EXPECT_EQ(box(), (std::vector<int>{7 + 5, 8, 1, 6, 1}));
+}
+
+TEST_F(PinBBoxTest, TheCurrentDesignAnswersNotTheSignalsOwn) {
+  standin::Design other("other");  // current now; it has no pin positions set
+  EXPECT_EQ(box(), (std::vector<int>{0, 5, 5, 5, 5}));
+  other.info.pinRowCol[{site, 0}] = {-2, 3};  // its own answer for one of the pins
+  EXPECT_EQ(box(), (std::vector<int>{7 + 2, 5, -2, 5, 3}));
+  d.makeCurrent();
+  EXPECT_EQ(box(), (std::vector<int>{7 + 5, 8, 1, 6, 1}));
+}
+
 }  // namespace
