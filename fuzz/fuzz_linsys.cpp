@@ -37,6 +37,13 @@ double Value(fuzz::ByteStream& in) {
   return in.RawDouble();
 }
 
+// Every element compares equal (IEEE: 0.0 equals -0.0, NaN equals nothing).
+bool Equal(const ref::Vec& a, const ref::Vec& b) {
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (!(a[i] == b[i])) return false;
+  return true;
+}
+
 struct Model {
   ref::Matrix m;
   ref::Vec x, b;
@@ -155,9 +162,15 @@ void Run(fuzz::ByteStream& in) {
         s = std::make_unique<plQPLinearSystem>(*s);
         break;
       case 10: {
-        auto other = std::make_unique<plQPLinearSystem>(n, static_cast<std::int8_t>(in.Byte()));
+        const int otherStart = static_cast<std::int8_t>(in.Byte());
+        auto other = std::make_unique<plQPLinearSystem>(n, otherStart);
         *other = *s;
         s = std::move(other);
+        // b and x are assigned as Tuples: copied unless every element
+        // already compares equal, so where they do the target's zeros keep
+        // their sign.
+        if (Equal(model.b, ref::Vec(n, 0.0))) model.b.assign(n, 0.0);
+        if (Equal(model.x, ref::Vec(n, otherStart))) model.x.assign(n, otherStart);
         break;
       }
       case 11: {
