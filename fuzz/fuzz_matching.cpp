@@ -6,9 +6,17 @@
 //
 // Input: a size byte (0xFF tries sizes past the int range, which must throw),
 // rows (byte % 17) and real columns (byte % 17), each negative when its byte
-// has the top bit set, then calls, one opcode byte each (see Run). Indices
-// reach two places past either end of the matrix; weights run from small
-// numbers with many ties to the ends of the int range.
+// has the top bit set, a mode byte, then calls, one opcode byte each (see
+// Run). Indices reach two places past either end of the matrix; weights run
+// from small numbers with many ties to the ends of the int range.
+//
+// The mode (bit 0) chooses between weights near the int range and rows that
+// lose their own dummy entry (set to 0), never both: a row without its
+// dummy must hold a column, and when its only columns are other rows' dummies
+// it fights over them, a bid of 0.5 at a time, until their prices pass the
+// price of a column that a weight near 2^31 set, some 10^8 bids in 13 rows
+// (a second in a release build). Such runs end; they are just too slow to
+// fuzz.
 #include <matching/basapmatch.h>
 
 #include <climits>
@@ -26,7 +34,7 @@ namespace {
 // lose their fractions; they go on one real column per row only, since two
 // such columns wanted by the same rows start price wars of up to about 10^8
 // bids, which are slow but not wrong.
-int Weight(fuzz::ByteStream& in, int col, int& bigCol) {
+int Weight(fuzz::ByteStream& in, int col, int& bigCol, bool big) {
   static const int kSpecial[] = {0, -10000, 10000, 1, -1, 9999, -9999, 100000, -100000, 20000};
   static const int kBig[] = {INT_MAX, INT_MAX - 1, INT_MAX - 300, INT_MAX - 100000, 1 << 30,
                              (1 << 24) + 1, (1 << 24) - 1, INT_MIN, INT_MIN + 1, -(1 << 25) - 3};
@@ -34,6 +42,7 @@ int Weight(fuzz::ByteStream& in, int col, int& bigCol) {
   if (sel < 0x80) return static_cast<int>(sel % 32) - 8;
   if (sel < 0xC0) return static_cast<std::int16_t>(in.U16());
   if (sel < 0xE0 || col < 0) return kSpecial[sel % (sizeof kSpecial / sizeof kSpecial[0])];
+  if (!big) return static_cast<std::int16_t>(in.U16());
   if (bigCol < 0) bigCol = col;
   if (col != bigCol) return static_cast<std::int16_t>(in.U16());
   return kBig[sel % (sizeof kBig / sizeof kBig[0])];
@@ -48,6 +57,7 @@ int Index(fuzz::ByteStream& in, int lo, int hi) {
 
 struct Problem {
   int rows, realCols;
+  bool dummiesMayGo;  // else weights near the int range come in
   std::unique_ptr<AP_MATCHING> lib;
   LiteralAuction shadow;  // the same matrix, written in range only
   std::vector<int> bigCol;
@@ -131,7 +141,8 @@ void Run(fuzz::ByteStream& in) {
   const int rowsAsked = (r & 0x80 ? -1 : 1) * (r % 17), colsAsked = (c & 0x80 ? -1 : 1) * (c % 17);
   // A negative size is taken as 0.
   const int rows = rowsAsked < 0 ? 0 : rowsAsked, realCols = colsAsked < 0 ? 0 : colsAsked;
-  Problem p{rows, realCols, std::make_unique<AP_MATCHING>(rowsAsked, colsAsked),
+  const bool dummiesMayGo = in.Byte() & 1;
+  Problem p{rows, realCols, dummiesMayGo, std::make_unique<AP_MATCHING>(rowsAsked, colsAsked),
             LiteralAuction(rows, realCols), std::vector<int>(rows, -1)};
   const int numCols = rows + realCols;
 
@@ -141,7 +152,9 @@ void Run(fuzz::ByteStream& in) {
       case 1: {
         const int row = Index(in, 0, rows), col = Index(in, 0, numCols);
         int none = -1;
-        const int w = Weight(in, col < realCols ? col : -1, row >= 0 && row < rows ? p.bigCol[row] : none);
+        int w = Weight(in, col < realCols ? col : -1, row >= 0 && row < rows ? p.bigCol[row] : none,
+                       !dummiesMayGo);
+        if (!dummiesMayGo && row >= 0 && col == realCols + row && w == 0) w = -10000;
         p.lib->AddArc(row, col, w);
         if (row >= 0 && row < rows && col >= 0 && col < numCols) p.shadow.AddArc(row, col, w);
         break;
@@ -151,7 +164,8 @@ void Run(fuzz::ByteStream& in) {
         if (rows == 0) break;
         const int row = static_cast<int>(in.Below(rows));
         int none = -1;
-        const int w = Weight(in, -1, none);
+        int w = Weight(in, -1, none, false);
+        if (!dummiesMayGo && w == 0) w = -10000;
         p.lib->AddArc(row, realCols + row, w);
         p.shadow.AddArc(row, realCols + row, w);
         break;

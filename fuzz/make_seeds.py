@@ -159,31 +159,33 @@ def m_assign(rows, cols):
 
 
 def matching_seeds():
+    """Header: 0, rows, real columns, mode (1: dummies may be removed, else
+    weights near the int range)."""
     t = "fuzz_matching"
     # Two rows want the one real column, with weights 5 and 3.
-    write(t, "two_rows_one_column", [0, 2, 1] + arc(0, 0, 5) + arc(1, 0, 3) + solve(0, [None] * 2))
+    write(t, "two_rows_one_column", [0, 2, 1, 0] + arc(0, 0, 5) + arc(1, 0, 3) + solve(0, [None] * 2))
     # A row pinned to column 2, then solved again with the pinned row kept.
-    pre = [0, 3, 4] + arc(0, 0, 7) + arc(0, 1, 2) + arc(1, 1, 9) + arc(2, 2, 4) + arc(2, 3, 4)
+    pre = [0, 3, 4, 0] + arc(0, 0, 7) + arc(0, 1, 2) + arc(1, 1, 9) + arc(2, 2, 4) + arc(2, 3, 4)
     pre += solve(1, [None, 2, None]) + arc(1, 3, 12) + solve(0, [None] * 3) + M_COPY + solve(2, [4, None, 6])
     write(t, "preassigned", pre)
     # Equal weights everywhere: ties go to the lower column.
-    ties = [0, 4, 4]
+    ties = [0, 4, 4, 1]
     for r in range(4):
         for c in range(4):
             ties += arc(r, c, 6)
     write(t, "ties", ties + solve(0, [None] * 4) + m_assign(2, 3) + solve(0, [None] * 4))
     # Weights at the ends of the int range, one column a row, others moderate.
-    big = [0, 3, 3] + arc(0, 1, 2**31 - 1) + arc(1, 1, 2**31 - 2) + arc(2, 1, -2**31)
+    big = [0, 3, 3, 0] + arc(0, 1, 2**31 - 1) + arc(1, 1, 2**31 - 2) + arc(2, 1, -2**31)
     big += arc(0, 0, 1200) + arc(1, 2, -3000) + arc(2, 0, 15000) + solve(0, [None] * 3)
     write(t, "int_range", big)
     # Rows without their own dummy: more rows than columns to share.
-    lost = [0, 3, 1] + own_dummy(0, 0) + own_dummy(1, 0) + own_dummy(2, 0) + arc(0, 0, 4) + arc(1, 0, 9)
+    lost = [0, 3, 1, 1] + own_dummy(0, 0) + own_dummy(1, 0) + own_dummy(2, 0) + arc(0, 0, 4) + arc(1, 0, 9)
     write(t, "dummies_removed", lost + solve(0, [None] * 3) + arc(2, 0, 1) + solve(0, [None] * 3))
     # Indices past either end, a dummy column of another row, no rows, no real columns.
-    edges = [0, 2, 2] + arc(-1, 0, 5) + arc(2, 0, 5) + arc(0, -2, 5) + arc(0, 4, 5) + arc(0, 3, 8)
+    edges = [0, 2, 2, 1] + arc(-1, 0, 5) + arc(2, 0, 5) + arc(0, -2, 5) + arc(0, 4, 5) + arc(0, 3, 8)
     write(t, "out_of_range", edges + solve(1, [None, 5]) + solve(0, [None] * 2))
-    write(t, "no_rows", [0, 0, 3] + arc(0, 0, 1) + solve(1, []))
-    write(t, "no_real_columns", [0, 3, 0x85] + arc(1, 1, 5) + solve(0, [None] * 3))
+    write(t, "no_rows", [0, 0, 3, 0] + arc(0, 0, 1) + solve(1, []))
+    write(t, "no_real_columns", [0, 3, 0x85, 1] + arc(1, 1, 5) + solve(0, [None] * 3))
     write(t, "size_overflow", [0xFF, 2])
 
 
