@@ -6,6 +6,7 @@
 #include <linsys/basaplccheck.h>
 #include <linsys/basaplctuple.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -45,8 +46,16 @@ struct PCGRun {
 // the same positions); the product then reads the matrix as two long
 // sequential streams. Memory: about 14 bytes a row and 12 bytes an upper
 // entry for T = double, plus the spare room of pages that grew since the
-// last solve; while a packing runs, the packed copy (12 bytes an upper
-// entry) exists beside the storage it replaces.
+// last solve. Packing fills one chunk at a time and frees each page's old
+// place as the page moves, so it needs about one chunk beside the storage in
+// use.
+//
+// Packing is allowed to fail for lack of memory. It then stops where it
+// is: every entry keeps its place in the matrix and its value (results are
+// the same bit for bit), the pages moved so far stay in their new chunks and
+// the others where they were, nothing is held but the blocks the pages live
+// in, and the next solve packs again, keeping the chunks already filled. A
+// failed packing thus leaves the same matrix, possibly partly packed.
 //
 // Indices and sizes are checked in every build; a failed check ends the
 // process through the C runtime's assertion handler (basaplccheck.h) with
@@ -229,18 +238,19 @@ public:
   // with stoppedByBound set.
   //
   // Cost per iteration: O(stored entries + n). Memory: three work vectors of
-  // n values while it runs. When the pattern grew since the last solve, the
-  // pages are first packed (O(stored entries)); the packed copy is made whole
-  // before the old storage is released, so when memory runs short the
-  // matrix stays as it was and the solve runs on it unpacked.
+  // n values while it runs. When the pattern grew since the last solve (or
+  // the last packing stopped part way), the pages are first packed
+  // (O(stored entries), about one chunk of memory beyond the storage); when
+  // memory runs short there, the packing stops, the matrix keeps every entry
+  // and value, possibly partly packed, and the solve runs on it as it is.
   // Checks: those of Multiply for x and of Tuple subtraction for b.
   PCGRun SolvePCG(Tuple<T>& x, const Tuple<T>& b, std::uint32_t maxPasses) {
     if (loose_) {
       try {
         Pack(*this);
       } catch (const std::bad_alloc&) {
-        // Packing only speeds the solve up; without memory for it the
-        // pages stay where they are.
+        // Packing only speeds the solve up; the pages not moved yet stay
+        // where they are, and the next solve tries again.
       }
     }
     Tuple<T> r = Residual(x, b);
@@ -299,9 +309,10 @@ private:
     std::uint32_t home;
   };
 
-  // A block of packed pages: capacity values, then capacity columns.
+  // A block of packed pages: cap values, then cap columns.
   struct Chunk {
-    unsigned char* mem;
+    unsigned char* mem;   // null once freed
+    std::uint32_t cap;
     std::uint32_t pages;  // pages living in it; freed when none is left
   };
 
@@ -398,71 +409,152 @@ private:
     for (std::uint32_t r = 0; r < kPageRows; ++r) ends[r] += r >= from ? 1u : 0u;
   }
 
-  // Lays the pages of src (this matrix itself, or one being copied) out in
-  // page order, without spare room, in new chunks; a page larger than a
-  // chunk gets one to itself. A packed page has no room (cap == used), so
-  // its next new entry moves it to a block of its own. Every chunk is made
-  // before any page moves, so a failed allocation leaves the matrix exactly
-  // as it was; after that nothing can fail, and when src is this matrix each
-  // page's old place is given up as soon as the page has moved.
-  void Pack(const SparSymMat& src) {
-    const bool self = &src == this;
-    const std::uint32_t pages = PageCount(n_);
-    std::uint64_t remaining = 0;
-    for (std::uint32_t pg = 0; pg < pages; ++pg) remaining += src.PageUsed(pg);
-    const std::uint64_t chunk =
-        remaining / kChunkParts < kChunkLeast ? kChunkLeast
-        : remaining / kChunkParts > kChunkMost ? kChunkMost
-                                               : remaining / kChunkParts;
-    std::vector<std::uint32_t> sizes;
-    {
-      std::uint64_t left = remaining;
-      std::uint32_t room = 0;
-      for (std::uint32_t pg = 0; pg < pages; ++pg) {
-        const std::uint32_t used = src.PageUsed(pg);
-        if (used == 0) continue;
-        if (used > room) {
-          const std::uint64_t want = left < chunk ? left : chunk;
-          sizes.push_back(static_cast<std::uint32_t>(want > used ? want : used));
-          room = sizes.back();
-        }
-        room -= used;
-        left -= used;
-      }
-    }
-    std::vector<Chunk> fresh;
-    fresh.reserve(sizes.size());
-    try {
-      for (std::uint32_t cap : sizes) fresh.push_back(Chunk{AllocateBlock(cap), 0});
-    } catch (...) {
-      for (Chunk& made : fresh) ::operator delete(made.mem);
-      throw;
-    }
+  // One chunk of a packing plan: the pages from first up to the next chunk's
+  // first page (the empty ones have no place), laid out back to back in a
+  // block of cap entries. inPlace: they already are, so the chunk is kept.
+  struct Planned {
+    std::uint32_t first;
+    std::uint32_t cap;
+    bool inPlace;
+  };
 
-    // The same walk as above, so each page lands in the chunk sized for it.
-    std::uint32_t room = 0, at = 0, home = 0, opened = 0;
+  // The chunks that pack the pages of src in page order without spare room:
+  // a chunk takes the next pages while they fit, and is sized a sixteenth of
+  // the entries (within kChunkLeast and kChunkMost), fewer for the last one,
+  // or one page alone where that page is larger. Depends only on the number
+  // of entries of every page.
+  static std::vector<Planned> PlanChunks(const SparSymMat& src) {
+    const std::uint32_t pages = PageCount(src.n_);
+    std::uint64_t left = 0;
+    for (std::uint32_t pg = 0; pg < pages; ++pg) left += src.PageUsed(pg);
+    const std::uint64_t chunk = left / kChunkParts < kChunkLeast ? kChunkLeast
+                                : left / kChunkParts > kChunkMost ? kChunkMost
+                                                                  : left / kChunkParts;
+    std::vector<Planned> plan;
+    std::uint32_t room = 0;
     for (std::uint32_t pg = 0; pg < pages; ++pg) {
       const std::uint32_t used = src.PageUsed(pg);
       if (used == 0) continue;
       if (used > room) {
-        home = opened++;
-        room = sizes[home];
-        at = 0;
+        const std::uint64_t want = left < chunk ? left : chunk;
+        plan.push_back(Planned{pg, static_cast<std::uint32_t>(want > used ? want : used), false});
+        room = plan.back().cap;
       }
-      unsigned char* mem = fresh[home].mem;
-      const Page& from = src.pages_[pg];
-      Page to{reinterpret_cast<T*>(mem) + at, ColumnsOf(mem, sizes[home]) + at, used, home};
-      std::memcpy(to.vals, from.vals, sizeof(T) * used);
-      std::memcpy(to.cols, from.cols, sizeof(std::uint32_t) * used);
-      if (self) Vacate(pages_[pg]);
-      pages_[pg] = to;
-      ++fresh[home].pages;
-      at += used;
       room -= used;
+      left -= used;
     }
-    // Every page has left the old chunks, which are all freed by now.
-    chunks_ = std::move(fresh);
+    return plan;
+  }
+
+  // One past the last page of chunk c of plan.
+  std::uint32_t PlannedEnd(const std::vector<Planned>& plan, std::size_t c) const {
+    return c + 1 < plan.size() ? plan[c + 1].first : PageCount(n_);
+  }
+
+  // True when the pages of planned chunk c already fill a chunk of this
+  // matrix exactly as the plan lays them out, and nothing else lives there.
+  bool InPlace(const std::vector<Planned>& plan, std::size_t c) const {
+    const Page& head = pages_[plan[c].first];
+    if (head.cap == 0 || head.home == kOwnBlock) return false;
+    const Chunk& chunk = chunks_[head.home];
+    if (chunk.cap != plan[c].cap) return false;
+    std::uint32_t at = 0, count = 0;
+    for (std::uint32_t pg = plan[c].first; pg < PlannedEnd(plan, c); ++pg) {
+      const std::uint32_t used = PageUsed(pg);
+      if (used == 0) continue;
+      const Page& page = pages_[pg];
+      if (page.home != head.home || page.cap != used || page.vals != reinterpret_cast<T*>(chunk.mem) + at ||
+          page.cols != ColumnsOf(chunk.mem, chunk.cap) + at)
+        return false;
+      at += used;
+      ++count;
+    }
+    return count == chunk.pages;
+  }
+
+  // Lays the pages of src (this matrix itself, or one being copied) out in
+  // the chunks of PlanChunks. A packed page has no room (cap == used), so its
+  // next new entry moves it to a block of its own.
+  //
+  // Chunks are made one at a time, each filled before the next is asked
+  // for; when src is this matrix, each page's old place is given up as soon
+  // as the page has moved, so beside the storage in use packing needs about
+  // one chunk. Chunks of this matrix that already hold their planned pages
+  // as planned are kept as they are: after a packing that stopped part way,
+  // or after growth in later pages that left the chunk size as it was (it is
+  // held at kChunkLeast or kChunkMost), only the rest is laid out again.
+  //
+  // A failed allocation stops the packing and is rethrown: the pages moved
+  // so far stay in their new chunks, the others where they were, chunks left
+  // without pages are dropped from the list, and loose_ stays set so that
+  // the next solve packs again. Every entry keeps its value throughout.
+  void Pack(const SparSymMat& src) {
+    const bool self = &src == this;
+    std::vector<Planned> plan = PlanChunks(src);
+    std::size_t toMake = 0;
+    for (std::size_t c = 0; c < plan.size(); ++c) {
+      plan[c].inPlace = self && InPlace(plan, c);
+      if (!plan[c].inPlace) ++toMake;
+    }
+    // Room in the list for every new chunk beside the present ones, so that
+    // the only allocations once pages move are the chunks themselves.
+    chunks_.reserve(chunks_.size() + toMake);
+    try {
+      for (std::size_t c = 0; c < plan.size(); ++c) {
+        if (plan[c].inPlace) continue;
+        const std::uint32_t cap = plan[c].cap;
+        unsigned char* mem = AllocateBlock(cap);
+        const auto home = static_cast<std::uint32_t>(chunks_.size());
+        chunks_.push_back(Chunk{mem, cap, 0});
+        std::uint32_t at = 0;
+        for (std::uint32_t pg = plan[c].first; pg < PlannedEnd(plan, c); ++pg) {
+          const std::uint32_t used = src.PageUsed(pg);
+          if (used == 0) continue;
+          const Page& from = src.pages_[pg];
+          const Page to{reinterpret_cast<T*>(mem) + at, ColumnsOf(mem, cap) + at, used, home};
+          std::memcpy(to.vals, from.vals, sizeof(T) * used);
+          std::memcpy(to.cols, from.cols, sizeof(std::uint32_t) * used);
+          if (self) Vacate(pages_[pg]);
+          pages_[pg] = to;
+          ++chunks_[home].pages;
+          at += used;
+        }
+      }
+    } catch (...) {
+      DropEmptyChunks();
+      throw;
+    }
+    DropEmptyChunks();
     loose_ = false;
+    // Now every chunk of the list is one of the plan. Giving back the list's
+    // spare room is only a nicety and may fail.
+    try {
+      chunks_.shrink_to_fit();
+    } catch (const std::bad_alloc&) {
+    }
+  }
+
+  // Removes the chunks that no page lives in any more (already freed by
+  // Vacate) from the list and renumbers the homes of the pages that live in
+  // chunks. Allocates nothing.
+  void DropEmptyChunks() noexcept {
+    // The pages count of a live chunk holds its new number for a while.
+    std::uint32_t kept = 0;
+    for (Chunk& chunk : chunks_) {
+      if (chunk.mem != nullptr) chunk.pages = kept++;
+    }
+    for (std::uint32_t pg = 0; pg < PageCount(n_); ++pg) {
+      Page& page = pages_[pg];
+      if (page.cap != 0 && page.home != kOwnBlock) page.home = chunks_[page.home].pages;
+    }
+    chunks_.erase(std::remove_if(chunks_.begin(), chunks_.end(), [](const Chunk& c) { return c.mem == nullptr; }),
+                  chunks_.end());
+    // Then the counts again.
+    for (Chunk& chunk : chunks_) chunk.pages = 0;
+    for (std::uint32_t pg = 0; pg < PageCount(n_); ++pg) {
+      const Page& page = pages_[pg];
+      if (page.cap != 0 && page.home != kOwnBlock) ++chunks_[page.home].pages;
+    }
   }
 
   // r := b - A x, as b - q with q := A x from Multiply.
@@ -551,8 +643,8 @@ private:
   std::unique_ptr<T[]> diag_;             // A(i, i)
   std::unique_ptr<std::uint32_t[]> end_;  // one past row i's last entry, within its page; padded to whole pages
   std::unique_ptr<Page[]> pages_;         // PageCount(n_) pages of upper entries
-  std::vector<Chunk> chunks_;             // packed pages, in page order
-  bool loose_ = false;                    // some page moved to a block of its own since the last packing
+  std::vector<Chunk> chunks_;             // blocks of packed pages; a freed one stays listed until the next packing
+  bool loose_ = false;                    // pages are not all packed: some grew, or a packing stopped part way
 };
 
 }  // namespace basAP

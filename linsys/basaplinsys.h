@@ -105,10 +105,10 @@ public:
   // above the tolerance, true in every other case (n = 0 and NaN included).
   // Cost per pass: O(stored entries + n); memory: three vectors of n doubles
   // for the duration of the call. The first Solve after new positions were
-  // stored also repacks the matrix's storage once (one copy of the upper
-  // entries, made whole before the old storage goes, so that a lack of
-  // memory leaves the matrix as it was and the solve runs on unpacked);
-  // refilling a kept pattern never does.
+  // stored also repacks the matrix's storage once, a chunk at a time (about
+  // one chunk of memory beyond the storage); a lack of memory there stops
+  // the repacking but leaves every entry and value as it was, and the next
+  // Solve repacks the rest. Refilling a kept pattern never repacks.
   bool Solve();
 
   // Writes the whole system to os as text: every row of A in full, each

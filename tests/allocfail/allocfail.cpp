@@ -1,9 +1,9 @@
 // Replacement of the global operator new and delete (see allocfail.h).
 #include "allocfail.h"
 
-#include <malloc.h>
-
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -13,21 +13,29 @@ std::size_t failFrom = 0;
 int spared = 0;
 std::int64_t live = 0;
 
+// Each block starts with its requested size, in a header that keeps the
+// caller's part aligned for any type.
+constexpr std::size_t kHeader = alignof(std::max_align_t);
+
 void* Allocate(std::size_t bytes) {
   if (failing && bytes >= failFrom) {
     if (spared == 0) throw std::bad_alloc();
     --spared;
   }
-  void* p = std::malloc(bytes != 0 ? bytes : 1);
-  if (p == nullptr) throw std::bad_alloc();
-  live += static_cast<std::int64_t>(malloc_usable_size(p));
-  return p;
+  auto* block = static_cast<unsigned char*>(std::malloc(kHeader + bytes));
+  if (block == nullptr) throw std::bad_alloc();
+  std::memcpy(block, &bytes, sizeof bytes);
+  live += static_cast<std::int64_t>(bytes);
+  return block + kHeader;
 }
 
 void Release(void* p) noexcept {
   if (p == nullptr) return;
-  live -= static_cast<std::int64_t>(malloc_usable_size(p));
-  std::free(p);
+  unsigned char* block = static_cast<unsigned char*>(p) - kHeader;
+  std::size_t bytes;
+  std::memcpy(&bytes, block, sizeof bytes);
+  live -= static_cast<std::int64_t>(bytes);
+  std::free(block);
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
+#include <memory>
 #include <random>
 #include <utility>
 
@@ -63,16 +65,22 @@ TEST(Tuple, AMovedFromTupleKeepsItsSizeAndTakesAssignments) {
   EXPECT_EQ(c[2], 1.0);
 }
 
-// Every position, the stored count and the bits of a product agree.
-void ExpectSame(const SparSymMat<double>& m, const ref::Matrix& r, const ref::Vec& x) {
+// The stored count, every stored entry and the bits of a product agree.
+void ExpectEntries(const SparSymMat<double>& m, const ref::Matrix& r, const ref::Vec& x) {
   ASSERT_EQ(m.StoredEntries(), r.Stored());
-  for (std::uint32_t i = 0; i < m.Size(); ++i)
-    for (std::uint32_t j = 0; j < m.Size(); ++j) ASSERT_EQ(ref::Bits(m.GetEntry(i, j)), ref::Bits(r.Get(i, j)));
+  for (const auto& [key, v] : r.entries) ASSERT_EQ(ref::Bits(m.GetEntry(key.second, key.first)), ref::Bits(v));
   Tuple<double> in(m.Size(), 0.0), out(m.Size(), 1.0);
   for (std::uint32_t i = 0; i < m.Size(); ++i) in[i] = x[i];
   m.Multiply(in, out);
   const ref::Vec want = r.Multiply(x);
   for (std::uint32_t i = 0; i < m.Size(); ++i) ASSERT_EQ(ref::Bits(out[i]), ref::Bits(want[i])) << "row " << i;
+}
+
+// The same, and every position, absent ones included.
+void ExpectSame(const SparSymMat<double>& m, const ref::Matrix& r, const ref::Vec& x) {
+  ExpectEntries(m, r, x);
+  for (std::uint32_t i = 0; i < m.Size(); ++i)
+    for (std::uint32_t j = 0; j < m.Size(); ++j) ASSERT_EQ(ref::Bits(m.GetEntry(i, j)), ref::Bits(r.Get(i, j)));
 }
 
 // Random writes in random order (new, rewritten, set to 0 and -0.0, absent
@@ -126,45 +134,143 @@ TEST(SparSymMat, MatchesTheModelThroughGrowthPackingAndCopies) {
   ExpectSame(m, r, x);
 }
 
-// A solve first packs a matrix that has grown, which needs memory for the
-// whole packed copy. When a chunk of it cannot be had, the solve goes on
-// with the matrix as it was: the same memory in use after any number of such
-// solves, the same entries, and the same iterates as a packed copy gives.
-TEST(SparSymMat, AFailedPackingLeavesTheMatrixAsItWas) {
+// Packing under memory shortage. Below 65536 upper entries a chunk holds
+// 4096 of them, 12 bytes each; failing every request from that size up
+// fails exactly the chunk allocations (the other blocks stay smaller here).
+const std::size_t kChunkBytes = 4096 * (sizeof(double) + sizeof(std::uint32_t));
+
+// Diagonal 50 and `count` entries of -0.5, each within 40 columns of the
+// diagonal in a random row from `from` on, in random order so that the
+// pages grow apart; set on every matrix of ms and on the model alike.
+void Grow(std::initializer_list<SparSymMat<double>*> ms, ref::Matrix& r, std::mt19937_64& rng, int count,
+          std::uint32_t from = 0) {
+  const std::uint32_t n = r.n;
+  std::uniform_int_distribution<std::uint32_t> row(from, n - 1), near(1, 40);
+  auto set = [&](std::uint32_t i, std::uint32_t j, double v) {
+    for (SparSymMat<double>* m : ms) m->SetEntry(i, j, v);
+    r.Set(i, j, v);
+  };
+  for (std::uint32_t i = 0; i < n; ++i) set(i, i, 50.0);
+  for (int k = 0; k < count; ++k) {
+    const std::uint32_t i = row(rng);
+    set(i, std::min(n - 1, i + near(rng)), -0.5);
+  }
+}
+
+void ExpectSameBits(const Tuple<double>& x, const Tuple<double>& y) {
+  for (std::uint32_t i = 0; i < x.Size(); ++i) ASSERT_EQ(ref::Bits(x[i]), ref::Bits(y[i])) << i;
+}
+
+ref::Vec Values(const Tuple<double>& x) {
+  ref::Vec v(x.Size());
+  for (std::uint32_t i = 0; i < x.Size(); ++i) v[i] = x[i];
+  return v;
+}
+
+// A fully packed matrix holds the same blocks as a copy of it, which is
+// packed as it is made; anything short of that holds more. Checked by
+// copying m and then destroying it.
+void ExpectFullyPacked(std::unique_ptr<SparSymMat<double>>& m) {
+  const std::int64_t before = allocfail::Live();
+  const auto copy = std::make_unique<SparSymMat<double>>(*m);
+  const std::int64_t copyBytes = allocfail::Live() - before;
+  m.reset();
+  EXPECT_EQ(before + copyBytes - allocfail::Live(), copyBytes);
+}
+
+// A solve first packs a matrix that has grown. When the second chunk cannot
+// be had, the first stays filled; retries that run short at the same place
+// hold no more memory than the first failure left, the entries stay, the
+// iterates are those of a packed copy bit for bit, and the first solve with
+// memory enough packs fully. A copy that runs short is not made and leaves
+// nothing behind.
+TEST(SparSymMat, FailedPackingsKeepEveryEntryAndRetriesHoldNoMoreMemory) {
   const std::uint32_t n = 2000;
   std::mt19937_64 rng(5);
-  std::uniform_int_distribution<std::uint32_t> any(0, n - 1), near(1, 40);
-  SparSymMat<double> m(n, 0.0);
+  auto m = std::make_unique<SparSymMat<double>>(n, 0.0);
   ref::Matrix r(n);
-  for (std::uint32_t i = 0; i < n; ++i) {
-    m.SetEntry(i, i, 50.0);
-    r.Set(i, i, 50.0);
+  Grow({m.get()}, r, rng, 16000);  // about four chunks
+  const SparSymMat<double> packed(*m);
+  {
+    const std::int64_t live = allocfail::Live();
+    allocfail::Failing failing(kChunkBytes, 1);
+    EXPECT_THROW(SparSymMat<double>{*m}, std::bad_alloc);
+    EXPECT_EQ(allocfail::Live(), live);
   }
-  for (int k = 0; k < 16000; ++k) {  // in random order, so the pages have grown apart
-    const std::uint32_t i = any(rng), j = std::min(n - 1, i + near(rng));
-    m.SetEntry(i, j, -0.5);
-    r.Set(i, j, -0.5);
-  }
-  const SparSymMat<double> packed(m);  // a copy is packed as it is made
-  const Tuple<double> b(n, 1.0);
-  // Chunks hold 4096 entries (12 bytes each) here, and the matrix needs four.
-  const std::size_t chunkBytes = 4096 * (sizeof(double) + sizeof(std::uint32_t));
 
+  const Tuple<double> b(n, 1.0);
   Tuple<double> x(n, 0.0);
-  const std::int64_t live = allocfail::Live();
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    allocfail::Failing failing(chunkBytes, 1);  // the first chunk is had, the second not
-    m.SolvePCG(x, b, 1);
+  {
+    allocfail::Failing failing(kChunkBytes, 1);
+    m->SolvePCG(x, b, 1);
   }
-  EXPECT_EQ(allocfail::Live(), live);
+  const std::int64_t live = allocfail::Live();
+  for (int retry = 0; retry < 2; ++retry) {
+    allocfail::Failing failing(kChunkBytes);
+    m->SolvePCG(x, b, 1);
+    EXPECT_EQ(allocfail::Live(), live) << retry;
+  }
 
   Tuple<double> y(n, 0.0);
   SparSymMat<double> copy(packed);
-  for (int attempt = 0; attempt < 3; ++attempt) copy.SolvePCG(y, b, 1);
-  for (std::uint32_t i = 0; i < n; ++i) ASSERT_EQ(ref::Bits(x[i]), ref::Bits(y[i])) << i;
-  ref::Vec v(n);
-  for (std::uint32_t i = 0; i < n; ++i) v[i] = y[i];
-  ExpectSame(m, r, v);
+  for (int solve = 0; solve < 3; ++solve) copy.SolvePCG(y, b, 1);
+  ExpectSameBits(x, y);
+  ExpectSame(*m, r, Values(y));
+
+  m->SolvePCG(x, b, 1);
+  copy.SolvePCG(y, b, 1);
+  ExpectSameBits(x, y);
+  ExpectFullyPacked(m);
+}
+
+// A packed matrix grows in its second half, and the next packing runs short
+// after k new chunks: of the six chunks planned, the first two are still in
+// place and kept, the last is smaller than the failing size, so k = 0, 1, 2
+// stop before the third, fourth and fifth.
+// Whatever k, the store stays sound: the entries and iterates are those of a
+// twin given the same calls with memory enough, a retry that runs short at
+// the same chunk holds no more memory, new entries afterwards (which move
+// pages out of the chunks the failure left, renumbered) land right, and the
+// next solve with memory enough packs fully: the matrix then holds exactly
+// the memory of a packed copy.
+TEST(SparSymMat, APackingCutShortAfterAnyChunkLeavesASoundStoreThatPacksFullyLater) {
+  const std::uint32_t n = 3000;
+  for (int k = 0; k < 3; ++k) {
+    SCOPED_TRACE(k);
+    std::mt19937_64 rng(17);
+    auto m = std::make_unique<SparSymMat<double>>(n, 0.0);
+    SparSymMat<double> twin(n, 0.0);
+    ref::Matrix r(n);
+    const Tuple<double> b(n, 1.0);
+    Tuple<double> x(n, 0.0), y(n, 0.0);
+    Grow({m.get(), &twin}, r, rng, 18000);
+    m->SolvePCG(x, b, 1);
+    twin.SolvePCG(y, b, 1);
+    Grow({m.get(), &twin}, r, rng, 8000, n / 2);
+
+    {
+      allocfail::Failing failing(kChunkBytes, k);
+      m->SolvePCG(x, b, 1);
+    }
+    const std::int64_t live = allocfail::Live();
+    {
+      allocfail::Failing failing(kChunkBytes);
+      m->SolvePCG(x, b, 1);
+    }
+    EXPECT_EQ(allocfail::Live(), live);
+    for (int solve = 0; solve < 2; ++solve) twin.SolvePCG(y, b, 1);
+    ExpectSameBits(x, y);
+    ExpectEntries(*m, r, Values(x));
+
+    Grow({m.get(), &twin}, r, rng, 3000);
+    ExpectEntries(*m, r, Values(x));
+    m->SolvePCG(x, b, 1);
+    twin.SolvePCG(y, b, 1);
+    ExpectSameBits(x, y);
+    ExpectEntries(*m, r, Values(x));
+
+    ExpectFullyPacked(m);
+  }
 }
 
 TEST(SparSymMat, NonFiniteValuesAreStoredAndPropagate) {
