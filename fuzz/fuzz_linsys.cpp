@@ -2,11 +2,11 @@
 // with the literal model of tests/linsys/reference.h, bit for bit.
 //
 // Input: a size byte (n = byte % 65 below 0xC0, else 65 to 254 in steps of
-// three, where the bulk calls fill thousands of entries), a start value byte (signed), a pass
-// bound byte (255 keeps the default 10 n + 1000, anything else sets that
-// bound), then calls, one opcode byte each followed by its arguments (see
-// Run). Every index the stream produces is below n: the index checks end the
-// process by design and have their death tests.
+// three, where the bulk calls fill thousands of entries), a start value byte
+// (signed), a pass bound byte (255 keeps the default 10 n + 1000, anything
+// else sets that bound), then calls, one opcode byte each followed by its
+// arguments (see Run). Every index the stream produces is below n: the index
+// checks end the process by design and have their death tests.
 #include <linsys/basaplinsys.h>
 
 #include <cfloat>
