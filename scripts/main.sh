@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Builds the library and runs the main job: a placement-sized linear system solved for x and y.
-# Arguments are passed to the program (the first one is the number of cells).
+# Builds the library, installs it into build/prefix, builds the placer qplace
+# against that installed copy (as a placement tool outside this tree would)
+# and runs it: on picorv32 by default, or on what the arguments say (see
+# build-qplace/qplace --help). The picture and the reports go to qplace-out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build
-build/examples/qpsolve "$@"
+cmake --install build --prefix build/prefix > /dev/null
+cmake -S examples/qplace -B build-qplace -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_PREFIX_PATH="$PWD/build/prefix" > /dev/null
+cmake --build build-qplace > /dev/null
+build-qplace/qplace "$@"

@@ -1,0 +1,124 @@
+// The whole placer run: picorv32 read from its netlist, and generated
+// designs of 10,000 to 1,000,000 components (unplaced, on the generator's
+// device). One iteration each: a run is long and deterministic.
+//
+// Counters, per phase (pack, global, legalize, detail, check, report):
+//   <phase>_s     seconds of processor time (the placer is single-threaded);
+//   <phase>_sort  the same divided by the time of sorting as many random
+//                 64-bit keys as the design has units, measured in the same
+//                 run: a machine-independent figure that stays flat from 10k
+//                 to 1M components exactly when the phase grows as n log n.
+// and for the whole run:
+//   wl_random  final wirelength / that of a random legal placement of the
+//              same design on the same device;
+//   wl_global  final wirelength / that of the last global iteration (the
+//              spread quadratic solution before legalization);
+//   wl_legal   wirelength after legalization / final;
+//   wl_planned final wirelength / that of the legal placement the generator
+//              planned for the design (generated designs only; the design is
+//              generated placed, its wirelength taken, then unplaced);
+//   peak_MB    peak resident memory of the process so far (run one size per
+//              process to read it for that size: --benchmark_filter).
+// picorv32 also writes its picture, so its report phase includes the SVG
+// and the PNG rendering; generated designs write none.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <ctime>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "qplace/netlist_reader.h"
+#include "qplace/placer.h"
+#include "host/ututil.h"
+
+namespace {
+
+const char* const kPhases[] = {"pack", "global", "legalize", "detail", "check", "report"};
+
+// Processor seconds to sort n random 64-bit keys: the anchor.
+double sortSeconds(std::size_t n) {
+  std::mt19937_64 rng(7);
+  std::vector<std::uint64_t> keys(n);
+  for (auto& k : keys) k = rng();
+  const std::clock_t t0 = std::clock();
+  std::sort(keys.begin(), keys.end());
+  benchmark::DoNotOptimize(keys.data());
+  return static_cast<double>(std::clock() - t0) / CLOCKS_PER_SEC;
+}
+
+void report(benchmark::State& state, const qplace::PlacerFigures& fig) {
+  const double anchor = sortSeconds(static_cast<std::size_t>(fig.units));
+  for (int k = 0; k < 6; ++k) {
+    state.counters[std::string(kPhases[k]) + "_s"] = fig.seconds[k];
+    state.counters[std::string(kPhases[k]) + "_sort"] = fig.seconds[k] / anchor;
+  }
+  state.counters["units"] = fig.units;
+  if (fig.randomHpwl > 0) state.counters["wl_random"] = fig.finalHpwl / fig.randomHpwl;
+  state.counters["wl_global"] = fig.finalHpwl / fig.globalHpwl;
+  state.counters["wl_legal"] = fig.legalHpwl / fig.finalHpwl;
+  state.counters["peak_MB"] = static_cast<double>(UT_MEM_USAGE::getPeakMemoryUsage()) / 1e6;
+}
+
+void BM_Picorv32(benchmark::State& state) {
+  for (auto _ : state) {
+    standin::Design d("picorv32");
+    qplace::readNetlistFile(QPLACE_PICORV32, d);
+    qplace::PlacerOptions opt;
+    opt.verbosity = 0;
+    opt.halfRule = state.range(0) != 0;
+    opt.outDir = "bench-qplace-out";
+    qplace::QuadraticPlacer placer(d, opt);
+    if (!placer.apMain()) state.SkipWithError(placer.figures().error.c_str());
+    report(state, placer.figures());
+  }
+}
+BENCHMARK(BM_Picorv32)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Half-perimeter wirelength of the placed design over its non-clock signals,
+// from the rows and columns of the pins' sites: the placer's measure.
+double designHpwl(standin::Design& d) {
+  double total = 0;
+  for (standin::Signal& s : d.signals) {
+    if (s.clocks != 0) continue;
+    int r0 = 1 << 30, r1 = -1, c0 = 1 << 30, c1 = -1;
+    for (standin::SigPin* p : s.pins) {
+      const standin::Site* site = p->comp->site;
+      if (site == nullptr) continue;
+      r0 = std::min<int>(r0, site->row);
+      r1 = std::max<int>(r1, site->row);
+      c0 = std::min<int>(c0, site->col);
+      c1 = std::max<int>(c1, site->col);
+    }
+    if (r1 >= 0) total += (r1 - r0) + (c1 - c0);
+  }
+  return total;
+}
+
+void BM_Generated(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    standin::Design d("generated");
+    designgen::Params gp;
+    gp.components = static_cast<int>(state.range(0));
+    designgen::Generated g = designgen::generate(d, gp);
+    const double planned = designHpwl(d);
+    for (standin::Comp& c : d.comps) d.unplace(&c);
+    state.ResumeTiming();
+    qplace::PlacerOptions opt;
+    opt.verbosity = 0;
+    opt.device = &g.device;
+    qplace::QuadraticPlacer placer(d, opt);
+    if (!placer.apMain()) state.SkipWithError(placer.figures().error.c_str());
+    report(state, placer.figures());
+    state.counters["wl_planned"] = designHpwl(d) / planned;
+  }
+}
+BENCHMARK(BM_Generated)->ArgName("components")->Arg(10000)->Arg(100000)->Arg(1000000)->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,45 @@
+// Detailed improvement of a legal placement on the half-perimeter
+// wirelength. Greedy passes: each cluster, in turn, trades its whole
+// contents with a cluster around its optimal region, and each logic unit is
+// moved to a free place or swapped with a unit of a BLE in the clusters
+// around its optimal region (the median of the boxes of its nets without
+// it), when that lowers the wirelength. Then a short low-temperature
+// annealing of unit moves and swaps, and greedy passes again. Every move
+// and swap is checked against the register rules before it is made, so the
+// placement stays legal throughout.
+#ifndef QPLACE_DETAIL_H
+#define QPLACE_DETAIL_H
+
+#include <cstdint>
+
+#include "qplace/global_place.h"
+
+namespace qplace {
+
+struct DetailParams {
+  int maxPasses = 3;
+  double minGain = 0.002;  // stop when a pass gains less than this share
+  int radius = 1;          // clusters around the optimal region that are tried
+  // Annealing after the greedy passes (detail.cpp): attempts per unit, at
+  // most annealCap in all; 0 for none.
+  double annealMoves = 300;
+  double annealCap = 1e7;
+  double towardsOptimum = 0.6;    // share of attempts aimed at the unit's optimal region
+  double startTemperature = 0.15;  // in mean losses of a sample of attempts
+  bool finalPass = true;  // one greedy pass after the annealing
+  std::uint64_t seed = 1;
+};
+
+struct DetailResult {
+  int passes = 0;
+  long moves = 0;
+  long swaps = 0;
+  long clusterSwaps = 0;
+  double before = 0, after = 0;  // wirelength
+};
+
+DetailResult improve(Placement& p, const DetailParams& params, const Progress& progress);
+
+}  // namespace qplace
+
+#endif

@@ -1,0 +1,387 @@
+// Global placement: bound-to-bound quadratic placement with rough
+// legalization anchors.
+#include "qplace/global_place.h"
+
+#include <linsys/basaplinsys.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <numeric>
+
+namespace qplace {
+
+double unitArea(const Model& m, int u) {
+  if (m.isIo(u)) return 0.0;
+  return m.hasLut(u) ? 1.0 : 0.5;
+}
+
+namespace {
+
+// Smallest distance the bound-to-bound model divides by, in clusters.
+constexpr double kMinDist = 0.5;
+// Weight of the pull of every movable unit to the device centre; it keeps
+// units without a path to a fixed one in place and the matrix definite.
+constexpr double kCentrePull = 1e-4;
+
+// A small deterministic offset in [-0.5, 0.5] for unit u: starts spread a
+// little around the centre, so that the first bound-to-bound pass sees
+// distinct positions.
+double jitter(int u, unsigned salt) {
+  const std::uint32_t h = (static_cast<std::uint32_t>(u) + salt) * 2654435761u;
+  return (h >> 8) / 16777216.0 - 0.5;
+}
+
+struct OffDiag {
+  int i, j;
+  double w;
+};
+
+// One axis of the quadratic system over the movable units: fills it from the
+// bound-to-bound model of the current positions and anchors, solves it and
+// writes the solution back. Both axes use this one class.
+class Axis {
+public:
+  Axis(int numVars, int start) : sys_(static_cast<unsigned>(numVars), start), n_(numVars) {}
+
+  // pos: coordinate of every unit on this axis; var[u]: variable of unit u
+  // or -1 when fixed; anchor / anchorW: per variable (weight 0 for none).
+  void solve(const Model& m, const std::vector<int>& var, std::vector<double>& pos,
+             const std::vector<double>& anchor, const std::vector<double>& anchorW, double centre,
+             unsigned maxPasses, double tolerance, GlobalResult& stats) {
+    diag_.assign(static_cast<std::size_t>(n_), kCentrePull);
+    rhs_.assign(static_cast<std::size_t>(n_), kCentrePull * centre);
+    off_.clear();
+    auto connect = [&](int a, int b, double w) {
+      const int va = var[a], vb = var[b];
+      if (va >= 0) diag_[va] += w;
+      if (vb >= 0) diag_[vb] += w;
+      if (va >= 0 && vb >= 0) {
+        off_.push_back(OffDiag{std::min(va, vb), std::max(va, vb), w});
+      } else if (va >= 0) {
+        rhs_[va] += w * pos[b];
+      } else if (vb >= 0) {
+        rhs_[vb] += w * pos[a];
+      }
+    };
+    for (int n = 0; n < m.numNets(); ++n) {
+      const int b = m.netStart[n], e = m.netStart[n + 1];
+      const int p = e - b;
+      int lo = m.netUnits[b], hi = lo;
+      for (int i = b + 1; i < e; ++i) {
+        const int u = m.netUnits[i];
+        if (pos[u] < pos[lo]) lo = u;
+        if (pos[u] > pos[hi]) hi = u;
+      }
+      if (lo == hi) hi = m.netUnits[b + 1];
+      const double scale = 2.0 / (p - 1) * (m.netWeight.empty() ? 1.0 : m.netWeight[n]);
+      connect(lo, hi, scale / std::max(std::fabs(pos[hi] - pos[lo]), kMinDist));
+      for (int i = b; i < e; ++i) {
+        const int u = m.netUnits[i];
+        if (u == lo || u == hi) continue;
+        connect(u, lo, scale / std::max(std::fabs(pos[u] - pos[lo]), kMinDist));
+        connect(u, hi, scale / std::max(std::fabs(pos[u] - pos[hi]), kMinDist));
+      }
+    }
+    for (int v = 0; v < n_; ++v) {
+      diag_[v] += anchorW[v];
+      rhs_[v] += anchorW[v] * anchor[v];
+    }
+    // Entries of one position are summed before they are stored: bucket by
+    // row, then sort each row by column.
+    rowStart_.assign(static_cast<std::size_t>(n_) + 1, 0);
+    for (const OffDiag& o : off_) ++rowStart_[o.i + 1];
+    std::partial_sum(rowStart_.begin(), rowStart_.end(), rowStart_.begin());
+    sorted_.resize(off_.size());
+    std::vector<int> fill(rowStart_.begin(), rowStart_.end() - 1);
+    for (const OffDiag& o : off_) sorted_[fill[o.i]++] = o;
+    sys_.ResetMatrix();
+    double diagSum = 0;
+    for (int v = 0; v < n_; ++v) {
+      auto first = sorted_.begin() + rowStart_[v], last = sorted_.begin() + rowStart_[v + 1];
+      std::sort(first, last, [](const OffDiag& a, const OffDiag& b) { return a.j < b.j; });
+      for (auto it = first; it != last;) {
+        double w = 0;
+        const int j = it->j;
+        for (; it != last && it->j == j; ++it) w += it->w;
+        sys_.SetMatrixEntry(static_cast<unsigned>(v), static_cast<unsigned>(j), -w);
+      }
+      sys_.SetMatrixDiagEntry(static_cast<unsigned>(v), diag_[v]);
+      sys_.SetRHSVectorEntry(static_cast<unsigned>(v), rhs_[v]);
+      diagSum += diag_[v];
+    }
+    // An absolute stopping measure: sum of A(i,i) e(i)^2 for a position error
+    // e of about 0.01 cluster.
+    sys_.SetTolerance(std::max(tolerance * diagSum, 1e-12));
+    sys_.SetMaxIterations(maxPasses);
+    sys_.Solve();
+    ++stats.solves;
+    stats.cgPasses += sys_.GetIterations();
+    for (std::size_t u = 0; u < var.size(); ++u)
+      if (var[u] >= 0) pos[u] = sys_.GetSolution(static_cast<unsigned>(var[u]));
+  }
+
+private:
+  basAP::plQPLinearSystem sys_;
+  int n_;
+  std::vector<double> diag_, rhs_;
+  std::vector<OffDiag> off_, sorted_;
+  std::vector<int> rowStart_;
+};
+
+}  // namespace
+
+bool placeIos(const Model& m, const Fabric& f, Placement& p) {
+  GlobalResult stats;
+  const int n = m.numUnits();
+  std::vector<int> ios;
+  for (int u = 0; u < n; ++u)
+    if (m.isIo(u)) ios.push_back(u);
+  if (ios.empty()) return true;
+  if (static_cast<int>(ios.size()) > f.numIoSites()) return false;
+  const double cx = (f.cols + 1) / 2.0, cy = (f.rows + 1) / 2.0;
+  std::vector<int> var(static_cast<std::size_t>(n));
+  std::iota(var.begin(), var.end(), 0);
+  std::vector<double> x(static_cast<std::size_t>(n), cx), y(static_cast<std::size_t>(n), cy);
+  for (int u = 0; u < n; ++u) {
+    x[u] += jitter(u, 1);
+    y[u] += jitter(u, 2);
+  }
+  std::vector<double> ax(static_cast<std::size_t>(n), cx), ay(static_cast<std::size_t>(n), cy),
+      w(static_cast<std::size_t>(n), 1e-3);
+  Axis sx(n, static_cast<int>(cx)), sy(n, static_cast<int>(cy));
+  for (int pass = 0; pass < 3; ++pass) {
+    sx.solve(m, var, x, ax, w, cx, 100, 1e-4, stats);
+    sy.solve(m, var, y, ay, w, cy, 100, 1e-4, stats);
+  }
+  // Position of each border site along the border, as an angle.
+  const int s = f.numIoSites();
+  std::vector<double> siteAngle(static_cast<std::size_t>(s));
+  for (int i = 0; i < s; ++i) siteAngle[i] = std::atan2(f.ioY[i] - cy, f.ioX[i] - cx);
+  std::vector<int> siteOrder(static_cast<std::size_t>(s));
+  std::iota(siteOrder.begin(), siteOrder.end(), 0);
+  std::stable_sort(siteOrder.begin(), siteOrder.end(),
+                   [&](int a, int b) { return siteAngle[a] < siteAngle[b]; });
+  std::vector<double> ioAngle(ios.size());
+  for (std::size_t k = 0; k < ios.size(); ++k)
+    ioAngle[k] = std::atan2(y[ios[k]] - cy, x[ios[k]] - cx);
+  std::vector<int> order(ios.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return ioAngle[a] < ioAngle[b]; });
+  // Walk both in angular order: each I/O takes the first free site at or
+  // after its angle, leaving room for the ones still to come.
+  const int k = static_cast<int>(ios.size());
+  int next = 0;
+  for (int i = 0; i < k; ++i) {
+    const double a = ioAngle[order[i]];
+    int j = next;
+    while (j < s - (k - i) && siteAngle[siteOrder[j]] < a) ++j;
+    p.putIo(ios[order[i]], siteOrder[j]);
+    next = j + 1;
+  }
+  return true;
+}
+
+double overflow(const Model& m, const Fabric& f, const std::vector<double>& x,
+                const std::vector<double>& y, double density) {
+  std::vector<double> use(static_cast<std::size_t>(f.numClusters()), 0.0);
+  double total = 0;
+  for (int u = 0; u < m.numUnits(); ++u) {
+    if (m.isIo(u)) continue;
+    const double a = unitArea(m, u);
+    use[f.clusterAt(x[u], y[u])] += a;
+    total += a;
+  }
+  const double cap = kBles * density;
+  double over = 0;
+  for (double a : use) over += std::max(0.0, a - cap);
+  return total > 0 ? over / total : 0.0;
+}
+
+namespace {
+
+// Half the side of the box, around a cluster's centre, into which rough
+// legalization puts its units: well inside the cluster, so that a solve
+// that lands near its anchors counts in the same cluster.
+constexpr double kLeafHalf = 0.3;
+
+struct Bisect {
+  const Model& m;
+  const Fabric& f;
+  double cap;
+  std::vector<double> area;  // per unit
+  std::vector<double>& ax;
+  std::vector<double>& ay;
+  std::vector<int> cells;
+
+  void run(int c0, int c1, int r0, int r1, int b, int e) {
+    if (b >= e) return;
+    if (c1 - c0 == 1 && r1 - r0 == 1) {
+      const double cx = c0 + 1, cy = r0 + 1;
+      for (int i = b; i < e; ++i) {
+        const int u = cells[i];
+        ax[u] = std::clamp(ax[u], cx - kLeafHalf, cx + kLeafHalf);
+        ay[u] = std::clamp(ay[u], cy - kLeafHalf, cy + kLeafHalf);
+      }
+      return;
+    }
+    const bool vertical = (c1 - c0) >= (r1 - r0);  // cut between columns
+    std::vector<double>& pos = vertical ? ax : ay;
+    const int lo = vertical ? c0 : r0, hi = vertical ? c1 : r1;
+    const int mid = (lo + hi) / 2;
+    const double cut = mid + 0.5;  // between grid index mid-1 and mid (coordinates index+1)
+    const double span = vertical ? (r1 - r0) : (c1 - c0);
+    const double cap1 = (mid - lo) * span * cap, cap2 = (hi - mid) * span * cap;
+    auto midIt = std::partition(cells.begin() + b, cells.begin() + e,
+                                [&](int u) { return pos[u] < cut; });
+    int k = static_cast<int>(midIt - cells.begin());
+    double a1 = 0, a2 = 0;
+    for (int i = b; i < k; ++i) a1 += area[cells[i]];
+    for (int i = k; i < e; ++i) a2 += area[cells[i]];
+    const double a = a1 + a2;
+    double t1 = a1;
+    if (a > cap1 + cap2) t1 = a * cap1 / (cap1 + cap2);
+    else if (a1 > cap1) t1 = cap1;
+    else if (a2 > cap2) t1 = a - cap2;
+    if (t1 != a1 && a > 0) {
+      // Count of units on the low side whose area comes closest to t1: a
+      // guess from the mean area, corrected a few times.
+      int want = std::clamp(static_cast<int>(std::lround((e - b) * t1 / a)), 0, e - b);
+      auto byPos = [&](int u, int v) { return pos[u] < pos[v]; };
+      for (int round = 0; round < 4; ++round) {
+        std::nth_element(cells.begin() + b, cells.begin() + b + want, cells.begin() + e, byPos);
+        double low = 0;
+        for (int i = b; i < b + want; ++i) low += area[cells[i]];
+        const int fix = static_cast<int>(std::lround((t1 - low) * (e - b) / a));
+        if (fix == 0) break;
+        want = std::clamp(want + fix, 0, e - b);
+      }
+      k = b + want;
+      // Moved units sit just inside their new side, keeping their order.
+      for (int i = b; i < k; ++i) pos[cells[i]] = std::min(pos[cells[i]], cut - 1e-3);
+      for (int i = k; i < e; ++i) pos[cells[i]] = std::max(pos[cells[i]], cut + 1e-3);
+    }
+    if (vertical) {
+      run(c0, mid, r0, r1, b, k);
+      run(mid, c1, r0, r1, k, e);
+    } else {
+      run(c0, c1, r0, mid, b, k);
+      run(c0, c1, mid, r1, k, e);
+    }
+  }
+};
+
+}  // namespace
+
+void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x,
+                   const std::vector<double>& y, double density, std::vector<double>& ax,
+                   std::vector<double>& ay) {
+  ax = x;
+  ay = y;
+  Bisect bis{m, f, kBles * density, {}, ax, ay, {}};
+  bis.area.resize(static_cast<std::size_t>(m.numUnits()));
+  for (int u = 0; u < m.numUnits(); ++u) {
+    bis.area[u] = unitArea(m, u);
+    if (!m.isIo(u)) bis.cells.push_back(u);
+  }
+  bis.run(0, f.cols, 0, f.rows, 0, static_cast<int>(bis.cells.size()));
+}
+
+struct GlobalPlacer::Impl {
+  Impl(const Model& m, const Fabric& f, const GlobalParams& params)
+      : m(m), f(f), params(params), cx((f.cols + 1) / 2.0), cy((f.rows + 1) / 2.0),
+        var(static_cast<std::size_t>(m.numUnits()), -1) {
+    for (int u = 0; u < m.numUnits(); ++u)
+      if (!m.isIo(u)) var[u] = numVars++;
+    sx = std::make_unique<Axis>(numVars, static_cast<int>(cx));
+    sy = std::make_unique<Axis>(numVars, static_cast<int>(cy));
+    anchorX.assign(static_cast<std::size_t>(numVars), 0.0);
+    anchorY.assign(static_cast<std::size_t>(numVars), 0.0);
+    weight.assign(static_cast<std::size_t>(numVars), 0.0);
+  }
+
+  void solve(const Model& nets, GlobalResult& r) {
+    sx->solve(nets, var, r.x, anchorX, weight, cx, params.cgPasses, params.cgTolerance, r);
+    sy->solve(nets, var, r.y, anchorY, weight, cy, params.cgPasses, params.cgTolerance, r);
+  }
+
+  const Model& m;
+  const Fabric& f;
+  GlobalParams params;
+  double cx, cy;
+  std::vector<int> var;
+  int numVars = 0;
+  std::unique_ptr<Axis> sx, sy;
+  std::vector<double> anchorX, anchorY, weight;
+};
+
+GlobalPlacer::GlobalPlacer(const Model& m, const Fabric& f, const Placement& p, const GlobalParams& params)
+    : impl_(std::make_unique<Impl>(m, f, params)) {
+  const int n = m.numUnits();
+  r_.x.assign(static_cast<std::size_t>(n), impl_->cx);
+  r_.y.assign(static_cast<std::size_t>(n), impl_->cy);
+  for (int u = 0; u < n; ++u) {
+    if (m.isIo(u)) {
+      if (p.loc[u] >= 0) {
+        r_.x[u] = p.x(u);
+        r_.y[u] = p.y(u);
+      }
+      continue;
+    }
+    // (The systems themselves start at the centre: they take no start
+    // vector.)
+    r_.x[u] += jitter(u, 1);
+    r_.y[u] += jitter(u, 2);
+  }
+}
+
+GlobalPlacer::~GlobalPlacer() = default;
+
+const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, double minWeight,
+                                      const Progress& progress) {
+  Impl& s = *impl_;
+  const GlobalParams& params = s.params;
+  const int n = s.m.numUnits();
+  // The first run starts with plain bound-to-bound passes; a later one
+  // goes on spreading from where the last one stopped.
+  if (r_.solves == 0)
+    for (int pass = 0; pass < params.initialPasses; ++pass) s.solve(nets, r_);
+  r_.hpwl = hpwl(nets, r_.x, r_.y);
+  r_.overflow = overflow(s.m, s.f, r_.x, r_.y, params.density);
+  char line[200];
+  std::snprintf(line, sizeof line, "  quadratic: %d solves, hpwl %.0f, overflow %.3f", r_.solves, r_.hpwl,
+                r_.overflow);
+  if (progress) progress(line);
+  double w = startWeight;
+  double gap = 1.0;
+  for (int it = 0; it < params.maxSpreadIterations &&
+                   (w < minWeight || (r_.overflow > params.targetOverflow && gap > params.gapTarget));
+       ++it) {
+    roughLegalize(s.m, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay);
+    for (int u = 0; u < n; ++u) {
+      if (s.var[u] < 0) continue;
+      s.anchorX[s.var[u]] = r_.ax[u];
+      s.anchorY[s.var[u]] = r_.ay[u];
+      s.weight[s.var[u]] = w;
+    }
+    s.solve(nets, r_);
+    r_.hpwl = hpwl(nets, r_.x, r_.y);
+    r_.overflow = overflow(s.m, s.f, r_.x, r_.y, params.density);
+    const double spread = hpwl(nets, r_.ax, r_.ay);
+    gap = std::fabs(spread - r_.hpwl) / std::max(spread, 1.0);
+    ++r_.iterations;
+    r_.weight = w;
+    if (progress && (it % 5 == 4 || r_.overflow <= params.targetOverflow || gap <= params.gapTarget)) {
+      std::snprintf(line, sizeof line, "  spreading %d: hpwl %.0f, overflow %.3f, anchor weight %.3g",
+                    r_.iterations, r_.hpwl, r_.overflow, w);
+      progress(line);
+    }
+    w *= params.anchorGrowth;
+  }
+  roughLegalize(s.m, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay);
+  r_.spreadHpwl = hpwl(nets, r_.ax, r_.ay);
+  return r_;
+}
+
+}  // namespace qplace

@@ -1,0 +1,97 @@
+// Global placement: I/O components fixed on the border, then quadratic
+// placement with the bound-to-bound net model solved by plQPLinearSystem
+// (x and y through one code path), and spreading by rough legalization with
+// anchors of growing weight.
+//
+// Spreading stops when the overflow is at most its target, or when the
+// solution's wirelength comes within `gapTarget` of its rough
+// legalization's (the anchors hold it where legalization would put it).
+#ifndef QPLACE_GLOBAL_PLACE_H
+#define QPLACE_GLOBAL_PLACE_H
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "qplace/fabric.h"
+
+namespace qplace {
+
+struct GlobalParams {
+  int initialPasses = 4;          // bound-to-bound re-weighting passes before spreading
+  int maxSpreadIterations = 60;
+  double targetOverflow = 0.10;   // stop when the overflow falls to this
+  double gapTarget = 0.01;        // or when wirelength and rough legalization agree this well
+  double density = 1.0;           // share of a cluster's BLEs that spreading fills
+  double anchorStart = 0.01;      // anchor weight of the first spreading iteration
+  double anchorGrowth = 1.35;     // factor per iteration
+  unsigned cgPasses = 400;        // bound on conjugate-gradient passes per solve
+  double cgTolerance = 1e-6;      // stopping measure, times the sum of the diagonal
+};
+
+struct GlobalResult {
+  std::vector<double> x, y;    // last quadratic solution, per unit (I/O at their sites)
+  std::vector<double> ax, ay;  // its rough legalization (the last anchors)
+  double hpwl = 0;             // of (x, y), on the nets spreading used
+  double spreadHpwl = 0;       // of (ax, ay)
+  double overflow = 0;
+  double weight = 0;           // anchor weight reached
+  int iterations = 0;          // spreading iterations
+  int solves = 0;              // linear solves
+  long cgPasses = 0;
+};
+
+// One line of progress; the placer prints it.
+using Progress = std::function<void(const std::string&)>;
+
+// Places the logic units of one placement globally; keeps its two linear
+// systems (one per axis) from one run to the next, so that a later run
+// starts from the solution of the one before.
+class GlobalPlacer {
+public:
+  // The I/O units of `p` must be placed (see placeIos).
+  GlobalPlacer(const Model& m, const Fabric& f, const Placement& p, const GlobalParams& params);
+  ~GlobalPlacer();
+
+  // Spreading on the nets of `nets` (a model over the same units, maybe
+  // with more nets) from anchor weight `startWeight` until it stops, but
+  // not before the weight reaches `minWeight`; the first run starts with
+  // plain bound-to-bound passes. The result accumulates the counts.
+  const GlobalResult& run(const Model& nets, double startWeight, double minWeight, const Progress& progress);
+  const GlobalResult& result() const { return r_; }
+
+private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  GlobalResult r_;
+};
+
+// Fixes the I/O units on border sites of `p`: a first solve with every unit
+// free, pulled weakly to the device centre; the I/O units then take the
+// border sites in the angular order of their solved positions around the
+// centre. Returns false, placing none, when the border is too small.
+bool placeIos(const Model& m, const Fabric& f, Placement& p);
+
+// Overflow of a continuous placement: the share of the logic area that lies
+// beyond `density` times a cluster's BLEs, each unit counted in its nearest
+// cluster. O(units + clusters).
+double overflow(const Model& m, const Fabric& f, const std::vector<double>& x,
+                const std::vector<double>& y, double density);
+
+// Rough legalization: moves units so that no cluster holds more than its
+// capacity (density times its BLEs), by recursive bisection of the device
+// that keeps the units' order on each cut and moves only what exceeds a
+// side's capacity. Writes the new positions to ax, ay (logic units only).
+// O(units log clusters).
+void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x,
+                   const std::vector<double>& y, double density, std::vector<double>& ax,
+                   std::vector<double>& ay);
+
+// Area of a unit in BLEs: 1 for a unit with a LUT, 1/2 for a lone register
+// (it leaves its BLE's LUT half to others), 0 for I/O.
+double unitArea(const Model& m, int u);
+
+}  // namespace qplace
+
+#endif

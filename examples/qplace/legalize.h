@@ -1,0 +1,56 @@
+// Legalization: every logic unit onto a BLE of a cluster, with the register
+// rules kept, by assignment in windows with AP_MATCHING.
+//
+// 1. Register-bearing units (pairs and lone registers) are cut, per control
+//    set, into the fewest spatial chunks of at most one register group's
+//    BLEs each.
+// 2. Chunks are assigned to register groups, window by window, with the
+//    benefit falling with the distance between a chunk's centre and the
+//    group; a window's unassigned chunks move on to the next window (the
+//    windows are visited in a serpentine, so the next one is a neighbour);
+//    what is left after the last window takes the nearest free group.
+// 3. Lone LUTs are assigned to the free LUT halves of BLEs the same way.
+// Fails only when the device lacks room: then `error` says what is short.
+#ifndef QPLACE_LEGALIZE_H
+#define QPLACE_LEGALIZE_H
+
+#include <string>
+#include <vector>
+
+#include "qplace/fabric.h"
+
+namespace qplace {
+
+struct LegalizeParams {
+  int window = 6;  // window side, in clusters
+};
+
+struct LegalizeResult {
+  bool ok = false;
+  std::string error;
+  int windows = 0;     // matchings solved
+  int carried = 0;     // units that moved on past their window
+  int fallback = 0;    // units placed by the nearest-free search
+  double displacement = 0;  // mean distance to the target, in clusters
+};
+
+// Places every unplaced logic unit of `p` (whose I/O units are placed
+// already) near its target (tx[u], ty[u]); units already placed stay, and
+// register groups holding registers take no new chunk.
+LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::vector<double>& ty,
+                        const LegalizeParams& params);
+
+// A random legal placement of the logic units of `p` (its I/O units stay):
+// the registers of each control set, in random order, fill random free
+// register groups one after another; lone LUTs take random free LUT places.
+// False, with the logic unplaced, when the device lacks room. Linear in the
+// units and places.
+bool randomPlacement(Placement& p, std::uint64_t seed);
+
+// The register-bearing units of each register group that holds two or
+// more, group by group.
+std::vector<std::vector<int>> registerGroups(const Placement& p);
+
+}  // namespace qplace
+
+#endif

@@ -1,0 +1,112 @@
+// QuadraticPlacer: the placer of the main job, built on the library.
+//
+// apMain runs, each phase timed with AP_TST (processor time of the process,
+// which a busy machine does not inflate):
+//   pack     units and unit nets (packing.h), the device when none is given
+//   global   I/O on the border, bound-to-bound quadratic placement, spreading;
+//            then again with the register groups of a trial legalization
+//            drawn together by nets of their own
+//   legalize window matching with the register rules (legalize.h)
+//   detail   moves and swaps on the wirelength (detail.h)
+//   check    the library's packing rules (AP_SUPP::drcAllSite) and the
+//            slot check (checks.h)
+//   report   a few signals routed on the routing graph and their routes
+//            printed (AP_SUPP::getRoute); when an
+//            output folder is given, the placement file (AP_SUPP::dumpLocate),
+//            the bounding boxes (AP_SUPP::dumpBBox, whose statistics are
+//            printed) and the picture
+// and prints one progress line per phase, the wirelength figures and the
+// timer statistics with the peak memory through the host's message manager.
+#ifndef QPLACE_PLACER_H
+#define QPLACE_PLACER_H
+
+#include <cstdint>
+#include <string>
+
+#include <placer/basapplacer.h>
+#include <support/basapsupp.h>
+
+#include "qplace/detail.h"
+#include "qplace/legalize.h"
+
+namespace qplace {
+
+struct PlacerOptions {
+  // Device: sized for the design at `fill` unless rows and cols are given;
+  // ignored when `device` is set (a device already in the design).
+  int rows = 0, cols = 0;
+  double fill = 0.7;
+  bool halfRule = false;
+  const designgen::Device* device = nullptr;
+
+  std::uint64_t seed = 1;        // of the annealing and of the random baseline placement
+  bool baseline = true;          // measure a random legal placement too
+  std::string outDir;            // picture and reports; empty for none
+  int verbosity = 1;             // 0 quiet, 1 phases and figures, 2 every step
+  int pictureNets = 3;
+  int routeSignals = 3;          // signals routed on the device's routing graph and printed
+
+  // Designs of more units than this get a shorter schedule, to keep the run
+  // within minutes at a million components: anchors growing by 1.5 a
+  // spreading iteration, the register-group round starting at a fifth of
+  // the last anchor weight, one greedy improvement pass before the
+  // annealing and none after it, and at most 5 million annealing attempts.
+  int largeDesign = 300000;
+
+  GlobalParams global;
+  // Rounds of register-group-aware global placement: a trial legalization
+  // of the last solution groups the registers; each group becomes a net of
+  // this weight, and spreading runs again with those nets, from the first
+  // anchor weight up to at least the last one.
+  int groupRounds = 1;
+  double groupNetWeight = 1.0;
+  // A round starts at the first anchor weight, or at this share of the
+  // last one when that is higher.
+  double groupStartShare = 0.0;
+  LegalizeParams legal;
+  DetailParams detail;
+};
+
+// What a run measured. Wirelengths are half perimeters in rows plus columns
+// over the unit nets (clock nets excluded).
+struct PlacerFigures {
+  int units = 0, nets = 0, pairs = 0, controlSets = 0;
+  int rows = 0, cols = 0;
+  double firstHpwl = 0;    // quadratic solution before the register-group rounds
+  double globalHpwl = 0;   // last quadratic solution
+  double spreadHpwl = 0;   // its rough legalization
+  double overflow = 0;
+  double legalHpwl = 0;
+  double finalHpwl = 0;
+  double randomHpwl = 0;   // random legal placement, 0 when not measured
+  int checkErrors = -1;
+  double seconds[6] = {0, 0, 0, 0, 0, 0};  // per phase, in the order above
+  std::string error;       // why apMain failed
+};
+
+class QuadraticPlacer : public AP_PLACER {
+public:
+  QuadraticPlacer(standin::Design& d, const PlacerOptions& options);
+
+  // Places the design; false (with figures().error set and reported) when
+  // the device is too small or the result fails its check.
+  bool apMain() override;
+
+  const PlacerFigures& figures() const { return figures_; }
+
+private:
+  void say(int level, const std::string& text);
+  void routeSome(const Fabric& f, AP_SUPP& supp);
+
+  standin::Design& d_;
+  PlacerOptions opt_;
+  PlacerFigures figures_;
+};
+
+// Net share by box size of a placement: counts of nets whose half perimeter
+// is 0, 1, 2-3, 4-7, 8-15, 16-31, 32 and more.
+void boxHistogram(const Placement& p, int counts[7]);
+
+}  // namespace qplace
+
+#endif
