@@ -3,8 +3,13 @@
 in the repository). Each seed spells out, in the input format of its target,
 a small case that a user would write: the fuzzer starts from these and mutates.
 Usage: python3 fuzz/make_seeds.py"""
+import gzip
+import json
 import os
+import shutil
 import struct
+import subprocess
+import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -328,8 +333,96 @@ def route_seeds():
     write(t, "tree", graph(list(range(12)), tree, pins) + calls)
 
 
+# --------------------------------------------------------------- fuzz_netlist
+# A netlist as yosys writes it after a LUT-4 mapping, written out by hand:
+# two LUTs, registers of three control sets, ports of one and two bits.
+SMALL_NETLIST = {
+    "creator": "hand",
+    "modules": {
+        "top": {
+            "attributes": {"top": "00000000000000000000000000000001"},
+            "ports": {
+                "clk": {"direction": "input", "bits": [2]},
+                "d": {"direction": "input", "bits": [3, 4]},
+                "q": {"direction": "output", "bits": [5, "1"]},
+                "io": {"direction": "inout", "bits": [6]},
+            },
+            "cells": {
+                "f": {"type": "$lut", "parameters": {"LUT": "0110", "WIDTH": "00000000000000000000000000000010"},
+                      "connections": {"A": [3, 4], "Y": [7]}},
+                "g": {"type": "$lut", "parameters": {"LUT": "1000", "WIDTH": "00000000000000000000000000000011"},
+                      "connections": {"A": [7, "0", 6], "Y": [8]}},
+                "r0": {"type": "$_DFF_P_", "connections": {"C": [2], "D": [8], "Q": [5]}},
+                "r1": {"type": "$_DFFE_PN_", "connections": {"C": [2], "D": [7], "E": [3], "Q": [6]}},
+                "r2": {"type": "$_SDFFCE_NP1N_",
+                       "connections": {"C": [2], "D": [5], "E": [4], "R": [3], "Q": [9]}},
+            },
+            "netnames": {"clk": {"hide_name": 0, "bits": [2]}, "mid": {"hide_name": 0, "bits": [7]}},
+        }
+    },
+}
+
+# Small designs for yosys to map, when it is at hand: real netlists to mutate.
+VERILOG = {
+    "counter": """module counter(input clk, input rst, input en, output [3:0] q, output carry);
+  reg [3:0] c;
+  always @(posedge clk) if (rst) c <= 0; else if (en) c <= c + 1;
+  assign q = c;
+  assign carry = &c;
+endmodule
+""",
+    "shift": """module shift(input clk, input d, input load, input [2:0] p, output o);
+  reg [2:0] s;
+  always @(negedge clk) if (load) s <= p; else s <= {s[1:0], d};
+  assign o = s[2] ^ d;
+endmodule
+""",
+}
+
+
+def netlist_seeds():
+    t = "fuzz_netlist"
+    text = json.dumps(SMALL_NETLIST, indent=1)
+    write(t, "small.json", text.encode())
+    write(t, "small.json.gz", gzip.compress(text.encode(), mtime=0))
+    # Bad ones: truncated JSON, no modules, two modules and no top, an unknown
+    # cell type, a wide LUT, a pin without a net, a bit that is no net.
+    write(t, "truncated.json", text[: len(text) // 2].encode())
+    write(t, "no_modules.json", b'{"creator": "x", "modules": {}}')
+    two = {"modules": {"a": SMALL_NETLIST["modules"]["top"], "b": {"ports": {}, "cells": {}, "netnames": {}}}}
+    two["modules"]["a"] = dict(two["modules"]["a"], attributes={})
+    write(t, "two_modules_no_top.json", json.dumps(two).encode())
+    bad = json.loads(text)
+    cells = bad["modules"]["top"]["cells"]
+    cells["m"] = {"type": "$mul", "connections": {"A": [3], "B": [4], "Y": [10]}}
+    write(t, "unknown_cell.json", json.dumps(bad).encode())
+    bad = json.loads(text)
+    bad["modules"]["top"]["cells"]["f"]["connections"]["A"] = [3, 4, 5, 6, 7]
+    write(t, "wide_lut.json", json.dumps(bad).encode())
+    bad = json.loads(text)
+    del bad["modules"]["top"]["cells"]["r0"]["connections"]["D"]
+    write(t, "register_without_d.json", json.dumps(bad).encode())
+    bad = json.loads(text)
+    bad["modules"]["top"]["ports"]["d"]["bits"] = [3, 18446744073709551615]
+    write(t, "bits_out_of_range.json", json.dumps(bad).encode())
+    if shutil.which("yosys") is None:
+        return
+    with tempfile.TemporaryDirectory() as tmp:
+        for name, source in VERILOG.items():
+            v, out = os.path.join(tmp, name + ".v"), os.path.join(tmp, name + ".json")
+            with open(v, "w") as f:
+                f.write(source)
+            subprocess.run(["yosys", "-q", "-p", f"read_verilog {v}; synth -top {name} -flatten; "
+                            f"abc -lut 4; opt_clean; write_json {out}"], check=True)
+            with open(out) as f:
+                netlist = json.load(f)
+            netlist.pop("creator", None)  # names the yosys version
+            write(t, "yosys_" + name + ".json", json.dumps(netlist, separators=(",", ":")).encode())
+
+
 if __name__ == "__main__":
     linsys_seeds()
     matching_seeds()
     timers_seeds()
     route_seeds()
+    netlist_seeds()

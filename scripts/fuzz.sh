@@ -27,9 +27,12 @@ for t in "${targets[@]}"; do
   mkdir -p "build-fuzz/found/$t"
   log="build-fuzz/found/$t.log"
   echo "== $t: ${seconds} s"
+  # A target may have a dictionary of the tokens of its input format.
+  dict=()
+  [ -f "fuzz/$t.dict" ] && dict=(-dict="fuzz/$t.dict")
   # The first folder receives what the run finds; the seeds stay as they are.
   if ! "build-fuzz/fuzz/$t" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
-        -print_final_stats=1 -artifact_prefix="build-fuzz/crashes/$t-" \
+        -print_final_stats=1 -artifact_prefix="build-fuzz/crashes/$t-" "${dict[@]}" \
         "build-fuzz/found/$t" "fuzz/corpus/$t" >"$log" 2>&1; then
     failed+=("$t")
     tail -n 40 "$log"
