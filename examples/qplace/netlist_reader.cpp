@@ -134,7 +134,8 @@ Netlist readNetlistText(const std::string& text, const std::string& source, stan
   json doc;
   try {
     doc = json::parse(text);
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {
+    // A syntax error, or a number too large for a double (out_of_range).
     std::string what = e.what();
     const std::size_t cut = what.find("] ");
     if (cut != std::string::npos) what = what.substr(cut + 2);

@@ -151,6 +151,9 @@ TEST(Reader, BadInputGivesAClearErrorAndNoDesign) {
   EXPECT_EQ(errorOf(R"({"modules": {"m": {"cells": {"x": {"type": "$lut", )"),
             "bad.json: malformed JSON: parse error at line 1, column 52: syntax error while parsing object "
             "key - unexpected end of input; expected string literal");
+  // Well-formed, but no double holds the number.
+  EXPECT_EQ(errorOf(R"({"modules": {"m": {"ports": {"a": {"direction": "input", "bits": [1e400]}}}}})"),
+            "bad.json: malformed JSON: number overflow parsing '1e400'");
   EXPECT_EQ(errorOf("[1, 2]"), "bad.json: not a yosys netlist (no \"modules\" object)");
   EXPECT_EQ(errorOf(withCells(R"("u": {"type": "$mux", "connections": {}},
                                   "v": {"type": "$_DFF_PN0_", "connections": {}},
