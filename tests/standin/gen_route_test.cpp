@@ -16,24 +16,19 @@ using designgen::Params;
 using standin::Node;
 using standin::Signal;
 
-// The arcs of a signal's path.
-std::vector<standin::Arc*> pathArcs(Signal* sig) {
-  std::vector<standin::Arc*> arcs;
-  for (PhyPathArc* element : *sig->path->getarcs()) {
-    standin::Arc* arc = standin::RoutingGraph::find(element->getarcid());
-    EXPECT_NE(arc, nullptr);
-    arcs.push_back(arc);
-  }
-  return arcs;
-}
-
 // Checks that a routed signal's arcs form a tree rooted at its driver's pin
 // node that reaches every load's pin node, with every arc used and every
 // node flagged, and that no used arc outside the route touches its nodes.
 // Returns the route's nodes.
 std::set<Node*> checkTree(Signal* sig) {
   std::set<Node*> nodes;
-  const std::vector<standin::Arc*> arcs = pathArcs(sig);
+  std::vector<standin::Arc*> arcs;
+  for (PhyPathArc* element : *sig->path->getarcs()) {
+    standin::Arc* arc = standin::RoutingGraph::find(element->getarcid());
+    EXPECT_NE(arc, nullptr) << sig->name;
+    if (arc == nullptr) return nodes;
+    arcs.push_back(arc);
+  }
   const std::set<standin::Arc*> own(arcs.begin(), arcs.end());
   std::map<Node*, std::vector<Node*>> next;
   for (standin::Arc* arc : arcs) {
