@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -95,10 +94,9 @@ Params smallParams(int components, bool halfRule = false) {
 class GenRules : public ::testing::TestWithParam<bool> {};
 
 // Capacity, slots, basic elements and occupants of every site, the register
-// rules of every cluster and site, one I/O per border site, the share of
-// logic slots used, and control records shared by groups of the asked sizes
-// with one clock, set/reset and clock enable (their own); groups of one
-// register each still fit.
+// rules of every cluster and site, one I/O per border site, and control
+// records shared by groups of the asked sizes with one clock, set/reset and
+// clock enable (their own); groups of one register each still fit.
 TEST_P(GenRules, PlacementIsLegalAndControlRecordsMatchTheirSignals) {
   const bool half = GetParam();
   for (const auto& [components, groupMin, groupMax] : {std::tuple{6000, 5, 20}, std::tuple{2000, 1, 1}}) {
@@ -113,7 +111,6 @@ TEST_P(GenRules, PlacementIsLegalAndControlRecordsMatchTheirSignals) {
     EXPECT_EQ(d.comps.size(), static_cast<std::size_t>(p.components));
     EXPECT_EQ(static_cast<int>(g.luts.size() + g.regs.size() + g.ios.size()), p.components);
 
-    int usedSlots = 0;
     for (standin::Plc* plc : g.device.plcs) {
       for (int pos = 0; pos < 4; ++pos) {
         Site* site = siteAt(plc, pos);
@@ -122,7 +119,6 @@ TEST_P(GenRules, PlacementIsLegalAndControlRecordsMatchTheirSignals) {
         for (int slot = standin::L0; slot <= standin::R1; ++slot) {
           auto* comp = static_cast<Comp*>(site->slots[slot]);
           if (comp == nullptr) continue;
-          ++usedSlots;
           slotted.push_back(comp);
           EXPECT_EQ(comp->type, slot <= standin::L1 ? designgen::TYPE_LUT : designgen::TYPE_REG) << site->name;
           EXPECT_EQ(comp->site, site) << comp->name;
@@ -152,11 +148,6 @@ TEST_P(GenRules, PlacementIsLegalAndControlRecordsMatchTheirSignals) {
     // can break between them: a whole-cluster check would find some.
     if (half && groupMax > 1) {
       EXPECT_FALSE(a.wholeFails.empty());
-    }
-    if (groupMax > 1) {
-      const double fill = usedSlots / (16.0 * static_cast<double>(g.device.plcs.size()));
-      EXPECT_GT(fill, p.fill - 0.1);
-      EXPECT_LE(fill, p.fill + 0.05);
     }
 
     for (Comp* lut : g.luts) ASSERT_EQ(lut->regctrl, g.prims.lutCtrl);
@@ -226,51 +217,6 @@ TEST_P(GenRules, EachKindOfFaultAloneIsFoundWhereAndAsOftenAsPlanted) {
 INSTANTIATE_TEST_SUITE_P(Rules, GenRules, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "HalfRule" : "WholeRule"; });
 
-// Each net has one driver (an output) first and inputs after it; LUT
-// outputs, register D and clock pins are all connected, the clocks marked
-// and driven by I/O. Most nets have 2 to 4 pins and lie within a cluster
-// and its neighbours; a few reach a fanout of 100 or more.
-TEST(Gen, NetlistIsConsistentMostlySmallAndLocal) {
-  standin::Design d;
-  const Generated g = designgen::generate(d, smallParams(40000));
-  int small = 0, smallLocal = 0, high = 0;
-  for (Signal& sig : d.signals) {
-    ASSERT_EQ(sig.numDrivers, 1) << sig.name;
-    ASSERT_GE(sig.pins.size(), 2u) << sig.name;
-    for (std::size_t i = 0; i < sig.pins.size(); ++i)
-      EXPECT_EQ(sig.pins[i]->type.bytes[0], i == 0 ? CM_PINTYPE::OUTPUT : CM_PINTYPE::INPUT) << sig.name;
-    if (sig.clocks != 0) continue;
-    high += sig.pins.size() > 100;
-    if (sig.pins.size() > 4) continue;
-    ++small;
-    int rmin = 1 << 30, rmax = -1, cmin = 1 << 30, cmax = -1;
-    for (standin::SigPin* pin : sig.pins) {
-      rmin = std::min<int>(rmin, pin->comp->site->row);
-      rmax = std::max<int>(rmax, pin->comp->site->row);
-      cmin = std::min<int>(cmin, pin->comp->site->col);
-      cmax = std::max<int>(cmax, pin->comp->site->col);
-    }
-    smallLocal += (rmax - rmin) + (cmax - cmin) <= 2;
-  }
-  const int nonClock = static_cast<int>(d.signals.size() - g.clocks.size());
-  EXPECT_GT(small, 9 * nonClock / 10);
-  EXPECT_GT(smallLocal, 8 * small / 10);
-  EXPECT_GE(high, 1);
-  EXPECT_LE(high, 5);
-
-  for (Comp* lut : g.luts) EXPECT_NE(lut->signals[designgen::LUT_Z], nullptr) << lut->name;
-  ASSERT_EQ(g.clocks.size(), 2u);
-  for (Comp* reg : g.regs) {
-    EXPECT_NE(reg->signals[designgen::REG_D], nullptr) << reg->name;
-    Signal* clk = reg->signals[designgen::REG_CK];
-    ASSERT_TRUE(clk == g.clocks[0] || clk == g.clocks[1]) << reg->name;
-  }
-  for (Signal* clk : g.clocks) {
-    EXPECT_TRUE(clk->clocks & Signal::CLK1);
-    EXPECT_EQ(clk->pins[0]->comp->type, designgen::TYPE_IO);
-  }
-}
-
 // A fingerprint of everything a check reads: pins of every net and, when
 // asked, site and record of every component.
 std::vector<long> fingerprint(standin::Design& d, bool placement = true) {
@@ -322,9 +268,9 @@ TEST(Gen, RefusesWhatItCannotMake) {
   }
 }
 
-// A given device is used as it is; a fitted one holds the design at about
-// the fill asked, with border room for its I/O.
-TEST(Gen, DevicesGivenAndFitted) {
+// A given device is used as it is, its border I/O sites taking what I/O
+// they can hold.
+TEST(Gen, AGivenDeviceIsUsedAsItIs) {
   standin::Design d;
   Params p = smallParams(2000);
   p.device.plcRows = 12;
@@ -342,13 +288,6 @@ TEST(Gen, DevicesGivenAndFitted) {
   EXPECT_EQ(site->geom->row, 3);
   EXPECT_EQ(site->geom->col, 4);
   EXPECT_EQ(site->uniqBels, 2);
-
-  const designgen::DeviceParams fit = designgen::fitDevice(70000, 30000, 5000, 0.5);
-  const double sites = 4.0 * fit.plcRows * fit.plcCols;
-  EXPECT_GE(sites * 2 * 0.9, 70000);
-  EXPECT_NEAR(100000 / (4 * sites), 0.5, 0.02);
-  EXPECT_LE(std::abs(fit.plcRows - fit.plcCols), 1);
-  EXPECT_GE(2 * (fit.plcRows + fit.plcCols) * fit.ioPerSide, 5000);
 }
 
 }  // namespace
