@@ -166,9 +166,10 @@ ref::Vec Values(const Tuple<double>& x) {
 // third, fourth and fifth). Whatever the case, the store stays sound: the
 // entries and iterates are those of a twin given the same calls with memory
 // enough, a retry that runs short at the same chunk holds no more memory,
-// new entries afterwards (which move pages out of the chunks the failure
-// left, renumbered) land right, and the next solve with memory enough packs
-// fully: the matrix then holds exactly the memory of a packed copy, checked
+// new entries afterwards in the packed case (which move pages out of the
+// chunks the failure left, renumbered) land right, and the next solve with
+// memory enough packs fully, resuming the packing by itself when nothing
+// grew: the matrix then holds exactly the memory of a packed copy, checked
 // by copying it and then destroying it. A copy that runs short is not made
 // and leaves nothing behind.
 TEST(SparSymMat, APackingCutShortLeavesASoundStoreThatPacksFullyLater) {
@@ -209,8 +210,10 @@ TEST(SparSymMat, APackingCutShortLeavesASoundStoreThatPacksFullyLater) {
     ExpectSameBits(x, y);
     ExpectEntries(*m, r, Values(x));
 
-    Grow({m.get(), &twin}, r, rng, 3000);
-    ExpectEntries(*m, r, Values(x));
+    if (packedFirst) {
+      Grow({m.get(), &twin}, r, rng, 3000);
+      ExpectEntries(*m, r, Values(x));
+    }
     m->SolvePCG(x, b, 1);
     twin.SolvePCG(y, b, 1);
     ExpectSameBits(x, y);
