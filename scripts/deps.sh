@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libboost-dev libgtest-dev libgmock-dev
           zlib1g-dev nlohmann-json3-dev librsvg2-bin
-          libbenchmark-dev libeigen3-dev)
+          libbenchmark-dev libeigen3-dev
+          clang-14 libclang-rt-14-dev)  # the fuzz build: clang, and libFuzzer with clang's sanitizers
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the suite under CTest, then the same suite built with
-# AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then a short pass of every fuzz
+# target (scripts/fuzz.sh). Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -13,3 +14,6 @@ cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBASAPLACE_SANITIZE=O
 cmake --build build-san
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-san --output-on-failure -j "$jobs"
+# A short fuzzing pass (a few seconds a target): the fuzz targets keep
+# building and every input kept in fuzz/corpus/ keeps passing.
+scripts/fuzz.sh 3

@@ -1,5 +1,7 @@
 #include "stats/basaptst.h"
 
+#include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +21,17 @@ const char* shortName(const char* name) {
 }
 
 void emit(const char* piece) { ut_msgman->print(piece); }
+
+// Seconds as an int for the "%d" formats: truncated toward zero. The clock is
+// the host's, so a total can be anything; converting a value outside the int
+// range (or NaN) is undefined, so those print as the nearest int (INT_MAX or
+// INT_MIN) and NaN as 0.
+int wholeSeconds(double seconds) {
+  if (std::isnan(seconds)) return 0;
+  if (seconds >= 2147483648.0) return INT_MAX;
+  if (seconds <= -2147483649.0) return INT_MIN;
+  return static_cast<int>(seconds);
+}
 
 }  // namespace
 
@@ -165,11 +178,11 @@ void AP_TST::print(int which, int format, const char* label, bool withMemory) {
     const char* name = label != nullptr ? label : timerName(i);
     switch (format) {
       case 0:
-        emit(neoform("%s duration=%d seconds", name, static_cast<int>(total[i])));
+        emit(neoform("%s duration=%d seconds", name, wholeSeconds(total[i])));
         break;
       case 1:
         emit(neoform("%s(calls=%d) duration=%d seconds ", name, calls[i],
-                     static_cast<int>(total[i])));
+                     wholeSeconds(total[i])));
         break;
       case 2:
         emit(neoform("%s(calls=%d) duration=%.2f seconds ", name, calls[i], total[i]));
@@ -186,7 +199,7 @@ void AP_TST::print(int which, int format, const char* label, bool withMemory) {
         if (format == 3)
           emit(neoform("%s=%.2f ", shown, total[i]));
         else
-          emit(neoform("%s=%d ", shown, static_cast<int>(total[i] + 0.5)));
+          emit(neoform("%s=%d ", shown, wholeSeconds(total[i] + 0.5)));
         break;
       }
       default:

@@ -70,12 +70,14 @@ public:
   //   2 "%s(calls=%d) duration=%.2f seconds " name, calls, seconds
   //   3 "%s=%.2f "                            short name, seconds
   //   4 "%s=%d "                              short name, rounded seconds
-  // The name is `label` when given, else the timer's name. In formats 3 and 4
-  // the short name is the part of the name after its first '_'; the first
-  // timer printed is named in full, or, when `label` is given, preceded by
-  // `label` as a piece of its own. A running timer is checkpointed, so its
-  // time up to now is included, and it runs on with its call count
-  // unchanged. The line ends with "\n"; with `withMemory`,
+  // Whole seconds are truncated toward zero; a total beyond the int range
+  // prints as INT_MAX or INT_MIN, and a NaN total (from a host clock that
+  // read NaN) as 0. The name is `label` when given, else the timer's name.
+  // In formats 3 and 4 the short name is the part of the name after its
+  // first '_'; the first timer printed is named in full, or, when `label` is
+  // given, preceded by `label` as a piece of its own. A running timer is
+  // checkpointed, so its time up to now is included, and it runs on with its
+  // call count unchanged. The line ends with "\n"; with `withMemory`,
   // " peak-memory=%.1f M\n" follows with the process's peak memory in
   // megabytes (10^6 bytes). Any other format is reported as a fatal internal
   // error of the host for each selected timer, which then prints nothing.

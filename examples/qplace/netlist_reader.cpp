@@ -109,6 +109,7 @@ const json& topModule(const json& doc, const std::string& source, std::string& n
   if (modules.empty()) fail(source, "the netlist has no module");
   const json* found = nullptr;
   for (auto it = modules.begin(); it != modules.end(); ++it) {
+    if (!it.value().is_object()) continue;  // no attributes to read; reported below if chosen
     const json& attrs = it.value().value("attributes", json::object());
     auto top = attrs.find("top");
     if (top != attrs.end() && top->is_string() && top->get<std::string>().find('1') != std::string::npos) {
@@ -134,7 +135,8 @@ Netlist readNetlistText(const std::string& text, const std::string& source, stan
   json doc;
   try {
     doc = json::parse(text);
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {
+    // A syntax error, or a number too large for a double (out_of_range).
     std::string what = e.what();
     const std::size_t cut = what.find("] ");
     if (cut != std::string::npos) what = what.substr(cut + 2);
@@ -203,7 +205,10 @@ Netlist readNetlistText(const std::string& text, const std::string& source, stan
   for (auto it = netnames.begin(); it != netnames.end(); ++it) {
     const json& nn = it.value();
     if (!nn.is_object() || !nn.contains("bits") || !nn["bits"].is_array()) continue;
-    const bool shown = nn.value("hide_name", 0) == 0;
+    // Read without value(), which throws on a hide_name that is no number:
+    // the design is being built, so nothing may throw here.
+    const auto hide = nn.find("hide_name");
+    const bool shown = hide == nn.end() || !hide->is_number() || *hide == 0;
     const json& bits = nn["bits"];
     for (std::size_t i = 0; i < bits.size(); ++i) {
       if (!bits[i].is_number_integer()) continue;

@@ -19,26 +19,6 @@ TEST(StandinServices, FormattedTextOutlivesTheNextCall) {
   EXPECT_EQ(std::strlen(neoform("%s%s", longText.c_str(), longText.c_str())), 10000u);
 }
 
-TEST(StandinServices, CatalogueMessagesAreRecordedAndPrinted) {
-  standin::messages().capture();
-  standin::clearRecords();
-  {
-    msgManager mm("basaplace");
-    mm.postMsg("1003", "c1", "R2C3", "c9");
-    mm.postMsg("1001", "PLC_R2C");
-  }
-  auto& posted = standin::postedMessages();
-  ASSERT_EQ(posted.size(), 2u);
-  EXPECT_EQ(posted[0].module, "basaplace");
-  EXPECT_EQ(posted[0].id, "1003");
-  EXPECT_EQ(posted[0].args, (std::vector<std::string>{"c1", "R2C3", "c9"}));
-  EXPECT_EQ(posted[1].args, (std::vector<std::string>{"PLC_R2C"}));
-  EXPECT_EQ(standin::messages().take(),
-            "Component c1 is placed on site R2C3, which is held by component c9.\n"
-            "Logic cluster PLC_R2C breaks the register packing rules.\n");
-  standin::messages().release();
-}
-
 TEST(StandinServices, ManipulatorsWriteIntoTheCaptureAndAreRecorded) {
   standin::MessageLog& log = standin::messages();
   log.capture();
@@ -60,26 +40,6 @@ TEST(StandinServices, ManipulatorsWriteIntoTheCaptureAndAreRecorded) {
   EXPECT_EQ(log.text(), "kept");
   EXPECT_TRUE(log.manips.empty());
   log.release();
-}
-
-TEST(StandinServices, ExitExceptionCarriesItsReport) {
-  try {
-    throw UT_EXCEPTION_EXIT(1, "basapsupp", 120, nullptr);
-  } catch (const UT_EXCEPTION& e) {
-    EXPECT_EQ(e.getcode(), 1);
-    EXPECT_STREQ(e.getsource(), "basapsupp");
-    EXPECT_EQ(e.getline(), 120);
-    EXPECT_STREQ(e.gettext(), "");
-  }
-}
-
-TEST(StandinServices, StringsAreCopiedDeeply) {
-  UT_STROBJ none(nullptr);
-  EXPECT_EQ(none.getstring(0), nullptr);
-  auto* original = new UT_STROBJ("speed -6");
-  UT_STROBJ copy(*original);
-  delete original;
-  EXPECT_STREQ(copy.getstring(1), "speed -6");
 }
 
 }  // namespace

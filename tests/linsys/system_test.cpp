@@ -10,6 +10,8 @@ namespace {
 
 using basAP::plFloat64;
 using basAP::plQPLinearSystem;
+using basAP::SparSymMat;
+using basAP::Tuple;
 
 TEST(LinearSystem, FreshAndEmptySystemsSolveWithoutAPass) {
   plQPLinearSystem s(4, 3);
@@ -57,21 +59,38 @@ TEST(LinearSystem, SettersCopiesAndResetKeepTheirDocumentedState) {
 
 // The indefinite matrix [[2, 0, 1], [0, 3, 2], [1, 2, 1]] (determinant -5)
 // with b = (-2, -1, 1) keeps the measure above 0.1 for good (checked for
-// 200000 passes with the model of reference.h): only the bound ends it.
+// 200000 passes with the model of reference.h): only the bound ends it, at
+// 10 n + 1000 = 1030 passes by default, in the system and in the matrix's
+// two-argument solve alike, and not where one pass fewer or more would.
 TEST(LinearSystem, PassBoundEndsASolveThatWouldNotReturn) {
+  EXPECT_EQ(SparSymMat<double>::DefaultMaxPasses(0xffffffffu), 0xffffffffu);
   plQPLinearSystem s(3, 0);
-  s.SetMatrixDiagEntry(0, 2.0);
-  s.SetMatrixDiagEntry(1, 3.0);
-  s.SetMatrixDiagEntry(2, 1.0);
-  s.SetMatrixEntry(0, 2, 1.0);
-  s.SetMatrixEntry(1, 2, 2.0);
-  s.SetRHSVectorEntry(0, -2.0);
-  s.SetRHSVectorEntry(1, -1.0);
-  s.SetRHSVectorEntry(2, 1.0);
-  plQPLinearSystem unrun(s);
+  SparSymMat<double> m(3, 0.0);
+  const struct {
+    unsigned i, j;
+    double v;
+  } entries[] = {{0, 0, 2.0}, {1, 1, 3.0}, {2, 2, 1.0}, {0, 2, 1.0}, {1, 2, 2.0}};
+  for (const auto& e : entries) {
+    s.SetMatrixEntry(e.i, e.j, e.v);
+    m.SetEntry(e.i, e.j, e.v);
+  }
+  Tuple<double> b(3, 1.0), x(3, 0.0);
+  b[0] = -2.0;
+  b[1] = -1.0;
+  for (unsigned i = 0; i < 3; ++i) s.SetRHSVectorEntry(i, b[i]);
+  plQPLinearSystem shorter(s), longer(s), unrun(s);
   EXPECT_FALSE(s.Solve());
   EXPECT_EQ(s.GetIterations(), 1030u);
-
+  m.SolvePCG(x, b);
+  shorter.SetMaxIterations(1029);
+  longer.SetMaxIterations(1031);
+  EXPECT_FALSE(shorter.Solve() || longer.Solve());
+  auto sameAs = [&](plQPLinearSystem& t) {
+    return t.GetSolution(0) == s.GetSolution(0) && t.GetSolution(1) == s.GetSolution(1) &&
+           t.GetSolution(2) == s.GetSolution(2);
+  };
+  EXPECT_FALSE(sameAs(shorter) || sameAs(longer));
+  for (unsigned i = 0; i < 3; ++i) EXPECT_EQ(x[i], s.GetSolution(i)) << i;
   unrun.SetMaxIterations(0);
   EXPECT_FALSE(unrun.Solve());
   EXPECT_EQ(unrun.GetIterations(), 0u);

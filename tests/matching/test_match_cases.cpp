@@ -150,22 +150,4 @@ TEST(MatchingCases, WeightsNearTheIntRangeEnd) {
   }
 }
 
-TEST(MatchingCases, CopiesAreIndependent) {
-  AP_MATCHING a(2, 2);
-  add(a, {{0, 0, 10}, {1, 0, 20}});
-  const Outcome before = solveOnce(a, 2, 2);
-
-  AP_MATCHING b(a);
-  add(b, {{0, 1, 30}, {1, 0, 0}});
-  const Outcome pinned = solveOnce(b, 2, 2, 1, {-1, 1});
-  EXPECT_EQ(pinned.rowMatch, V({0, 1}));
-  AP_MATCHING c(1, 1);
-  c = b;
-  c.AddArc(1, 1, 0);  // row 1 now has -10000 everywhere and takes column 0
-
-  EXPECT_TRUE(solveOnce(a, 2, 2) == before);
-  EXPECT_TRUE(solveOnce(b, 2, 2) == pinned);
-  EXPECT_EQ(solveOnce(c, 2, 2).rowMatch, V({1, 0}));
-}
-
 }  // namespace

@@ -144,6 +144,17 @@ std::string withCells(const std::string& cells) {
          "}}}}";
 }
 
+// A net name whose hide_name is not a number, which yosys never writes, is
+// taken as visible.
+TEST(Reader, HideNameOfAnotherTypeShowsTheName) {
+  standin::Design d;
+  qplace::readNetlistText(R"({"modules": {"m": {"ports": {"a": {"direction": "input", "bits": [2]}},
+                                             "netnames": {"x": {"hide_name": "1", "bits": [2]}}}}})",
+                          "odd.json", d);
+  ASSERT_EQ(d.signals.size(), 1u);
+  EXPECT_EQ(d.signals[0].name, "x");
+}
+
 TEST(Reader, BadInputGivesAClearErrorAndNoDesign) {
   EXPECT_EQ(errorOf("{\"modules\":\n  {\"m\": [1,, 2]}}"),
             "bad.json: malformed JSON: parse error at line 2, column 12: syntax error while parsing value - "
@@ -151,6 +162,9 @@ TEST(Reader, BadInputGivesAClearErrorAndNoDesign) {
   EXPECT_EQ(errorOf(R"({"modules": {"m": {"cells": {"x": {"type": "$lut", )"),
             "bad.json: malformed JSON: parse error at line 1, column 52: syntax error while parsing object "
             "key - unexpected end of input; expected string literal");
+  // Well-formed, but no double holds the number.
+  EXPECT_EQ(errorOf(R"({"modules": {"m": {"ports": {"a": {"direction": "input", "bits": [1e400]}}}}})"),
+            "bad.json: malformed JSON: number overflow parsing '1e400'");
   EXPECT_EQ(errorOf("[1, 2]"), "bad.json: not a yosys netlist (no \"modules\" object)");
   EXPECT_EQ(errorOf(withCells(R"("u": {"type": "$mux", "connections": {}},
                                   "v": {"type": "$_DFF_PN0_", "connections": {}},
@@ -165,6 +179,9 @@ TEST(Reader, BadInputGivesAClearErrorAndNoDesign) {
   EXPECT_EQ(errorOf(withCells(R"("l": {"type": "$lut", "connections": {"A": [2, {"b": 1}], "Y": [3]}})")),
             "bad.json: cell l pin A has a bit that is neither a net number nor a constant: {\"b\":1}");
   EXPECT_EQ(errorOf(R"({"modules": {"m": {}, "n": {}}})"), "bad.json: several modules and none marked \"top\"");
+  // Modules and net names of the wrong JSON type.
+  EXPECT_EQ(errorOf(R"({"modules": {"m": "x", "n": {}}})"), "bad.json: several modules and none marked \"top\"");
+  EXPECT_EQ(errorOf(R"({"modules": {"m": [1]}})"), "bad.json: module m is not an object");
 
   standin::Design d;
   EXPECT_THROW(

@@ -1,5 +1,5 @@
-// Routing signals of generated designs: the routing graph's shape, trees
-// that reach every load over nodes of their own, and clean refusals.
+// Routing signals of generated designs: trees that reach every load over
+// nodes of their own, and clean refusals.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -16,24 +16,19 @@ using designgen::Params;
 using standin::Node;
 using standin::Signal;
 
-// The arcs of a signal's path.
-std::vector<standin::Arc*> pathArcs(Signal* sig) {
-  std::vector<standin::Arc*> arcs;
-  for (PhyPathArc* element : *sig->path->getarcs()) {
-    standin::Arc* arc = standin::RoutingGraph::find(element->getarcid());
-    EXPECT_NE(arc, nullptr);
-    arcs.push_back(arc);
-  }
-  return arcs;
-}
-
 // Checks that a routed signal's arcs form a tree rooted at its driver's pin
 // node that reaches every load's pin node, with every arc used and every
 // node flagged, and that no used arc outside the route touches its nodes.
 // Returns the route's nodes.
 std::set<Node*> checkTree(Signal* sig) {
   std::set<Node*> nodes;
-  const std::vector<standin::Arc*> arcs = pathArcs(sig);
+  std::vector<standin::Arc*> arcs;
+  for (PhyPathArc* element : *sig->path->getarcs()) {
+    standin::Arc* arc = standin::RoutingGraph::find(element->getarcid());
+    EXPECT_NE(arc, nullptr) << sig->name;
+    if (arc == nullptr) return nodes;
+    arcs.push_back(arc);
+  }
   const std::set<standin::Arc*> own(arcs.begin(), arcs.end());
   std::map<Node*, std::vector<Node*>> next;
   for (standin::Arc* arc : arcs) {
@@ -73,29 +68,6 @@ std::set<Node*> checkTree(Signal* sig) {
     }
   }
   return nodes;
-}
-
-TEST(GenRoute, GraphHasWiresAndSwitchesPerCluster) {
-  standin::Design d;
-  designgen::DeviceParams p;
-  p.plcRows = 3;
-  p.plcCols = 4;
-  p.routing = true;
-  p.tracks = 3;
-  const designgen::Device dev = designgen::addDevice(d, p);
-  // Per cluster 3 + 3 wires and 2 switches; per cluster 2 * 3 switch arcs,
-  // 3 arcs to each neighbour to the right and below.
-  EXPECT_EQ(d.phy.graph.nodes.size(), 12u * 8u);
-  EXPECT_EQ(d.phy.graph.arcs.size(), 12u * 6u + 3u * 3u * 3u + 2u * 4u * 3u);
-  const Node& h = d.phy.graph.nodes[static_cast<std::size_t>(5 * 8 + 2)];  // cluster (1, 1)
-  EXPECT_EQ(h.name, "R2C2_H2");
-  EXPECT_EQ(h.cost, 7);
-  EXPECT_EQ(h.arcs.size(), 3u);  // its switch, left and right
-  EXPECT_EQ(d.phy.graph.nodes[5 * 8 + 4].name, "R2C2_V1");
-  EXPECT_EQ(d.phy.graph.nodes[5 * 8 + 4].cost, 6);
-  EXPECT_EQ(d.phy.graph.nodes[5 * 8 + 7].name, "R2C2_S1");
-  EXPECT_EQ(d.phy.graph.nodes[5 * 8 + 7].arcs.size(), 2u);  // track 2 only
-  EXPECT_EQ(dev.wires.switches, 2);
 }
 
 // Many signals of a generated design routed one after another: each a tree

@@ -93,26 +93,6 @@ TEST_F(DrcTest, ReplicatedPinsCountEachExtraOccurrenceInComponentOrder) {
   EXPECT_EQ(supp.drcComp(u, 0), 3);
 }
 
-TEST_F(DrcTest, SlotPairOfASiteOfSeveralElements) {
-  pair(s0, r1, r2);
-  d.info.plcRegRule = false;
-  EXPECT_EQ(supp.drcSite(s0, 1, 0), 1);
-  slot(s0, standin::R0)->regctrl = zero;
-  EXPECT_EQ(supp.drcSite(s0, 1, 0), 0);
-  slot(s0, standin::R0)->regctrl = nullptr;
-  EXPECT_EQ(supp.drcSite(s0, 1, 0), 0);
-  slot(s0, standin::R0)->regctrl = d.addRegCtrl(-2);  // not exempt
-  EXPECT_EQ(supp.drcSite(s0, 1, 0), 1);
-  s0->uniqBels = 1;
-  EXPECT_EQ(supp.drcSite(s0, 1, 0), 0);
-  s0->uniqBels = 2;
-  s0->hasSlots = false;
-  EXPECT_EQ(supp.drcSite(s0, 1, 0), 0);
-  s0->hasSlots = true;
-  d.setSlot(s0, standin::R1, nullptr);
-  EXPECT_EQ(supp.drcSite(s0, 1, 0), 0);
-}
-
 TEST_F(DrcTest, ChecksSwitchesAndSiteKinds) {
   pair(s0, r1, r2);  // fails the slot pair and the cluster rule
   const int expected[] = {2, 1, 1, 2, 0, 1, 1, 2};  // by checks 0..7: other bits ignored
@@ -123,8 +103,19 @@ TEST_F(DrcTest, ChecksSwitchesAndSiteKinds) {
   d.info.noSiteDrc2 = true;
   EXPECT_EQ(supp.drcSite(s0, 0, 1), 0);
   d.info.noSiteDrc2 = false;
+  // The slot pair needs a site of several elements, a slot table and both
+  // registers.
+  s0->uniqBels = 1;
+  EXPECT_EQ(supp.drcSite(s0, 1, 0), 0);
+  s0->uniqBels = 2;
+  s0->hasSlots = false;
+  EXPECT_EQ(supp.drcSite(s0, 1, 0), 0);
+  s0->hasSlots = true;
   s0->pfu = false;
   for (int checks = 0; checks < 4; ++checks) EXPECT_EQ(supp.drcSite(s0, checks, 1), 0);
+  s0->pfu = true;
+  d.setSlot(s0, standin::R1, nullptr);
+  EXPECT_EQ(supp.drcSite(s0, 1, 0), 0);
 
   // A PFU/PFF site of no cluster gets the slot pair only.
   Site* lone = d.addSite("LONE", slice, 5, 5);

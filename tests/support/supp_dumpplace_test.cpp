@@ -15,11 +15,6 @@ namespace {
 
 class PlaceReport : public ReportCapture {
 protected:
-  PlaceReport() {
-    slice = d.addSiteType("SLICE", {});
-    lut = d.addPrim("LUT", {{"A", udb::DIR_INPUT}, {"Z", udb::DIR_OUTPUT}});
-  }
-
   // A component of type code `type`, placed on a new site at (row, col)
   // unless `placed` is false.
   standin::Comp* comp(int type, bool placed = true, int row = 0, int col = 0) {
@@ -37,62 +32,43 @@ protected:
     return s;
   }
 
-  static std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-  }
-
   standin::Design d{"top"};
-  standin::SiteType* slice;
-  standin::Prim* lut;
+  standin::SiteType* slice = d.addSiteType("SLICE", {});
+  standin::Prim* lut = d.addPrim("LUT", {{"A", udb::DIR_INPUT}, {"Z", udb::DIR_OUTPUT}});
   AP_SUPP supp{&d};
 };
 
-TEST_F(PlaceReport, LocateSelectsByTypeAndListsEveryUnplacedComponent) {
-  for (int t = 0; t <= 6; ++t) comp(t);
+TEST_F(PlaceReport, LocateSelectsByTypeListsEveryUnplacedComponentAndCommentsByTheSetting) {
+  for (int t = 0; t <= 6; ++t) d.addGeom(comp(t, true, t, 9 - t)->site, 7, 9);
   comp(5, false);
   comp(1, false);
+  comp(5);  // no geometry record
+  // The names listed, "-" marking NOSITE lines and "#" a position comment.
   auto listed = [&](int mask) {
     take();
     supp.dumpLocate(nullptr, mask);
     std::string names;
     std::istringstream lines(text());
     for (std::string line; std::getline(lines, line);)
-      names += line.substr(13, line.find('"', 13) - 13) +
-               (line.find("NOSITE") != std::string::npos ? "- " : " ");
+      names += line.substr(13, line.find('"', 13) - 13) + (line.find("NOSITE") != std::string::npos ? "-" : "") +
+               (line.find('#') != std::string::npos ? "#" : "") + " ";
     return names;
   };
-  const std::string unplaced = "c7- c8- ";
-  EXPECT_EQ(listed(0), "c0 c1 c2 c3 c4 c5 c6 " + unplaced);
-  EXPECT_EQ(listed(0x01), "c1 c2 " + unplaced);
-  EXPECT_EQ(listed(0x02), "c3 c4 " + unplaced);
-  EXPECT_EQ(listed(0x04), "c0 c5 c6 " + unplaced);
-  EXPECT_EQ(listed(0x08), "c0 c3 c4 c5 c6 " + unplaced);
-  EXPECT_EQ(listed(0x10), unplaced);
+  EXPECT_EQ(listed(0), "c0 c1 c2 c3 c4 c5 c6 c7- c8- c9 ");
+  EXPECT_EQ(listed(0x01), "c1 c2 c7- c8- ");
+  EXPECT_EQ(listed(0x02), "c3 c4 c7- c8- ");
+  EXPECT_EQ(listed(0x04), "c0 c5 c6 c7- c8- c9 ");
+  EXPECT_EQ(listed(0x08), "c0 c3 c4 c5 c6 c7- c8- c9 ");
+  EXPECT_EQ(listed(0x10), "c7- c8- ");  // the comment on by default, I/O excepted
+  EXPECT_EQ(listed(0x19), "c0# c1 c2 c3# c4# c5# c6# c7- c8- c9 ");
   EXPECT_EQ(log().manips.back().name, "flush");
   EXPECT_EQ(log().manips.back().afterPrints, log().prints.size());
-}
-
-TEST_F(PlaceReport, LocatePositionCommentFollowsTheSettingOrItsDefault) {
-  standin::Comp* lutComp = comp(5, true, 7, 9);
-  d.addGeom(lutComp->site, 7, 9);
-  standin::Comp* io = comp(2);
-  d.addGeom(io->site, 1, 1);
-  comp(5);  // no geometry record
-  const std::string withComment =
-      "LOCATE COMP \"c0\" SITE \"Sc0\" ; # \"R7C9\" ;\n"
-      "LOCATE COMP \"c1\" SITE \"Sc1\" ;\n"
-      "LOCATE COMP \"c2\" SITE \"Sc2\" ;\n";
-  supp.dumpLocate("", 0x19);  // every type, comment on by default
-  EXPECT_EQ(take(), withComment);
   d.info.options["dumpLocateRCZ"] = 0;
-  supp.dumpLocate("", 0x19);
-  EXPECT_EQ(take().find('#'), std::string::npos);
+  EXPECT_EQ(listed(0x18), "c0 c3 c4 c5 c6 c7- c8- c9 ");
   d.info.options["dumpLocateRCZ"] = 1;
-  supp.dumpLocate("", 0);
-  EXPECT_EQ(take(), withComment);
+  EXPECT_EQ(listed(0x02), "c3# c4# c7- c8- ");
+  const std::string line = "LOCATE COMP \"c3\" SITE \"Sc3\" ; # \"R7C9\" ;\n";
+  EXPECT_EQ(text().substr(0, line.size()), line);
 }
 
 TEST_F(PlaceReport, BBoxFileIsReplacedAndOptional) {
@@ -100,8 +76,9 @@ TEST_F(PlaceReport, BBoxFileIsReplacedAndOptional) {
   const std::string path = ::testing::TempDir() + "bbox_replaced.txt";
   std::ofstream(path) << "old content that must go\n";
   supp.dumpBBox(nullptr, path.c_str());
-  EXPECT_EQ(readFile(path),
-            "\n[Design]\nComps=2\nSignals=1\nSignal0 fanout=1 BBOX=5 (R4-1, C2-0)\n");
+  std::ostringstream file;
+  file << std::ifstream(path, std::ios::binary).rdbuf();
+  EXPECT_EQ(file.str(), "\n[Design]\nComps=2\nSignals=1\nSignal0 fanout=1 BBOX=5 (R4-1, C2-0)\n");
   std::remove(path.c_str());
   const std::string printed = take();
 
@@ -134,31 +111,27 @@ TEST_F(PlaceReport, BBoxClassesAndSkippedSignals) {
             "  Fanout>999  num=1      total=20      average=20.0\n");
 }
 
-TEST_F(PlaceReport, BBoxAveragesInSinglePrecision) {
+TEST_F(PlaceReport, BBoxAveragesInSinglePrecisionAndTotalsBeyondThirtyTwoBits) {
   // 9 / 20 is 0.45: 0.449999988 in single precision, 0.450000000000000011
   // in double, so the two round apart.
   standin::Comp* a = comp(5, true, 0, 0);
   standin::Comp* b = comp(5, true, 0, 1);
   for (int i = 0; i < 20; ++i) signal({a, i < 9 ? b : a});
   supp.dumpBBox(nullptr, nullptr);
-  EXPECT_EQ(text(),
+  EXPECT_EQ(take(),
             "\n[Design]\nComps=2\nSignals=20\n"
             "\nSIGBBOX num=20 total=9 average=0.4\n\t0-distance BOX num=11\n"
             "  Fanout range   1:1    num=20     total=9       average=0.4 \n"
             "\n[BBOX Details]\n"
             "  Fanout=1    num=20     total=9       average=0.4\n");
-}
 
-TEST_F(PlaceReport, BBoxTotalsBeyondThirtyTwoBits) {
-  // 16400 boxes of 131070 make 2149548000, past the largest 32-bit int.
+  // 16400 boxes of 131070 more make 2149548009, past the largest 32-bit int.
   standin::Comp* lo = comp(5, true, -32768, -32768);
   standin::Comp* hi = comp(5, true, 32767, 32767);
   for (int i = 0; i < 16400; ++i) signal({lo, hi});
   supp.dumpBBox(nullptr, nullptr);
-  EXPECT_NE(text().find("SIGBBOX num=16400 total=2149548000 average=131070.0\n"),
-            std::string::npos);
-  EXPECT_NE(text().find("  Fanout=1    num=16400  total=2149548000 average=131070.0\n"),
-            std::string::npos);
+  EXPECT_NE(text().find("SIGBBOX num=16420 total=2149548009 average=130910.4\n"), std::string::npos);
+  EXPECT_NE(text().find("  Fanout=1    num=16420  total=2149548009 average=130910.4\n"), std::string::npos);
 }
 
 }  // namespace

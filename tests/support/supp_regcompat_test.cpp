@@ -77,18 +77,6 @@ TEST_F(ClusterTest, HalvesAgreeWithinThemselvesAndAMissingRecordEndsOnlyItsHalf)
   EXPECT_TRUE(AP_SUPP::regCompatibleUA(plc));
 }
 
-TEST_F(ClusterTest, NothingCarriesOverFromOneCallToTheNext) {
-  standin::Plc* good = d.addPlc("PLC_R1C2", slice, 1, 2);
-  regOn(site(good, 0), r2);
-  regOn(site(good, 3), r2);
-  for (int i = 0; i < 40; ++i) regOn(site(plc, i % 4), r1);  // a larger cluster first
-  comps[1]->regctrl = r2;
-  EXPECT_FALSE(AP_SUPP::regCompatible(plc));
-  EXPECT_TRUE(AP_SUPP::regCompatible(good));
-  EXPECT_FALSE(AP_SUPP::regCompatibleUA(plc));
-  EXPECT_TRUE(AP_SUPP::regCompatibleUA(good));
-}
-
 TEST_F(ClusterTest, FindCompArrListsTheClusterWithMovesAndNothingForNoCluster) {
   Comp* out = on(r1);
   Comp *c0 = comps[0], *c1 = comps[1], *c2 = comps[2], *c3 = comps[3];
