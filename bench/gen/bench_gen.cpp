@@ -16,13 +16,13 @@
 // per component. After the benchmarks a table of the figures and ratios per
 // size is printed.
 #include "alloccount.h"
+#include "threadclock.h"
 
 #include "host/standin/gen/designgen.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -40,15 +40,6 @@ void Record(const std::string& metric, int n, double value) {
   auto& slot = figures[metric];
   const auto it = slot.find(n);
   if (it == slot.end() || value < it->second) slot[n] = value;
-}
-
-// Processor time of the calling thread, kernel time (page faults) included:
-// unlike elapsed time, it does not count the time other programs on the
-// machine take from this one.
-double ThreadSeconds() {
-  timespec ts;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
 designgen::Params ParamsFor(int n) {

@@ -23,6 +23,7 @@
 #include <matching/basapmatch.h>
 
 #include "alloccount.h"
+#include "threadclock.h"
 #include "exact_assign.h"
 #include "literal_auction.h"
 #include "windows.h"
@@ -34,7 +35,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -207,12 +207,6 @@ struct BuildFigures {
 };
 std::map<std::string, BuildFigures> buildFigures;
 
-double threadSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
 double median(std::vector<double> v) {
   if (v.empty()) return -1;
   std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
@@ -228,12 +222,12 @@ void registerBuild(int rows, int k) {
     double whole = 0, second = 0, heap = 0;
     for (auto _ : state) {
       const std::int64_t before = alloccount::Current();
-      const double t0 = threadSeconds();
+      const double t0 = ThreadSeconds();
       auto m = load<AP_MATCHING>(*w);
       benchmark::DoNotOptimize(m->Solver(rowMatch.data(), colMatch.data(), &total, 0));
-      const double t1 = threadSeconds();
+      const double t1 = ThreadSeconds();
       benchmark::DoNotOptimize(m->Solver(rowMatch.data(), colMatch.data(), &total, 0));
-      const double t2 = threadSeconds();
+      const double t2 = ThreadSeconds();
       heap = static_cast<double>(alloccount::Current() - before);
       whole += t1 - t0;
       second += t2 - t1;

@@ -17,6 +17,7 @@
 // whole-design pass once the scratch lists have grown (counted by the
 // allocator wrappers of alloccount.h).
 #include "alloccount.h"
+#include "threadclock.h"
 
 #include "host/standin/gen/designgen.h"
 #include "support/basapsupp.h"
@@ -25,7 +26,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -64,14 +64,6 @@ void Record(const std::string& metric, int n, double value) {
   auto& slot = figures[metric];
   const auto it = slot.find(n);
   if (it == slot.end() || value < it->second) slot[n] = value;
-}
-
-// Processor time of the calling thread: unlike elapsed time, it does not
-// count the time other programs on the machine take from this one.
-double ThreadSeconds() {
-  timespec ts;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
 // ---------------------------------------------------------------- passes

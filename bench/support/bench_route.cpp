@@ -33,13 +33,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "alloccount.h"
+#include "threadclock.h"
 #include "host/standin/gen/designgen.h"
 #include "support/basapsupp.h"
 #include "tests/support/plain_route.h"
@@ -168,20 +168,13 @@ Bench& bench() {
   return *b;
 }
 
-// Processor time of the calling thread, in seconds.
-double threadSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
 // One pass over a group's lookups, each made `repeat` times in a row, each
 // time into a new path; adds its time and the blocks it allocated.
 template <class LookupFn>
 void pass(const std::vector<Lookup>& group, int repeat, std::vector<PhyNode*>& nodes,
           LookupFn lookup, double& seconds, std::int64_t& blocks) {
   const std::int64_t before = alloccount::Allocations();
-  const double start = threadSeconds();
+  const double start = ThreadSeconds();
   for (const Lookup& l : group) {
     for (int r = 0; r < repeat; ++r) {
       UP_PATH path;
@@ -189,7 +182,7 @@ void pass(const std::vector<Lookup>& group, int repeat, std::vector<PhyNode*>& n
       benchmark::DoNotOptimize(lookup(l, &path, nodes));
     }
   }
-  seconds += threadSeconds() - start;
+  seconds += ThreadSeconds() - start;
   blocks += alloccount::Allocations() - before;
 }
 

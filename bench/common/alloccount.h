@@ -4,8 +4,8 @@
 // process is seen: operator new, std::vector and Eigen's storage included.
 // A block counts for its usable size (malloc_usable_size), as the allocator
 // reserves it.
-#ifndef BASAPLACE_BENCH_LINSYS_ALLOCCOUNT_H
-#define BASAPLACE_BENCH_LINSYS_ALLOCCOUNT_H
+#ifndef BASAPLACE_BENCH_COMMON_ALLOCCOUNT_H
+#define BASAPLACE_BENCH_COMMON_ALLOCCOUNT_H
 
 #include <cstdint>
 
@@ -27,4 +27,4 @@ std::int64_t Allocations();
 
 }  // namespace alloccount
 
-#endif  // BASAPLACE_BENCH_LINSYS_ALLOCCOUNT_H
+#endif  // BASAPLACE_BENCH_COMMON_ALLOCCOUNT_H
