@@ -9,7 +9,7 @@
 #include "qplace/detail.h"
 #include "qplace/legalize.h"
 #include "qplace/placer.h"
-#include "support/basapsupp.h"
+#include "rule_faults.h"
 
 namespace {
 
@@ -97,18 +97,10 @@ void expectConsistent(const Placement& p) {
   EXPECT_EQ(regs, p.groupRegs);
 }
 
-// The register rules through the library, after writing the placement.
+// The register rules after writing the placement, with the whole-design check.
 int ruleFaults(Small& s, const Placement& p) {
   p.writeTo(s.d);
-  int faults = 0;
-  for (standin::Plc* plc : s.f.dev.plcs) {
-    for (UP_SITE* site : plc->sites) {
-      UP_COMP** slots = site->getslotcomps();
-      faults += !AP_SUPP::regCompatible(slots[standin::R0], slots[standin::R1]);
-    }
-    faults += !(s.f.halfRule ? AP_SUPP::regCompatibleUA(plc) : AP_SUPP::regCompatible(plc));
-  }
-  return faults + AP_SUPP(&s.d).drcAllSite(0, 0);
+  return registerRuleFaults(s.d, s.f.halfRule) + AP_SUPP(&s.d).drcAllSite(0, 0);
 }
 
 TEST(Legalize, TightDevicesKeepTheRegisterRules) {
@@ -267,13 +259,12 @@ TEST(Legalize, RandomPlacementIsLegal) {
     expectConsistent(p);
     EXPECT_EQ(ruleFaults(s, p), 0);
   }
-  Small tight(10, 2, 0, 3, 3, false, 1);  // 10 sets, 9 clusters
-  Placement p(tight.f, tight.m);
-  EXPECT_FALSE(qplace::randomPlacement(p, 5));
 }
 
+// 10 control sets need 10 register groups; 9 clusters have 9. Neither
+// placement makes a start.
 TEST(Legalize, RefusesADeviceWithTooFewRegisterGroups) {
-  Small s(10, 2, 0, 3, 3, false, 1);  // 10 sets, 9 clusters
+  Small s(10, 2, 0, 3, 3, false, 1);
   Placement p(s.f, s.m);
   ASSERT_TRUE(qplace::placeIos(s.m, s.f, p));
   std::vector<double> x(static_cast<std::size_t>(s.m.numUnits()), 2.0), y = x;
@@ -281,6 +272,7 @@ TEST(Legalize, RefusesADeviceWithTooFewRegisterGroups) {
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.error, "the device is too small: 10 LUTs for 72 LUT places, 10 register groups needed of 9");
   EXPECT_EQ(p.unplaced(), s.m.numUnits() - s.m.numOf(qplace::UNIT_IO));  // nothing half done
+  EXPECT_FALSE(qplace::randomPlacement(p, 5));
 }
 
 TEST(Placement, FitsFollowsTheGroupsControlSet) {

@@ -1,36 +1,22 @@
 // Placement: legality against the register rules, the whole run on
-// picorv32, its determinism, spreading capacity and failure reporting.
+// picorv32, its output files, progress lines and determinism, the legality
+// check, and spreading capacity.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <set>
 
 #include "qplace/checks.h"
 #include "qplace/netlist_reader.h"
 #include "qplace/placer.h"
 #include "host/standin/standin_util.h"
-#include "support/basapsupp.h"
+#include "rule_faults.h"
 
 namespace {
 
 using qplace::PlacerOptions;
 using qplace::QuadraticPlacer;
-
-// The register rules through the library: per site R0 and R1, per
-// cluster the whole or the half rule. Returns the faults.
-int registerRuleFaults(standin::Design& d, bool halfRule) {
-  int faults = 0;
-  for (standin::Plc& plc : d.plcs) {
-    for (UP_SITE* s : plc.sites) {
-      UP_COMP** slots = s->getslotcomps();
-      if (slots != nullptr) faults += !AP_SUPP::regCompatible(slots[standin::R0], slots[standin::R1]);
-    }
-    faults += !(halfRule ? AP_SUPP::regCompatibleUA(&plc) : AP_SUPP::regCompatible(&plc));
-  }
-  return faults;
-}
 
 struct Placed {
   qplace::PlacerFigures figures;
@@ -39,22 +25,33 @@ struct Placed {
   int ruleFaults = 0;
   int unplaced = 0;
   bool ok = false;
+  std::vector<std::string> lines;  // printed by the run, and whether std::endl followed each
+  std::vector<bool> flushed;
+  bool has(const std::string& prefix) const {
+    for (const std::string& l : lines)
+      if (l.rfind(prefix, 0) == 0) return true;
+    return false;
+  }
 };
 
 Placed placePicorv32(PlacerOptions opt) {
   Placed run;
   standin::Design d;
   qplace::readNetlistFile(QPLACE_PICORV32, d);
-  opt.verbosity = 0;
   QuadraticPlacer placer(d, opt);
+  standin::messages().capture();
   run.ok = placer.apMain();
+  run.lines = standin::messages().prints;
+  run.flushed.assign(run.lines.size(), false);
+  for (const auto& m : standin::messages().manips)
+    if (m.name == "endl" && m.afterPrints > 0) run.flushed[m.afterPrints - 1] = true;
   run.figures = placer.figures();
   for (standin::Comp& c : d.comps) {
     if (c.site == nullptr) ++run.unplaced;
     else run.siteOf[c.name] = c.site->name;
   }
   run.ruleFaults = registerRuleFaults(d, opt.halfRule);
-  standin::messages().capture();
+  standin::messages().capture();  // afresh
   AP_SUPP(&d).dumpBBox(nullptr, nullptr);
   const std::string stats = standin::messages().take();
   standin::messages().release();
@@ -67,6 +64,7 @@ TEST(Placer, Picorv32IsPlacedLegallyAndBeatsRandomPlacement) {
   for (bool half : {false, true}) {
     PlacerOptions opt;
     opt.halfRule = half;
+    opt.verbosity = 0;
     Placed r = placePicorv32(opt);
     ASSERT_TRUE(r.ok) << r.figures.error;
     EXPECT_EQ(r.figures.checkErrors, 0);
@@ -87,6 +85,7 @@ PlacerOptions quick() {
   PlacerOptions opt;
   opt.baseline = false;
   opt.detail.annealMoves = 20;
+  opt.verbosity = 0;
   return opt;
 }
 
@@ -122,68 +121,59 @@ TEST(Placer, SameSeedSamePlacement) {
   EXPECT_EQ(a.siteOf, b.siteOf);
 }
 
-TEST(Placer, ADeviceTooSmallIsAnError) {
-  PlacerOptions opt;
-  opt.rows = 20;  // 400 clusters hold 3,200 LUTs: 99 short
-  opt.cols = 20;
-  Placed r = placePicorv32(opt);
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.figures.error, "the device is too small: 3299 LUTs for 3200 LUT places, 218 register groups needed of 400");
+// Each phase line is flushed as it is printed; without -v the steps show
+// only on the heartbeat, with it every step shows.
+TEST(Placer, PhaseLinesAreFlushedAndStepsShownWithVerbose) {
+  PlacerOptions opt = quick();
+  opt.heartbeat = 1e9;  // however slow the build (sanitizers), no heartbeat
+  opt.verbosity = 1;
+  const Placed normal = placePicorv32(opt);
+  ASSERT_TRUE(normal.ok);
+  int phases = 0;
+  for (std::size_t i = 0; i < normal.lines.size(); ++i) {
+    for (const char* phase : {"pack ", "global ", "legalize ", "detail ", "check ", "wirelength:"}) {
+      if (normal.lines[i].rfind(phase, 0) != 0) continue;
+      ++phases;
+      EXPECT_TRUE(normal.flushed[i]) << normal.lines[i];
+    }
+  }
+  EXPECT_EQ(phases, 6);
+  EXPECT_FALSE(normal.has("  spreading "));
+  opt.verbosity = 2;
+  const Placed verbose = placePicorv32(opt);
+  EXPECT_TRUE(verbose.has("  spreading 1: "));
+  EXPECT_TRUE(verbose.has("  improvement pass 1: "));
 }
 
+// The legality check passes a placed design, and finds a LUT moved into a
+// register slot and a register taken off its site.
 TEST(Checks, FindPlantedFaults) {
   standin::Design d;
   qplace::readNetlistFile(QPLACE_PICORV32, d);
-  PlacerOptions opt = quick();
-  opt.verbosity = 0;
-  QuadraticPlacer placer(d, opt);
+  QuadraticPlacer placer(d, quick());
   ASSERT_TRUE(placer.apMain());
   ASSERT_EQ(qplace::checkPlacement(d).errors, 0);
 
-  // A register moved into the R1 slot of a site whose R0 holds a register
-  // of another record breaks the site and the cluster rule.
-  standin::Comp* moved = nullptr;
-  standin::Site* target = nullptr;
-  for (standin::Site& s : d.sites) {
-    auto* r0 = static_cast<standin::Comp*>(s.slots[standin::R0]);
-    if (s.plc == nullptr || r0 == nullptr || s.slots[standin::R1] != nullptr) continue;
-    for (standin::Comp& c : d.comps)
-      if (c.prim->name == "FF" && c.regctrl != r0->regctrl) {
-        moved = &c;
-        target = &s;
-        break;
-      }
-    if (moved != nullptr) break;
-  }
-  ASSERT_NE(moved, nullptr);
-  standin::Site* from = moved->site;
-  for (int k = 0; k < 4; ++k)
-    if (from->slots[k] == moved) d.setSlot(from, static_cast<standin::Slot>(k), nullptr);
-  d.place(moved, target);
-  d.setSlot(target, standin::R1, moved);
-  EXPECT_EQ(qplace::checkPlacement(d).errors, 0);  // the slots themselves are fine
-  EXPECT_EQ(registerRuleFaults(d, false), 2);
-  AP_SUPP supp(&d);
-  EXPECT_EQ(supp.drcAllSite(0, 0), 2);  // the site's pair and its cluster
-
-  // A LUT in a register slot, and an unplaced component.
-  d.unplace(moved);
-  d.setSlot(target, standin::R1, nullptr);
-  standin::Comp* lut = nullptr;
+  standin::Comp *lut = nullptr, *reg = nullptr;
   standin::Site* site = nullptr;
-  for (standin::Site& s : d.sites)
-    if (s.plc != nullptr && s.slots[standin::L0] != nullptr && s.slots[standin::R1] == nullptr) {
+  for (standin::Site& s : d.sites) {
+    if (s.plc == nullptr) continue;
+    if (lut == nullptr && s.slots[standin::L0] != nullptr && s.slots[standin::R1] == nullptr) {
       site = &s;
       lut = static_cast<standin::Comp*>(s.slots[standin::L0]);
-      break;
+    } else if (reg == nullptr && s.slots[standin::R0] != nullptr) {
+      reg = static_cast<standin::Comp*>(s.slots[standin::R0]);
+      d.setSlot(&s, standin::R0, nullptr);
     }
-  ASSERT_NE(lut, nullptr);
+  }
+  ASSERT_TRUE(lut != nullptr && reg != nullptr);
+  d.unplace(reg);
   d.setSlot(site, standin::L0, nullptr);
   d.setSlot(site, standin::R1, lut);
   qplace::CheckResult bad = qplace::checkPlacement(d);
-  ASSERT_EQ(bad.errors, 2);  // the LUT in a register slot, the register unplaced
+  ASSERT_EQ(bad.errors, 2);
   const std::string wrongSlot = "component " + lut->name + " in a slot of the wrong kind on " + site->name;
-  const std::string unplaced = "component " + moved->name + " is not placed";
+  const std::string unplaced = "component " + reg->name + " is not placed";
   EXPECT_TRUE((bad.first[0] == wrongSlot && bad.first[1] == unplaced) ||
               (bad.first[0] == unplaced && bad.first[1] == wrongSlot))
       << bad.first[0] << "\n" << bad.first[1];
