@@ -1,23 +1,10 @@
 // The stand-in host's utility services, where they have logic of their own.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
-
 #include "host/standin/standin_util.h"
 #include "host/ututil.h"
 
 namespace {
-
-TEST(StandinServices, FormattedTextOutlivesTheNextCall) {
-  char* inner = neoform("%s=%d", "count", 42);
-  char* outer = neoform("[%s] %s", inner, neoform("%.2f", 1.5));
-  EXPECT_STREQ(inner, "count=42");
-  EXPECT_STREQ(outer, "[count=42] 1.50");
-  EXPECT_STREQ(neoform("%s", ""), "");
-  std::string longText(5000, 'x');
-  EXPECT_EQ(std::strlen(neoform("%s%s", longText.c_str(), longText.c_str())), 10000u);
-}
 
 TEST(StandinServices, ManipulatorsWriteIntoTheCaptureAndAreRecorded) {
   standin::MessageLog& log = standin::messages();

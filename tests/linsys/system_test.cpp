@@ -61,7 +61,7 @@ TEST(LinearSystem, SettersCopiesAndResetKeepTheirDocumentedState) {
 // with b = (-2, -1, 1) keeps the measure above 0.1 for good (checked for
 // 200000 passes with the model of reference.h): only the bound ends it, at
 // 10 n + 1000 = 1030 passes by default, in the system and in the matrix's
-// two-argument solve alike, and not where one pass fewer or more would.
+// two-argument solve alike; a bound of 0 runs no pass.
 TEST(LinearSystem, PassBoundEndsASolveThatWouldNotReturn) {
   EXPECT_EQ(SparSymMat<double>::DefaultMaxPasses(0xffffffffu), 0xffffffffu);
   plQPLinearSystem s(3, 0);
@@ -78,18 +78,10 @@ TEST(LinearSystem, PassBoundEndsASolveThatWouldNotReturn) {
   b[0] = -2.0;
   b[1] = -1.0;
   for (unsigned i = 0; i < 3; ++i) s.SetRHSVectorEntry(i, b[i]);
-  plQPLinearSystem shorter(s), longer(s), unrun(s);
+  plQPLinearSystem unrun(s);
   EXPECT_FALSE(s.Solve());
   EXPECT_EQ(s.GetIterations(), 1030u);
   m.SolvePCG(x, b);
-  shorter.SetMaxIterations(1029);
-  longer.SetMaxIterations(1031);
-  EXPECT_FALSE(shorter.Solve() || longer.Solve());
-  auto sameAs = [&](plQPLinearSystem& t) {
-    return t.GetSolution(0) == s.GetSolution(0) && t.GetSolution(1) == s.GetSolution(1) &&
-           t.GetSolution(2) == s.GetSolution(2);
-  };
-  EXPECT_FALSE(sameAs(shorter) || sameAs(longer));
   for (unsigned i = 0; i < 3; ++i) EXPECT_EQ(x[i], s.GetSolution(i)) << i;
   unrun.SetMaxIterations(0);
   EXPECT_FALSE(unrun.Solve());

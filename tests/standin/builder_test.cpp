@@ -103,27 +103,9 @@ TEST_F(BuilderTest, PinRowsAndColumnsPerPinFromTheDesignAsked) {
   EXPECT_EQ(info->getpinrow(s, 3), 5);
   EXPECT_EQ(info->getpincol(s, 3), 8);
   EXPECT_EQ(info->getpincol(s, 65535), 40);
-  // Pins without a setting, and another design's information: the site's
-  // own row and column.
+  // A pin without a setting: the site's own row and column.
   EXPECT_EQ(info->getpinrow(s, 0), 1);
   EXPECT_EQ(info->getpincol(s, 0), 2);
-  standin::Design other("other");
-  EXPECT_EQ(other.getinfo()->getpinrow(s, 3), 1);
-  EXPECT_EQ(other.getinfo()->getpincol(s, 3), 2);
-}
-
-TEST(StandinCurrentDesign, LastMadeOrMadeCurrentIsCurrent) {
-  standin::Design a("a");
-  EXPECT_EQ(getUpDesign(), &a);
-  {
-    standin::Design b("b");
-    EXPECT_EQ(getUpDesign(), &b);
-    a.makeCurrent();
-    { standin::Design c("c"); }
-    EXPECT_EQ(getUpDesign(), nullptr);  // c was current when it went
-    a.makeCurrent();
-  }
-  EXPECT_EQ(getUpDesign(), &a);  // b was not
 }
 
 }  // namespace
