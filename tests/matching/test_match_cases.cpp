@@ -39,26 +39,6 @@ TEST(MatchingCases, EmptySidesAndNegativeSizes) {
   }
 }
 
-TEST(MatchingCases, CompetitionTiesAndPreassignmentThatLasts) {
-  // 5 beats 3 for the one column; equal values go to the lower column; row 3
-  // has nothing but its dummy.
-  AP_MATCHING m(4, 3);
-  add(m, {{0, 0, 3}, {1, 0, 5}, {2, 2, 7}, {2, 1, 7}});
-  Outcome r = solveOnce(m, 4, 3, 0, {2, 99, 0, 0});  // preassignment off: rowMatch ignored
-  EXPECT_EQ(r.rowMatch, V({-1, 0, 1, -1}));
-  EXPECT_EQ(r.colMatch, V({1, 2, -1}));
-  EXPECT_EQ(r.unmatched, 2);
-  EXPECT_EQ(r.total, 12);
-  // Row 1 pinned to column 2 counts 10000 there, and its 5 is gone for good:
-  // the rewrite persists into the next solve. A pin on a dummy column leaves
-  // its row unmatched.
-  for (int usePre : {1, 0}) {
-    r = solveOnce(m, 4, 3, usePre, {-1, 2, -1, 6});
-    EXPECT_EQ(r.rowMatch, V({0, 2, 1, -1}));
-    EXPECT_EQ(r.total, 10010);
-  }
-}
-
 TEST(MatchingCases, TheLastWriteToAnEntryCounts) {
   // Row 0 writes row 1's dummy column twice; the arc is gone, so row 1 keeps
   // its dummy rather than fall back to its -20000 column.

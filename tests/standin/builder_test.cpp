@@ -1,5 +1,4 @@
-// The stand-in builder: the cross links it keeps, placing, clusters, pin
-// positions and the current design.
+// The stand-in builder: the cross links it keeps, placing, and clusters.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -92,20 +91,6 @@ TEST_F(BuilderTest, PlacingKeepsOccupantAndBasicElementsAndClustersTheirSites) {
   EXPECT_EQ(s0->getslotcomps()[standin::L0], nullptr);
   EXPECT_EQ(s0->getslotcomps()[standin::R1], u2);
   EXPECT_EQ(u2->getsite(), nullptr);
-}
-
-TEST_F(BuilderTest, PinRowsAndColumnsPerPinFromTheDesignAsked) {
-  standin::Site* s = d.addSite("R1C2", slice, 1, 2);
-  d.setPinRowCol(s, 3, -4, 9);
-  d.setPinRowCol(s, 65535, 30, 40);
-  d.setPinRowCol(s, 3, 5, 8);  // the last setting stands
-  UP_INFO* info = d.getinfo();
-  EXPECT_EQ(info->getpinrow(s, 3), 5);
-  EXPECT_EQ(info->getpincol(s, 3), 8);
-  EXPECT_EQ(info->getpincol(s, 65535), 40);
-  // A pin without a setting: the site's own row and column.
-  EXPECT_EQ(info->getpinrow(s, 0), 1);
-  EXPECT_EQ(info->getpincol(s, 0), 2);
 }
 
 }  // namespace

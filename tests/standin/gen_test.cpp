@@ -97,7 +97,8 @@ class GenRules : public ::testing::TestWithParam<bool> {};
 // Slots, basic elements and occupants of every site, the register rules of
 // every cluster and site, and control records shared by groups of the asked
 // sizes with one clock, set/reset and clock enable (their own); groups of one
-// register each still fit.
+// register each still fit. (The audit of a design with nothing planted is the
+// next test's: each kind planted alone, nothing else is found.)
 TEST_P(GenRules, PlacementIsLegalAndControlRecordsMatchTheirSignals) {
   const bool half = GetParam();
   for (const auto& [components, groupMin, groupMax] : {std::tuple{6000, 5, 20}, std::tuple{2000, 1, 1}}) {
@@ -132,16 +133,11 @@ TEST_P(GenRules, PlacementIsLegalAndControlRecordsMatchTheirSignals) {
     }
     for (const auto* list : {&g.luts, &g.regs, &g.ios})
       for (Comp* comp : *list) ASSERT_NE(comp->site, nullptr) << comp->name;
-    const Audit a = audit(d, g);
-    EXPECT_EQ(a.replicatedPins, 0);
-    EXPECT_TRUE(a.slotPairs.empty());
-    EXPECT_TRUE((half ? a.halfFails : a.wholeFails).empty());
-    EXPECT_TRUE(a.sharedSites.empty() && a.mismatches.empty() && a.emptySites.empty());
     EXPECT_EQ(designgen::siteRuleErrors(g, 0), 0);
     // Under the half rule the halves of a cluster may differ, so that groups
     // can break between them: a whole-cluster check would find some.
     if (half && groupMax > 1) {
-      EXPECT_FALSE(a.wholeFails.empty());
+      EXPECT_FALSE(audit(d, g).wholeFails.empty());
     }
 
     for (Comp* lut : g.luts) ASSERT_EQ(lut->regctrl, g.prims.lutCtrl);

@@ -1,5 +1,4 @@
-// The stand-in routing graph: arc ids, per-node arc iteration, paths and
-// routes.
+// The stand-in routing graph: arc ids and per-node arc iteration.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -55,22 +54,6 @@ TEST_F(GraphTest, ArcIdsNameTheirEndsAndTheIteratorWalksEachNodesArcsInOrder) {
   EXPECT_FALSE(it.getnext());
   EXPECT_TRUE(it.getcurarcid() == standin::noArc());
   EXPECT_EQ(it.getcurnode(), nullptr);
-}
-
-TEST_F(GraphTest, RouteGivesTheSignalAPathAndMarksItsArcsAndNodes) {
-  UP_PATH empty;
-  EXPECT_EQ(empty.getarcs(), nullptr);  // no arc list before the first arc
-  standin::Signal* sig = d.addSignal("s");
-  EXPECT_EQ(sig->getpath(), nullptr);
-  EXPECT_EQ(sig->isrouted(), 0);
-  UP_PATH* path = d.route(sig, {ac, cb});
-  EXPECT_EQ(sig->getpath(), path);
-  EXPECT_NE(sig->isrouted(), 0);
-  ASSERT_EQ(path->getarcs()->size(), 2u);
-  EXPECT_TRUE((*path->getarcs())[1]->getarcid() == id(cb));
-  EXPECT_TRUE(id(ac).isused() && id(cb).isused());
-  EXPECT_FALSE(id(ab).isused());
-  for (PhyNode* node : {a, b, c}) EXPECT_EQ(node->getflags() & PhyNode::ON_ROUTE, PhyNode::ON_ROUTE);
 }
 
 }  // namespace
