@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 
 #include "qplace/checks.h"
 #include "qplace/netlist_reader.h"
@@ -144,7 +145,8 @@ TEST(Placer, PhaseLinesAreFlushedAndStepsShownWithVerbose) {
 }
 
 // The legality check passes a placed design, and finds a LUT moved into a
-// register slot and a register taken off its site.
+// register slot, a register on its site but in no slot, and one taken off
+// its site.
 TEST(Checks, FindPlantedFaults) {
   standin::Design d;
   qplace::readNetlistFile(QPLACE_PICORV32, d);
@@ -152,29 +154,29 @@ TEST(Checks, FindPlantedFaults) {
   ASSERT_TRUE(placer.apMain());
   ASSERT_EQ(qplace::checkPlacement(d).errors, 0);
 
-  standin::Comp *lut = nullptr, *reg = nullptr;
+  standin::Comp* lut = nullptr;
   standin::Site* site = nullptr;
+  std::vector<standin::Comp*> regs;  // taken out of their R0 slots
   for (standin::Site& s : d.sites) {
     if (s.plc == nullptr) continue;
     if (lut == nullptr && s.slots[standin::L0] != nullptr && s.slots[standin::R1] == nullptr) {
       site = &s;
       lut = static_cast<standin::Comp*>(s.slots[standin::L0]);
-    } else if (reg == nullptr && s.slots[standin::R0] != nullptr) {
-      reg = static_cast<standin::Comp*>(s.slots[standin::R0]);
+    } else if (regs.size() < 2 && s.slots[standin::R0] != nullptr) {
+      regs.push_back(static_cast<standin::Comp*>(s.slots[standin::R0]));
       d.setSlot(&s, standin::R0, nullptr);
     }
   }
-  ASSERT_TRUE(lut != nullptr && reg != nullptr);
-  d.unplace(reg);
+  ASSERT_TRUE(lut != nullptr && regs.size() == 2);
+  d.unplace(regs[1]);
   d.setSlot(site, standin::L0, nullptr);
   d.setSlot(site, standin::R1, lut);
-  qplace::CheckResult bad = qplace::checkPlacement(d);
-  ASSERT_EQ(bad.errors, 2);
-  const std::string wrongSlot = "component " + lut->name + " in a slot of the wrong kind on " + site->name;
-  const std::string unplaced = "component " + reg->name + " is not placed";
-  EXPECT_TRUE((bad.first[0] == wrongSlot && bad.first[1] == unplaced) ||
-              (bad.first[0] == unplaced && bad.first[1] == wrongSlot))
-      << bad.first[0] << "\n" << bad.first[1];
+  const qplace::CheckResult bad = qplace::checkPlacement(d);
+  EXPECT_EQ(bad.errors, 3);
+  EXPECT_EQ(std::set<std::string>(bad.first.begin(), bad.first.end()),
+            (std::set<std::string>{"component " + lut->name + " in a slot of the wrong kind on " + site->name,
+                                   "component " + regs[0]->name + " is in 0 slots of " + regs[0]->site->name,
+                                   "component " + regs[1]->name + " is not placed"}));
 }
 
 TEST(Spreading, RoughLegalizationRespectsClusterCapacity) {

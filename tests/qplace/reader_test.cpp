@@ -12,8 +12,8 @@ namespace {
 using qplace::Netlist;
 using qplace::ReadError;
 
-// A small netlist: ports a (input), y[0..1] (output, bit 1 constant) and
-// clk; two LUTs, and five registers of four control sets.
+// A small netlist: ports a (input), y[0..1] (output, bit 1 constant), io
+// (both ways) and clk; two LUTs, and six registers of three control sets.
 const char* kGood = R"({
   "creator": "test",
   "modules": {
@@ -23,7 +23,8 @@ const char* kGood = R"({
       "ports": {
         "a":   {"direction": "input",  "bits": [2]},
         "clk": {"direction": "input",  "bits": [3]},
-        "y":   {"direction": "output", "bits": [4, "0"]}
+        "y":   {"direction": "output", "bits": [4, "0"]},
+        "io":  {"direction": "inout",  "bits": [10]}
       },
       "cells": {
         "l1": {"type": "$lut", "parameters": {"LUT": "0110", "WIDTH": "10"},
@@ -34,12 +35,14 @@ const char* kGood = R"({
         "r2": {"type": "$_DFFE_PP_", "connections": {"C": [3], "D": [8], "E": [9], "Q": [7]}},
         "r3": {"type": "$_DFFE_PN_", "connections": {"C": [3], "D": [8], "E": [9], "Q": [4]}},
         "r4": {"type": "$_SDFFE_PP0P_", "connections": {"C": [3], "D": [8], "E": ["1"], "R": ["0"], "Q": [9]}},
-        "r5": {"type": "$_DFF_P_", "connections": {"C": [3], "D": [6], "Q": [10]}}
+        "r5": {"type": "$_DFF_P_", "connections": {"C": [3], "D": [6], "Q": [10]}},
+        "r6": {"type": "$_DFFE_PP_", "connections": {"C": [3], "D": [6], "E": ["1"], "Q": [11]}}
       },
       "netnames": {
         "a": {"hide_name": 0, "bits": [2]},
         "mid": {"hide_name": 0, "bits": [5]},
-        "$auto$mid": {"hide_name": 1, "bits": [5, 6]}
+        "$auto$mid": {"hide_name": 1, "bits": [5, 6]},
+        "zz$mid": {"hide_name": 1, "bits": [6]}
       }
     }
   }
@@ -55,7 +58,7 @@ TEST(Reader, BuildsComponentsNetsAndControlSets) {
   standin::Design d;
   Netlist nl = qplace::readNetlistText(kGood, "good.json", d);
   ASSERT_EQ(nl.luts.size(), 2u);
-  ASSERT_EQ(nl.regs.size(), 5u);
+  ASSERT_EQ(nl.regs.size(), 6u);
   ASSERT_NE(byName(d, "y[1]"), nullptr);
 
   // LUT inputs in order; a constant input is left unconnected.
@@ -64,20 +67,23 @@ TEST(Reader, BuildsComponentsNetsAndControlSets) {
   EXPECT_EQ(l1->signals[0]->name, "a");
   EXPECT_EQ(l1->signals[1], nullptr);
   EXPECT_EQ(l1->signals[designgen::LUT_Z]->name, "mid");  // the visible name wins
+  EXPECT_EQ(l2->signals[1]->name, "$auto$mid[1]");        // of hidden ones, the first
   EXPECT_EQ(l2->signals[0], l1->signals[designgen::LUT_Z]);
   EXPECT_EQ(l1->signals[designgen::LUT_Z]->numDrivers, 1);
 
-  // r1 and r2 share a record; the enable polarity separates r3; r4's stuck
-  // enable and reset make it a plain register like r5.
+  // r1 and r2 share a record; the enable polarity separates r3; r4's and
+  // r6's enables stuck active and r4's reset stuck idle make them plain
+  // registers like r5.
   standin::Comp *r1 = byName(d, "r1"), *r2 = byName(d, "r2"), *r3 = byName(d, "r3"),
                 *r4 = byName(d, "r4"), *r5 = byName(d, "r5");
   EXPECT_EQ(r1->regctrl, r2->regctrl);
   EXPECT_NE(r1->regctrl, r3->regctrl);
   EXPECT_EQ(r4->regctrl, r5->regctrl);
+  EXPECT_EQ(byName(d, "r6")->regctrl, r5->regctrl);
   EXPECT_NE(r1->regctrl, r5->regctrl);
   EXPECT_EQ(r1->regctrl->count, 2);
   EXPECT_EQ(r3->regctrl->count, 1);
-  EXPECT_EQ(r5->regctrl->count, 2);
+  EXPECT_EQ(r5->regctrl->count, 3);
   EXPECT_EQ(nl.controlSets, 3);
   EXPECT_EQ(r4->signals[designgen::REG_CE], nullptr);
   EXPECT_EQ(r4->signals[designgen::REG_SR], nullptr);
@@ -90,6 +96,7 @@ TEST(Reader, BuildsComponentsNetsAndControlSets) {
   EXPECT_EQ(byName(d, "y[1]")->signals[designgen::IO_I], nullptr);
   EXPECT_EQ(byName(d, "y[0]")->signals[designgen::IO_I], r3->signals[designgen::REG_Q]);
   EXPECT_EQ(byName(d, "a")->signals[designgen::IO_O], l1->signals[0]);
+  EXPECT_EQ(byName(d, "io")->signals[designgen::IO_I], r5->signals[designgen::REG_Q]);
 }
 
 // Compressed files are read by every test of the picorv32 netlist.
@@ -153,6 +160,8 @@ TEST(Reader, BadInputGivesAClearErrorAndNoDesign) {
             "bad.json: cell l: $lut of width 5 (at most 4)");
   EXPECT_EQ(errorOf(withCells(R"("l": {"type": "$lut", "connections": {"A": [2, {"b": 1}], "Y": [3]}})")),
             "bad.json: cell l pin A has a bit that is neither a net number nor a constant: {\"b\":1}");
+  EXPECT_EQ(errorOf(withCells(R"("l": {"type": "$lut", "connections": {"A": [-2], "Y": [3]}})")),
+            "bad.json: cell l pin A has a bit that is neither a net number nor a constant: -2");
   EXPECT_EQ(errorOf(R"({"modules": {"m": {}, "n": {}}})"), "bad.json: several modules and none marked \"top\"");
   // Modules and net names of the wrong JSON type.
   EXPECT_EQ(errorOf(R"({"modules": {"m": "x", "n": {}}})"), "bad.json: several modules and none marked \"top\"");
