@@ -51,8 +51,9 @@ struct PlacerOptions {
 
   // Time for quality: scales the detailed improvement's annealing (attempts
   // per unit and the cap on attempts, the large-design cap included), so the
-  // detail phase takes about `effort` times as long. Must be positive; 1
-  // gives the default schedule.
+  // detail phase takes about `effort` times as long; a long schedule also
+  // cools less far and reaches less far (detail.cpp). 1 gives the default
+  // schedule; apMain fails, before any work, outside (0, 1000].
   double effort = 1;
 
   // Designs of more units than this get a shorter schedule, to keep the run
