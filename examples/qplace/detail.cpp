@@ -76,9 +76,14 @@ public:
   // probability exp(-loss / T), when it loses. T starts at startTemperature
   // times the mean loss of a sample of moves (times attempts per unit / 250
   // when there are fewer) and falls geometrically to 1/500 of that over
-  // `moves` attempts, the range shrinking from 4 to 1.
+  // `moves` attempts, the range shrinking from 4 to 1. A schedule `length`
+  // times the full one of 250 attempts per unit (of all units) ends warmer
+  // and starts narrower when longer, down to 1/10 and a range of 2 from
+  // twice the full length on: with time to spare, most of the gain comes
+  // from staying in the band of temperatures where moves near a unit's
+  // place still pay, not from cooling to a freeze or reaching far.
   // Illegal moves are not made. Returns the wirelength gained.
-  double anneal(long moves, std::uint64_t seed, DetailResult& res) {
+  double anneal(long moves, double length, std::uint64_t seed, DetailResult& res) {
     std::vector<int> logic;
     for (int u = 0; u < m_.numUnits(); ++u)
       if (!m_.isIo(u)) logic.push_back(u);
@@ -102,13 +107,16 @@ public:
     // hot start: it starts proportionally cooler.
     const double perUnit = static_cast<double>(moves) / static_cast<double>(logic.size());
     double t = (losses > 0 ? lossSum / losses : 1.0) * startTemperature * std::min(1.0, perUnit / kFullSchedule);
+    const double longer = std::min(1.0, std::max(0.0, std::log2(length)));
+    const double lastShare = 0.002 * std::pow(50.0, longer);
+    const double firstRange = 4.0 - 2.0 * longer;
     const int steps = 40;
-    const double cool = std::pow(0.002, 1.0 / steps);
+    const double cool = std::pow(lastShare, 1.0 / steps);
     const long perStep = std::max(1L, moves / steps);
     for (int step = 0; step < steps; ++step, t *= cool) {
       alive("annealing steps", step, steps);
       newOptima();
-      const int range = std::max(1, static_cast<int>(std::lround(4.0 * (steps - step) / steps)));
+      const int range = std::max(1, static_cast<int>(std::lround(firstRange * (steps - step) / steps)));
       for (long k = 0; k < perStep; ++k) {
         Attempt a;
         if (!propose(logic[rng() % logic.size()], range, rng, a)) continue;
@@ -677,8 +685,10 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
     if (gain < params.minGain * res.after) break;
   }
   if (params.annealMoves > 0) {
-    const double moves = std::min(params.annealMoves * p.model->numUnits(), params.annealCap);
-    imp.anneal(static_cast<long>(moves), params.seed, res);
+    // Attempts in all; at most 1e15, so that the count fits a long whatever
+    // the parameters.
+    const double moves = std::min({params.annealMoves * p.model->numUnits(), params.annealCap, 1e15});
+    imp.anneal(static_cast<long>(moves), moves / (kFullSchedule * p.model->numUnits()), params.seed, res);
     if (params.finalPass) {
       imp.clusterPass(res);
       imp.pass(res);

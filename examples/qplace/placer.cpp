@@ -120,6 +120,9 @@ bool QuadraticPlacer::apMain() {
     return false;
   };
 
+  if (!(opt_.effort > 0 && opt_.effort <= 1000))
+    return fail(neoform("the effort must be a number in (0, 1000], not %g", opt_.effort));
+
   // ---- pack
   tst.start(PACK);
   Model m = packDesign(d_);
@@ -147,6 +150,8 @@ bool QuadraticPlacer::apMain() {
     opt_.detail.finalPass = false;
     opt_.detail.annealCap = std::min(opt_.detail.annealCap, 5e6);
   }
+  opt_.detail.annealMoves *= opt_.effort;
+  opt_.detail.annealCap *= opt_.effort;
   Progress& progress = progress_;
 
   // ---- global

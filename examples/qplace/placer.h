@@ -49,6 +49,13 @@ struct PlacerOptions {
   int pictureNets = 3;
   int routeSignals = 3;          // signals routed on the device's routing graph and printed
 
+  // Time for quality: scales the detailed improvement's annealing (attempts
+  // per unit and the cap on attempts, the large-design cap included), so the
+  // detail phase takes about `effort` times as long; a long schedule also
+  // cools less far and reaches less far (detail.cpp). 1 gives the default
+  // schedule; apMain fails, before any work, outside (0, 1000].
+  double effort = 1;
+
   // Designs of more units than this get a shorter schedule, to keep the run
   // within minutes at a million components: anchors growing by 1.5 a
   // spreading iteration, the register-group round starting at a fifth of

@@ -28,6 +28,8 @@ const char* kUsage =
     "  --half-rule       registers share a control set per half cluster, not per cluster\n"
     "  --seed S          seed of the generated design, the placement and the random baseline (default 1)\n"
     "  --out DIR         folder for the picture (default qplace-out; \"\" for none)\n"
+    "  --effort E        time for quality: the detailed improvement takes about E times as\n"
+    "                    long, for a shorter wirelength; a number in (0, 1000] (default 1)\n"
     "  --no-baseline     skip the random legal placement used for comparison\n"
     "  -q, --quiet       print errors only\n"
     "  -v, --verbose     print every step\n"
@@ -84,6 +86,9 @@ int main(int argc, char** argv) {
     } else if (a == "--fill") {
       if (!value(v) || !(v > 0 && v <= 1)) return usageError("--fill needs a share in (0, 1]");
       opt.fill = v;
+    } else if (a == "--effort") {
+      if (!value(v) || !(v > 0 && v <= 1000)) return usageError("--effort needs a number in (0, 1000]");
+      opt.effort = v;
     } else if (a == "--seed") {
       if (!value(v) || v < 0) return usageError("--seed needs a non-negative number");
       opt.seed = static_cast<std::uint64_t>(v);
