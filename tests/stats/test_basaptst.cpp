@@ -50,7 +50,7 @@ protected:
     }
   }
 
-  const char* names[3] = {"qp_solve", "qp_spread", "c_three"};
+  const char* names[3] = {"qp_solve", "qp_gl_spread", "c_three"};
   AP_TST tst;
 };
 
@@ -65,13 +65,13 @@ TEST_F(TimersTest, EachFormatOfTheStatisticsLine) {
     const char* label;
     Pieces expected;
   } cases[] = {
-      {-10, 3, "stats", {"stats", "solve=1.23 ", "spread=5.60 ", "\n"}},
-      {-10, 3, nullptr, {"qp_solve=1.23 ", "spread=5.60 ", "\n"}},
-      {-10, 4, nullptr, {"qp_solve=1 ", "spread=6 ", "\n"}},
+      {-10, 3, "stats", {"stats", "solve=1.23 ", "gl_spread=5.60 ", "\n"}},
+      {-10, 3, nullptr, {"qp_solve=1.23 ", "gl_spread=5.60 ", "\n"}},
+      {-10, 4, nullptr, {"qp_solve=1 ", "gl_spread=6 ", "\n"}},
       {0, 1, nullptr, {"qp_solve(calls=3) duration=1 seconds ", "\n"}},
-      {-10, 0, nullptr, {"qp_solve duration=1 seconds", "qp_spread duration=5 seconds", "\n"}},
+      {-10, 0, nullptr, {"qp_solve duration=1 seconds", "qp_gl_spread duration=5 seconds", "\n"}},
       {-10, 2, "phase", {"phase(calls=3) duration=1.23 seconds ", "phase(calls=1) duration=5.60 seconds ", "\n"}},
-      {1, 3, nullptr, {"qp_spread=5.60 ", "\n"}},  // a selected single timer counts as the first
+      {1, 3, nullptr, {"qp_gl_spread=5.60 ", "\n"}},  // a selected single timer counts as the first
       {2, 3, "stats", {"\n"}},
       {-1, 3, "stats", {"\n"}},
   };
@@ -95,7 +95,7 @@ TEST_F(TimersTest, EachFormatOfTheStatisticsLine) {
 
   // Timers not woken since they were enabled are left out.
   tst.enable(0);
-  EXPECT_EQ(printed(tst, -10, 3, nullptr), (Pieces{"qp_spread=5.60 ", "\n"}));
+  EXPECT_EQ(printed(tst, -10, 3, nullptr), (Pieces{"qp_gl_spread=5.60 ", "\n"}));
   standin::messages().capture();
   standin::setPeakMemory(1536000000ull);
   tst.print(7, 3, nullptr, true);
@@ -195,12 +195,12 @@ TEST_F(TimersTest, PrintCheckpointsARunningTimerWhichRunsOnWithItsCallCount) {
   at(1.0);
   tst.wake(1);
   at(3.0);
-  EXPECT_EQ(printed(tst, -10, 1, nullptr), (Pieces{"qp_spread(calls=1) duration=2 seconds ", "\n"}));
+  EXPECT_EQ(printed(tst, -10, 1, nullptr), (Pieces{"qp_gl_spread(calls=1) duration=2 seconds ", "\n"}));
   EXPECT_TRUE(tst.iswake(1));
   EXPECT_EQ(tst.report(1), 2.0);
   at(7.0);
   tst.sleep(1);
-  EXPECT_EQ(printed(tst, 1, 2, nullptr), (Pieces{"qp_spread(calls=1) duration=6.00 seconds ", "\n"}));
+  EXPECT_EQ(printed(tst, 1, 2, nullptr), (Pieces{"qp_gl_spread(calls=1) duration=6.00 seconds ", "\n"}));
 }
 
 TEST_F(TimersTest, ASecondLoadStartsOverAndAFailedOneLeavesTheTimersAsTheyWere) {
@@ -218,7 +218,7 @@ TEST_F(TimersTest, ASecondLoadStartsOverAndAFailedOneLeavesTheTimersAsTheyWere) 
   EXPECT_EQ(tst.report(0), 2.0);
   EXPECT_TRUE(tst.iswake(1));
   EXPECT_EQ(tst.sleep(1), 5.0);
-  EXPECT_EQ(printed(tst, -10, 3, nullptr), (Pieces{"qp_solve=2.00 ", "spread=3.00 ", "\n"}));
+  EXPECT_EQ(printed(tst, -10, 3, nullptr), (Pieces{"qp_solve=2.00 ", "gl_spread=3.00 ", "\n"}));
 
   tst.load(nullptr, 3, names);
   EXPECT_EQ(tst.report(0), 0.0);

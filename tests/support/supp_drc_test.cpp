@@ -204,6 +204,9 @@ TEST_F(DrcAllSiteTest, SharedSitesPassAndAComponentTheSiteDoesNotListIsPosted) {
   s0->dsite->altname = "ALT0";
   Comp* stray = d.addComp("stray", lut);
   stray->site = s0;  // points at the site, which does not know it
+  // Another site's list naming it does not make it s0's (the scratch list of
+  // one site is not carried over to the next).
+  site(plc, 1)->bels.push_back(stray);
   EXPECT_EQ(supp.drcAllSite(0, 1), 0);
   EXPECT_EQ(posted("1003"), (std::vector<Args>{{"stray", "ALT0", s0->comp->name}}));
   EXPECT_TRUE(log.fatals.empty());
