@@ -44,21 +44,6 @@ void Expect(bool ok, const char* what) {
   if (!ok) fuzz::Fail("%s", what);
 }
 
-// The steps the search may take backwards from `node` reached by `arcIn`:
-// (node reached, arc taken), in the node's arc order.
-std::vector<std::pair<PhyNode*, PhyArc_ID>> Steps(AP_SUPP& supp, PhyNode* node, PhyArc_ID arcIn) {
-  std::vector<std::pair<PhyNode*, PhyArc_ID>> out;
-  for (PhyNode_ITERATOR it(node, PhyNode_ITERATOR::ARC_ALL); it.getnext();) {
-    PhyArc_ID cur = it.getcurarcid();
-    if (!supp.arcInPath(cur, it.getcurnode()) || cur == arcIn) continue;
-    if (cur.getnode(1) == node)
-      out.emplace_back(cur.getnode(0), cur);
-    else if (!cur.isdirectional() && cur.getnode(0) == node)
-      out.emplace_back(cur.getnode(1), cur);
-  }
-  return out;
-}
-
 // The walks of the plain search from a node: whether one of them comes back
 // to a node it passed (a self-loop or two parallel arcs do), and else how
 // many there are (the plain search's work), counted up to `cap`.
@@ -84,7 +69,7 @@ private:
       cycle = true;
       return;
     }
-    for (const auto& [next, arc] : Steps(supp, node, arcIn)) Walk(next, arc);
+    for (const auto& [next, arc] : plainSteps(supp, node, arcIn)) Walk(next, arc);
     onWalk.erase(node);
   }
 };
@@ -159,7 +144,7 @@ void CheckSearch(AP_SUPP& supp, const Graph& g, PhyNode* from, PhyNode* to, PhyA
   while (!todo.empty()) {
     const auto [node, in] = todo.back();
     todo.pop_back();
-    for (const auto& step : Steps(supp, node, in))
+    for (const auto& step : plainSteps(supp, node, in))
       if (reach.insert(step.first).second) todo.emplace_back(step.first, standin::noArc());
   }
   Expect(got.result == (reach.count(from) != 0 ? 1 : 0), "found exactly when the source is reachable");
@@ -178,7 +163,7 @@ void CheckSearch(AP_SUPP& supp, const Graph& g, PhyNode* from, PhyNode* to, PhyA
     Expect(got.arcs[i] >= 0, "an arc added with other marks");
     const PhyArc_ID arc = g.id(got.arcs[i]);
     bool step = false;
-    for (const auto& [node, taken] : Steps(supp, chain[i + 1], i + 1 == got.arcs.size() ? arcIn : standin::noArc()))
+    for (const auto& [node, taken] : plainSteps(supp, chain[i + 1], i + 1 == got.arcs.size() ? arcIn : standin::noArc()))
       step |= node == chain[i] && taken == arc;
     Expect(step, "an arc of the route is no step of the search");
   }

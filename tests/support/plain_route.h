@@ -7,6 +7,7 @@
 #define BASAPLACE_TESTS_SUPPORT_PLAIN_ROUTE_H
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "host/phydevice.h"
@@ -44,6 +45,22 @@ inline int plainFind(AP_SUPP& supp, PhyNode* from, PhyNode* to, PhyArc_ID arcIn,
     }
   }
   return 0;
+}
+
+// The steps that the search may take backwards from `node` reached by
+// `arcIn`: (node reached, arc taken), in the node's arc order. The tests and
+// the fuzz target use it to walk every way the search could go.
+inline std::vector<std::pair<PhyNode*, PhyArc_ID>> plainSteps(AP_SUPP& supp, PhyNode* node, PhyArc_ID arcIn) {
+  std::vector<std::pair<PhyNode*, PhyArc_ID>> out;
+  for (PhyNode_ITERATOR it(node, PhyNode_ITERATOR::ARC_ALL); it.getnext();) {
+    PhyArc_ID cur = it.getcurarcid();
+    if (!supp.arcInPath(cur, it.getcurnode()) || cur == arcIn) continue;
+    if (cur.getnode(1) == node)
+      out.emplace_back(cur.getnode(0), cur);
+    else if (!cur.isdirectional() && cur.getnode(0) == node)
+      out.emplace_back(cur.getnode(1), cur);
+  }
+  return out;
 }
 
 #endif

@@ -19,22 +19,6 @@ namespace {
 
 using standin::Node;
 
-// The steps the search may take backwards from a node reached by arcIn:
-// (node reached, arc taken).
-std::vector<std::pair<PhyNode*, PhyArc_ID>> steps(AP_SUPP& supp, PhyNode* node, PhyArc_ID arcIn) {
-  std::vector<std::pair<PhyNode*, PhyArc_ID>> out;
-  PhyNode_ITERATOR it(node, PhyNode_ITERATOR::ARC_ALL);
-  while (it.getnext()) {
-    PhyArc_ID cur = it.getcurarcid();
-    if (!supp.arcInPath(cur, it.getcurnode()) || cur == arcIn) continue;
-    if (cur.getnode(1) == node)
-      out.emplace_back(cur.getnode(0), cur);
-    else if (!cur.isdirectional() && cur.getnode(0) == node)
-      out.emplace_back(cur.getnode(1), cur);
-  }
-  return out;
-}
-
 // Whether some walk of such steps from `to` comes back to a node it has
 // passed; -1 when there are too many walks to tell.
 int hasCycle(AP_SUPP& supp, PhyNode* node, PhyArc_ID arcIn, std::set<PhyNode*>& onWalk,
@@ -42,7 +26,7 @@ int hasCycle(AP_SUPP& supp, PhyNode* node, PhyArc_ID arcIn, std::set<PhyNode*>& 
   if (--budget < 0) return -1;
   onWalk.insert(node);
   int found = 0;
-  for (auto& [next, arc] : steps(supp, node, arcIn)) {
+  for (auto& [next, arc] : plainSteps(supp, node, arcIn)) {
     found = onWalk.count(next) != 0 ? 1 : hasCycle(supp, next, arc, onWalk, budget);
     if (found != 0) break;
   }
@@ -150,7 +134,7 @@ TEST(RouteSearch, PlainResultWithoutCyclesAndASimpleRouteWithThem) {
       for (std::vector<PhyNode*> todo{r.to}; !todo.empty();) {
         PhyNode* node = todo.back();
         todo.pop_back();
-        for (auto& step : steps(supp, node, none))
+        for (auto& step : plainSteps(supp, node, none))
           if (reach.insert(step.first).second) todo.push_back(step.first);
       }
       ASSERT_EQ(got.result, static_cast<int>(reach.count(r.from))) << "round " << round;
@@ -165,7 +149,7 @@ TEST(RouteSearch, PlainResultWithoutCyclesAndASimpleRouteWithThem) {
       EXPECT_EQ(got.nodes.back(), r.to);
       EXPECT_EQ(std::set<PhyNode*>(got.nodes.begin(), got.nodes.end()).size(), got.nodes.size());
       for (std::size_t i = 0; i < got.arcs.size(); ++i) {
-        const auto options = steps(supp, got.nodes[i + 1], none);
+        const auto options = plainSteps(supp, got.nodes[i + 1], none);
         const std::pair<PhyNode*, PhyArc_ID> step{got.nodes[i], r.id(got.arcs[i])};
         EXPECT_NE(std::find(options.begin(), options.end(), step), options.end()) << "round " << round;
       }
