@@ -13,7 +13,7 @@ seconds=${1:-60}
 shift || true
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
       -DBASAPLACE_FUZZ=ON -DBASAPLACE_BUILD_TESTS=OFF -DBASAPLACE_BUILD_BENCH=OFF \
-      -DBASAPLACE_BUILD_EXAMPLES=OFF >/dev/null
+      -DBASAPLACE_BUILD_EXAMPLES=OFF -DBASAPLACE_BUILD_APPS=OFF >/dev/null
 cmake --build build-fuzz
 ctest --test-dir build-fuzz --output-on-failure
 

@@ -9,7 +9,7 @@ scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build
 cmake --install build --prefix build/prefix > /dev/null
-cmake -S examples/qplace -B build-qplace -G Ninja -DCMAKE_BUILD_TYPE=Release \
+cmake -S apps/qplace -B build-qplace -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_PREFIX_PATH="$PWD/build/prefix" > /dev/null
 cmake --build build-qplace > /dev/null
 build-qplace/qplace "$@"

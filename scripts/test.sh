@@ -10,7 +10,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build
 ctest --test-dir build --output-on-failure -j "$jobs"
 cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBASAPLACE_SANITIZE=ON \
-      -DBASAPLACE_BUILD_BENCH=OFF -DBASAPLACE_BUILD_EXAMPLES=OFF
+      -DBASAPLACE_BUILD_BENCH=OFF -DBASAPLACE_BUILD_EXAMPLES=OFF -DBASAPLACE_BUILD_APPS=OFF
 cmake --build build-san
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-san --output-on-failure -j "$jobs"
