@@ -175,7 +175,8 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
     std::uint64_t n = 0;
     if (name == "-h" || name == "--help") {
       if (!flag()) return r;
-      o.help = true;
+      o.help = true;  // the rest is not read, as it would not be used
+      return r;
     } else if (name == "-q" || name == "--quiet") {
       if (!flag()) return r;
       o.placer.verbosity = 0;
@@ -222,8 +223,6 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
       return refuse("unknown option " + name);
     }
   }
-  if (o.help) return r;
-
   if ((o.placer.rows > 0) != (o.placer.cols > 0)) return refuse("--rows and --cols go together");
   if (fillGiven && o.placer.rows > 0) return refuse("--fill sizes the device; it does nothing with --rows and --cols");
   if (generateGiven && inputGiven) return refuse("a netlist (" + o.input + ") and --generate given; place one or the other");

@@ -244,6 +244,16 @@ void OutputFiles::drop(const std::string& name) {
 }
 
 bool OutputFiles::commit(std::string& error) {
+  // A folder where a file is to go would stop the renames half way: look
+  // first, while nothing has been replaced.
+  for (const Entry& e : entries_) {
+    struct stat st;
+    if (e.ready && ::lstat(path(e.name).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      error = path(e.name) + ": cannot put in place: " + reason(EISDIR);
+      discard();
+      return false;
+    }
+  }
   std::vector<std::string> renamed;
   for (Entry& e : entries_) {
     if (!e.ready) {

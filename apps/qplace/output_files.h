@@ -58,9 +58,11 @@ public:
   void drop(const std::string& name);
 
   // Renames every temporary over its final name, in the order they were
-  // made, and syncs the folder. On a failed rename `error` is set and every
-  // file of this run is removed: the temporaries left and the files already
-  // renamed (whose earlier versions the renames had already replaced).
+  // made, and syncs the folder. A final name held by a folder is found
+  // before any rename (error set, temporaries removed, nothing replaced).
+  // Should a rename still fail, `error` is set and every file of this run
+  // is removed: the temporaries left and the files already renamed (whose
+  // earlier versions those renames had replaced).
   bool commit(std::string& error);
 
   // Removes every temporary of this run. Called by the destructor.

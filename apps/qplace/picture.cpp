@@ -143,7 +143,8 @@ std::string svgPicture(const Placement& p, int nets) {
     appendf(out, "<path fill=\"none\" stroke=\"%s\" stroke-width=\"%.2f\" stroke-opacity=\"0.4\" d=\"", colour,
             std::max(0.3, s / 30));
     const double dx = px(p.x(drv)) + s / 2, dy = py(p.y(drv)) + s / 2;
-    std::set<std::size_t> reached;
+    // A load in the driver's own square would be a line of no length.
+    std::set<std::size_t> reached = {static_cast<std::size_t>(square(p.y(drv))) * gw + square(p.x(drv))};
     for (int i = m.netStart[n] + 1; i < m.netStart[n + 1]; ++i) {
       const int u = m.netUnits[i];
       if (!reached.insert(static_cast<std::size_t>(square(p.y(u))) * gw + square(p.x(u))).second) continue;

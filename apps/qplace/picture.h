@@ -24,7 +24,7 @@ constexpr int kPictureSquares = 200;
 int pictureGrain(int rows, int cols);
 
 // The SVG text. Up to `nets` nets are drawn, each as lines from its driver
-// to the squares of its other units (one line per square). Components are
+// to the other squares its units are in (one line per square). Components are
 // drawn one by one while a cluster is at least 12 pixels wide; otherwise
 // only the shading. O(clusters + pins of the nets drawn).
 std::string svgPicture(const Placement& p, int nets);

@@ -11,7 +11,8 @@
 // errors and warnings. A reader of standard output that goes away
 // (`qplace | head -1`) does not end the run: SIGPIPE is ignored, the rest
 // of the log is dropped, and the files are still written; the exit status
-// is the run's.
+// is the run's. Output lost for another reason (a full disk) is the same,
+// with a warning naming the reason.
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -21,9 +22,10 @@
 #include <iostream>
 #include <new>
 #include <ostream>
+#include <streambuf>
 #include <string>
 
-#include <poll.h>
+#include <unistd.h>
 
 #include "qplace/limits.h"
 #include "qplace/netlist_reader.h"
@@ -45,18 +47,41 @@ int error(const std::string& what) {
   return 1;
 }
 
-// A failed write to standard output is worth a warning unless the reader
-// just went away (a closed pipe or socket).
-void checkStdout() {
-  std::cout.flush();
-  const bool flushed = std::fflush(stdout) == 0;
-  const int err = errno;
-  if (flushed && !std::ferror(stdout)) return;
-  pollfd out{1, 0, 0};
-  if (::poll(&out, 1, 0) == 1 && (out.revents & (POLLERR | POLLHUP)) != 0) return;
-  std::fprintf(stderr, "qplace: warning: standard output: %s; the log there is incomplete\n",
-               flushed || err == 0 ? "a write failed" : std::strerror(err));
-}
+// Standard output written with write(2), a line or 8 kB at a time (the
+// message manager flushes every line), keeping the reason of the first
+// failure; after one, the rest of the log is dropped.
+class StdoutBuf : public std::streambuf {
+public:
+  int error() const { return error_; }
+
+protected:
+  int_type overflow(int_type c) override {
+    if (c != traits_type::eof()) buf_.push_back(traits_type::to_char_type(c));
+    if (buf_.size() >= 8192) emit();
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    buf_.append(s, static_cast<std::size_t>(n));
+    if (buf_.size() >= 8192) emit();
+    return n;
+  }
+  int sync() override {
+    emit();
+    return 0;
+  }
+
+private:
+  void emit() {
+    for (std::size_t done = 0; error_ == 0 && done < buf_.size();) {
+      const ssize_t n = ::write(1, buf_.data() + done, buf_.size() - done);
+      if (n >= 0) done += static_cast<std::size_t>(n);
+      else if (errno != EINTR) error_ = errno;
+    }
+    buf_.clear();
+  }
+  std::string buf_;
+  int error_ = 0;
+};
 
 int run(const qplace::CliOptions& cli) {
   qplace::PlacerOptions opt = cli.placer;
@@ -131,6 +156,9 @@ int main(int argc, char** argv) {
   qplace::CliOptions cli = args.options;
   if (cli.generate == 0 && cli.input.empty()) cli.input = QPLACE_DEFAULT_INPUT;
 
+  StdoutBuf out;
+  std::streambuf* const stdoutBuf = std::cout.rdbuf(&out);
+
   int status = 1;
   try {
     status = run(cli);
@@ -139,6 +167,12 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     status = error(e.what());
   }
-  checkStdout();
+  std::cout.flush();
+  std::cout.rdbuf(stdoutBuf);
+  // A reader that went away (| head) is no fault; any other lost output is
+  // worth a warning, the run's status unchanged.
+  if (out.error() != 0 && out.error() != EPIPE)
+    std::fprintf(stderr, "qplace: warning: standard output: %s; the log there is incomplete\n",
+                 std::strerror(out.error()));
   return status;
 }
