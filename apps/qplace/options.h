@@ -13,7 +13,7 @@
 // An option's value follows as the next argument or after '=' in the same
 // one ("--seed=3"). When an option is given twice the last one counts.
 // "--" ends the options: what follows is a netlist name even when it
-// starts with '-'.
+// starts with '-'. What follows --help is not read.
 //
 // Combinations that would silently drop something are refused too: two
 // netlists, a netlist with --generate, --rows without --cols, --fill with

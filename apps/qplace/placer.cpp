@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <iostream>
 #include <ostream>
 #include <random>
@@ -80,19 +79,6 @@ void toStderr(const std::string& text) {
   std::fputs(text.c_str(), stderr);
   if (!text.empty() && text.back() != '\n') std::fputc('\n', stderr);
   std::fflush(stderr);
-}
-
-// Runs `call` with the message manager captured and sends what it printed,
-// and its fatal reports, to standard error: what the library says about a
-// failed check is an error, not progress.
-void reportToStderr(const std::function<void()>& call) {
-  standin::MessageLog& log = standin::messages();
-  log.capture();
-  call();
-  std::string text = log.take();
-  for (const standin::MessageLog::Fatal& f : log.fatals) text += f.text + "\n";
-  log.release();
-  if (!text.empty()) toStderr(text);
 }
 
 // Whether the box file that dumpBBox wrote is whole: the statistics it
@@ -294,8 +280,7 @@ bool QuadraticPlacer::apMain() {
   tst.start(CHECK);
   p.writeTo(d_);
   AP_SUPP supp(&d_);
-  int drc = 0;
-  reportToStderr([&] { drc = supp.drcAllSite(0, 1); });
+  const int drc = supp.drcAllSite(0, 1);
   CheckResult cr = checkPlacement(d_);
   tst.sleep(CHECK);
   figures_.checkErrors = drc + cr.errors;

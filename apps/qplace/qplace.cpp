@@ -2,9 +2,10 @@
 // default) or generated, on a device sized for it, and reports the result.
 //
 // Before any work: the options (options.h; a usage error exits 2), the
-// output folder (created and proven writable), and the size of the run
-// (limits.h: a device far larger than the design, or a run larger than
-// the free memory, is an error with the figures). Then the design is read
+// size of the run as far as the options tell it (limits.h: a device far
+// larger than the design, or a run larger than the free memory, is an
+// error with the figures), and the output folder (created and proven
+// writable). A netlist's own size is weighed once it is read. Then the design is read
 // or generated and placed; the placer writes its files (output_files.h).
 //
 // Standard output carries the progress and the figures, standard error the
@@ -86,10 +87,10 @@ private:
 int run(const qplace::CliOptions& cli) {
   qplace::PlacerOptions opt = cli.placer;
   const int rows = opt.rows, cols = opt.cols;
-  if (!opt.outDir.empty()) {
-    std::string why;
-    if (!qplace::prepareFolder(opt.outDir, why)) return error(why);
-  }
+  // The netlist's module choice and its control-set reduction belong to
+  // the reader, which does not take them yet: refused rather than ignored.
+  if (!cli.top.empty() || !cli.ctrlReduce || cli.ctrlReduceMax >= 0)
+    return error("--top, --no-ctrl-reduce and --ctrl-reduce-max are not available in this build");
   std::string refusal;
   if (cli.generate > 0) {
     const qplace::RunSize size = qplace::generatedRunSize(cli.generate, rows, cols, opt.fill);
@@ -103,6 +104,10 @@ int run(const qplace::CliOptions& cli) {
     refusal = qplace::memoryRefusal(device, qplace::availableMemory());
   }
   if (!refusal.empty()) return error(refusal);
+  if (!opt.outDir.empty()) {
+    std::string why;
+    if (!qplace::prepareFolder(opt.outDir, why)) return error(why);
+  }
 
   standin::Design d("qplace");
   designgen::Generated gen;
