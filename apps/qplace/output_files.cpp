@@ -127,7 +127,9 @@ bool prepareFolder(const std::string& dir, std::string& error) {
   return ok;
 }
 
-OutputFiles::OutputFiles(std::string dir) : dir_(std::move(dir)) {}
+OutputFiles::OutputFiles(std::string dir) : dir_(std::move(dir)) {
+  while (dir_.size() > 1 && dir_.back() == '/') dir_.pop_back();  // "out/" names files "out/x"
+}
 
 OutputFiles::~OutputFiles() {
   if (!committed_) discard();

@@ -86,6 +86,7 @@ TEST(OutputFiles, CommitReplacesTheEarlierFilesAndLeavesNoTemporary) {
     EXPECT_EQ(out.temporary("a.txt"), "");
   }
   EXPECT_EQ(listing(dir), (std::set<std::string>{"a.txt", "b.txt", "keep.txt"}));
+  EXPECT_EQ(OutputFiles(dir + "//").path("a.txt"), dir + "/a.txt");
   EXPECT_EQ(contents(dir + "/a.txt"), "new a");
   EXPECT_EQ(contents(dir + "/b.txt"), "new b");
 }
