@@ -2,14 +2,16 @@
 // work, so that a netlist too big for the machine is refused up front with
 // the figure it needs instead of failing halfway.
 //
-// Two peaks, measured on yosys netlists (picorv32, nerv, aes) and on
-// generated designs of 10^4 to 10^6 components:
-//  - reading: the file's text and its parsed JSON document, together about
-//    kParsedPerTextByte times the text (the document alone is some 5 times
-//    the text: every number and string of the text becomes a node);
-//  - building and placing: per component and per component pin, the
-//    logical netlist, the stand-in design's records and the placer's
-//    arrays (the placer about doubles what the design takes).
+// Two peaks, measured with mallinfo2 on the yosys netlists of picorv32,
+// nerv and aes and on generated designs of 10^4 to 10^6 components:
+//  - reading: the file's text and its parsed JSON document, which takes
+//    4.4 times the text (every number and string becomes a node), and the
+//    logical netlist made from it (half the text): kParsedPerTextByte;
+//  - building and placing: the stand-in design takes about 1,150 bytes a
+//    component on read netlists (4.3 pins a component), 1,470 with the
+//    device and its routing graph; placing 100,000 generated components
+//    peaks at 2,360 bytes a component. kBytesPerComponent and kBytesPerPin
+//    give 2,700 at 4.3 pins: some room above that.
 #ifndef QPLACE_MEMORY_BUDGET_H
 #define QPLACE_MEMORY_BUDGET_H
 
