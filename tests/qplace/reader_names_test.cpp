@@ -145,12 +145,17 @@ TEST(ReaderNames, PortBitsWithoutASite) {
   const qplace::LogicNetlist ln = readDataNetlist("ports.json");
   standin::Design d;
   const qplace::Netlist nl = qplace::buildDesign(ln, d);
-  // y[3:2] are constants, nc is undriven (yosys made it "x"), unused is
-  // read by nothing.
-  EXPECT_EQ(nl.unplacedPortBits, 4);
+  // y[3:2] are constants, nc is undriven (yosys made it "x"), unused,
+  // hi[4] and up[1] are read by nothing.
+  EXPECT_EQ(nl.unplacedPortBits, 6);
   std::set<std::string> ios;
   for (standin::Comp* c : nl.ios) ios.insert(c->name);
-  EXPECT_EQ(ios, (std::set<std::string>{"clk", "a", "bus[0]", "bus[1]", "p\\\"q", "y[0]", "y[1]", "thru", "r"}));
+  EXPECT_EQ(ios, (std::set<std::string>{"clk", "a", "bus[0]", "bus[1]", "p\\\"q", "y[0]", "y[1]", "thru", "r",
+                                        "hi[5]", "up[0]", "o[0]", "o[1]"}));
+  // Bits are named by their declared range: o = {hi[5], up[0]} with hi
+  // declared [5:4] and up [0:1].
+  EXPECT_EQ(byName(d, "o[1]")->signals[designgen::IO_I], byName(d, "hi[5]")->signals[designgen::IO_O]);
+  EXPECT_EQ(byName(d, "o[0]")->signals[designgen::IO_I], byName(d, "up[0]")->signals[designgen::IO_O]);
   // a passes straight through to thru: one signal, driven by a's I/O.
   standin::Signal* a = byName(d, "a")->signals[designgen::IO_O];
   EXPECT_EQ(byName(d, "thru")->signals[designgen::IO_I], a);
