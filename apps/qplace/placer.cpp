@@ -165,6 +165,8 @@ bool QuadraticPlacer::writeFiles(const Placement& p, AP_SUPP& supp, std::string&
     return false;
   }
   if (!out.write(boxes, boxText, error)) return false;
+  for (const auto& [name, text] : opt_.extraFiles)
+    if (!out.write(name, text, error)) return false;
   if (opt_.verbosity < 2) stats = stats.substr(0, stats.find("\n[BBOX Details]"));
   while (!stats.empty() && stats.back() == '\n') stats.pop_back();
   say(1, stats);
@@ -177,7 +179,9 @@ bool QuadraticPlacer::writeFiles(const Placement& p, AP_SUPP& supp, std::string&
                        out.adopt(png, pngError);
   if (!pngMade) out.drop(png);
   if (!out.commit(error)) return false;
-  say(1, "files     " + out.path(locate) + ", " + out.path(boxes));
+  std::string listed = out.path(locate) + ", " + out.path(boxes);
+  for (const auto& extra : opt_.extraFiles) listed += ", " + out.path(extra.first);
+  say(1, "files     " + listed);
   say(1, "picture   " + out.path(svg) + (pngMade ? ", " + out.path(png) : ""));
   if (!pngMade) {
     // An earlier run's picture would pass for this run's.

@@ -28,6 +28,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <placer/basapplacer.h>
 #include <support/basapsupp.h>
@@ -48,6 +50,10 @@ struct PlacerOptions {
   std::uint64_t seed = 1;        // of the global start, the annealing and the random baseline placement
   bool baseline = true;          // measure a random legal placement too
   std::string outDir;            // picture and reports; empty for none
+  // More files for the output folder, written and committed with the
+  // placement's own (name in the folder, text): the names map of a netlist
+  // whose names had to change, for one.
+  std::vector<std::pair<std::string, std::string>> extraFiles;
   int verbosity = 1;             // 0 quiet, 1 phases and figures, 2 every step
   double heartbeat = 5;          // seconds between the progress lines of a long phase
   int pictureNets = 3;

@@ -87,10 +87,10 @@ private:
 int run(const qplace::CliOptions& cli) {
   qplace::PlacerOptions opt = cli.placer;
   const int rows = opt.rows, cols = opt.cols;
-  // The netlist's module choice and its control-set reduction belong to
-  // the reader, which does not take them yet: refused rather than ignored.
-  if (!cli.top.empty() || !cli.ctrlReduce || cli.ctrlReduceMax >= 0)
-    return error("--top, --no-ctrl-reduce and --ctrl-reduce-max are not available in this build");
+  // The control-set reduction is not in this build yet: refused rather
+  // than ignored.
+  if (!cli.ctrlReduce || cli.ctrlReduceMax >= 0)
+    return error("--no-ctrl-reduce and --ctrl-reduce-max are not available in this build");
   std::string refusal;
   if (cli.generate > 0) {
     const qplace::RunSize size = qplace::generatedRunSize(cli.generate, rows, cols, opt.fill);
@@ -130,11 +130,17 @@ int run(const qplace::CliOptions& cli) {
                                cli.generate, seconds(), gen.luts.size(), gen.regs.size(), gen.ios.size(),
                                d.signals.size())).manip(std::endl);
   } else {
-    qplace::Netlist nl = qplace::readNetlistFile(cli.input, d);
+    qplace::ReadOptions ro;
+    ro.top = cli.top;
+    qplace::Netlist nl = qplace::readNetlistFile(cli.input, d, ro);
     if (opt.verbosity >= 1)
-      ut_msgman->print(neoform("read %s in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals, %d control sets",
+      ut_msgman->print(neoform("read %s in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals, %d control sets; %d port bits tied to a constant or unconnected take no I/O site",
                                cli.input.c_str(), seconds(), nl.luts.size(), nl.regs.size(), nl.ios.size(),
-                               d.signals.size(), nl.controlSets)).manip(std::endl);
+                               d.signals.size(), nl.controlSets, nl.unplacedPortBits)).manip(std::endl);
+    // Names that had to change (escaped, made unique) are mapped back to
+    // the netlist's own beside the placement.
+    if (!nl.renamed.empty() || !nl.renamedSignals.empty())
+      opt.extraFiles.emplace_back("names.json", qplace::nameMapJson(nl));
     const qplace::RunSize size = qplace::netlistRunSize(static_cast<std::int64_t>(nl.luts.size()),
                                                         static_cast<std::int64_t>(nl.regs.size()),
                                                         static_cast<std::int64_t>(nl.ios.size()), rows, cols, opt.fill);
