@@ -30,6 +30,9 @@ struct LegalizeParams {
   // centre (in clusters) exceeds minScatter.
   double chunkShare = 0.5;
   double minScatter = 8;
+  // Threads matching windows at the same time; the placement is the same
+  // for any count.
+  int threads = 2;
 };
 
 struct LegalizeResult {
