@@ -113,10 +113,14 @@ TEST(Placer, WritesThePlacementFileAndPicture) {
   EXPECT_EQ(head.rfind("<svg ", 0), 0u) << head;
 }
 
-TEST(Placer, SameSeedSamePlacement) {
+TEST(Placer, SameSeedSamePlacementForAnyThreadCount) {
   PlacerOptions opt = quick();
-  Placed a = placePicorv32(opt), b = placePicorv32(opt);
+  opt.legal.threads = 1;
+  Placed a = placePicorv32(opt);
+  opt.legal.threads = 2;
+  Placed b = placePicorv32(opt);
   ASSERT_TRUE(a.ok && b.ok);
+  EXPECT_EQ(a.figures.legalHpwl, b.figures.legalHpwl);
   EXPECT_EQ(a.figures.finalHpwl, b.figures.finalHpwl);
   EXPECT_EQ(a.siteOf, b.siteOf);
 }
