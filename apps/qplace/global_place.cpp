@@ -148,6 +148,12 @@ private:
 
 }  // namespace
 
+// Spreading iterations before the I/O units are placed, and their anchor
+// weights (8 placed picorv32 as well as 15).
+constexpr int kIoSpreadIterations = 8;
+constexpr double kIoAnchorStart = 0.02;
+constexpr double kIoAnchorGrowth = 2.0;
+
 bool placeIos(const Model& m, const Fabric& f, Placement& p) {
   GlobalResult stats;
   const int n = m.numUnits();
@@ -168,6 +174,17 @@ bool placeIos(const Model& m, const Fabric& f, Placement& p) {
       w(static_cast<std::size_t>(n), 1e-3);
   Axis sx(n, static_cast<int>(cx)), sy(n, static_cast<int>(cy));
   for (int pass = 0; pass < 3; ++pass) {
+    sx.solve(m, var, x, ax, w, cx, 100, 1e-4, stats);
+    sy.solve(m, var, y, ay, w, cy, 100, 1e-4, stats);
+  }
+  // With nothing fixed, that solution is a point at the centre, and the
+  // I/O units' angles around it are rounding noise. A short spreading of
+  // the logic over the device, the I/O units following their nets alone,
+  // gives each I/O unit the side where its logic lies.
+  double weight = kIoAnchorStart;
+  for (int it = 0; it < kIoSpreadIterations; ++it, weight *= kIoAnchorGrowth) {
+    roughLegalize(m, f, x, y, 1.0, ax, ay);
+    for (int u = 0; u < n; ++u) w[u] = m.isIo(u) ? 0.0 : weight;
     sx.solve(m, var, x, ax, w, cx, 100, 1e-4, stats);
     sy.solve(m, var, y, ay, w, cy, 100, 1e-4, stats);
   }
@@ -302,7 +319,9 @@ struct Bisect {
     for (int i = k; i < e; ++i) a2 += area[cells[i]];
     const double a = a1 + a2;
     double t1 = a1;
-    if (a > cap1 + cap2 || a1 > cap1 || a2 > cap2) t1 = a * cap1 / (cap1 + cap2);
+    if (a > cap1 + cap2) t1 = a * cap1 / (cap1 + cap2);
+    else if (a1 > cap1) t1 = cap1;
+    else if (a2 > cap2) t1 = a - cap2;
     if (t1 != a1 && a > 0) {
       // Count of units on the low side whose area comes closest to t1: a
       // guess from the mean area, corrected a few times.
@@ -390,7 +409,8 @@ void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x
     for (int r = q.r0; r < q.r1; ++r)
       for (int cc = q.c0; cc < q.c1; ++cc) owner[r * cols + cc] = id;
   }
-  // Each region's units spread over it, in proportion to the room.
+  // Each rectangle's units spread within it: each cut moves across only
+  // what exceeds a side's room.
   std::vector<std::vector<int>> members(regions.size());
   for (int u = 0; u < m.numUnits(); ++u)
     if (clusterOf[u] >= 0 && owner[clusterOf[u]] >= 0) members[owner[clusterOf[u]]].push_back(u);

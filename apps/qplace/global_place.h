@@ -67,10 +67,12 @@ private:
   GlobalResult r_;
 };
 
-// Fixes the I/O units on border sites of `p`: a first solve with every unit
-// free, pulled weakly to the device centre; the I/O units then take the
-// border sites in the angular order of their solved positions around the
-// centre. Returns false, placing none, when the border is too small.
+// Fixes the I/O units on border sites of `p`: a short global placement of
+// every unit (a few solves, then a few spreading iterations of the logic,
+// the I/O units held by their nets alone); the I/O units then take border
+// sites in the angular order of their positions around the centre (see
+// assignAlongBorder). Returns false, placing none, when the border is too
+// small.
 bool placeIos(const Model& m, const Fabric& f, Placement& p);
 
 // Gives each of the angles `ioAngle` (radians around the device centre) a
@@ -92,10 +94,10 @@ double overflow(const Model& m, const Fabric& f, const std::vector<double>& x,
 // first, grows a rectangle of clusters around it, one cluster each way at a
 // time, until the rectangle has room for the units in it (a rectangle that
 // meets another takes it in); the units of each rectangle are then spread
-// over it by recursive bisection, each cut dividing them in proportion to
-// the room on either side and keeping their order along the cut. Units
-// outside the rectangles stay. Writes the new positions to ax, ay (logic
-// units only). O(units log clusters) plus the rectangles' growth.
+// within it by recursive bisection, each cut keeping the units' order along
+// it and moving across only what exceeds a side's room. Units outside the
+// rectangles stay. Writes the new positions to ax, ay (logic units only).
+// O(units log clusters) plus the rectangles' growth.
 void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x,
                    const std::vector<double>& y, double density, std::vector<double>& ax,
                    std::vector<double>& ay);
