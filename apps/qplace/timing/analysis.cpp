@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace qplace {
 
@@ -11,6 +12,14 @@ namespace {
 
 constexpr double kNever = -std::numeric_limits<double>::infinity();
 enum : std::uint8_t { kRouted = 0, kLocal = 1, kBle = 2 };
+
+// Queue keys: rank in the high half, node in the low one, so that the
+// heaps compare keys alone. The forward heap pops the lowest rank first,
+// the backward one the highest.
+std::uint64_t key(int rank, int node) {
+  return static_cast<std::uint64_t>(static_cast<std::uint32_t>(rank)) << 32 | static_cast<std::uint32_t>(node);
+}
+int nodeOf(std::uint64_t key) { return static_cast<int>(key & 0xffffffffu); }
 
 }  // namespace
 
@@ -136,9 +145,9 @@ void TimingAnalysis::forwardNode(int v, double* out) const {
       break;
   }
   for (int i = g_.inStart[vi]; i < g_.inStart[vi + 1]; ++i) {
-    const int e = g_.inEdges[static_cast<std::size_t>(i)];
-    const double d = edges_[static_cast<std::size_t>(e)].delay;
-    const double* a = &arr_[idx(g_.from[static_cast<std::size_t>(e)], 0)];
+    const TimingGraph::Link& l = g_.in[static_cast<std::size_t>(i)];
+    const double d = edges_[static_cast<std::size_t>(l.edge)].delay;
+    const double* a = &arr_[idx(l.node, 0)];
     for (int t = 0; t < nd_; ++t) out[t] = std::max(out[t], a[t] + d);
   }
   if (g_.kind[vi] == TN_LUT)
@@ -153,9 +162,9 @@ void TimingAnalysis::backwardNode(int v, double* out) const {
   }
   std::fill(out, out + nd_, kNone);
   for (int i = g_.outStart[vi]; i < g_.outStart[vi + 1]; ++i) {
-    const int e = g_.outEdges[static_cast<std::size_t>(i)];
-    const int w = g_.to[static_cast<std::size_t>(e)];
-    const double d = edges_[static_cast<std::size_t>(e)].delay + nodeDelay(w);
+    const TimingGraph::Link& l = g_.out[static_cast<std::size_t>(i)];
+    const int w = l.node;
+    const double d = edges_[static_cast<std::size_t>(l.edge)].delay + nodeDelay(w);
     const double* r = &req_[idx(w, 0)];
     for (int t = 0; t < nd_; ++t) out[t] = std::min(out[t], r[t] - d);
   }
@@ -247,8 +256,8 @@ void TimingAnalysis::analyse(bool keepPeriods) {
   for (auto it = g_.order.rbegin(); it != g_.order.rend(); ++it) backwardNode(*it, &req_[idx(*it, 0)]);
   summarize();
   // Nothing is left to update.
-  for (int v : fwdHeap_) inFwd_[static_cast<std::size_t>(v)] = 0;
-  for (int v : bwdHeap_) inBwd_[static_cast<std::size_t>(v)] = 0;
+  for (std::uint64_t k : fwdHeap_) inFwd_[static_cast<std::size_t>(nodeOf(k))] = 0;
+  for (std::uint64_t k : bwdHeap_) inBwd_[static_cast<std::size_t>(nodeOf(k))] = 0;
   fwdHeap_.clear();
   bwdHeap_.clear();
   cost_ = 0;
@@ -360,17 +369,15 @@ double TimingAnalysis::moveCost(const UnitMove* moves, int count) const {
 void TimingAnalysis::queueForward(int v) {
   if (inFwd_[static_cast<std::size_t>(v)]) return;
   inFwd_[static_cast<std::size_t>(v)] = 1;
-  fwdHeap_.push_back(v);
-  std::push_heap(fwdHeap_.begin(), fwdHeap_.end(),
-                 [&](int a, int b) { return g_.rank[static_cast<std::size_t>(a)] > g_.rank[static_cast<std::size_t>(b)]; });
+  fwdHeap_.push_back(key(g_.rank[static_cast<std::size_t>(v)], v));
+  std::push_heap(fwdHeap_.begin(), fwdHeap_.end(), std::greater<std::uint64_t>());
 }
 
 void TimingAnalysis::queueBackward(int v) {
   if (inBwd_[static_cast<std::size_t>(v)]) return;
   inBwd_[static_cast<std::size_t>(v)] = 1;
-  bwdHeap_.push_back(v);
-  std::push_heap(bwdHeap_.begin(), bwdHeap_.end(),
-                 [&](int a, int b) { return g_.rank[static_cast<std::size_t>(a)] < g_.rank[static_cast<std::size_t>(b)]; });
+  bwdHeap_.push_back(key(g_.rank[static_cast<std::size_t>(v)], v));
+  std::push_heap(bwdHeap_.begin(), bwdHeap_.end());
 }
 
 void TimingAnalysis::move(const UnitMove* moves, int count) {
@@ -388,11 +395,9 @@ void TimingAnalysis::move(const UnitMove* moves, int count) {
 
 long TimingAnalysis::update() {
   long recomputed = 0;
-  auto later = [&](int a, int b) { return g_.rank[static_cast<std::size_t>(a)] > g_.rank[static_cast<std::size_t>(b)]; };
-  auto earlier = [&](int a, int b) { return g_.rank[static_cast<std::size_t>(a)] < g_.rank[static_cast<std::size_t>(b)]; };
   while (!fwdHeap_.empty()) {
-    std::pop_heap(fwdHeap_.begin(), fwdHeap_.end(), later);
-    const int v = fwdHeap_.back();
+    std::pop_heap(fwdHeap_.begin(), fwdHeap_.end(), std::greater<std::uint64_t>());
+    const int v = nodeOf(fwdHeap_.back());
     fwdHeap_.pop_back();
     inFwd_[static_cast<std::size_t>(v)] = 0;
     ++recomputed;
@@ -401,12 +406,11 @@ long TimingAnalysis::update() {
     if (std::equal(scratch_.begin(), scratch_.end(), a)) continue;
     std::copy(scratch_.begin(), scratch_.end(), a);
     const std::size_t vi = static_cast<std::size_t>(v);
-    for (int i = g_.outStart[vi]; i < g_.outStart[vi + 1]; ++i)
-      queueForward(g_.to[static_cast<std::size_t>(g_.outEdges[static_cast<std::size_t>(i)])]);
+    for (int i = g_.outStart[vi]; i < g_.outStart[vi + 1]; ++i) queueForward(g_.out[static_cast<std::size_t>(i)].node);
   }
   while (!bwdHeap_.empty()) {
-    std::pop_heap(bwdHeap_.begin(), bwdHeap_.end(), earlier);
-    const int v = bwdHeap_.back();
+    std::pop_heap(bwdHeap_.begin(), bwdHeap_.end());
+    const int v = nodeOf(bwdHeap_.back());
     bwdHeap_.pop_back();
     inBwd_[static_cast<std::size_t>(v)] = 0;
     ++recomputed;
@@ -415,8 +419,7 @@ long TimingAnalysis::update() {
     if (std::equal(scratch_.begin(), scratch_.end(), r)) continue;
     std::copy(scratch_.begin(), scratch_.end(), r);
     const std::size_t vi = static_cast<std::size_t>(v);
-    for (int i = g_.inStart[vi]; i < g_.inStart[vi + 1]; ++i)
-      queueBackward(g_.from[static_cast<std::size_t>(g_.inEdges[static_cast<std::size_t>(i)])]);
+    for (int i = g_.inStart[vi]; i < g_.inStart[vi + 1]; ++i) queueBackward(g_.in[static_cast<std::size_t>(i)].node);
   }
   return recomputed;
 }

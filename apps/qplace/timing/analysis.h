@@ -211,7 +211,7 @@ private:
   double cost_ = 0;
 
   // Incremental updates.
-  std::vector<int> fwdHeap_, bwdHeap_;
+  std::vector<std::uint64_t> fwdHeap_, bwdHeap_;  // rank << 32 | node
   std::vector<char> inFwd_, inBwd_;
   std::vector<double> scratch_;
 };

@@ -94,8 +94,8 @@ std::vector<PathStage> criticalPath(const TimingAnalysis& a, int domain) {
     int best = -1;
     double bestArrival = 0;
     for (int i = g.inStart[vi]; i < g.inStart[vi + 1]; ++i) {
-      const int e = g.inEdges[static_cast<std::size_t>(i)];
-      const double at = a.arrival(g.from[static_cast<std::size_t>(e)], t) + a.edgeDelay(e);
+      const int e = g.in[static_cast<std::size_t>(i)].edge;
+      const double at = a.arrival(g.in[static_cast<std::size_t>(i)].node, t) + a.edgeDelay(e);
       if (best < 0 || at > bestArrival) {
         best = e;
         bestArrival = at;

@@ -195,8 +195,13 @@ TimingGraph buildTimingGraph(standin::Design& d, const Model& m, const std::vect
   g.rank.assign(static_cast<std::size_t>(n), 0);
   for (int i = 0; i < n; ++i) g.rank[static_cast<std::size_t>(g.order[static_cast<std::size_t>(i)])] = i;
   auto open = [&](int e, int end) { return g.cut[static_cast<std::size_t>(e)] ? -1 : end; };
-  bucket(g.numEdges(), n, [&](int e) { return open(e, g.to[static_cast<std::size_t>(e)]); }, g.inStart, g.inEdges);
-  bucket(g.numEdges(), n, [&](int e) { return open(e, g.from[static_cast<std::size_t>(e)]); }, g.outStart, g.outEdges);
+  std::vector<int> list;
+  bucket(g.numEdges(), n, [&](int e) { return open(e, g.to[static_cast<std::size_t>(e)]); }, g.inStart, list);
+  g.in.resize(list.size());
+  for (std::size_t i = 0; i < list.size(); ++i) g.in[i] = {list[i], g.from[static_cast<std::size_t>(list[i])]};
+  bucket(g.numEdges(), n, [&](int e) { return open(e, g.from[static_cast<std::size_t>(e)]); }, g.outStart, list);
+  g.out.resize(list.size());
+  for (std::size_t i = 0; i < list.size(); ++i) g.out[i] = {list[i], g.to[static_cast<std::size_t>(list[i])]};
 
   // Edges between units, under both (two sorts: under the driver's unit,
   // then under the load's, merged by unit).

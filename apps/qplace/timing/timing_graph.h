@@ -63,9 +63,14 @@ struct TimingGraph {
   std::vector<int> cutEdges;           // in the order found
   std::vector<int> signalEdges;        // by signal id: its edges are [signalEdges[s], signalEdges[s + 1])
 
-  // Edges not cut, into and out of each node: inEdges[inStart[v] ..
-  // inStart[v + 1]), likewise out.
-  std::vector<int> inStart, inEdges, outStart, outEdges;
+  // Edges not cut, into and out of each node, each with the node at its
+  // other end: in[inStart[v] .. inStart[v + 1]), likewise out.
+  struct Link {
+    int edge;
+    int node;
+  };
+  std::vector<int> inStart, outStart;
+  std::vector<Link> in, out;
   // A topological order of the nodes over the edges not cut, and each
   // node's place in it.
   std::vector<int> order, rank;
