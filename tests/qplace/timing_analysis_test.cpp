@@ -227,15 +227,17 @@ TEST(TimingAnalysis, ClockDomainsAndBothEdges) {
 
 // A loop of two LUTs and a LUT on itself: cut at the input through which
 // the search comes back, reported, and timed as the paths that are left.
+// A register without a clock (r4) neither ends nor starts a path.
 TEST(TimingAnalysis, LoopsAreCutAndReported) {
   Circuit c;
   standin::Comp* r1 = c.reg("r1", 2, 2);
   standin::Comp *l1 = c.lut("l1", 2, 2), *l2 = c.lut("l2", 2, 2), *l3 = c.lut("l3", 2, 2);
-  standin::Comp *r2 = c.reg("r2", 2, 2), *r3 = c.reg("r3", 2, 2);
+  standin::Comp *r2 = c.reg("r2", 2, 2), *r3 = c.reg("r3", 2, 2), *r4 = c.reg("r4", 2, 2);
   c.clock("clk", {r1, r2, r3});
   c.net("q", r1, REG_Q, {{l1, LUT_B}, {l3, LUT_B}});
   c.net("a", l1, LUT_Z, {{l2, LUT_A}});
-  c.net("b", l2, LUT_Z, {{l1, LUT_A}, {r2, REG_D}});
+  c.net("b", l2, LUT_Z, {{l1, LUT_A}, {r2, REG_D}, {r4, REG_D}});
+  c.net("q4", r4, REG_Q, {{l3, designgen::LUT_C}});
   c.net("s", l3, LUT_Z, {{l3, LUT_A}, {r3, REG_CE}});
   c.build();
   const qplace::TimingGraph& g = *c.graph;
@@ -248,6 +250,11 @@ TEST(TimingAnalysis, LoopsAreCutAndReported) {
   EXPECT_EQ(a.arrival(c.out(l2), 0), 264);  // 50 + 7 + 100 + 7 + 100
   EXPECT_EQ(a.arrival(c.in(r3), 0), 164);
   EXPECT_EQ(a.domain(0).delay, 291);
+  EXPECT_EQ(a.domain(0).ends, 2);
+  EXPECT_EQ(a.arrival(c.in(r4), 0), 271);
+  EXPECT_EQ(a.required(c.in(r4), 0), TimingAnalysis::kNone);
+  EXPECT_EQ(a.arrival(c.out(r4), 0), kNever);
+  EXPECT_EQ(a.unrelatedEnds(), 0);
   EXPECT_EQ(a.criticality(c.edgeInto(l1, LUT_A)), 0);
   const std::string report = qplace::timingReport(a);
   EXPECT_NE(report.find("combinational loops: 2 cut, at l1 input A, l3 input A\n"), std::string::npos) << report;

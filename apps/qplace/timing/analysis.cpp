@@ -110,10 +110,12 @@ double TimingAnalysis::endMargin(int node) const {
 
 int TimingAnalysis::timedIn(int v, int launch, bool& half) const {
   half = false;
-  if (g_.kind[static_cast<std::size_t>(v)] == TN_PORT_OUT || launch == portsDomain_) return portsDomain_;
+  if (g_.kind[static_cast<std::size_t>(v)] == TN_PORT_OUT) return portsDomain_;
   const int c = g_.clock[static_cast<std::size_t>(v)];
+  if (c < 0) return -1;  // a register without a clock ends no path
+  if (launch == portsDomain_) return portsDomain_;
   const TimingDomain& from = domains_[static_cast<std::size_t>(launch)];
-  if (c < 0 || from.clock != c) return -1;
+  if (from.clock != c) return -1;
   const bool falling = g_.falling[static_cast<std::size_t>(v)] != 0;
   half = from.falling != falling;
   return domainOf_[static_cast<std::size_t>(2 * c + (falling ? 1 : 0))];
@@ -178,7 +180,8 @@ void TimingAnalysis::findPeriods(bool keep) {
   }
   unrelatedEnds_ = 0;
   for (int v = 0; v < g_.numNodes(); ++v) {
-    if (!g_.isEnd(v)) continue;
+    if (!g_.isEnd(v) || (g_.kind[static_cast<std::size_t>(v)] == TN_REG_IN && g_.clock[static_cast<std::size_t>(v)] < 0))
+      continue;
     bool unrelated = false;
     for (int t = 0; t < nd_; ++t) {
       const double a = arrival(v, t);
@@ -319,9 +322,10 @@ std::vector<double> TimingAnalysis::netCriticality() const {
   std::vector<double> crit(static_cast<std::size_t>(m_.numNets()), 0.0);
   for (int n = 0; n < m_.numNets(); ++n) {
     const standin::Signal* s = m_.netSignal[static_cast<std::size_t>(n)];
-    if (s == nullptr || static_cast<std::size_t>(s->id) + 1 >= g_.signalEdges.size()) continue;
+    if (s == nullptr || static_cast<std::size_t>(s->id) + 1 >= g_.signalStart.size()) continue;
     double c = 0;
-    for (int e = g_.signalEdges[static_cast<std::size_t>(s->id)]; e < g_.signalEdges[static_cast<std::size_t>(s->id) + 1]; ++e) {
+    for (int i = g_.signalStart[static_cast<std::size_t>(s->id)]; i < g_.signalStart[static_cast<std::size_t>(s->id) + 1]; ++i) {
+      const int e = g_.signalEdges[static_cast<std::size_t>(i)];
       if (g_.unit[static_cast<std::size_t>(g_.from[static_cast<std::size_t>(e)])] ==
           g_.unit[static_cast<std::size_t>(g_.to[static_cast<std::size_t>(e)])])
         continue;
@@ -344,6 +348,20 @@ void TimingAnalysis::refreshCriticality(double exponent) {
 
 template <class F>
 void TimingAnalysis::forMoved(const UnitMove* moves, int count, F f) const {
+  // The connections' records and the other ends' positions are scattered
+  // over memory on a large design: ask for all of them before using any.
+  for (int k = 0; k < count; ++k) {
+    const std::size_t u = static_cast<std::size_t>(moves[k].unit);
+    for (int i = g_.unitStart[u]; i < g_.unitStart[u + 1]; ++i)
+      __builtin_prefetch(&edges_[static_cast<std::size_t>(g_.unitEdges[static_cast<std::size_t>(i)])]);
+  }
+  for (int k = 0; k < count; ++k) {
+    const int u = moves[k].unit;
+    for (int i = g_.unitStart[static_cast<std::size_t>(u)]; i < g_.unitStart[static_cast<std::size_t>(u) + 1]; ++i) {
+      const EdgeRec& r = edges_[static_cast<std::size_t>(g_.unitEdges[static_cast<std::size_t>(i)])];
+      __builtin_prefetch(&pos_[static_cast<std::size_t>(r.unitA == u ? r.unitB : r.unitA)]);
+    }
+  }
   for (int k = 0; k < count; ++k) {
     const int u = moves[k].unit;
     const Pos here = clamped(moves[k].x, moves[k].y);
@@ -366,18 +384,19 @@ double TimingAnalysis::moveCost(const UnitMove* moves, int count) const {
   return change;
 }
 
+// Between updates the queues are plain lists; update() makes them heaps.
 void TimingAnalysis::queueForward(int v) {
   if (inFwd_[static_cast<std::size_t>(v)]) return;
   inFwd_[static_cast<std::size_t>(v)] = 1;
   fwdHeap_.push_back(key(g_.rank[static_cast<std::size_t>(v)], v));
-  std::push_heap(fwdHeap_.begin(), fwdHeap_.end(), std::greater<std::uint64_t>());
+  if (updating_) std::push_heap(fwdHeap_.begin(), fwdHeap_.end(), std::greater<std::uint64_t>());
 }
 
 void TimingAnalysis::queueBackward(int v) {
   if (inBwd_[static_cast<std::size_t>(v)]) return;
   inBwd_[static_cast<std::size_t>(v)] = 1;
   bwdHeap_.push_back(key(g_.rank[static_cast<std::size_t>(v)], v));
-  std::push_heap(bwdHeap_.begin(), bwdHeap_.end());
+  if (updating_) std::push_heap(bwdHeap_.begin(), bwdHeap_.end());
 }
 
 void TimingAnalysis::move(const UnitMove* moves, int count) {
@@ -395,6 +414,9 @@ void TimingAnalysis::move(const UnitMove* moves, int count) {
 
 long TimingAnalysis::update() {
   long recomputed = 0;
+  updating_ = true;
+  std::make_heap(fwdHeap_.begin(), fwdHeap_.end(), std::greater<std::uint64_t>());
+  std::make_heap(bwdHeap_.begin(), bwdHeap_.end());
   while (!fwdHeap_.empty()) {
     std::pop_heap(fwdHeap_.begin(), fwdHeap_.end(), std::greater<std::uint64_t>());
     const int v = nodeOf(fwdHeap_.back());
@@ -421,6 +443,7 @@ long TimingAnalysis::update() {
     const std::size_t vi = static_cast<std::size_t>(v);
     for (int i = g_.inStart[vi]; i < g_.inStart[vi + 1]; ++i) queueBackward(g_.in[static_cast<std::size_t>(i)].node);
   }
+  updating_ = false;
   return recomputed;
 }
 

@@ -33,8 +33,9 @@
 // the connections whose delay changed, in topological order, each node
 // recomputed once and propagation stopping where nothing changes, then
 // likewise backward. Periods stay those of the last analyse() until the
-// next one (the critical path may change meanwhile); update() then gives
-// exactly the times a full analyse(true) would.
+// next one (the critical path may change meanwhile), and so do the
+// domains' figures and the criticalities' scale; update() gives exactly
+// the times a full analyse(true) would.
 //
 // Times are in picoseconds. Memory: 16 bytes per node and domain, 32 per
 // edge.
@@ -92,7 +93,8 @@ public:
   // the ports without a period, are timed at what they reach.
   void setPeriods(const ClockPeriods& periods);
 
-  // Unit positions, one per unit (x = column, y = row).
+  // Unit positions, one per unit of the model (x = column, y = row); a
+  // Placement's unplaced units keep theirs.
   void setPositions(const std::vector<double>& x, const std::vector<double>& y);
   void setPositions(const Placement& p);
 
@@ -212,6 +214,7 @@ private:
 
   // Incremental updates.
   std::vector<std::uint64_t> fwdHeap_, bwdHeap_;  // rank << 32 | node
+  bool updating_ = false;
   std::vector<char> inFwd_, inBwd_;
   std::vector<double> scratch_;
 };

@@ -170,7 +170,7 @@ TimingGraph buildTimingGraph(standin::Design& d, const Model& m, const std::vect
   };
 
   // Edges, signal by signal.
-  g.signalEdges.assign(d.signals.size() + 1, 0);
+  g.signalStart.assign(d.signals.size() + 1, 0);
   for (standin::Signal& s : d.signals) {
     if (s.clocks == 0) {
       const std::size_t drivers = static_cast<std::size_t>(std::max<short>(s.numDrivers, 0));
@@ -186,7 +186,26 @@ TimingGraph buildTimingGraph(standin::Design& d, const Model& m, const std::vect
         }
       }
     }
-    g.signalEdges[static_cast<std::size_t>(s.id) + 1] = g.numEdges();
+    g.signalStart[static_cast<std::size_t>(s.id) + 1] = g.numEdges();
+  }
+  // Renumbered by the unit of the load (every node has a unit); edge k in
+  // signal order becomes signalEdges[k].
+  {
+    std::vector<int> start, byUnit;
+    bucket(g.numEdges(), m.numUnits(),
+           [&](int e) { return g.unit[static_cast<std::size_t>(g.to[static_cast<std::size_t>(e)])]; }, start, byUnit);
+    std::vector<int> from(byUnit.size()), to(byUnit.size()), pin(byUnit.size());
+    g.signalEdges.assign(byUnit.size(), 0);
+    for (std::size_t i = 0; i < byUnit.size(); ++i) {
+      const std::size_t old = static_cast<std::size_t>(byUnit[i]);
+      from[i] = g.from[old];
+      to[i] = g.to[old];
+      pin[i] = g.pin[old];
+      g.signalEdges[old] = static_cast<int>(i);
+    }
+    g.from.swap(from);
+    g.to.swap(to);
+    g.pin.swap(pin);
   }
   g.cut.assign(g.from.size(), 0);
 
