@@ -246,8 +246,9 @@ bool QuadraticPlacer::apMain() {
     tst.sleep(TIMING);
     figures_.seconds[TIMING] = tst.report(TIMING);
     const TimingGraph& tg = timing->graph;
-    say(1, neoform("timing    %7.3f s  %d domains, %d timing nodes, %d connections, %zu loops cut",
-                   tst.report(TIMING), timing->analysis.numDomains(), tg.numNodes(), tg.numEdges(),
+    const int domains = timing->analysis.numDomains();
+    say(1, neoform("timing    %7.3f s  %d domain%s, %d timing nodes, %d connections, %zu loops cut",
+                   tst.report(TIMING), domains, domains == 1 ? "" : "s", tg.numNodes(), tg.numEdges(),
                    tg.cutEdges.size()));
     while (!report.empty() && report.back() == '\n') report.pop_back();
     say(1, report);
