@@ -87,6 +87,10 @@ std::string usageText(const std::string& defaultInput) {
          "  --effort E        time for quality: the detailed improvement takes about E times as\n"
          "                    long, for a shorter wirelength; a number in (0, 1000] (default 1)\n"
          "  --no-baseline     skip the random legal placement used for comparison\n"
+         "  --no-timing       no timing analysis and no timing-driven placement\n"
+         "  --clock P         a clock period in ns: \"<ns>\" for every clock, \"<clock>=<ns>\" for one;\n"
+         "                    repeatable (default: each clock timed at the period it reaches)\n"
+         "  --delays FILE     the device's delays from FILE (\"name value\" lines; see the README)\n"
          "  -q, --quiet       print errors and warnings only\n"
          "  -v, --verbose     print every step\n"
          "  -h, --help        this text\n"
@@ -189,6 +193,17 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
     } else if (name == "--no-baseline") {
       if (!flag()) return r;
       o.placer.baseline = false;
+    } else if (name == "--no-timing") {
+      if (!flag()) return r;
+      o.placer.timing = false;
+    } else if (name == "--clock") {
+      if (!takeValue("a period in ns, <ns> or <clock>=<ns>")) return r;
+      std::string why;
+      if (!addPeriodOption(value, o.placer.timingSettings.periods, why)) return refuse("--clock: " + why);
+    } else if (name == "--delays") {
+      if (!takeValue("a file")) return r;
+      if (value.empty()) return refuse("--delays needs a file, not an empty name");
+      o.delaysFile = value;
     } else if (name == "--no-ctrl-reduce") {
       if (!flag()) return r;
       o.ctrlReduce = false;

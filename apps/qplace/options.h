@@ -43,6 +43,7 @@ struct CliOptions {
   std::string top;            // module to place; empty: the one marked top
   bool ctrlReduce = true;     // fold small control sets of the netlist
   int ctrlReduceMax = -1;     // largest set folded; -1: the reduction's default
+  std::string delaysFile;     // --delays: the delay model's figures; empty: the defaults
   bool help = false;          // --help: print usageText and stop
 };
 

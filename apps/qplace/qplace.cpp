@@ -104,6 +104,10 @@ int run(const qplace::CliOptions& cli) {
     refusal = qplace::memoryRefusal(device, qplace::availableMemory());
   }
   if (!refusal.empty()) return error(refusal);
+  if (!cli.delaysFile.empty()) {
+    std::string why;
+    if (!qplace::loadDelayModel(cli.delaysFile, opt.timingSettings.delays, why)) return error(why);
+  }
   if (!opt.outDir.empty()) {
     std::string why;
     if (!qplace::prepareFolder(opt.outDir, why)) return error(why);
@@ -137,6 +141,11 @@ int run(const qplace::CliOptions& cli) {
       ut_msgman->print(neoform("read %s in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals, %d control sets; %d port bits tied to a constant or unconnected take no I/O site",
                                cli.input.c_str(), seconds(), nl.luts.size(), nl.regs.size(), nl.ios.size(),
                                d.signals.size(), nl.controlSets, nl.unplacedPortBits)).manip(std::endl);
+    // What timing needs to know of the registers: falling edges and latches.
+    opt.timingSettings.regFlags.assign(d.comps.size(), 0);
+    for (std::size_t i = 0; i < nl.regs.size(); ++i)
+      opt.timingSettings.regFlags[static_cast<std::size_t>(nl.regs[i]->id)] =
+          static_cast<std::uint8_t>((nl.regFalling[i] ? qplace::REG_FALLING : 0) | (nl.regLatch[i] ? qplace::REG_LATCH : 0));
     // Names that had to change (escaped, made unique) are mapped back to
     // the netlist's own beside the placement.
     if (!nl.renamed.empty() || !nl.renamedSignals.empty())

@@ -132,3 +132,23 @@ TEST(Options, InputsAndCombinations) {
 }
 
 }  // namespace
+
+namespace {
+
+// Timing options: periods read by the clock-period grammar, each refusal
+// with its reason; --no-timing and --delays stored for the run.
+TEST(Options, TimingOptions) {
+  ParsedArgs t = parse({"--clock", "10", "--clock", "clk=4.5", "--delays", "d.txt"});
+  ASSERT_TRUE(t.ok()) << t.error;
+  EXPECT_EQ(t.options.placer.timingSettings.periods.of("clk"), 4.5);
+  EXPECT_EQ(t.options.placer.timingSettings.periods.of("other"), 10);
+  EXPECT_EQ(t.options.delaysFile, "d.txt");
+  EXPECT_TRUE(t.options.placer.timing);
+  EXPECT_FALSE(parse({"--no-timing"}).options.placer.timing);
+  for (const char* bad : {"0", "-1", "nan", "clk=", "=3", "clk=inf"})
+    EXPECT_EQ(errorOf({"--clock", bad}).rfind("--clock: ", 0), 0u) << bad;
+  EXPECT_EQ(errorOf({"--delays", ""}), "--delays needs a file, not an empty name");
+  EXPECT_EQ(errorOf({"--no-timing=1"}), "--no-timing takes no value");
+}
+
+}  // namespace
