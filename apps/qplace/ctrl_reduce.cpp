@@ -118,40 +118,33 @@ public:
     for (const LogicReg& r : ln.regs) names_.insert(r.name);
   }
 
+  // Whether register r's folded function fits in the LUT driving its D.
+  bool extends(const LogicReg& r) const {
+    Table t;
+    return extension(r, isNet(r.q) ? r.q : ln_.numNets(), t) >= 0;  // a stand-in for a Q still to make
+  }
+
   void fold(LogicReg& r, ReduceResult& res) {
     if (!isNet(r.q)) r.q = ln_.addNet(r.name + "$q");
-    // The driving LUT, when D goes nowhere else.
-    int l = -1;
-    if (isNet(r.d) && loads_[static_cast<std::size_t>(r.d)] == 1) l = driverLut_[static_cast<std::size_t>(r.d)];
+    Table t;
+    const int l = extension(r, r.q, t);
     if (l >= 0) {
-      Table t;
-      std::vector<Sig> in;
-      for (NetId n : ln_.luts[static_cast<std::size_t>(l)].in) in.push_back(t.sig(n));
-      const std::size_t own = t.vars.size();
-      const std::uint16_t old = ln_.luts[static_cast<std::size_t>(l)].mask;
-      build(t, r, [&](unsigned a) {
-        unsigned k = 0;
-        for (std::size_t i = 0; i < in.size(); ++i) k |= (Table::value(in[i], a) ? 1u : 0u) << i;
-        return ((old >> k) & 1u) != 0;
-      }, own);
-      if (t.vars.size() <= 4) {
-        LogicLut& lut = ln_.luts[static_cast<std::size_t>(l)];
-        lut.in = t.vars;
-        lut.mask = t.mask();
-        ++res.lutsExtended;
-        plain(r);
-        return;
-      }
+      LogicLut& lut = ln_.luts[static_cast<std::size_t>(l)];
+      lut.in = t.vars;
+      lut.mask = t.mask();
+      ++res.lutsExtended;
+      plain(r);
+      return;
     }
     // A new LUT between D and the register.
-    Table t;
+    t = Table{};
     const Sig d = t.sig(r.d);
-    build(t, r, [&](unsigned a) { return Table::value(d, a); }, 0);
+    build(t, r, r.q, [&](unsigned a) { return Table::value(d, a); }, 0);
     LogicLut lut;
     lut.name = uniqueName(r.name + "$fold");
     lut.in = t.vars;
     lut.mask = t.mask();
-    lut.out = ln_.addNet(lut.name);
+    lut.out = ln_.addNet(lut.name + "$d");
     r.d = lut.out;
     ln_.luts.push_back(std::move(lut));
     ++res.lutsAdded;
@@ -159,15 +152,34 @@ public:
   }
 
 private:
+  // The LUT driving D when D goes nowhere else and the folded function
+  // (left in t) fits in its four inputs; else -1.
+  int extension(const LogicReg& r, NetId q, Table& t) const {
+    if (!isNet(r.d) || r.d >= static_cast<NetId>(loads_.size()) || loads_[static_cast<std::size_t>(r.d)] != 1) return -1;
+    const int l = driverLut_[static_cast<std::size_t>(r.d)];
+    if (l < 0) return -1;
+    std::vector<Sig> in;
+    for (NetId n : ln_.luts[static_cast<std::size_t>(l)].in) in.push_back(t.sig(n));
+    const std::size_t own = t.vars.size();
+    const std::uint16_t old = ln_.luts[static_cast<std::size_t>(l)].mask;
+    build(t, r, q, [&](unsigned a) {
+      unsigned k = 0;
+      for (std::size_t i = 0; i < in.size(); ++i) k |= (Table::value(in[i], a) ? 1u : 0u) << i;
+      return ((old >> k) & 1u) != 0;
+    }, own);
+    return t.vars.size() <= 4 ? l : -1;
+  }
+
   // Fills t with the register's next state over its variables (those
-  // already in t, whose data function is `data`, plus enable, reset and Q),
+  // already in t, whose data function is `data`, plus enable, reset and Q
+  // on qNet),
   // then drops the added variables, and from `keep` on any other, that the
   // next state does not depend on.
   template <class Data>
-  void build(Table& t, const LogicReg& r, Data data, std::size_t keep) {
+  static void build(Table& t, const LogicReg& r, NetId qNet, Data data, std::size_t keep) {
     const Sig en = r.enable.present() ? t.sig(r.enable.net) : Sig{};
     const Sig sr = r.syncReset.present() ? t.sig(r.syncReset.net) : Sig{};
-    const Sig q = t.sig(r.q);
+    const Sig q = t.sig(qNet);
     const std::size_t n = t.vars.size();  // at most 7
     t.bits.assign(std::size_t{1} << n, 0);
     for (unsigned a = 0; a < t.bits.size(); ++a)
@@ -258,22 +270,64 @@ ReduceResult reduceControlSets(LogicNetlist& ln, const ReduceParams& p) {
       return regsOf[static_cast<std::size_t>(a)].size() < regsOf[static_cast<std::size_t>(b)].size();
     });
     const int base = targetRegs[t];
-    int own = 0, joined = base, best = 0, bestLen = 0;
+    int own = 0, joined = base, best = 0, bestLen = p.freeingOnly ? 0 : static_cast<int>(cands.size());
     for (std::size_t j = 0; j < cands.size(); ++j) {
       const int k = static_cast<int>(regsOf[static_cast<std::size_t>(cands[j])].size());
       own += ceilDiv(k, G);
       joined += k;
       const int saved = own + ceilDiv(base, G) - ceilDiv(joined, G);
-      if (saved > best) {
+      if (saved > best && p.freeingOnly) {
         best = saved;
         bestLen = static_cast<int>(j) + 1;
       }
     }
-    for (int j = 0; j < bestLen; ++j)
-      for (int r : regsOf[static_cast<std::size_t>(cands[static_cast<std::size_t>(j)])]) foldReg[static_cast<std::size_t>(r)] = 1;
+    cands.resize(static_cast<std::size_t>(bestLen));
   }
 
+  // Sets whose registers all fold into their driving LUTs fold as chosen;
+  // the others cost LUTs, and fold, cheapest per group freed first, only
+  // while the register groups bind harder than the slots do.
   Folder folder(ln);
+  std::vector<int> pool(targetRegs);  // per target: registers in it so far
+  int groups = res.groupsBefore;
+  auto take = [&](int set, int target) {
+    const std::vector<int>& regs = regsOf[static_cast<std::size_t>(set)];
+    const int k = static_cast<int>(regs.size());
+    int& in = pool[static_cast<std::size_t>(target)];
+    groups += ceilDiv(in + k, G) - ceilDiv(in, G) - ceilDiv(k, G);
+    in += k;
+    for (int r : regs) foldReg[static_cast<std::size_t>(r)] = 1;
+  };
+  struct Costly {
+    double perGroup;  // new LUTs per register group the set wastes
+    int set, target, luts;
+  };
+  std::vector<Costly> costly;
+  for (std::size_t t = 0; t < candidatesOf.size(); ++t)
+    for (int set : candidatesOf[t]) {
+      const std::vector<int>& regs = regsOf[static_cast<std::size_t>(set)];
+      int added = 0;
+      if (p.groupShare > 0)
+        for (int r : regs) added += folder.extends(ln.regs[static_cast<std::size_t>(r)]) ? 0 : 1;
+      if (added == 0) {
+        take(set, static_cast<int>(t));
+        continue;
+      }
+      const int k = static_cast<int>(regs.size());
+      const double waste = ceilDiv(k, G) - static_cast<double>(k) / G;
+      costly.push_back(Costly{waste > 0 ? added / waste : 1e300, set, static_cast<int>(t), added});
+    }
+  std::stable_sort(costly.begin(), costly.end(), [](const Costly& a, const Costly& b) { return a.perGroup < b.perGroup; });
+  // The BLEs that the slots ask for (as designgen::fitDevice counts them:
+  // 85% of the register slots usable), against those the groups take.
+  double luts = static_cast<double>(ln.luts.size());
+  const double regs = ln.regs.size() / 0.85;
+  for (const Costly& c : costly) {
+    if (static_cast<double>(groups) * G <= p.groupShare * std::max(luts, regs)) break;
+    take(c.set, c.target);
+    luts += c.luts;
+  }
+
   for (std::size_t r = 0; r < ln.regs.size(); ++r) {
     if (!foldReg[r]) continue;
     folder.fold(ln.regs[r], res);

@@ -23,10 +23,15 @@
 // Which sets fold: every set of at most maxRegs registers whose controls
 // can fold (a clock, a synchronous enable or reset, no "x" or "z" control,
 // no latch) is a candidate. The candidates that would land in one plain set
-// are taken smallest first, and the longest run of them that frees the most
-// register groups folds (the plain set's groups counted before and after):
-// a lone small set that would only start a plain set of its own, or sets
-// that fill their groups exactly, stay as they are.
+// are taken smallest first, and the shortest run of them that frees the
+// most register groups may fold (the plain set's groups counted before and
+// after): a lone small set that would only start a plain set of its own,
+// or sets that fill their groups exactly, stay as they are. Of those, the
+// sets whose folds all go into their driving LUTs fold; the ones that need
+// new LUTs fold only while the groups bind the device harder than the
+// slots do (groupShare below): on picorv32, whose device its LUTs size,
+// folding its small sets only lengthened the wirelength, while a design
+// of one set per two or three registers needs most of its sets folded.
 //
 // The result is deterministic: sets are visited in order of first use, and
 // the netlist's existing LUTs, registers and nets keep their indices (new
@@ -48,6 +53,18 @@ struct ReduceParams {
   // Register slots of one register group under the active rule: 8 for the
   // whole-cluster rule, 4 for the half-cluster rule.
   int groupSize = 8;
+  // A fold that needs a new LUT costs a LUT place: candidates that need
+  // any fold, fewest new LUTs per register group they waste first, only
+  // while their register groups take more BLEs than this share of those
+  // the LUTs and registers take (registers counted at 85% of a slot, as
+  // designgen::fitDevice does). So a design whose device is sized by its
+  // slots keeps its sets, and one sized by its groups folds until its
+  // groups fit the slots' device with room. 0: they fold like the others.
+  double groupShare = 0.9;
+  // false: every candidate folds, whether it frees groups or not (the
+  // design as a synthesis to plain flip-flops sees it, up to the logic
+  // optimization).
+  bool freeingOnly = true;
 };
 
 struct ReduceResult {

@@ -268,19 +268,23 @@ TEST(CtrlReduce, ConstantControlsUnconnectedQLatchesAndNames) {
   EXPECT_TRUE(equivalent(b.ln, folded, 600, 5));
 }
 
-// Sets of `k` registers each, every one with its own enable (from `en`
-// port bits) and a D LUT with room, on one clock; `plain` plain ones.
-LogicNetlist sets(const std::vector<int>& sizes, int plain) {
+// Sets of the given sizes on one clock, each with an enable of its own
+// (a port), and `plain` registers with none. Every register's D is a LUT of
+// its own: of two inputs (room for the enable and Q), or of four when
+// `full` (a fold needs a new LUT); `filler` more LUTs drive nothing.
+LogicNetlist sets(const std::vector<int>& sizes, int plain, bool full = false, int filler = 0) {
   LogicBuilder b;
-  const NetId clk = b.input("clk"), a = b.input("a"), c = b.input("c");
-  for (int i = 0; i < plain; ++i) b.reg("p" + std::to_string(i), b.lut("pl" + std::to_string(i), {a, c}, 0x6), clk);
+  const NetId clk = b.input("clk"), a = b.input("a"), c = b.input("c"), e = b.input("e"), g = b.input("g");
+  const std::vector<NetId> in = full ? std::vector<NetId>{a, c, e, g} : std::vector<NetId>{a, c};
+  for (int i = 0; i < plain; ++i) b.reg("p" + std::to_string(i), b.lut("pl" + std::to_string(i), in, 0x6), clk);
   for (std::size_t s = 0; s < sizes.size(); ++s) {
     const NetId en = b.input("en" + std::to_string(s));
     for (int i = 0; i < sizes[s]; ++i) {
       const std::string name = "s" + std::to_string(s) + "r" + std::to_string(i);
-      b.reg(name, b.lut("l" + name, {a, c}, 0x6), clk).enable = Control{en, true};
+      b.reg(name, b.lut("l" + name, in, 0x6), clk).enable = Control{en, true};
     }
   }
+  for (int i = 0; i < filler; ++i) b.lut("f" + std::to_string(i), {a, c}, 0x8);
   return b.ln;
 }
 
@@ -320,6 +324,40 @@ TEST(CtrlReduce, FoldsOnlySetsThatFreeRegisterGroups) {
   EXPECT_EQ(folded({1, 1, 1}, 0, zero), 0);
 }
 
+// Folds that need new LUTs happen only while the register groups bind
+// harder than the slots: cheapest per group freed first, and no further
+// than until the groups take at most 0.9 of the BLEs that the LUTs (or
+// registers) take.
+TEST(CtrlReduce, FoldsThatCostLutsOnlyWhileGroupsBind) {
+  ReduceParams p;
+  // LUT-bound: 3 sets and the plain one take 4 groups, 32 BLEs, of ~108.
+  LogicNetlist lutBound = sets({2, 2, 2}, 2, true, 100);
+  EXPECT_EQ(reduceControlSets(lutBound, p).foldedRegs, 0);
+  LogicNetlist cheap = sets({2, 2, 2}, 2, false, 100);  // into their own LUTs: free
+  EXPECT_EQ(reduceControlSets(cheap, p).foldedRegs, 6);
+  ReduceParams always = p;
+  always.groupShare = 0;
+  LogicNetlist forced = sets({2, 2, 2}, 2, true, 100);
+  EXPECT_EQ(reduceControlSets(forced, always).lutsAdded, 6);
+
+  // Ten one-register sets and a plain register, 51 LUTs: 11 groups (88
+  // BLEs) fold down until the groups fit.
+  LogicNetlist some = sets(std::vector<int>(10, 1), 1, true, 40);
+  const ReduceResult res = reduceControlSets(some, p);
+  EXPECT_GT(res.foldedRegs, 0);
+  EXPECT_LT(res.foldedRegs, 10);
+  const double luts = static_cast<double>(some.luts.size());
+  EXPECT_LE(res.groupsAfter * 8, 0.9 * luts);
+  EXPECT_GT((res.groupsAfter + 1) * 8, 0.9 * (luts - 1));  // one fold less still bound
+  EXPECT_EQ(res.lutsAdded, res.foldedRegs);
+
+  // One fold is enough: the one-register set, which wastes 7/8 of a group
+  // for one new LUT, goes before the set of four (4 new LUTs for half a group).
+  LogicNetlist cheapest = sets({4, 1}, 1, true, 15);
+  EXPECT_EQ(reduceControlSets(cheapest, p).foldedRegs, 1);
+  EXPECT_TRUE(isPlain(cheapest.regs[5]));
+}
+
 // Generated netlists of many small sets, with sync and async resets and two
 // clocks, under both rules: every fold path is taken and the result behaves
 // like the input. Reducing twice the same input gives the same netlist.
@@ -338,6 +376,7 @@ TEST(CtrlReduce, GeneratedNetlistsStayEquivalent) {
     for (int G : {8, 4}) {
       ReduceParams p;
       p.groupSize = G;
+      p.groupShare = 0;  // every fold that frees groups, whatever it costs
       LogicNetlist out = in;
       const ReduceResult res = reduceControlSets(out, p);
       EXPECT_LT(res.groupsAfter, res.groupsBefore);
