@@ -12,8 +12,9 @@
 // times that size), and the real designs of the nets folder (the
 // QPLACE_NETS environment variable, default QPLACE_NETS_DIR): <top>/<top>.json
 // (yosys's generic flow) beside <top>/<top>_plain.json, for picorv32 (the
-// shipped netlist when the folder lacks it), nerv, serial_bank, aes and
-// eth_mac_10g. A design whose files are missing, or that the placer's
+// shipped netlist when the folder lacks it), nerv, serial_bank (from
+// bench/qplace/data when the folder lacks it: 1,152 registers in 480 sets),
+// attosoc, aes and eth_mac_10g. A design whose files are missing, or that the placer's
 // reader cannot read, is skipped with the reason.
 //
 // Counters (half: 0 whole-cluster rule, 1 half-cluster rule):
@@ -146,9 +147,12 @@ bool exists(const std::string& path) { return std::ifstream(path).good(); }
 void realDesign(benchmark::State& state, const std::string& top) {
   for (auto _ : state) {
     const std::string dir = netsDir() + "/" + top + "/";
-    std::string generic = dir + top + ".json";
+    std::string generic = dir + top + ".json", plain = dir + top + "_plain.json";
     if (!exists(generic) && top == "picorv32") generic = QPLACE_PICORV32;
-    const std::string plain = dir + top + "_plain.json";
+    if (!exists(generic) && top == "serial_bank") {
+      generic = QPLACE_BENCH_DATA "/serial_bank.json.gz";
+      plain = QPLACE_BENCH_DATA "/serial_bank_plain.json.gz";
+    }
     for (const std::string& f : {generic, plain})
       if (!exists(f)) {
         state.SkipWithError(("no " + f).c_str());
@@ -165,11 +169,13 @@ void realDesign(benchmark::State& state, const std::string& top) {
 void BM_Picorv32(benchmark::State& state) { realDesign(state, "picorv32"); }
 void BM_Nerv(benchmark::State& state) { realDesign(state, "nerv"); }
 void BM_SerialBank(benchmark::State& state) { realDesign(state, "serial_bank"); }
+void BM_Attosoc(benchmark::State& state) { realDesign(state, "attosoc"); }
 void BM_Aes(benchmark::State& state) { realDesign(state, "aes"); }
 void BM_EthMac10g(benchmark::State& state) { realDesign(state, "eth_mac_10g"); }
 BENCHMARK(BM_Picorv32)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Nerv)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SerialBank)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Attosoc)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Aes)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EthMac10g)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
