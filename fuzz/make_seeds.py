@@ -350,7 +350,7 @@ SMALL_NETLIST = {
             "cells": {
                 "f": {"type": "$lut", "parameters": {"LUT": "0110", "WIDTH": "00000000000000000000000000000010"},
                       "connections": {"A": [3, 4], "Y": [7]}},
-                "g": {"type": "$lut", "parameters": {"LUT": "1000", "WIDTH": "00000000000000000000000000000011"},
+                "g": {"type": "$lut", "parameters": {"LUT": "10000000", "WIDTH": "00000000000000000000000000000011"},
                       "connections": {"A": [7, "0", 6], "Y": [8]}},
                 "r0": {"type": "$_DFF_P_", "connections": {"C": [2], "D": [8], "Q": [5]}},
                 "r1": {"type": "$_DFFE_PN_", "connections": {"C": [2], "D": [7], "E": [3], "Q": [6]}},
@@ -360,6 +360,37 @@ SMALL_NETLIST = {
             "netnames": {"clk": {"hide_name": 0, "bits": [2]}, "mid": {"hide_name": 0, "bits": [7]}},
         }
     },
+}
+
+# The cell families beyond LUTs and synchronous flip-flops, gates, names
+# that need escaping, ports tied off, and cells that cannot be placed.
+FAMILIES = {
+    "modules": {
+        "fam": {
+            "attributes": {"top": "00000000000000000000000000000001"},
+            "ports": {
+                "c": {"direction": "input", "bits": [2]},
+                "r": {"direction": "input", "bits": [3]},
+                "d": {"direction": "input", "bits": [4, 5]},
+                "q\"\n": {"direction": "output", "bits": [6, 7, 8, 9, "0", "x"], "offset": 2, "upto": 1},
+            },
+            "cells": {
+                "a": {"type": "$_DFF_PN0_", "connections": {"C": [2], "R": [3], "D": [4], "Q": [6]}},
+                "b": {"type": "$_DFFSRE_NPNP_",
+                      "connections": {"C": [2], "S": [3], "R": ["0"], "E": [5], "D": [4], "Q": [7]}},
+                "e": {"type": "$_ALDFFE_PPN_",
+                      "connections": {"C": [2], "L": [3], "AD": [5], "E": [4], "D": [10], "Q": [8]}},
+                "": {"type": "$_DLATCHSR_NPN_", "connections": {"E": [2], "S": [3], "R": [5], "D": [4], "Q": [9]}},
+                "s": {"type": "$_SR_NP_", "connections": {"S": [4], "R": [5], "Q": [11]}},
+                "g": {"type": "$_AOI4_", "connections": {"A": [4], "B": [5], "C": [11], "D": ["1"], "Y": [10]}},
+                "m": {"type": "$_MUX8_", "connections": {"A": [2], "B": [3], "C": [4], "D": [5], "E": [6], "F": [7],
+                                                         "G": [8], "H": [9], "S": [4], "T": [5], "U": [11],
+                                                         "Y": [12]}},
+                "m\u0000": {"type": "$mem_v2", "connections": {}},
+            },
+            "netnames": {"": {"bits": [10]}, "w": {"bits": [11, 12], "offset": 4}},
+        }
+    }
 }
 
 # Small designs for yosys to map, when it is at hand: real netlists to mutate.
@@ -405,6 +436,28 @@ def netlist_seeds():
     bad = json.loads(text)
     bad["modules"]["top"]["ports"]["d"]["bits"] = [3, 18446744073709551615]
     write(t, "bits_out_of_range.json", json.dumps(bad).encode())
+    # Every other cell family, awkward names, and what is refused.
+    write(t, "families.json", json.dumps(FAMILIES, indent=1).encode())
+    packed = gzip.compress(json.dumps(FAMILIES).encode(), mtime=0)
+    write(t, "truncated.json.gz", packed[: len(packed) * 2 // 3])
+    bad = json.loads(text)
+    bad["modules"]["top"]["cells"]["r1"]["connections"]["Q"] = [5]
+    write(t, "two_drivers.json", json.dumps(bad).encode())
+    two = {"modules": {"a": SMALL_NETLIST["modules"]["top"], "b": SMALL_NETLIST["modules"]["top"]}}
+    write(t, "two_tops.json", json.dumps(two).encode())
+    bad = json.loads(text)
+    bad["modules"]["top"]["cells"]["f"]["connections"]["A"] = [[[[[[[[[[[[3]]]]]]]]]]]]
+    write(t, "nested.json", json.dumps(bad).encode())
+    bad = json.loads(text)
+    bad["modules"]["top"]["cells"]["f"]["parameters"]["LUT"] = "011"
+    write(t, "short_mask.json", json.dumps(bad).encode())
+    # Netlists yosys wrote for the reader's tests.
+    data = os.path.join(HERE, "..", "tests", "qplace", "data")
+    for name in ("regs", "latches", "gates", "memory", "ports"):
+        with open(os.path.join(data, name + ".json")) as f:
+            netlist = json.load(f)
+        netlist.pop("creator", None)
+        write(t, "yosys_" + name + ".json", json.dumps(netlist, separators=(",", ":")).encode())
     if shutil.which("yosys") is None:
         return
     with tempfile.TemporaryDirectory() as tmp:

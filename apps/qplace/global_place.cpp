@@ -9,12 +9,24 @@
 #include <cstdint>
 #include <cstdio>
 #include <numeric>
+#include <queue>
 
 namespace qplace {
 
-double unitArea(const Model& m, int u) {
-  if (m.isIo(u)) return 0.0;
-  return m.hasLut(u) ? 1.0 : 0.5;
+std::vector<double> unitAreas(const Model& m) {
+  const int n = m.numUnits();
+  const bool registerBound = m.numOf(UNIT_REG) > m.numOf(UNIT_LUT);
+  std::vector<double> area(static_cast<std::size_t>(n), 0.0);
+  for (int u = 0; u < n; ++u) {
+    if (m.isIo(u)) continue;
+    // A lone LUT and a lone register share a BLE: the lone units of the
+    // kind in excess need BLEs of their own, those of the other kind fit
+    // beside them.
+    if (m.kind[u] == UNIT_PAIR) area[u] = 1.0;
+    else if (registerBound) area[u] = 0.5;
+    else area[u] = m.hasLut(u) ? 1.0 : 0.5;
+  }
+  return area;
 }
 
 namespace {
@@ -136,6 +148,12 @@ private:
 
 }  // namespace
 
+// Spreading iterations before the I/O units are placed, and their anchor
+// weights (8 placed picorv32 as well as 15).
+constexpr int kIoSpreadIterations = 8;
+constexpr double kIoAnchorStart = 0.02;
+constexpr double kIoAnchorGrowth = 2.0;
+
 bool placeIos(const Model& m, const Fabric& f, Placement& p) {
   GlobalResult stats;
   const int n = m.numUnits();
@@ -159,41 +177,97 @@ bool placeIos(const Model& m, const Fabric& f, Placement& p) {
     sx.solve(m, var, x, ax, w, cx, 100, 1e-4, stats);
     sy.solve(m, var, y, ay, w, cy, 100, 1e-4, stats);
   }
-  // Position of each border site along the border, as an angle.
+  // With nothing fixed, that solution is a point at the centre, and the
+  // I/O units' angles around it are rounding noise. A short spreading of
+  // the logic over the device, the I/O units following their nets alone,
+  // gives each I/O unit the side where its logic lies.
+  double weight = kIoAnchorStart;
+  for (int it = 0; it < kIoSpreadIterations; ++it, weight *= kIoAnchorGrowth) {
+    roughLegalize(m, f, x, y, 1.0, ax, ay);
+    for (int u = 0; u < n; ++u) w[u] = m.isIo(u) ? 0.0 : weight;
+    sx.solve(m, var, x, ax, w, cx, 100, 1e-4, stats);
+    sy.solve(m, var, y, ay, w, cy, 100, 1e-4, stats);
+  }
+  // Each I/O unit's angle around the centre, and each site's.
   const int s = f.numIoSites();
-  std::vector<double> siteAngle(static_cast<std::size_t>(s));
+  std::vector<double> siteAngle(static_cast<std::size_t>(s)), ioAngle(ios.size());
   for (int i = 0; i < s; ++i) siteAngle[i] = std::atan2(f.ioY[i] - cy, f.ioX[i] - cx);
-  std::vector<int> siteOrder(static_cast<std::size_t>(s));
-  std::iota(siteOrder.begin(), siteOrder.end(), 0);
-  std::stable_sort(siteOrder.begin(), siteOrder.end(),
-                   [&](int a, int b) { return siteAngle[a] < siteAngle[b]; });
-  std::vector<double> ioAngle(ios.size());
-  for (std::size_t k = 0; k < ios.size(); ++k)
-    ioAngle[k] = std::atan2(y[ios[k]] - cy, x[ios[k]] - cx);
-  std::vector<int> order(ios.size());
+  for (std::size_t k = 0; k < ios.size(); ++k) ioAngle[k] = std::atan2(y[ios[k]] - cy, x[ios[k]] - cx);
+  const std::vector<int> site = assignAlongBorder(siteAngle, ioAngle);
+  for (std::size_t k = 0; k < ios.size(); ++k) p.putIo(ios[k], site[k]);
+  return true;
+}
+
+std::vector<int> assignAlongBorder(const std::vector<double>& siteAngle, const std::vector<double>& ioAngle) {
+  const int s = static_cast<int>(siteAngle.size()), k = static_cast<int>(ioAngle.size());
+  if (k == 0 || k > s) return {};
+  std::vector<int> result(static_cast<std::size_t>(k), -1);
+  constexpr double kTurn = 6.283185307179586;
+  std::vector<int> order(static_cast<std::size_t>(k));
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return ioAngle[a] < ioAngle[b]; });
-  // Walk both in angular order: each I/O takes the first free site at or
-  // after its angle, leaving room for the ones still to come.
-  const int k = static_cast<int>(ios.size());
-  int next = 0;
+  // Cut the circle in the middle of the widest gap between two I/O units:
+  // the walk then starts and ends where no I/O unit wants to be, and no
+  // place of the circle is favoured over another.
+  int first = 0;
+  double widest = -1;
   for (int i = 0; i < k; ++i) {
     const double a = ioAngle[order[i]];
-    int j = next;
-    while (j < s - (k - i) && siteAngle[siteOrder[j]] < a) ++j;
-    p.putIo(ios[order[i]], siteOrder[j]);
-    next = j + 1;
+    const double prev = i > 0 ? ioAngle[order[i - 1]] : ioAngle[order[k - 1]] - kTurn;
+    if (a - prev > widest) {
+      widest = a - prev;
+      first = i;
+    }
   }
-  return true;
+  const double cut = ioAngle[order[first]] - widest / 2;
+  auto unwrap = [&](double a) {
+    double d = std::fmod(a - cut, kTurn);
+    return d < 0 ? d + kTurn : d;
+  };
+  std::vector<int> sites(static_cast<std::size_t>(s));
+  std::iota(sites.begin(), sites.end(), 0);
+  std::vector<double> at(static_cast<std::size_t>(s));
+  for (int i = 0; i < s; ++i) at[i] = unwrap(siteAngle[i]);
+  std::stable_sort(sites.begin(), sites.end(), [&](int a, int b) { return at[a] < at[b]; });
+  std::vector<double> sorted(static_cast<std::size_t>(s));
+  for (int i = 0; i < s; ++i) sorted[i] = at[sites[i]];
+  // The i-th unit of the walk wants the site nearest its angle, t(i); it
+  // gets index i + q(i) with q non-decreasing in [0, s - k] (so that every
+  // unit has a site of its own, in order), q fitted to t(i) - i in the
+  // least absolute deviation. The fit (a heap of the slopes' break points,
+  // then a backward pass) moves crowded units both ways, so that the
+  // sites left free fall where the units are fewest.
+  std::vector<long> opt(static_cast<std::size_t>(k));
+  std::priority_queue<long> heap;
+  for (int i = 0; i < k; ++i) {
+    const double a = unwrap(ioAngle[order[(first + i) % k]]);
+    long t = std::lower_bound(sorted.begin(), sorted.end(), a) - sorted.begin();
+    if (t == s || (t > 0 && a - sorted[t - 1] < sorted[t] - a)) --t;
+    const long want = t - i;
+    heap.push(want);
+    if (heap.top() > want) {
+      heap.pop();
+      heap.push(want);
+    }
+    opt[i] = heap.top();
+  }
+  long q = opt[k - 1];
+  for (int i = k - 1; i >= 0; --i) {
+    q = std::min(q, opt[i]);
+    const long slot = i + std::clamp(q, 0L, static_cast<long>(s - k));
+    result[order[(first + i) % k]] = sites[slot];
+  }
+  return result;
 }
 
 double overflow(const Model& m, const Fabric& f, const std::vector<double>& x,
                 const std::vector<double>& y, double density) {
   std::vector<double> use(static_cast<std::size_t>(f.numClusters()), 0.0);
   double total = 0;
+  const std::vector<double> area = unitAreas(m);
   for (int u = 0; u < m.numUnits(); ++u) {
     if (m.isIo(u)) continue;
-    const double a = unitArea(m, u);
+    const double a = area[u];
     use[f.clusterAt(x[u], y[u])] += a;
     total += a;
   }
@@ -283,13 +357,69 @@ void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x
                    std::vector<double>& ay) {
   ax = x;
   ay = y;
-  Bisect bis{m, f, kBles * density, {}, ax, ay, {}};
-  bis.area.resize(static_cast<std::size_t>(m.numUnits()));
+  const double cap = kBles * density;
+  Bisect bis{m, f, cap, unitAreas(m), ax, ay, {}};
+  const int rows = f.rows, cols = f.cols;
+  // Use of each cluster, and its prefix sums over rectangles.
+  std::vector<double> use(static_cast<std::size_t>(f.numClusters()), 0.0);
+  std::vector<int> clusterOf(static_cast<std::size_t>(m.numUnits()), -1);
   for (int u = 0; u < m.numUnits(); ++u) {
-    bis.area[u] = unitArea(m, u);
-    if (!m.isIo(u)) bis.cells.push_back(u);
+    if (m.isIo(u)) continue;
+    clusterOf[u] = f.clusterAt(x[u], y[u]);
+    use[clusterOf[u]] += bis.area[u];
   }
-  bis.run(0, f.cols, 0, f.rows, 0, static_cast<int>(bis.cells.size()));
+  std::vector<double> sum(static_cast<std::size_t>(rows + 1) * (cols + 1), 0.0);
+  auto at = [&](int r, int c) -> double& { return sum[static_cast<std::size_t>(r) * (cols + 1) + c]; };
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c) at(r + 1, c + 1) = use[r * cols + c] + at(r, c + 1) + at(r + 1, c) - at(r, c);
+  struct Rect { int c0, c1, r0, r1; };
+  auto areaOf = [&](const Rect& q) { return at(q.r1, q.c1) - at(q.r0, q.c1) - at(q.r1, q.c0) + at(q.r0, q.c0); };
+  auto capOf = [&](const Rect& q) { return cap * (q.c1 - q.c0) * (q.r1 - q.r0); };
+  // Each overfull cluster, most overfull first, grows a rectangle around it
+  // (one cluster each way at a time) until the rectangle holds its units;
+  // a rectangle that meets another swallows it.
+  std::vector<int> over;
+  for (int c = 0; c < f.numClusters(); ++c)
+    if (use[c] > cap) over.push_back(c);
+  std::stable_sort(over.begin(), over.end(), [&](int a, int b) { return use[a] > use[b]; });
+  std::vector<int> owner(static_cast<std::size_t>(f.numClusters()), -1);
+  std::vector<Rect> regions;
+  std::vector<char> alive;
+  for (int c : over) {
+    if (owner[c] >= 0) continue;
+    Rect q{c % cols, c % cols + 1, c / cols, c / cols + 1};
+    for (;;) {
+      bool merged = false;
+      for (int r = q.r0; r < q.r1; ++r)
+        for (int cc = q.c0; cc < q.c1; ++cc) {
+          const int o = owner[r * cols + cc];
+          if (o < 0 || !alive[o]) continue;
+          const Rect& g = regions[o];
+          q = Rect{std::min(q.c0, g.c0), std::max(q.c1, g.c1), std::min(q.r0, g.r0), std::max(q.r1, g.r1)};
+          alive[o] = 0;
+          merged = true;
+        }
+      if (merged) continue;
+      if (areaOf(q) <= capOf(q) || (q.c0 == 0 && q.r0 == 0 && q.c1 == cols && q.r1 == rows)) break;
+      q = Rect{std::max(0, q.c0 - 1), std::min(cols, q.c1 + 1), std::max(0, q.r0 - 1), std::min(rows, q.r1 + 1)};
+    }
+    const int id = static_cast<int>(regions.size());
+    regions.push_back(q);
+    alive.push_back(1);
+    for (int r = q.r0; r < q.r1; ++r)
+      for (int cc = q.c0; cc < q.c1; ++cc) owner[r * cols + cc] = id;
+  }
+  // Each rectangle's units spread within it: each cut moves across only
+  // what exceeds a side's room.
+  std::vector<std::vector<int>> members(regions.size());
+  for (int u = 0; u < m.numUnits(); ++u)
+    if (clusterOf[u] >= 0 && owner[clusterOf[u]] >= 0) members[owner[clusterOf[u]]].push_back(u);
+  for (std::size_t k = 0; k < regions.size(); ++k) {
+    if (!alive[k]) continue;
+    bis.cells = members[k];
+    const Rect& q = regions[k];
+    bis.run(q.c0, q.c1, q.r0, q.r1, 0, static_cast<int>(bis.cells.size()));
+  }
 }
 
 struct GlobalPlacer::Impl {

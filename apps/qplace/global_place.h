@@ -67,11 +67,21 @@ private:
   GlobalResult r_;
 };
 
-// Fixes the I/O units on border sites of `p`: a first solve with every unit
-// free, pulled weakly to the device centre; the I/O units then take the
-// border sites in the angular order of their solved positions around the
-// centre. Returns false, placing none, when the border is too small.
+// Fixes the I/O units on border sites of `p`: a short global placement of
+// every unit (a few solves, then a few spreading iterations of the logic,
+// the I/O units held by their nets alone); the I/O units then take border
+// sites in the angular order of their positions around the centre (see
+// assignAlongBorder). Returns false, placing none, when the border is too
+// small.
 bool placeIos(const Model& m, const Fabric& f, Placement& p);
+
+// Gives each of the angles `ioAngle` (radians around the device centre) a
+// site of its own among those at `siteAngle`, keeping their circular order:
+// the circle is cut in the widest gap between two of the angles, and each
+// takes a site as near its angle as the order allows, the crowded ones
+// pushed both ways. Empty when there are more angles than sites.
+// O((k + s) log(k + s)) for k angles and s sites.
+std::vector<int> assignAlongBorder(const std::vector<double>& siteAngle, const std::vector<double>& ioAngle);
 
 // Overflow of a continuous placement: the share of the logic area that lies
 // beyond `density` times a cluster's BLEs, each unit counted in its nearest
@@ -80,17 +90,24 @@ double overflow(const Model& m, const Fabric& f, const std::vector<double>& x,
                 const std::vector<double>& y, double density);
 
 // Rough legalization: moves units so that no cluster holds more than its
-// capacity (density times its BLEs), by recursive bisection of the device
-// that keeps the units' order on each cut and moves only what exceeds a
-// side's capacity. Writes the new positions to ax, ay (logic units only).
-// O(units log clusters).
+// capacity (density times its BLEs). Each overfull cluster, most overfull
+// first, grows a rectangle of clusters around it, one cluster each way at a
+// time, until the rectangle has room for the units in it (a rectangle that
+// meets another takes it in); the units of each rectangle are then spread
+// within it by recursive bisection, each cut keeping the units' order along
+// it and moving across only what exceeds a side's room. Units outside the
+// rectangles stay. Writes the new positions to ax, ay (logic units only).
+// O(units log clusters) plus the rectangles' growth.
 void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x,
                    const std::vector<double>& y, double density, std::vector<double>& ax,
                    std::vector<double>& ay);
 
-// Area of a unit in BLEs: 1 for a unit with a LUT, 1/2 for a lone register
-// (it leaves its BLE's LUT half to others), 0 for I/O.
-double unitArea(const Model& m, int u);
+// Area of each unit in BLEs, for spreading: 1 for a LUT+register pair; when
+// lone LUTs outnumber lone registers, 1 for a lone LUT and 1/2 for a lone
+// register (it leaves its BLE's LUT half to another), otherwise 1/2 for
+// either lone kind (they pair off in BLEs, and tighter spreading of
+// register-bound designs measured shorter); 0 for I/O. O(units).
+std::vector<double> unitAreas(const Model& m);
 
 }  // namespace qplace
 

@@ -9,6 +9,7 @@
 #include <numeric>
 #include <queue>
 #include <random>
+#include <thread>
 
 namespace qplace {
 
@@ -24,88 +25,194 @@ constexpr int kPerCluster = 16;
 // Clusters around an item's (clamped) target that its arcs reach.
 constexpr int kReach = 2;
 
+// Runs body(i) for i in [0, n) on up to `threads` threads (the calling one
+// among them), each taking every threads-th index.
+template <class Body>
+void parallelFor(int n, int threads, const Body& body) {
+  const int t = std::max(1, std::min(threads, n));
+  std::vector<std::thread> pool;
+  for (int k = 1; k < t; ++k)
+    pool.emplace_back([&, k] {
+      for (int i = k; i < n; i += t) body(i);
+    });
+  for (int i = 0; i < n; i += t) body(i);
+  for (std::thread& th : pool) th.join();
+}
+
 struct WindowMatcher {
   const Fabric& f;
   int window;
-  Candidates candidates;
-  Assign assign;
+  int threads;
+  Candidates candidates;  // called from several threads at once: reads only
+  Assign assign;          // called from one thread
   LegalizeResult& stats;
 
-  // Assigns items 0 .. n-1 with targets (x, y); returns those no window
-  // could take, after trying the nearest free place for each.
+  // Rounds of the four window colours; what is still unplaced after them
+  // takes the nearest free place.
+  static constexpr int kRounds = 3;
+
+  struct Solved {
+    std::vector<std::pair<int, int>> taken;  // item, place
+    std::vector<int> left;
+    bool matched = false;
+  };
+
+  int wc = 0, wr = 0;
+
+  // Window w's clusters, with a margin of one cluster on every side.
+  void range(int w, int& c0, int& c1, int& r0, int& r1) const {
+    const int r = w / wc, c = w % wc;
+    c0 = std::max(0, c * window - 1);
+    c1 = std::min(f.cols, (c + 1) * window + 1);
+    r0 = std::max(0, r * window - 1);
+    r1 = std::min(f.rows, (r + 1) * window + 1);
+  }
+
+  // Matches the items of one window to the free places of its clusters.
+  // Touches no state: the places it takes are returned.
+  void solve(int w, const std::vector<int>& items, const std::vector<double>& x, const std::vector<double>& y,
+             Solved& out) const {
+    int c0, c1, r0, r1;
+    range(w, c0, c1, r0, r1);
+    const int base = kPerCluster * (f.rows + f.cols + 4) + 1;
+    // Arcs: each item to the free places of the clusters around its
+    // target, the target clamped into the window.
+    struct Arc { int row, place, weight; };
+    std::vector<Arc> arcs;
+    std::vector<int> cand, place;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      const int it = items[i];
+      const int tc = std::clamp(static_cast<int>(std::lround(x[it])) - 1, c0, c1 - 1);
+      const int tr = std::clamp(static_cast<int>(std::lround(y[it])) - 1, r0, r1 - 1);
+      for (int rr = std::max(r0, tr - kReach); rr < std::min(r1, tr + kReach + 1); ++rr)
+        for (int cc = std::max(c0, tc - kReach); cc < std::min(c1, tc + kReach + 1); ++cc) {
+          const int cl = rr * f.cols + cc;
+          cand.clear();
+          candidates(it, cl, cand);
+          const double d = std::fabs(f.clusterX(cl) - x[it]) + std::fabs(f.clusterY(cl) - y[it]);
+          const int wgt = std::max(1, base - static_cast<int>(std::lround(kPerCluster * d)));
+          for (int pl : cand) arcs.push_back(Arc{static_cast<int>(i), pl, wgt});
+        }
+    }
+    for (const Arc& a : arcs) place.push_back(a.place);
+    std::sort(place.begin(), place.end());
+    place.erase(std::unique(place.begin(), place.end()), place.end());
+    // The auction slows down sharply (by a factor of 30 on a crowded window)
+    // when items outnumber places: the items beyond the places' count (the
+    // last ones, carried in) wait for a later window.
+    const std::size_t room = place.size();
+    if (items.size() > room) {
+      std::size_t keep = 0;
+      for (const Arc& a : arcs)
+        if (static_cast<std::size_t>(a.row) < room) arcs[keep++] = a;
+      arcs.resize(keep);
+    }
+    std::vector<int> rowMatch(items.size(), -1);
+    if (!place.empty()) {
+      AP_MATCHING match(static_cast<int>(std::min(items.size(), room)), static_cast<int>(place.size()));
+      for (const Arc& a : arcs) {
+        const int col = static_cast<int>(std::lower_bound(place.begin(), place.end(), a.place) - place.begin());
+        match.AddArc(a.row, col, a.weight);
+      }
+      std::vector<int> colMatch(place.size(), -1);
+      int total = 0;
+      match.Solver(rowMatch.data(), colMatch.data(), &total, 0);
+      out.matched = true;
+    }
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      if (i < room && rowMatch[i] >= 0) out.taken.emplace_back(items[i], place[static_cast<std::size_t>(rowMatch[i])]);
+      else out.left.push_back(items[i]);
+    }
+  }
+
+  // Free places in window w's own clusters (no margin), as the candidates
+  // of `item` see them.
+  int freeIn(int w, int item) const {
+    const int r = w / wc, c = w % wc;
+    int n = 0;
+    std::vector<int> cand;
+    for (int rr = r * window; rr < std::min(f.rows, (r + 1) * window); ++rr)
+      for (int cc = c * window; cc < std::min(f.cols, (c + 1) * window); ++cc) {
+        cand.clear();
+        candidates(item, rr * f.cols + cc, cand);
+        n += static_cast<int>(cand.size());
+      }
+    return n;
+  }
+
+  // Assigns items 0 .. n-1 with targets (x, y). The windows are coloured
+  // like a 2 x 2 checkerboard; windows of one colour share no cluster, so
+  // they are matched at the same time, and their places taken in window
+  // order afterwards. A window's leftovers move on to the neighbouring
+  // window with the most room left, to be matched with that window's
+  // items in its turn. The result is the same for any thread count.
+  // False when an item finds no free place at all.
   bool run(const std::vector<double>& x, const std::vector<double>& y) {
     const int n = static_cast<int>(x.size());
-    const int wc = (f.cols + window - 1) / window, wr = (f.rows + window - 1) / window;
-    std::vector<std::vector<int>> bucket(static_cast<std::size_t>(wc) * wr);
+    // Windows of one colour are two apart; with their margins they share
+    // no cluster from a side of two on.
+    window = std::max(2, window);
+    wc = (f.cols + window - 1) / window;
+    wr = (f.rows + window - 1) / window;
+    const int nw = wc * wr;
+    std::vector<std::vector<int>> bucket(static_cast<std::size_t>(nw));
     for (int i = 0; i < n; ++i) {
       const int c = f.clusterAt(x[i], y[i]);
       bucket[static_cast<std::size_t>((c / f.cols) / window) * wc + (c % f.cols) / window].push_back(i);
     }
-    const int base = kPerCluster * (f.rows + f.cols + 4) + 1;
-    std::vector<int> carry, left, items, rowMatch, colMatch, place;
-    std::vector<int> cand;
-    for (int r = 0; r < wr; ++r) {
-      for (int k = 0; k < wc; ++k) {
-        const int c = (r % 2 == 0) ? k : wc - 1 - k;
-        items = carry;
-        const auto& b = bucket[static_cast<std::size_t>(r) * wc + c];
-        items.insert(items.end(), b.begin(), b.end());
-        carry.clear();
-        if (items.empty()) continue;
-        const int c0 = std::max(0, c * window - 1), c1 = std::min(f.cols, (c + 1) * window + 1);
-        const int r0 = std::max(0, r * window - 1), r1 = std::min(f.rows, (r + 1) * window + 1);
-        // Arcs: each item to the free places of the clusters around its
-        // target, the target clamped into the window.
-        struct Arc { int row, place, weight; };
-        std::vector<Arc> arcs;
-        place.clear();
-        for (std::size_t i = 0; i < items.size(); ++i) {
-          const int it = items[i];
-          const int tc = std::clamp(static_cast<int>(std::lround(x[it])) - 1, c0, c1 - 1);
-          const int tr = std::clamp(static_cast<int>(std::lround(y[it])) - 1, r0, r1 - 1);
-          for (int rr = std::max(r0, tr - kReach); rr < std::min(r1, tr + kReach + 1); ++rr)
-            for (int cc = std::max(c0, tc - kReach); cc < std::min(c1, tc + kReach + 1); ++cc) {
-              const int cl = rr * f.cols + cc;
-              cand.clear();
-              candidates(it, cl, cand);
-              const double d = std::fabs(f.clusterX(cl) - x[it]) + std::fabs(f.clusterY(cl) - y[it]);
-              const int w = std::max(1, base - static_cast<int>(std::lround(kPerCluster * d)));
-              for (int pl : cand) arcs.push_back(Arc{static_cast<int>(i), pl, w});
-            }
+    std::vector<int> left, wins, room(static_cast<std::size_t>(nw), -1);
+    std::vector<Solved> solved;
+    std::vector<std::vector<int>> items;
+    for (int round = 0; round < kRounds; ++round) {
+      for (int colour = 0; colour < 4; ++colour) {
+        wins.clear();
+        for (int w = 0; w < nw; ++w)
+          if ((w / wc) % 2 * 2 + (w % wc) % 2 == colour && !bucket[w].empty()) wins.push_back(w);
+        const int k = static_cast<int>(wins.size());
+        if (k == 0) continue;
+        solved.assign(static_cast<std::size_t>(k), Solved{});
+        items.assign(static_cast<std::size_t>(k), {});
+        for (int i = 0; i < k; ++i) items[i].swap(bucket[wins[i]]);
+        parallelFor(k, threads, [&](int i) { solve(wins[i], items[i], x, y, solved[i]); });
+        for (int i = 0; i < k; ++i) {
+          for (const auto& [item, pl] : solved[i].taken) assign(item, pl);
+          stats.windows += solved[i].matched ? 1 : 0;
         }
-        for (const Arc& a : arcs) place.push_back(a.place);
-        std::sort(place.begin(), place.end());
-        place.erase(std::unique(place.begin(), place.end()), place.end());
-        if (!place.empty()) {
-          AP_MATCHING match(static_cast<int>(items.size()), static_cast<int>(place.size()));
-          for (const Arc& a : arcs) {
-            const int col = static_cast<int>(std::lower_bound(place.begin(), place.end(), a.place) - place.begin());
-            match.AddArc(a.row, col, a.weight);
+        // Leftovers, window by window, to the neighbours with room.
+        std::fill(room.begin(), room.end(), -1);
+        for (int i = 0; i < k; ++i) {
+          std::vector<int>& rest = solved[i].left;
+          if (rest.empty()) continue;
+          stats.carried += static_cast<int>(rest.size());
+          if (round == kRounds - 1) {
+            left.insert(left.end(), rest.begin(), rest.end());
+            continue;
           }
-          rowMatch.assign(items.size(), -1);
-          colMatch.assign(place.size(), -1);
-          int total = 0;
-          match.Solver(rowMatch.data(), colMatch.data(), &total, 0);
-          ++stats.windows;
-        } else {
-          rowMatch.assign(items.size(), -1);
-        }
-        for (std::size_t i = 0; i < items.size(); ++i) {
-          if (rowMatch[i] >= 0) assign(items[i], place[static_cast<std::size_t>(rowMatch[i])]);
-          else carry.push_back(items[i]);
-        }
-        stats.carried += static_cast<int>(carry.size());
-        // A carry larger than a window holds would only grow from window to
-        // window: the excess goes straight to the nearest-place search.
-        const std::size_t bound = 4 * static_cast<std::size_t>(place.size()) + 64;
-        if (carry.size() > bound) {
-          left.insert(left.end(), carry.begin() + static_cast<long>(bound), carry.end());
-          carry.resize(bound);
+          const int w = wins[i], r = w / wc, c = w % wc;
+          std::vector<std::pair<int, int>> next;  // (-room, window)
+          for (int dr = -1; dr <= 1; ++dr)
+            for (int dc = -1; dc <= 1; ++dc) {
+              const int rr = r + dr, cc = c + dc;
+              if ((dr == 0 && dc == 0) || rr < 0 || rr >= wr || cc < 0 || cc >= wc) continue;
+              const int v = rr * wc + cc;
+              if (room[v] < 0) room[v] = freeIn(v, rest[0]);
+              const int free = room[v] - static_cast<int>(bucket[v].size());
+              if (free > 0) next.emplace_back(-free, v);
+            }
+          std::sort(next.begin(), next.end());
+          std::size_t at = 0;
+          for (const auto& [negFree, v] : next) {
+            const std::size_t take = std::min(rest.size() - at, static_cast<std::size_t>(-negFree));
+            bucket[v].insert(bucket[v].end(), rest.begin() + static_cast<long>(at), rest.begin() + static_cast<long>(at + take));
+            at += take;
+          }
+          left.insert(left.end(), rest.begin() + static_cast<long>(at), rest.end());
         }
       }
     }
+    for (const std::vector<int>& b : bucket) left.insert(left.end(), b.begin(), b.end());
     // Whatever is left takes the nearest free place, searched ring by ring.
-    left.insert(left.end(), carry.begin(), carry.end());
+    std::vector<int> cand;
     for (int it : left) {
       const int tc = f.clusterAt(x[it], y[it]);
       const int tr0 = tc / f.cols, tc0 = tc % f.cols;
@@ -259,7 +366,7 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
   // 2. Chunks onto free register groups; then their units onto its BLEs.
   std::vector<char> groupTaken(static_cast<std::size_t>(f.numGroups()), 0);
   for (int g = 0; g < f.numGroups(); ++g) groupTaken[g] = p.groupRegs[g] > 0;
-  WindowMatcher groups{f, params.window,
+  WindowMatcher groups{f, params.window, params.threads,
                        [&](int, int cluster, std::vector<int>& out) {
                          for (int g = 0; g < f.groupsPerCluster(); ++g) {
                            const int id = cluster * f.groupsPerCluster() + g;
@@ -287,7 +394,7 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
       lx.push_back(tx[u]);
       ly.push_back(ty[u]);
     }
-  WindowMatcher lutMatch{f, params.window,
+  WindowMatcher lutMatch{f, params.window, params.threads,
                          [&](int, int cluster, std::vector<int>& out) {
                            for (int b = 0; b < kBles; ++b)
                              if (p.lutAt[cluster * kBles + b] < 0) out.push_back(cluster * kBles + b);

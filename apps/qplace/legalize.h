@@ -6,11 +6,15 @@
 //    BLEs each; then, while free groups are to spare, the most scattered
 //    chunks are cut in two, so that registers far apart in the global
 //    placement need not travel to one group.
-// 2. Chunks are assigned to register groups, window by window, with the
+// 2. Chunks are assigned to register groups window by window, with the
 //    benefit falling with the distance between a chunk's centre and the
-//    group; a window's unassigned chunks move on to the next window (the
-//    windows are visited in a serpentine, so the next one is a neighbour);
-//    what is left after the last window takes the nearest free group.
+//    group. The windows are coloured like a 2 x 2 checkerboard; windows of
+//    one colour share no cluster and are matched at the same time (on up to
+//    `threads` threads), their results applied in window order, so the
+//    placement is the same for any thread count. A window's unassigned
+//    chunks move on to the neighbouring window with the most room left;
+//    after three rounds of the four colours, what is left takes the
+//    nearest free group.
 // 3. Lone LUTs are assigned to the free LUT halves of BLEs the same way.
 // Fails only when the device lacks room: then `error` says what is short.
 #ifndef QPLACE_LEGALIZE_H
@@ -24,12 +28,15 @@
 namespace qplace {
 
 struct LegalizeParams {
-  int window = 6;  // window side, in clusters
+  int window = 6;  // window side, in clusters (2 at least)
   // Chunks may number up to this share of the free register groups; a
   // chunk is cut further only while the sum of its units' distances to its
   // centre (in clusters) exceeds minScatter.
   double chunkShare = 0.5;
   double minScatter = 8;
+  // Threads matching windows at the same time; the placement is the same
+  // for any count.
+  int threads = 2;
 };
 
 struct LegalizeResult {

@@ -18,8 +18,11 @@
 //   syncReset loads syncValue, unless enableOverSync and the enable is
 //       inactive; otherwise an inactive enable keeps Q; otherwise Q = D.
 // A control whose net is kNoNet is absent. Controls stuck at their inactive
-// level are absent too (the reader drops them); a control stuck active keeps
-// its constant net.
+// level, and an enable stuck active, are absent too (the reader drops them);
+// a control stuck active keeps its constant net. The reader gives a register
+// with only one of asyncSet and asyncClear, or an asyncLoad of a constant,
+// as an asyncReset to that value. A set/clear latch without gate or data
+// ($_SR_) is a latch whose gate is stuck at kNet0 and whose d is kNoNet.
 #ifndef QPLACE_LOGIC_NETLIST_H
 #define QPLACE_LOGIC_NETLIST_H
 

@@ -2,9 +2,22 @@
 #include "qplace/picture.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
+#include <map>
 #include <numeric>
+#include <set>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace qplace {
 
@@ -13,65 +26,113 @@ namespace {
 // Net colours, none of them a component kind's.
 const char* kNetColours[] = {"#d62728", "#111111", "#e377c2", "#17becf", "#8c564b", "#bcbd22"};
 
+void appendf(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void appendf(std::string& out, const char* format, ...) {
+  char buf[512];
+  va_list ap;
+  va_start(ap, format);
+  const int n = std::vsnprintf(buf, sizeof buf, format, ap);
+  va_end(ap);
+  if (n < 0) return;
+  if (static_cast<std::size_t>(n) < sizeof buf) {
+    out.append(buf, static_cast<std::size_t>(n));
+    return;
+  }
+  std::vector<char> big(static_cast<std::size_t>(n) + 1);
+  va_start(ap, format);
+  std::vsnprintf(big.data(), big.size(), format, ap);
+  va_end(ap);
+  out.append(big.data(), static_cast<std::size_t>(n));
+}
+
 }  // namespace
 
-bool writeSvg(const Placement& p, const std::string& path, int nets, std::string& error) {
+int pictureGrain(int rows, int cols) {
+  const int side = std::max(rows, cols) + 2;
+  return std::max(1, (side + kPictureSquares - 1) / kPictureSquares);
+}
+
+std::string svgPicture(const Placement& p, int nets) {
   const Fabric& f = *p.fabric;
   const Model& m = *p.model;
-  FILE* out = std::fopen(path.c_str(), "w");
-  if (out == nullptr) {
-    error = "cannot write " + path;
-    return false;
-  }
-  const int gw = f.cols + 2, gh = f.rows + 2;
+  // The grid of device positions (the border's I/O rows and columns
+  // included), in squares of g x g positions.
+  const int g = pictureGrain(f.rows, f.cols);
+  const int gw = (f.cols + 2 + g - 1) / g, gh = (f.rows + 2 + g - 1) / g;
   const double s = std::clamp(1100.0 / std::max(gw, gh), 1.0, 40.0);
   const double legend = 40;
   const double w = gw * s, h = gh * s + legend;
-  std::fprintf(out,
-               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
-               "viewBox=\"0 0 %.1f %.1f\">\n<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n",
-               w, h, w, h);
+  auto square = [&](double pos) { return static_cast<int>(pos) / g; };
   // Device position (row, col) to the top-left corner of its square; row 0 on top.
-  auto px = [&](double col) { return col * s; };
-  auto py = [&](double row) { return row * s; };
-  const bool detail = s >= 12;
+  auto px = [&](double col) { return square(col) * s; };
+  auto py = [&](double row) { return square(row) * s; };
+  const bool detail = g == 1 && s >= 12;
+
+  std::string out;
+  appendf(out,
+          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
+          "viewBox=\"0 0 %.1f %.1f\">\n<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n",
+          w, h, w, h);
+
+  // Shading: BLEs used and clusters per square, then one path per shade.
+  std::vector<int> used(static_cast<std::size_t>(gw) * gh, 0), clusters(used.size(), 0);
   for (int c = 0; c < f.numClusters(); ++c) {
-    int used = 0;
+    const std::size_t q = static_cast<std::size_t>(square(f.clusterY(c))) * gw + square(f.clusterX(c));
     for (int b = 0; b < kBles; ++b)
-      used += (p.lutAt[c * kBles + b] >= 0 || p.regAt[c * kBles + b] >= 0) ? 1 : 0;
-    const int grey = 245 - used * 18;
-    const double x0 = px(f.clusterX(c)), y0 = py(f.clusterY(c));
-    std::fprintf(out, "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"rgb(%d,%d,%d)\" stroke=\"#bbb\" stroke-width=\"%.2f\"/>\n",
-                 x0, y0, s, s, grey, grey, grey, detail ? 0.5 : 0.0);
-    if (!detail) continue;
+      used[q] += (p.lutAt[c * kBles + b] >= 0 || p.regAt[c * kBles + b] >= 0) ? 1 : 0;
+    ++clusters[q];
+  }
+  std::map<int, std::string> byShade;
+  for (std::size_t q = 0; q < used.size(); ++q) {
+    if (clusters[q] == 0) continue;
+    const int grey = 245 - static_cast<int>(std::lround(18.0 * used[q] / clusters[q]));
+    appendf(byShade[grey], "M%.2f %.2fh%.2fv%.2fh%.2fz", (q % gw) * s, (q / gw) * s, s, s, -s);
+  }
+  for (const auto& [grey, d] : byShade) {
+    appendf(out, "<path fill=\"rgb(%d,%d,%d)\" stroke=\"#bbb\" stroke-width=\"%.2f\" d=\"", grey, grey, grey,
+            detail ? 0.5 : 0.0);
+    out += d;
+    out += "\"/>\n";
+  }
+
+  if (detail) {
     const double bw = (s - 4) / 2, bh = (s - 4) / 4;
-    for (int b = 0; b < kBles; ++b) {
-      const int pos = c * kBles + b;
-      const double bx = x0 + 2 + (b % 2) * bw, by = y0 + 2 + (b / 2) * bh;
-      const int lu = p.lutAt[pos], ru = p.regAt[pos];
-      if (lu >= 0 && lu == ru) {
-        std::fprintf(out, "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"#8e44ad\"/>\n",
-                     bx + 0.5, by + 0.5, bw - 1, bh - 1);
-        continue;
+    for (int c = 0; c < f.numClusters(); ++c) {
+      const double x0 = px(f.clusterX(c)), y0 = py(f.clusterY(c));
+      for (int b = 0; b < kBles; ++b) {
+        const int pos = c * kBles + b;
+        const double bx = x0 + 2 + (b % 2) * bw, by = y0 + 2 + (b / 2) * bh;
+        const int lu = p.lutAt[pos], ru = p.regAt[pos];
+        if (lu >= 0 && lu == ru) {
+          appendf(out, "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"#8e44ad\"/>\n",
+                  bx + 0.5, by + 0.5, bw - 1, bh - 1);
+          continue;
+        }
+        if (lu >= 0)
+          appendf(out, "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"#2e86de\"/>\n",
+                  bx + 0.5, by + 0.5, bw / 2 - 0.5, bh - 1);
+        if (ru >= 0)
+          appendf(out, "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"#f39c12\"/>\n",
+                  bx + bw / 2, by + 0.5, bw / 2 - 0.5, bh - 1);
       }
-      if (lu >= 0)
-        std::fprintf(out, "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"#2e86de\"/>\n",
-                     bx + 0.5, by + 0.5, bw / 2 - 0.5, bh - 1);
-      if (ru >= 0)
-        std::fprintf(out, "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"#f39c12\"/>\n",
-                     bx + bw / 2, by + 0.5, bw / 2 - 0.5, bh - 1);
     }
   }
-  for (int i = 0; i < f.numIoSites(); ++i) {
-    const bool used = p.ioAt[i] >= 0;
-    std::fprintf(out, "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"%s\" stroke=\"#999\" stroke-width=\"0.3\"/>\n",
-                 px(f.ioX[i]) + s * 0.2, py(f.ioY[i]) + s * 0.2, s * 0.6, s * 0.6, used ? "#27ae60" : "#eee");
-  }
+
+  // I/O: one mark per square holding I/O sites, green when one is used.
+  std::map<std::size_t, bool> ioSquares;
+  for (int i = 0; i < f.numIoSites(); ++i)
+    ioSquares[static_cast<std::size_t>(square(f.ioY[i])) * gw + square(f.ioX[i])] |= p.ioAt[i] >= 0;
+  for (const auto& [q, any] : ioSquares)
+    appendf(out,
+            "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"%s\" stroke=\"#999\" "
+            "stroke-width=\"0.3\"/>\n",
+            (q % gw) * s + s * 0.2, (q / gw) * s + s * 0.2, s * 0.6, s * 0.6, any ? "#27ae60" : "#eee");
+
   // The largest nets, each as a star from its first unit (the driver when it
-  // has one: drivers come first).
+  // has one: drivers come first) to the squares of the others.
   std::vector<int> order(static_cast<std::size_t>(m.numNets()));
   std::iota(order.begin(), order.end(), 0);
-  const int shown = std::min(nets, m.numNets());
+  const int shown = std::max(0, std::min(nets, m.numNets()));
   std::partial_sort(order.begin(), order.begin() + shown, order.end(), [&](int a, int b) {
     return m.netSize(a) != m.netSize(b) ? m.netSize(a) > m.netSize(b) : a < b;
   });
@@ -79,44 +140,82 @@ bool writeSvg(const Placement& p, const std::string& path, int nets, std::string
     const int n = order[k];
     const int drv = m.netUnits[m.netStart[n]];
     const char* colour = kNetColours[k % 6];
-    std::fprintf(out, "<path fill=\"none\" stroke=\"%s\" stroke-width=\"%.2f\" stroke-opacity=\"0.4\" d=\"",
-                 colour, std::max(0.3, s / 30));
+    appendf(out, "<path fill=\"none\" stroke=\"%s\" stroke-width=\"%.2f\" stroke-opacity=\"0.4\" d=\"", colour,
+            std::max(0.3, s / 30));
     const double dx = px(p.x(drv)) + s / 2, dy = py(p.y(drv)) + s / 2;
+    // A load in the driver's own square would be a line of no length.
+    std::set<std::size_t> reached = {static_cast<std::size_t>(square(p.y(drv))) * gw + square(p.x(drv))};
     for (int i = m.netStart[n] + 1; i < m.netStart[n + 1]; ++i) {
       const int u = m.netUnits[i];
-      std::fprintf(out, "M%.1f %.1fL%.1f %.1f", dx, dy, px(p.x(u)) + s / 2, py(p.y(u)) + s / 2);
+      if (!reached.insert(static_cast<std::size_t>(square(p.y(u))) * gw + square(p.x(u))).second) continue;
+      appendf(out, "M%.1f %.1fL%.1f %.1f", dx, dy, px(p.x(u)) + s / 2, py(p.y(u)) + s / 2);
     }
-    std::fprintf(out, "\"/>\n");
-    std::fprintf(out, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\" fill=\"%s\"/>\n", dx, dy, std::max(1.5, s / 5),
-                 colour);
+    out += "\"/>\n";
+    appendf(out, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\" fill=\"%s\"/>\n", dx, dy, std::max(1.5, s / 5), colour);
   }
-  std::fprintf(out,
-               "<g font-family=\"sans-serif\" font-size=\"13\">"
-               "<rect x=\"8\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#8e44ad\"/><text x=\"24\" y=\"%.1f\">LUT+register</text>"
-               "<rect x=\"130\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#2e86de\"/><text x=\"146\" y=\"%.1f\">LUT</text>"
-               "<rect x=\"190\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#f39c12\"/><text x=\"206\" y=\"%.1f\">register</text>"
-               "<rect x=\"280\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#27ae60\"/><text x=\"296\" y=\"%.1f\">I/O</text>"
-               "<text x=\"340\" y=\"%.1f\">%d x %d clusters, shade = BLEs used; lines: the %d largest nets</text></g>\n",
-               gh * s + 14, gh * s + 25, gh * s + 14, gh * s + 25, gh * s + 14, gh * s + 25, gh * s + 14,
-               gh * s + 25, gh * s + 25, f.rows, f.cols, shown);
-  std::fprintf(out, "</svg>\n");
-  const bool ok = std::fclose(out) == 0;
-  if (!ok) error = "cannot write " + path;
-  return ok;
+
+  std::string grain;
+  if (g > 1) appendf(grain, "; a square: %d x %d clusters", g, g);
+  appendf(out,
+          "<g font-family=\"sans-serif\" font-size=\"13\">"
+          "<rect x=\"8\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#8e44ad\"/><text x=\"24\" y=\"%.1f\">LUT+register</text>"
+          "<rect x=\"130\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#2e86de\"/><text x=\"146\" y=\"%.1f\">LUT</text>"
+          "<rect x=\"190\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#f39c12\"/><text x=\"206\" y=\"%.1f\">register</text>"
+          "<rect x=\"280\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#27ae60\"/><text x=\"296\" y=\"%.1f\">I/O</text>"
+          "<text x=\"340\" y=\"%.1f\">%d x %d clusters, shade = BLEs used%s; lines: the %d largest nets</text></g>\n",
+          gh * s + 14, gh * s + 25, gh * s + 14, gh * s + 25, gh * s + 14, gh * s + 25, gh * s + 14, gh * s + 25,
+          gh * s + 25, f.rows, f.cols, grain.c_str(), shown);
+  out += "</svg>\n";
+  return out;
 }
 
 bool renderPng(const std::string& svg, const std::string& png, std::string& error) {
-  const std::string cmd = "rsvg-convert -o '" + png + "' '" + svg + "' 2>/dev/null";
-  if (svg.find('\'') != std::string::npos || png.find('\'') != std::string::npos) {
-    error = "a file name with a quote";
+  // rsvg-convert runs directly, not through a shell: any file name works.
+  int errPipe[2];
+  if (::pipe2(errPipe, O_CLOEXEC) != 0) {
+    error = std::string("cannot run rsvg-convert: ") + std::strerror(errno);
     return false;
   }
-  const int rc = std::system(cmd.c_str());
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  const char* argv[] = {"rsvg-convert", "-o", png.c_str(), svg.c_str(), nullptr};
+  pid_t pid = -1;
+  const int rc = ::posix_spawnp(&pid, "rsvg-convert", &actions, nullptr, const_cast<char* const*>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(errPipe[1]);
   if (rc != 0) {
-    error = "rsvg-convert failed or is missing (Debian package librsvg2-bin)";
+    ::close(errPipe[0]);
+    error = rc == ENOENT ? "rsvg-convert is not installed (Debian package librsvg2-bin)"
+                         : std::string("cannot run rsvg-convert: ") + std::strerror(rc);
     return false;
   }
-  return true;
+  // Its error output, the first 4 kB kept, read to the end so it never blocks.
+  std::string said;
+  char buf[4096];
+  for (;;) {
+    const ssize_t n = ::read(errPipe[0], buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    if (said.size() < 4096) said.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(errPipe[0]);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) {
+      error = std::string("rsvg-convert: cannot wait for it: ") + std::strerror(errno);
+      return false;
+    }
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+  said = said.substr(0, said.find('\n'));
+  if (WIFEXITED(status))
+    error = "rsvg-convert failed with exit status " + std::to_string(WEXITSTATUS(status));
+  else
+    error = "rsvg-convert was ended by signal " + std::to_string(WTERMSIG(status));
+  if (!said.empty()) error += ": " + said;
+  return false;
 }
 
 }  // namespace qplace

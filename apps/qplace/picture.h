@@ -12,13 +12,27 @@
 
 namespace qplace {
 
-// Writes the SVG; false (with `error` set) when the file cannot be written.
-// Up to `nets` nets are drawn. Components are drawn one by one while a
-// cluster is at least 12 pixels wide; on larger devices only the shading.
-bool writeSvg(const Placement& p, const std::string& path, int nets, std::string& error);
+// At most this many squares are drawn along a side of the grid (border
+// included): a larger device is drawn at a coarser grain, each square a
+// block of g x g clusters shaded by their mean use, so the SVG stays within
+// a few MB (about 1.2 MB of shading at most, plus the nets) whatever the
+// device.
+constexpr int kPictureSquares = 200;
 
-// Renders `svg` to `png`; false (with `error` set) when rsvg-convert is
-// missing or fails.
+// The grain of the picture of a rows x cols device: clusters per side of a
+// square, 1 up to kPictureSquares positions along the longer side.
+int pictureGrain(int rows, int cols);
+
+// The SVG text. Up to `nets` nets are drawn, each as lines from its driver
+// to the other squares its units are in (one line per square). Components are
+// drawn one by one while a cluster is at least 12 pixels wide; otherwise
+// only the shading. O(clusters + pins of the nets drawn).
+std::string svgPicture(const Placement& p, int nets);
+
+// Renders `svg` to `png` with rsvg-convert, its standard output discarded.
+// False, with `error` set, when the program is not installed ("rsvg-convert
+// is not installed (Debian package librsvg2-bin)") or fails (its exit status
+// or signal and the first line of its error output).
 bool renderPng(const std::string& svg, const std::string& png, std::string& error);
 
 }  // namespace qplace

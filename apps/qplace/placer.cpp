@@ -4,13 +4,18 @@
 #include <stats/basaptst.h>
 #include <support/basapsupp.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <iostream>
 #include <ostream>
 #include <random>
-#include <sys/stat.h>
+
+#include <unistd.h>
 
 #include "qplace/checks.h"
+#include "qplace/output_files.h"
 #include "qplace/picture.h"
 #include "host/standin/standin_util.h"
 #include "host/ututil.h"
@@ -67,11 +72,29 @@ QuadraticPlacer::QuadraticPlacer(standin::Design& d, const PlacerOptions& option
 
 namespace {
 
-bool writeFile(const std::string& path, const std::string& text) {
-  FILE* f = std::fopen(path.c_str(), "w");
-  if (f == nullptr) return false;
-  const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  return std::fclose(f) == 0 && ok;
+// Lines for standard error, after what standard output holds so far, so
+// that a log of both keeps the order.
+void toStderr(const std::string& text) {
+  std::cout.flush();
+  std::fputs(text.c_str(), stderr);
+  if (!text.empty() && text.back() != '\n') std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+// Whether the box file that dumpBBox wrote is whole: the statistics it
+// printed count the signals ("SIGBBOX num=N"), the file has a line
+// "Signal<number> ..." for each (its header's "Signals=" is no such line),
+// and ends with a newline.
+bool boxesComplete(const std::string& file, const std::string& stats) {
+  const std::string key = "SIGBBOX num=";
+  const std::size_t at = stats.find(key);
+  if (at == std::string::npos || file.empty() || file.back() != '\n') return false;
+  const long expected = std::strtol(stats.c_str() + at + key.size(), nullptr, 10);
+  long lines = 0;
+  for (std::size_t i = 0; i < file.size(); i = file.find('\n', i) + 1)  // the last byte is a newline
+    if (file.compare(i, 6, "Signal") == 0 && i + 6 < file.size() && std::isdigit(static_cast<unsigned char>(file[i + 6])))
+      ++lines;
+  return lines == expected;
 }
 
 }  // namespace
@@ -99,7 +122,7 @@ void QuadraticPlacer::routeSome(const Fabric& f, AP_SUPP& supp) {
     if (opt_.verbosity == 0) continue;
     const std::size_t first = opt_.verbosity >= 2 ? 1 : s->pins.size() - 1;
     for (std::size_t k = first; k < s->pins.size(); ++k)
-      if (supp.getRoute("  ", s->pins[k], nullptr) == 0) say(0, "qplace: warning: no route found to " + s->pins[k]->name);
+      if (supp.getRoute("  ", s->pins[k], nullptr) == 0) warn("no route found to " + s->pins[k]->name);
   }
 }
 
@@ -111,12 +134,69 @@ void QuadraticPlacer::say(int level, const std::string& text) {
   progress_.printed();
 }
 
+void QuadraticPlacer::warn(const std::string& text) { toStderr("qplace: warning: " + text); }
+
+bool QuadraticPlacer::writeFiles(const Placement& p, AP_SUPP& supp, std::string& error) {
+  if (!prepareFolder(opt_.outDir, error)) return false;
+  OutputFiles out(opt_.outDir);
+  const std::string locate = "placement.lct", boxes = "bbox.txt", svg = "placement.svg", png = "placement.png";
+  // The placement file: dumpLocate's lines, taken from the message manager.
+  standin::messages().capture();
+  supp.dumpLocate(nullptr, 0);
+  const std::string lines = standin::messages().take();
+  standin::messages().release();
+  if (!out.write(locate, lines, error)) return false;
+  // The boxes: dumpBBox opens its file itself and reports no failure, so it
+  // writes into memory and the text is checked whole before it is written
+  // out. Their statistics go to the log: by fanout range, and with -v also
+  // per fanout.
+  std::string boxText;
+  standin::messages().capture();
+  const bool captured =
+      captureFile([&](const std::string& path) { supp.dumpBBox("bounding boxes:", path.c_str()); }, boxText, error);
+  std::string stats = standin::messages().take();
+  standin::messages().release();
+  if (!captured) {
+    error = out.path(boxes) + ": " + error;
+    return false;
+  }
+  if (!boxesComplete(boxText, stats)) {
+    error = out.path(boxes) + ": the box report came out incomplete";
+    return false;
+  }
+  if (!out.write(boxes, boxText, error)) return false;
+  for (const auto& [name, text] : opt_.extraFiles)
+    if (!out.write(name, text, error)) return false;
+  if (opt_.verbosity < 2) stats = stats.substr(0, stats.find("\n[BBOX Details]"));
+  while (!stats.empty() && stats.back() == '\n') stats.pop_back();
+  say(1, stats);
+  // The picture, and its PNG when rsvg-convert can make one: without it the
+  // run still succeeds, with a warning.
+  if (!out.write(svg, svgPicture(p, opt_.pictureNets), error)) return false;
+  std::string pngError;
+  const std::string pngTemp = out.reserve(png, pngError);
+  const bool pngMade = !pngTemp.empty() && renderPng(out.temporary(svg), pngTemp, pngError) &&
+                       out.adopt(png, pngError);
+  if (!pngMade) out.drop(png);
+  if (!out.commit(error)) return false;
+  std::string listed = out.path(locate) + ", " + out.path(boxes);
+  for (const auto& extra : opt_.extraFiles) listed += ", " + out.path(extra.first);
+  say(1, "files     " + listed);
+  say(1, "picture   " + out.path(svg) + (pngMade ? ", " + out.path(png) : ""));
+  if (!pngMade) {
+    // An earlier run's picture would pass for this run's.
+    const bool stale = ::unlink(out.path(png).c_str()) == 0;
+    warn("no PNG: " + pngError + (stale ? " (the earlier " + out.path(png) + " removed)" : ""));
+  }
+  return true;
+}
+
 bool QuadraticPlacer::apMain() {
   AP_TST tst;
   tst.load(nullptr, PHASES, kTimerNames);
   auto fail = [&](const std::string& why) {
     figures_.error = why;
-    ut_msgman->print(neoform("qplace: error: %s", why.c_str())).manip(std::endl);
+    toStderr("qplace: error: " + why);
     return false;
   };
 
@@ -211,7 +291,7 @@ bool QuadraticPlacer::apMain() {
   figures_.checkErrors = drc + cr.errors;
   figures_.seconds[CHECK] = tst.report(CHECK);
   say(1, neoform("check     %7.3f s  drcAllSite: %d errors; slots: %d errors", tst.report(CHECK), drc, cr.errors));
-  for (const std::string& s : cr.first) say(0, "  " + s);
+  for (const std::string& s : cr.first) toStderr("  " + s);
   if (drc + cr.errors != 0)
     return fail(neoform("the placement fails its checks with %d errors", drc + cr.errors));
 
@@ -219,29 +299,11 @@ bool QuadraticPlacer::apMain() {
   tst.start(REPORT);
   routeSome(f, supp);
   if (!opt_.outDir.empty()) {
-    ::mkdir(opt_.outDir.c_str(), 0777);
     std::string err;
-    // The placement file: dumpLocate's lines, taken from the message manager.
-    const std::string locate = opt_.outDir + "/placement.lct", boxes = opt_.outDir + "/bbox.txt";
-    standin::messages().capture();
-    supp.dumpLocate(nullptr, 0);
-    const std::string lines = standin::messages().take();
-    standin::messages().release();
-    if (!writeFile(locate, lines)) return fail("cannot write " + locate);
-    // The boxes to their file, their statistics to the log: by fanout range,
-    // and with -v also per fanout.
-    standin::messages().capture();
-    supp.dumpBBox("bounding boxes:", boxes.c_str());
-    std::string stats = standin::messages().take();
-    standin::messages().release();
-    if (opt_.verbosity < 2) stats = stats.substr(0, stats.find("\n[BBOX Details]"));
-    while (!stats.empty() && stats.back() == '\n') stats.pop_back();
-    say(1, stats);
-    say(1, "files     " + locate + ", " + boxes);
-    const std::string svg = opt_.outDir + "/placement.svg", png = opt_.outDir + "/placement.png";
-    if (!writeSvg(p, svg, opt_.pictureNets, err)) return fail(err);
-    if (!renderPng(svg, png, err)) say(0, "qplace: warning: no PNG: " + err);
-    say(1, "picture   " + svg + (err.empty() ? ", " + png : ""));
+    if (!writeFiles(p, supp, err)) {
+      tst.sleep(REPORT);
+      return fail(err + "; no file of this run was kept");
+    }
   }
   tst.sleep(REPORT);
   figures_.seconds[REPORT] = tst.report(REPORT);

@@ -14,16 +14,22 @@
 //            printed (AP_SUPP::getRoute); when an
 //            output folder is given, the placement file (AP_SUPP::dumpLocate),
 //            the bounding boxes (AP_SUPP::dumpBBox, whose statistics are
-//            printed) and the picture
+//            printed) and the picture, written under temporary names and
+//            renamed into place together once all are complete
+//            (output_files.h)
 // and prints one progress line per phase, the wirelength figures and the
 // timer statistics with the peak memory through the host's message manager,
-// each line flushed. A long phase prints a line every `heartbeat` seconds;
+// each line flushed. Errors and warnings go to standard error ("qplace:
+// error: ...", "qplace: warning: ..."), after a flush of standard output so
+// that a log of both keeps their order. A long phase prints a line every `heartbeat` seconds;
 // with verbosity 2 every spreading iteration and improvement pass too.
 #ifndef QPLACE_PLACER_H
 #define QPLACE_PLACER_H
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <placer/basapplacer.h>
 #include <support/basapsupp.h>
@@ -44,6 +50,10 @@ struct PlacerOptions {
   std::uint64_t seed = 1;        // of the global start, the annealing and the random baseline placement
   bool baseline = true;          // measure a random legal placement too
   std::string outDir;            // picture and reports; empty for none
+  // More files for the output folder, written and committed with the
+  // placement's own (name in the folder, text): the names map of a netlist
+  // whose names had to change, for one.
+  std::vector<std::pair<std::string, std::string>> extraFiles;
   int verbosity = 1;             // 0 quiet, 1 phases and figures, 2 every step
   double heartbeat = 5;          // seconds between the progress lines of a long phase
   int pictureNets = 3;
@@ -99,13 +109,16 @@ public:
   QuadraticPlacer(standin::Design& d, const PlacerOptions& options);
 
   // Places the design; false (with figures().error set and reported) when
-  // the device is too small or the result fails its check.
+  // the device is too small, the result fails its check, or the output
+  // files cannot be written (then none of this run's is left).
   bool apMain() override;
 
   const PlacerFigures& figures() const { return figures_; }
 
 private:
   void say(int level, const std::string& text);
+  void warn(const std::string& text);
+  bool writeFiles(const Placement& p, AP_SUPP& supp, std::string& error);
   void routeSome(const Fabric& f, AP_SUPP& supp);
 
   standin::Design& d_;

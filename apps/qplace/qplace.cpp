@@ -1,139 +1,189 @@
 // qplace: places a design read from a yosys JSON netlist (picorv32 by
 // default) or generated, on a device sized for it, and reports the result.
+//
+// Before any work: the options (options.h; a usage error exits 2), the
+// size of the run as far as the options tell it (limits.h: a device far
+// larger than the design, or a run larger than the free memory, is an
+// error with the figures), and the output folder (created and proven
+// writable). A netlist's own size is weighed once it is read. Then the design is read
+// or generated and placed; the placer writes its files (output_files.h).
+//
+// Standard output carries the progress and the figures, standard error the
+// errors and warnings. A reader of standard output that goes away
+// (`qplace | head -1`) does not end the run: SIGPIPE is ignored, the rest
+// of the log is dropped, and the files are still written; the exit status
+// is the run's. Output lost for another reason (a full disk) is the same,
+// with a warning naming the reason.
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <iostream>
+#include <new>
 #include <ostream>
+#include <streambuf>
 #include <string>
 
+#include <unistd.h>
+
+#include "qplace/limits.h"
 #include "qplace/netlist_reader.h"
+#include "qplace/options.h"
+#include "qplace/output_files.h"
 #include "qplace/placer.h"
 #include "host/ututil.h"
 
 namespace {
-
-const char* kUsage =
-    "usage: qplace [options] [netlist.json | netlist.json.gz]\n"
-    "\n"
-    "Places a design on a device of four-site logic clusters and reports the\n"
-    "result. The input is a yosys JSON netlist after a generic LUT-4 mapping\n"
-    "(default: " QPLACE_DEFAULT_INPUT ").\n"
-    "\n"
-    "options:\n"
-    "  --generate N      place a generated design of N components instead\n"
-    "  --rows R --cols C device size in clusters (default: sized for the design)\n"
-    "  --fill F          share of the logic used when sizing the device (default 0.7)\n"
-    "  --half-rule       registers share a control set per half cluster, not per cluster\n"
-    "  --seed S          seed of the generated design, the placement and the random baseline (default 1)\n"
-    "  --out DIR         folder for the picture (default qplace-out; \"\" for none)\n"
-    "  --effort E        time for quality: the detailed improvement takes about E times as\n"
-    "                    long, for a shorter wirelength; a number in (0, 1000] (default 1)\n"
-    "  --no-baseline     skip the random legal placement used for comparison\n"
-    "  -q, --quiet       print errors only\n"
-    "  -v, --verbose     print every step\n"
-    "  -h, --help        this text\n"
-    "\n"
-    "Exit status: 0 when the design is placed legally, 1 on any error, 2 on bad usage.\n";
 
 int usageError(const std::string& what) {
   std::fprintf(stderr, "qplace: %s\n(see qplace --help)\n", what.c_str());
   return 2;
 }
 
-bool toNumber(const char* s, double& out) {
-  char* end = nullptr;
-  out = std::strtod(s, &end);
-  return end != s && *end == '\0';
+int error(const std::string& what) {
+  std::cout.flush();
+  std::fprintf(stderr, "qplace: error: %s\n", what.c_str());
+  return 1;
+}
+
+// Standard output written with write(2), a line or 8 kB at a time (the
+// message manager flushes every line), keeping the reason of the first
+// failure; after one, the rest of the log is dropped.
+class StdoutBuf : public std::streambuf {
+public:
+  int error() const { return error_; }
+
+protected:
+  int_type overflow(int_type c) override {
+    if (c != traits_type::eof()) buf_.push_back(traits_type::to_char_type(c));
+    if (buf_.size() >= 8192) emit();
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    buf_.append(s, static_cast<std::size_t>(n));
+    if (buf_.size() >= 8192) emit();
+    return n;
+  }
+  int sync() override {
+    emit();
+    return 0;
+  }
+
+private:
+  void emit() {
+    for (std::size_t done = 0; error_ == 0 && done < buf_.size();) {
+      const ssize_t n = ::write(1, buf_.data() + done, buf_.size() - done);
+      if (n >= 0) done += static_cast<std::size_t>(n);
+      else if (errno != EINTR) error_ = errno;
+    }
+    buf_.clear();
+  }
+  std::string buf_;
+  int error_ = 0;
+};
+
+int run(const qplace::CliOptions& cli) {
+  qplace::PlacerOptions opt = cli.placer;
+  const int rows = opt.rows, cols = opt.cols;
+  // The control-set reduction is not in this build yet: refused rather
+  // than ignored.
+  if (!cli.ctrlReduce || cli.ctrlReduceMax >= 0)
+    return error("--no-ctrl-reduce and --ctrl-reduce-max are not available in this build");
+  std::string refusal;
+  if (cli.generate > 0) {
+    const qplace::RunSize size = qplace::generatedRunSize(cli.generate, rows, cols, opt.fill);
+    refusal = qplace::deviceRefusal(size, rows, cols);
+    if (refusal.empty()) refusal = qplace::memoryRefusal(size, qplace::availableMemory());
+  } else if (rows > 0) {
+    // The device alone, before the netlist is read; the design is weighed
+    // once read.
+    qplace::RunSize device;
+    device.clusters = static_cast<std::int64_t>(rows) * cols;
+    refusal = qplace::memoryRefusal(device, qplace::availableMemory());
+  }
+  if (!refusal.empty()) return error(refusal);
+  if (!opt.outDir.empty()) {
+    std::string why;
+    if (!qplace::prepareFolder(opt.outDir, why)) return error(why);
+  }
+
+  standin::Design d("qplace");
+  designgen::Generated gen;
+  const std::clock_t start = std::clock();
+  auto seconds = [&] { return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC; };
+  if (cli.generate > 0) {
+    designgen::Params gp;
+    gp.components = cli.generate;
+    gp.seed = opt.seed;
+    gp.place = false;
+    gp.fill = opt.fill;
+    gp.device.plcRows = rows;
+    gp.device.plcCols = cols;
+    gp.device.halfPlcRule = opt.halfRule;
+    gp.device.routing = true;
+    gen = designgen::generate(d, gp);
+    opt.device = &gen.device;
+    if (opt.verbosity >= 1)
+      ut_msgman->print(neoform("generated %d components in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals",
+                               cli.generate, seconds(), gen.luts.size(), gen.regs.size(), gen.ios.size(),
+                               d.signals.size())).manip(std::endl);
+  } else {
+    qplace::ReadOptions ro;
+    ro.top = cli.top;
+    qplace::Netlist nl = qplace::readNetlistFile(cli.input, d, ro);
+    if (opt.verbosity >= 1)
+      ut_msgman->print(neoform("read %s in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals, %d control sets; %d port bits tied to a constant or unconnected take no I/O site",
+                               cli.input.c_str(), seconds(), nl.luts.size(), nl.regs.size(), nl.ios.size(),
+                               d.signals.size(), nl.controlSets, nl.unplacedPortBits)).manip(std::endl);
+    // Names that had to change (escaped, made unique) are mapped back to
+    // the netlist's own beside the placement.
+    if (!nl.renamed.empty() || !nl.renamedSignals.empty())
+      opt.extraFiles.emplace_back("names.json", qplace::nameMapJson(nl));
+    const qplace::RunSize size = qplace::netlistRunSize(static_cast<std::int64_t>(nl.luts.size()),
+                                                        static_cast<std::int64_t>(nl.regs.size()),
+                                                        static_cast<std::int64_t>(nl.ios.size()), rows, cols, opt.fill);
+    refusal = qplace::deviceRefusal(size, rows, cols);
+    if (refusal.empty()) refusal = qplace::memoryRefusal(size, qplace::availableMemory());
+    if (!refusal.empty()) return error(refusal);
+  }
+  qplace::QuadraticPlacer placer(d, opt);
+  return placer.apMain() ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  qplace::PlacerOptions opt;
-  opt.outDir = "qplace-out";
-  std::string input = QPLACE_DEFAULT_INPUT;
-  long generate = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto value = [&](double& v) {
-      if (i + 1 >= argc || !toNumber(argv[i + 1], v)) return false;
-      ++i;
-      return true;
-    };
-    double v = 0;
-    if (a == "-h" || a == "--help") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (a == "-q" || a == "--quiet") {
-      opt.verbosity = 0;
-    } else if (a == "-v" || a == "--verbose") {
-      opt.verbosity = 2;
-    } else if (a == "--half-rule") {
-      opt.halfRule = true;
-    } else if (a == "--no-baseline") {
-      opt.baseline = false;
-    } else if (a == "--out") {
-      if (i + 1 >= argc) return usageError("--out needs a folder");
-      opt.outDir = argv[++i];
-    } else if (a == "--generate") {
-      if (!value(v) || v < 1 || v > 2e7) return usageError("--generate needs a count from 1 to 20000000");
-      generate = static_cast<long>(v);
-    } else if (a == "--rows" || a == "--cols") {
-      if (!value(v) || v < 1 || v > 30000) return usageError(a + " needs a count from 1 to 30000");
-      (a == "--rows" ? opt.rows : opt.cols) = static_cast<int>(v);
-    } else if (a == "--fill") {
-      if (!value(v) || !(v > 0 && v <= 1)) return usageError("--fill needs a share in (0, 1]");
-      opt.fill = v;
-    } else if (a == "--effort") {
-      if (!value(v) || !(v > 0 && v <= 1000)) return usageError("--effort needs a number in (0, 1000]");
-      opt.effort = v;
-    } else if (a == "--seed") {
-      if (!value(v) || v < 0) return usageError("--seed needs a non-negative number");
-      opt.seed = static_cast<std::uint64_t>(v);
-    } else if (!a.empty() && a[0] == '-') {
-      return usageError("unknown option " + a);
-    } else {
-      input = a;
-    }
-  }
-  if ((opt.rows > 0) != (opt.cols > 0)) return usageError("--rows and --cols go together");
+  std::signal(SIGPIPE, SIG_IGN);
+  qplace::removeTemporariesOnSignal();
 
-  try {
-    standin::Design d("qplace");
-    designgen::Generated gen;
-    const std::clock_t start = std::clock();
-    auto seconds = [&] { return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC; };
-    if (generate > 0) {
-      designgen::Params gp;
-      gp.components = static_cast<int>(generate);
-      gp.seed = opt.seed;
-      gp.place = false;
-      gp.fill = opt.fill;
-      gp.device.plcRows = opt.rows;
-      gp.device.plcCols = opt.cols;
-      gp.device.halfPlcRule = opt.halfRule;
-      gp.device.routing = true;
-      gen = designgen::generate(d, gp);
-      opt.device = &gen.device;
-      if (opt.verbosity >= 1)
-        ut_msgman->print(neoform("generated %ld components in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals",
-                                 generate, seconds(), gen.luts.size(), gen.regs.size(), gen.ios.size(),
-                                 d.signals.size())).manip(std::endl);
-    } else {
-      qplace::Netlist nl = qplace::readNetlistFile(input, d);
-      if (opt.verbosity >= 1)
-        ut_msgman->print(neoform("read %s in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals, %d control sets",
-                                 input.c_str(), seconds(), nl.luts.size(), nl.regs.size(), nl.ios.size(),
-                                 d.signals.size(), nl.controlSets)).manip(std::endl);
-    }
-    qplace::QuadraticPlacer placer(d, opt);
-    return placer.apMain() ? 0 : 1;
-  } catch (const qplace::ReadError& e) {
-    std::fprintf(stderr, "qplace: error: %s\n", e.what());
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "qplace: error: %s\n", e.what());
+  const qplace::ParsedArgs args = qplace::parseArgs(argc, argv);
+  if (!args.ok()) return usageError(args.error);
+  if (args.options.help) {
+    std::fputs(qplace::usageText(QPLACE_DEFAULT_INPUT).c_str(), stdout);
+    return 0;
   }
-  return 1;
+  qplace::CliOptions cli = args.options;
+  if (cli.generate == 0 && cli.input.empty()) cli.input = QPLACE_DEFAULT_INPUT;
+
+  StdoutBuf out;
+  std::streambuf* const stdoutBuf = std::cout.rdbuf(&out);
+
+  int status = 1;
+  try {
+    status = run(cli);
+  } catch (const std::bad_alloc&) {
+    status = error("out of memory (" + qplace::byteText(qplace::availableMemory()) + " available now)");
+  } catch (const std::exception& e) {
+    status = error(e.what());
+  }
+  std::cout.flush();
+  std::cout.rdbuf(stdoutBuf);
+  // A reader that went away (| head) is no fault; any other lost output is
+  // worth a warning, the run's status unchanged.
+  if (out.error() != 0 && out.error() != EPIPE)
+    std::fprintf(stderr, "qplace: warning: standard output: %s; the log there is incomplete\n",
+                 std::strerror(out.error()));
+  return status;
 }

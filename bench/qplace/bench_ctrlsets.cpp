@@ -14,8 +14,8 @@
 // (yosys's generic flow) beside <top>/<top>_plain.json, for picorv32 (the
 // shipped netlist when the folder lacks it), nerv, serial_bank (from
 // bench/qplace/data when the folder lacks it: 1,152 registers in 480 sets),
-// attosoc, aes and eth_mac_10g. A design whose files are missing, or that the placer's
-// reader cannot read, is skipped with the reason.
+// attosoc, aes and eth_mac_10g. A design whose files are missing, or that
+// the placer's reader refuses, is skipped with the reason.
 //
 // Counters (half: 0 whole-cluster rule, 1 half-cluster rule):
 //   sets, sets_red          control sets before and after the reduction
@@ -38,10 +38,8 @@
 #include <set>
 #include <string>
 
-#include "logic_read.h"
 #include "qplace/ctrl_reduce.h"
 #include "qplace/logic_gen.h"
-#include "qplace/logic_json.h"
 #include "qplace/netlist_reader.h"
 #include "qplace/placer.h"
 
@@ -61,7 +59,7 @@ Run place(const LogicNetlist& ln, bool half) {
   Run run;
   standin::Design d("bench");
   try {
-    qplace::readNetlistText(qplace::writeYosysJson(ln), ln.top, d);
+    qplace::buildDesign(ln, d);
   } catch (const std::exception& e) {
     run.error = e.what();
     return run;
@@ -159,7 +157,7 @@ void realDesign(benchmark::State& state, const std::string& top) {
         return;
       }
     try {
-      measure(state, qplace::readLogicJson(generic), qplace::readLogicJson(plain));
+      measure(state, qplace::readLogicNetlistFile(generic), qplace::readLogicNetlistFile(plain));
     } catch (const std::exception& e) {
       state.SkipWithError(e.what());
     }

@@ -250,6 +250,33 @@ TEST(Improve, TradesWholeRegisterGroupsThatCannotMoveOneByOne) {
   }
 }
 
+TEST(Legalize, SamePlacementForAnyThreadCount) {
+  // 24 control sets on an 8 x 9 device, the targets crowded into its
+  // left third: windows run out of room, and their leftovers travel.
+  Small s(24, 12, 150, 8, 9, false, 4);
+  std::mt19937 rng(9);
+  std::vector<double> x(static_cast<std::size_t>(s.m.numUnits())), y(x.size());
+  for (std::size_t u = 0; u < x.size(); ++u) {
+    x[u] = 1 + (rng() % 300) / 100.0;
+    y[u] = 1 + (rng() % 800) / 100.0;
+  }
+  std::vector<int> first;
+  for (int threads : {1, 2, 3}) {
+    Placement p(s.f, s.m);
+    ASSERT_TRUE(qplace::placeIos(s.m, s.f, p));
+    qplace::LegalizeParams lp;
+    lp.window = 3;
+    lp.threads = threads;
+    const qplace::LegalizeResult r = qplace::legalize(p, x, y, lp);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_GT(r.carried, 0);
+    expectConsistent(p);
+    EXPECT_EQ(ruleFaults(s, p), 0);
+    if (first.empty()) first = p.loc;
+    else EXPECT_EQ(p.loc, first) << threads << " threads";
+  }
+}
+
 TEST(Legalize, RandomPlacementIsLegal) {
   for (bool half : {false, true}) {
     Small s(7, 6, 20, 3, 3, half, 2);

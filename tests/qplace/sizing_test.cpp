@@ -51,16 +51,16 @@ qplace::PlacerFigures placeDefault(standin::Design& d, bool half) {
 TEST(Sizing, SmallDesignOfManyEnablesPlacesWithDefaultOptions) {
   for (bool half : {false, true}) {
     standin::Design d;
-    qplace::readNetlistFile(QPLACE_CTRLSETS_SMALL, d);
+    qplace::readNetlistFile(QPLACE_TEST_DATA "/ctrlsets_small.json", d);
     const Sized s = size(d, half);
     EXPECT_EQ(s.needed, 6);
     EXPECT_GE(0.7 * s.groups, s.needed) << "half " << half;
     standin::Design fresh;
-    qplace::readNetlistFile(QPLACE_CTRLSETS_SMALL, fresh);
+    qplace::readNetlistFile(QPLACE_TEST_DATA "/ctrlsets_small.json", fresh);
     EXPECT_EQ(placeDefault(fresh, half).checkErrors, 0);
   }
   standin::Design d;
-  qplace::readNetlistFile(QPLACE_CTRLSETS_SMALL, d);
+  qplace::readNetlistFile(QPLACE_TEST_DATA "/ctrlsets_small.json", d);
   EXPECT_LT(size(d, false).slotClusters, 6);  // what the device used to be sized by
 }
 

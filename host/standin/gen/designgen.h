@@ -30,7 +30,11 @@ namespace designgen {
 
 // Component pins of the three primitives.
 enum LutPin { LUT_A = 0, LUT_B = 1, LUT_C = 2, LUT_D = 3, LUT_Z = 4 };
-enum RegPin { REG_D = 0, REG_CK = 1, REG_CE = 2, REG_SR = 3, REG_Q = 4 };
+// A register's pins after Q serve what one set/reset line cannot: SR2 a
+// second set/reset (the set of a register with separate set and clear), AL
+// and AD an asynchronous load and its data. Generated designs leave them
+// unconnected.
+enum RegPin { REG_D = 0, REG_CK = 1, REG_CE = 2, REG_SR = 3, REG_Q = 4, REG_SR2 = 5, REG_AL = 6, REG_AD = 7 };
 // An I/O component drives the design through O (an input port) and is
 // driven through I (an output port).
 enum IoPin { IO_I = 0, IO_O = 1 };
@@ -40,7 +44,8 @@ enum CompType { TYPE_LUT = 5, TYPE_REG = 3, TYPE_IO = 1 };
 
 // The primitives of generated and read designs:
 //   "LUT4": A, B, C, D in, Z out; logical pins 0..3 = A..D, 7 = D.
-//   "FF":   D, CK, CE, SR in, Q out; logical pin 17 = CK, 14 = CE, 16 = SR.
+//   "FF":   D, CK, CE, SR in, Q out, then SR2, AL, AD in; logical pin
+//           17 = CK, 14 = CE, 16 = SR.
 //   "IO":   I in, O out.
 // LUTs and registers are PFU/PFF components, I/O components are not.
 //

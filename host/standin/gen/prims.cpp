@@ -11,7 +11,8 @@ Prims addPrims(standin::Design& d) {
   for (int pin = LUT_A; pin <= LUT_D; ++pin) prims.lut->logicPins[static_cast<std::size_t>(pin)] = pin;
   prims.lut->logicPins[7] = LUT_D;
 
-  prims.reg = d.addPrim("FF", {{"D", in}, {"CK", in}, {"CE", in}, {"SR", in}, {"Q", out}});
+  prims.reg = d.addPrim("FF", {{"D", in}, {"CK", in}, {"CE", in}, {"SR", in}, {"Q", out},
+                                  {"SR2", in}, {"AL", in}, {"AD", in}});
   prims.reg->logicPins[17] = REG_CK;
   prims.reg->logicPins[14] = REG_CE;
   prims.reg->logicPins[16] = REG_SR;

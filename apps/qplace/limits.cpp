@@ -1,0 +1,105 @@
+// Device and memory limits of a run.
+#include "qplace/limits.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "host/standin/gen/designgen.h"
+
+namespace qplace {
+
+namespace {
+
+std::int64_t fittedClusters(std::int64_t luts, std::int64_t regs, std::int64_t ios, double fill) {
+  auto clamp = [](std::int64_t v) { return static_cast<int>(std::min<std::int64_t>(v, INT32_MAX)); };
+  const designgen::DeviceParams p = designgen::fitDevice(clamp(luts), clamp(regs), clamp(ios), fill);
+  return static_cast<std::int64_t>(p.plcRows) * p.plcCols;
+}
+
+}  // namespace
+
+RunSize netlistRunSize(std::int64_t luts, std::int64_t regs, std::int64_t ios, int rows, int cols, double fill) {
+  RunSize s;
+  s.luts = luts;
+  s.regs = regs;
+  s.ios = ios;
+  s.clusters = rows > 0 && cols > 0 ? static_cast<std::int64_t>(rows) * cols : fittedClusters(luts, regs, ios, fill);
+  return s;
+}
+
+RunSize generatedRunSize(int components, int rows, int cols, double fill) {
+  // The generator's split: about 2 sqrt(n) I/O (what the border holds, on a
+  // given device), the rest logic of which regShare are registers.
+  const designgen::Params defaults;
+  const std::int64_t n = components;
+  std::int64_t ios = std::min<std::int64_t>(
+      n, std::max<std::int64_t>(defaults.clocks, std::llround(2.0 * std::sqrt(static_cast<double>(n)))));
+  if (rows > 0 && cols > 0)
+    ios = std::min<std::int64_t>(ios, 2LL * (rows + cols) * defaults.device.ioPerSide);
+  const std::int64_t logic = n - ios;
+  const std::int64_t regs = std::llround(static_cast<double>(logic) * defaults.regShare);
+  return netlistRunSize(logic - regs, regs, ios, rows, cols, fill);
+}
+
+std::int64_t clustersNeeded(const RunSize& s) { return fittedClusters(s.luts, s.regs, s.ios, 0.9); }
+
+std::int64_t clustersAllowed(const RunSize& s) {
+  return std::max(kSmallDevice, kDeviceRatio * clustersNeeded(s));
+}
+
+std::uint64_t runBytes(const RunSize& s) {
+  const auto components = static_cast<std::uint64_t>(s.luts + s.regs + s.ios);
+  return kBaseBytes + kBytesPerComponent * components + kBytesPerCluster * static_cast<std::uint64_t>(s.clusters);
+}
+
+std::uint64_t availableMemory() {
+  std::ifstream in("/proc/meminfo");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("MemAvailable:", 0) != 0) continue;
+    std::istringstream fields(line.substr(13));
+    std::uint64_t kb = 0;
+    std::string unit;
+    if (fields >> kb >> unit && unit == "kB") return kb * 1024;
+    return 0;
+  }
+  return 0;
+}
+
+std::string byteText(std::uint64_t bytes) {
+  const char* units[] = {"bytes", "kB", "MB", "GB", "TB", "PB", "EB"};
+  double v = static_cast<double>(bytes);
+  int u = 0;
+  while (v >= 999.5 && u < 6) {
+    v /= 1000;
+    ++u;
+  }
+  char buf[32];
+  if (u == 0) std::snprintf(buf, sizeof buf, "%llu bytes", static_cast<unsigned long long>(bytes));
+  else std::snprintf(buf, sizeof buf, v < 9.95 ? "%.1f %s" : "%.0f %s", v, units[u]);
+  return buf;
+}
+
+std::string deviceRefusal(const RunSize& s, int rows, int cols) {
+  const std::int64_t allowed = clustersAllowed(s);
+  if (rows <= 0 || cols <= 0 || s.clusters <= allowed) return "";
+  std::ostringstream os;
+  os << "the device of " << rows << " x " << cols << " clusters is far larger than the design needs ("
+     << clustersNeeded(s) << (clustersNeeded(s) == 1 ? " cluster" : " clusters") << " at the densest); at most "
+     << allowed << " clusters (" << kDeviceRatio << " times the need, or " << kSmallDevice << ")";
+  return os.str();
+}
+
+std::string memoryRefusal(const RunSize& s, std::uint64_t available) {
+  const std::uint64_t need = runBytes(s);
+  if (available == 0 || need <= available) return "";
+  std::ostringstream os;
+  os << "not enough memory: the run needs about " << byteText(need) << " (" << (s.luts + s.regs + s.ios)
+     << " components on " << s.clusters << " clusters), and " << byteText(available) << " is available";
+  return os.str();
+}
+
+}  // namespace qplace

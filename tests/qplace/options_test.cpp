@@ -1,0 +1,134 @@
+// The command line: every value the options refuse, the bounds --help
+// states, and combinations that would drop an input.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "qplace/options.h"
+
+namespace {
+
+using qplace::parseArgs;
+using qplace::ParsedArgs;
+
+ParsedArgs parse(std::vector<std::string> args) {
+  args.insert(args.begin(), "qplace");
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  return parseArgs(static_cast<int>(argv.size()), argv.data());
+}
+
+std::string errorOf(const std::vector<std::string>& args) { return parse(args).error; }
+
+TEST(Options, CountsTakeDecimalDigitsInRangeAndNothingElse) {
+  const std::string seedRange = "--seed needs a whole number from 0 to 18446744073709551615, not ";
+  for (const char* bad : {"nan", "inf", "-inf", "1e30", "1e3", "18446744073709551616", "99999999999999999999999",
+                          "-1", "-0", "+1", "1.5", "1.", "0x10", " 5", "5 ", "", "5x", "٣"})
+    EXPECT_EQ(errorOf({"--seed", bad}), seedRange + "'" + bad + "'") << bad;
+  EXPECT_EQ(parse({"--seed", "18446744073709551615"}).options.placer.seed, 18446744073709551615u);
+  EXPECT_EQ(parse({"--seed", "0"}).options.placer.seed, 0u);
+  EXPECT_EQ(parse({"--seed", "010"}).options.placer.seed, 10u);  // decimal, not octal
+
+  EXPECT_EQ(errorOf({"--generate", "0"}), "--generate needs a whole number from 1 to 100000000, not '0'");
+  // Past int and past uint64 alike: refused, never wrapped.
+  EXPECT_NE(errorOf({"--generate", "4294967297"}), "");
+  EXPECT_NE(errorOf({"--generate", "18446744073709551617"}), "");
+  EXPECT_EQ(errorOf({"--rows", "nan", "--cols", "nan"}), "--rows needs a whole number from 1 to 10000, not 'nan'");
+  ParsedArgs size = parse({"--rows", "10000", "--cols", "1"});
+  ASSERT_TRUE(size.ok()) << size.error;
+  EXPECT_EQ(size.options.placer.rows, 10000);
+  EXPECT_EQ(size.options.placer.cols, 1);
+
+  EXPECT_EQ(errorOf({"--ctrl-reduce-max", "2147483648"}),
+            "--ctrl-reduce-max needs a whole number from 0 to 2147483647, not '2147483648'");
+  EXPECT_EQ(parse({"--ctrl-reduce-max", "0"}).options.ctrlReduceMax, 0);
+}
+
+TEST(Options, RealsAreFiniteAndWithinTheStatedRange) {
+  const std::string fill = "--fill needs a number in [0.05, 0.9], not ";
+  for (const char* bad : {"1", "0", "0.91", "0.049", "-0", "nan", "inf", "1e400", "0x0.8p0", " 0.5", "0.5 ", "",
+                          ".", "e1", "5e", "0.5.1", "+0.5", "0,5"})
+    EXPECT_EQ(errorOf({"--fill", bad}), fill + "'" + bad + "'") << bad;
+  for (const auto& [text, value] : std::vector<std::pair<const char*, double>>{
+           {"0.05", 0.05}, {"0.9", 0.9}, {".5", 0.5}, {"5e-1", 0.5}, {"0.7", 0.7}, {"9E-1", 0.9}}) {
+    ParsedArgs r = parse({"--fill", text});
+    ASSERT_TRUE(r.ok()) << text << ": " << r.error;
+    EXPECT_EQ(r.options.placer.fill, value) << text;
+  }
+  const std::string effort = "--effort needs a number in (0, 1000], not ";
+  for (const char* bad : {"0", "-0", "1e-400", "1000.001", "1e4", "fast"})
+    EXPECT_EQ(errorOf({"--effort", bad}), effort + "'" + bad + "'") << bad;
+  EXPECT_EQ(parse({"--effort", "1000"}).options.placer.effort, 1000.0);
+  EXPECT_EQ(parse({"--effort", "1e-3"}).options.placer.effort, 0.001);
+}
+
+// What --help promises is what is accepted: each bound it prints is taken,
+// the next value past it refused.
+TEST(Options, HelpStatesTheBoundsThatAreAccepted) {
+  const std::string help = qplace::usageText("x.json");
+  struct Bound {
+    const char* option;
+    const char* helpText;
+    const char* last;
+    const char* past;
+  };
+  for (const Bound& b : {Bound{"--generate", "(1 to 100000000)", "100000000", "100000001"},
+                         Bound{"--rows", "each 1 to 10000", "10000", "10001"},
+                         Bound{"--fill", "[0.05, 0.9]", "0.9", "0.9000001"},
+                         Bound{"--fill", "[0.05, 0.9]", "0.05", "0.0499999"},
+                         Bound{"--effort", "(0, 1000]", "1000", "1000.0000001"},
+                         Bound{"--seed", "0 to 18446744073709551615", "18446744073709551615", "18446744073709551616"}}) {
+    EXPECT_NE(help.find(b.helpText), std::string::npos) << b.helpText;
+    std::vector<std::string> args = {b.option, b.last};
+    if (std::string(b.option) == "--rows") args.insert(args.end(), {"--cols", "1"});
+    EXPECT_TRUE(parse(args).ok()) << b.option << " " << b.last;
+    args[1] = b.past;
+    EXPECT_FALSE(parse(args).ok()) << b.option << " " << b.past;
+  }
+}
+
+TEST(Options, InputsAndCombinations) {
+  // Defaults, and both spellings of a value.
+  ParsedArgs r = parse({});
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(r.options.input, "");
+  EXPECT_EQ(r.options.placer.outDir, "qplace-out");
+  r = parse({"--seed=7", "--out=", "--top=cpu", "a.json"});
+  ASSERT_TRUE(r.ok()) << r.error;
+  EXPECT_EQ(r.options.placer.seed, 7u);
+  EXPECT_EQ(r.options.placer.outDir, "");
+  EXPECT_EQ(r.options.top, "cpu");
+  EXPECT_EQ(r.options.input, "a.json");
+  // "--" lets a netlist's name start with '-'; the last of a repeated option counts.
+  r = parse({"--seed", "1", "--seed", "2", "--", "-odd.json"});
+  ASSERT_TRUE(r.ok()) << r.error;
+  EXPECT_EQ(r.options.input, "-odd.json");
+  EXPECT_EQ(r.options.placer.seed, 2u);
+
+  EXPECT_EQ(errorOf({"a.json", "b.json"}), "two netlists given (a.json and b.json); place one at a time");
+  EXPECT_EQ(errorOf({"a.json", "--generate", "5"}), "a netlist (a.json) and --generate given; place one or the other");
+  EXPECT_EQ(errorOf({"--generate", "5", "--", "a.json"}),
+            "a netlist (a.json) and --generate given; place one or the other");
+  EXPECT_EQ(errorOf({""}), "an empty netlist name");
+  EXPECT_EQ(errorOf({"--rows", "5"}), "--rows and --cols go together");
+  EXPECT_EQ(errorOf({"--fill", "0.5", "--rows", "5", "--cols", "5"}),
+            "--fill sizes the device; it does nothing with --rows and --cols");
+  EXPECT_EQ(errorOf({"--generate", "5", "--top", "m"}), "--top chooses a module of a netlist; not with --generate");
+  EXPECT_EQ(errorOf({"--generate", "5", "--no-ctrl-reduce"}),
+            "the control-set reduction applies to a netlist; not with --generate");
+  EXPECT_EQ(errorOf({"--no-ctrl-reduce", "--ctrl-reduce-max", "4"}),
+            "--ctrl-reduce-max does nothing with --no-ctrl-reduce");
+  EXPECT_EQ(errorOf({"--top", ""}), "--top needs a module name, not an empty one");
+
+  EXPECT_EQ(errorOf({"--bogus"}), "unknown option --bogus");
+  EXPECT_EQ(errorOf({"-"}), "unknown option -");
+  EXPECT_EQ(errorOf({"--quiet=1"}), "--quiet takes no value");
+  EXPECT_EQ(errorOf({"--seed"}), "--seed needs a whole number from 0 to 18446744073709551615");
+  EXPECT_EQ(errorOf({"--out"}), "--out needs a folder");
+  EXPECT_EQ(errorOf({"--effort"}), "--effort needs a number in (0, 1000]");
+  // --help wins over anything after it, bad values included.
+  EXPECT_TRUE(parse({"--help", "a.json", "b.json"}).options.help);
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+// The picture: bounded on any device, and a PNG failure that says why.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
+
+#include "qplace/picture.h"
+
+namespace {
+
+using qplace::Fabric;
+using qplace::Model;
+using qplace::Placement;
+
+// A device of rows x cols clusters with one I/O site per border position,
+// and a model of `ios` I/O units on one net, unit k on site sites[k].
+struct Scene {
+  Fabric f;
+  Model m;
+  Scene(int rows, int cols, const std::vector<int>& sites) {
+    f.rows = rows;
+    f.cols = cols;
+    for (int c = 1; c <= cols; ++c) {
+      f.ioX.insert(f.ioX.end(), {c, c});
+      f.ioY.insert(f.ioY.end(), {0, rows + 1});
+    }
+    for (int r = 1; r <= rows; ++r) {
+      f.ioX.insert(f.ioX.end(), {0, cols + 1});
+      f.ioY.insert(f.ioY.end(), {r, r});
+    }
+    for (std::size_t k = 0; k < sites.size(); ++k) {
+      m.kind.push_back(qplace::UNIT_IO);
+      m.lut.push_back(nullptr);
+      m.reg.push_back(nullptr);
+      m.io.push_back(nullptr);
+      m.ctrl.push_back(-1);
+      m.netUnits.push_back(static_cast<int>(k));
+    }
+    m.netStart.push_back(static_cast<int>(sites.size()));
+    m.netSignal.push_back(nullptr);
+  }
+};
+
+int count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// Lines drawn for the nets: "L<x> <y>" in their paths.
+int netLines(const std::string& svg) {
+  int n = 0;
+  for (std::size_t i = 0; i + 1 < svg.size(); ++i) n += svg[i] == 'L' && std::isdigit(static_cast<unsigned char>(svg[i + 1]));
+  return n;
+}
+
+TEST(Picture, ALargeDeviceIsDrawnAtACoarserGrainWithinAFewMegabytes) {
+  EXPECT_EQ(qplace::pictureGrain(24, 25), 1);
+  EXPECT_EQ(qplace::pictureGrain(198, 100), 1);  // 200 positions with the border
+  EXPECT_EQ(qplace::pictureGrain(199, 100), 2);
+  EXPECT_EQ(qplace::pictureGrain(1000, 1000), 6);
+
+  // 600 x 600 clusters: every I/O site holds a unit of one net, so the net
+  // reaches every border square.
+  std::vector<int> sites(2400);
+  for (int k = 0; k < 2400; ++k) sites[k] = k;
+  Scene big(600, 600, sites);
+  Placement p(big.f, big.m);
+  for (int k = 0; k < 2400; ++k) p.putIo(k, k);
+  const std::string svg = qplace::svgPicture(p, 3);
+  EXPECT_LT(svg.size(), 2000000u);
+  EXPECT_EQ(svg.rfind("<svg ", 0), 0u);
+  EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
+  EXPECT_NE(svg.find("600 x 600 clusters, shade = BLEs used; a square: 4 x 4 clusters"), std::string::npos);
+  // One line per border square reached, not per unit: 151 squares a side
+  // (602 positions in fours), less the driver's own square.
+  EXPECT_EQ(netLines(svg), 4 * 150 - 1);
+}
+
+TEST(Picture, ASmallDeviceIsDrawnClusterByCluster) {
+  // Units 1 and 2 on two sites of one border position.
+  Scene small(4, 4, {0, 1, 16});
+  small.f.ioX.push_back(small.f.ioX[1]);
+  small.f.ioY.push_back(small.f.ioY[1]);
+  Placement p(small.f, small.m);
+  for (int k = 0; k < 3; ++k) p.putIo(k, k == 2 ? 16 : k);
+  const std::string svg = qplace::svgPicture(p, 3);
+  EXPECT_EQ(svg.find("a square:"), std::string::npos);
+  EXPECT_EQ(netLines(svg), 1);
+  EXPECT_EQ(count(svg, "fill=\"#27ae60\""), 2 + 1);  // two used I/O squares, and the legend
+}
+
+TEST(Picture, PngFailureSaysWhetherTheProgramIsMissingOrFailed) {
+  const std::string dir = testing::TempDir();
+  const std::string svg = dir + "qplace_picture_test.svg", notSvg = dir + "qplace_picture_test.txt",
+                    png = dir + "qplace_picture_test.png";
+  std::ofstream(svg) << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4\" height=\"4\"/>\n";
+  std::ofstream(notSvg) << "not a picture\n";
+  std::string error;
+  const bool made = qplace::renderPng(svg, png, error);
+  if (!made && error.find("not installed") != std::string::npos) GTEST_SKIP() << error;
+  ASSERT_TRUE(made) << error;
+
+  EXPECT_FALSE(qplace::renderPng(notSvg, png, error));
+  EXPECT_EQ(error.rfind("rsvg-convert failed with exit status ", 0), 0u) << error;
+
+  const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+  ::setenv("PATH", (dir + "qplace-no-such-folder").c_str(), 1);
+  const bool without = qplace::renderPng(svg, png, error);
+  ::setenv("PATH", path.c_str(), 1);
+  EXPECT_FALSE(without);
+  EXPECT_EQ(error, "rsvg-convert is not installed (Debian package librsvg2-bin)");
+}
+
+}  // namespace
