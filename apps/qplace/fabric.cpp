@@ -45,6 +45,7 @@ Fabric makeFabric(standin::Design& d, const Model& m, double fill, int rows, int
   }
   p.halfPlcRule = halfRule;
   p.routing = true;
+  p.longTracks = 2;  // long wires, for the delay model's long-wire figure
   Fabric f;
   f.dev = designgen::addDevice(d, p);
   f.rows = f.dev.plcRows;

@@ -53,34 +53,7 @@ std::int64_t clustersAllowed(const RunSize& s) {
 
 std::uint64_t runBytes(const RunSize& s) {
   const auto components = static_cast<std::uint64_t>(s.luts + s.regs + s.ios);
-  return kBaseBytes + kBytesPerComponent * components + kBytesPerCluster * static_cast<std::uint64_t>(s.clusters);
-}
-
-std::uint64_t availableMemory() {
-  std::ifstream in("/proc/meminfo");
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("MemAvailable:", 0) != 0) continue;
-    std::istringstream fields(line.substr(13));
-    std::uint64_t kb = 0;
-    std::string unit;
-    if (fields >> kb >> unit && unit == "kB") return kb * 1024;
-    return 0;
-  }
-  return 0;
-}
-
-std::string byteText(std::uint64_t bytes) {
-  const char* units[] = {"bytes", "kB", "MB", "GB", "TB", "PB", "EB"};
-  double v = static_cast<double>(bytes);
-  int u = 0;
-  while (v >= 999.5 && u < 6) {
-    v /= 1000;
-    ++u;
-  }
-  char buf[32];
-  if (u == 0) std::snprintf(buf, sizeof buf, "%llu bytes", static_cast<unsigned long long>(bytes));
-  else std::snprintf(buf, sizeof buf, v < 9.95 ? "%.1f %s" : "%.0f %s", v, units[u]);
-  return buf;
+  return kBaseBytes + kRunBytesPerComponent * components + kRunBytesPerCluster * static_cast<std::uint64_t>(s.clusters);
 }
 
 std::string deviceRefusal(const RunSize& s, int rows, int cols) {

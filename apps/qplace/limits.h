@@ -23,10 +23,12 @@
 #include <cstdint>
 #include <string>
 
+#include "qplace/memory_budget.h"
+
 namespace qplace {
 
-constexpr std::uint64_t kBytesPerCluster = 5400;
-constexpr std::uint64_t kBytesPerComponent = 1900;
+constexpr std::uint64_t kRunBytesPerCluster = 5400;
+constexpr std::uint64_t kRunBytesPerComponent = 1900;
 constexpr std::uint64_t kBaseBytes = 8u << 20;
 
 // A device may have up to this many times the clusters the design needs at
@@ -57,18 +59,11 @@ std::int64_t clustersAllowed(const RunSize& s);
 // Estimated peak memory of the run, in bytes.
 std::uint64_t runBytes(const RunSize& s);
 
-// The memory available to a new allocation: MemAvailable of /proc/meminfo,
-// in bytes; 0 when it cannot be read.
-std::uint64_t availableMemory();
-
 // Why the run should not start, or empty. deviceRefusal: a given device
 // (rows x cols) of more than clustersAllowed. memoryRefusal: an estimate
 // above `available` bytes (never refused when `available` is 0, unknown).
 std::string deviceRefusal(const RunSize& s, int rows, int cols);
 std::string memoryRefusal(const RunSize& s, std::uint64_t available);
-
-// "1.2 GB", "310 MB", "12 kB": bytes in decimal units, three digits.
-std::string byteText(std::uint64_t bytes);
 
 }  // namespace qplace
 

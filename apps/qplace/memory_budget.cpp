@@ -49,17 +49,17 @@ std::uint64_t availableMemory() {
   return avail;
 }
 
-std::string formatBytes(std::uint64_t bytes) {
+std::string byteText(std::uint64_t bytes) {
+  const char* units[] = {"bytes", "kB", "MB", "GB", "TB", "PB", "EB"};
+  double v = static_cast<double>(bytes);
+  int u = 0;
+  while (v >= 999.5 && u < 6) {
+    v /= 1000;
+    ++u;
+  }
   char buf[32];
-  const double b = static_cast<double>(bytes);
-  if (bytes >= (1ull << 30))
-    std::snprintf(buf, sizeof buf, "%.1f GB", b / (1ull << 30));
-  else if (bytes >= (1ull << 20))
-    std::snprintf(buf, sizeof buf, "%.0f MB", b / (1ull << 20));
-  else if (bytes >= (1ull << 10))
-    std::snprintf(buf, sizeof buf, "%.0f kB", b / (1ull << 10));
-  else
-    std::snprintf(buf, sizeof buf, "%llu bytes", static_cast<unsigned long long>(bytes));
+  if (u == 0) std::snprintf(buf, sizeof buf, "%llu bytes", static_cast<unsigned long long>(bytes));
+  else std::snprintf(buf, sizeof buf, v < 9.95 ? "%.1f %s" : "%.0f %s", v, units[u]);
   return buf;
 }
 

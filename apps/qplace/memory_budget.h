@@ -39,8 +39,8 @@ inline std::uint64_t placeBytes(std::uint64_t components, std::uint64_t pins) {
   return components * kBytesPerComponent + pins * kBytesPerPin;
 }
 
-// "1.5 GB", "820 MB", "12 kB", "300 bytes".
-std::string formatBytes(std::uint64_t bytes);
+// "1.2 GB", "310 MB", "12 kB", "300 bytes": decimal units, three digits.
+std::string byteText(std::uint64_t bytes);
 
 }  // namespace qplace
 

@@ -35,8 +35,8 @@ std::uint64_t effectiveMemoryLimit(std::uint64_t given) {
 void refuseMemory(const std::string& source, std::uint64_t needed, std::uint64_t limit, bool given,
                   const char* what, bool atLeast) {
   fail(source, std::string("the netlist is too big: ") + what + " needs " + (atLeast ? "at least " : "about ") +
-                   formatBytes(needed) +
-                   " of memory, " + (given ? "the limit is " : "only ") + formatBytes(limit) +
+                   byteText(needed) +
+                   " of memory, " + (given ? "the limit is " : "only ") + byteText(limit) +
                    (given ? "" : " available"));
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <ostream>
 #include <random>
 
@@ -17,6 +18,7 @@
 #include "qplace/checks.h"
 #include "qplace/output_files.h"
 #include "qplace/picture.h"
+#include "qplace/timing/report.h"
 #include "host/standin/standin_util.h"
 #include "host/ututil.h"
 
@@ -24,9 +26,9 @@ namespace qplace {
 
 namespace {
 
-enum Phase { PACK, GLOBAL, LEGALIZE, DETAIL, CHECK, REPORT, PHASES };
-const char* const kTimerNames[PHASES] = {"qplace_pack",  "qplace_global", "qplace_legalize",
-                                         "qplace_detail", "qplace_check", "qplace_report"};
+enum Phase { PACK, GLOBAL, LEGALIZE, DETAIL, CHECK, REPORT, TIMING, PHASES };
+const char* const kTimerNames[PHASES] = {"qplace_pack",  "qplace_global", "qplace_legalize", "qplace_detail",
+                                         "qplace_check", "qplace_report", "qplace_timing"};
 
 Fabric fabricOf(const designgen::Device& dev, bool halfRule) {
   Fabric f;
@@ -235,6 +237,26 @@ bool QuadraticPlacer::apMain() {
   opt_.detail.annealCap *= opt_.effort;
   Progress& progress = progress_;
 
+  // Timing: the graph and the device's delay table, once; then an analysis
+  // after each phase, its critical path on the phase's line.
+  std::unique_ptr<DesignTiming> timing;
+  if (opt_.timing) {
+    tst.start(TIMING);
+    timing = std::make_unique<DesignTiming>(d_, m, f.dev, opt_.timingSettings);
+    tst.sleep(TIMING);
+  }
+  auto analysed = [&](int phase, auto&& setPositions) {
+    if (!timing) return std::string();
+    tst.start(TIMING);
+    setPositions(timing->analysis);
+    timing->analysis.analyse();
+    tst.sleep(TIMING);
+    const int k = timing->analysis.worstDomain();
+    figures_.criticalNs[phase] = k >= 0 ? timing->analysis.domain(k).delay / 1000 : 0;
+    figures_.fmaxMhz = k >= 0 ? timing->analysis.domain(k).mhz() : 0;
+    return criticalPathFigure(timing->analysis);
+  };
+
   // ---- global
   tst.start(GLOBAL);
   Placement p(f, m);
@@ -257,9 +279,10 @@ bool QuadraticPlacer::apMain() {
   figures_.spreadHpwl = g.spreadHpwl = hpwl(m, g.ax, g.ay);
   figures_.overflow = g.overflow;
   figures_.seconds[GLOBAL] = tst.report(GLOBAL);
+  const std::string globalTiming = analysed(0, [&](TimingAnalysis& a) { a.setPositions(g.x, g.y); });
   say(1, neoform("global    %7.3f s  hpwl %.0f (%.0f before %d register-group round%s), overflow %.3f (target %.2f), %d spreading iterations, %d solves, %ld CG passes",
                  tst.report(GLOBAL), g.hpwl, figures_.firstHpwl, rounds, rounds == 1 ? "" : "s", g.overflow, opt_.global.targetOverflow,
-                 g.iterations, g.solves, g.cgPasses));
+                 g.iterations, g.solves, g.cgPasses) + globalTiming);
 
   // ---- legalize
   tst.start(LEGALIZE);
@@ -268,8 +291,9 @@ bool QuadraticPlacer::apMain() {
   figures_.seconds[LEGALIZE] = tst.report(LEGALIZE);
   if (!lr.ok) return fail(lr.error);
   figures_.legalHpwl = hpwl(p);
+  const std::string legalTiming = analysed(1, [&](TimingAnalysis& a) { a.setPositions(p); });
   say(1, neoform("legalize  %7.3f s  hpwl %.0f, %d windows, %d units carried on, %d placed by nearest search, mean displacement %.2f",
-                 tst.report(LEGALIZE), figures_.legalHpwl, lr.windows, lr.carried, lr.fallback, lr.displacement));
+                 tst.report(LEGALIZE), figures_.legalHpwl, lr.windows, lr.carried, lr.fallback, lr.displacement) + legalTiming);
 
   // ---- detail
   tst.start(DETAIL);
@@ -277,9 +301,10 @@ bool QuadraticPlacer::apMain() {
   tst.sleep(DETAIL);
   figures_.finalHpwl = hpwl(p);
   figures_.seconds[DETAIL] = tst.report(DETAIL);
+  const std::string detailTiming = analysed(2, [&](TimingAnalysis& a) { a.setPositions(p); });
   say(1, neoform("detail    %7.3f s  hpwl %.0f, %d passes, %ld moves, %ld swaps, %ld cluster swaps, %ld group trades",
                  tst.report(DETAIL), figures_.finalHpwl, dr.passes, dr.moves, dr.swaps, dr.clusterSwaps,
-                 dr.groupTrades));
+                 dr.groupTrades) + detailTiming);
 
   // ---- check: the library's packing rules, then the slots
   tst.start(CHECK);
@@ -294,6 +319,21 @@ bool QuadraticPlacer::apMain() {
   for (const std::string& s : cr.first) toStderr("  " + s);
   if (drc + cr.errors != 0)
     return fail(neoform("the placement fails its checks with %d errors", drc + cr.errors));
+
+  // ---- timing: the report of the final placement, analysed after detail
+  if (timing) {
+    tst.start(TIMING);
+    std::string report = timingReport(timing->analysis);
+    tst.sleep(TIMING);
+    figures_.seconds[TIMING] = tst.report(TIMING);
+    const TimingGraph& tg = timing->graph;
+    const int domains = timing->analysis.numDomains();
+    say(1, neoform("timing    %7.3f s  %d domain%s, %d timing nodes, %d connections, %zu loops cut",
+                   tst.report(TIMING), domains, domains == 1 ? "" : "s", tg.numNodes(), tg.numEdges(),
+                   tg.cutEdges.size()));
+    while (!report.empty() && report.back() == '\n') report.pop_back();
+    say(1, report);
+  }
 
   // ---- report
   tst.start(REPORT);

@@ -10,6 +10,10 @@
 //   detail   moves and swaps on the wirelength (detail.h)
 //   check    the library's packing rules (AP_SUPP::drcAllSite) and the
 //            slot check (checks.h)
+//   timing   (unless turned off) static timing analysis of the placement
+//            and its report (timing/report.h); the analyses after global
+//            placement, legalization and detail, whose critical path each
+//            phase's line shows, count here too
 //   report   a few signals routed on the routing graph and their routes
 //            printed (AP_SUPP::getRoute); when an
 //            output folder is given, the placement file (AP_SUPP::dumpLocate),
@@ -36,6 +40,7 @@
 
 #include "qplace/detail.h"
 #include "qplace/legalize.h"
+#include "qplace/timing/design_timing.h"
 
 namespace qplace {
 
@@ -85,6 +90,11 @@ struct PlacerOptions {
   double groupStartShare = 0.0;
   LegalizeParams legal;
   DetailParams detail;
+
+  // Static timing: the critical path on the phase lines and the report
+  // after the check; the delay figures, clock periods and register edges.
+  bool timing = true;
+  TimingSettings timingSettings;
 };
 
 // What a run measured. Wirelengths are half perimeters in rows plus columns
@@ -100,7 +110,12 @@ struct PlacerFigures {
   double finalHpwl = 0;
   double randomHpwl = 0;   // random legal placement, 0 when not measured
   int checkErrors = -1;
-  double seconds[6] = {0, 0, 0, 0, 0, 0};  // per phase, in the order above
+  double seconds[7] = {0, 0, 0, 0, 0, 0, 0};  // per phase: pack, global, legalize, detail, check, report, timing
+  // Critical path (worst clock domain) after global placement,
+  // legalization and detail, ns, and the frequency of the last; 0 without
+  // timing or a timed path.
+  double criticalNs[3] = {0, 0, 0};
+  double fmaxMhz = 0;
   std::string error;       // why apMain failed
 };
 

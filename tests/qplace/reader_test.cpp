@@ -266,20 +266,20 @@ TEST(Reader, RefusesWhatMemoryCannotHold) {
   ReadOptions opt;
   opt.memoryLimit = 1000;
   EXPECT_EQ(errorOf(kGood, opt),
-            "bad.json: the netlist is too big: reading it needs about 11 kB of memory, the limit is 1000 bytes");
+            "bad.json: the netlist is too big: reading it needs about 11 kB of memory, the limit is 1.0 kB");
   const std::string path = testing::TempDir() + "qplace_big.json";
   writeFile(path, kGood);
   EXPECT_EQ(fileErrorOf(path, opt),
-            path + ": the netlist is too big: reading it needs at least 11 kB of memory, the limit is 1000 bytes");
+            path + ": the netlist is too big: reading it needs at least 11 kB of memory, the limit is 1.0 kB");
   const std::string gz = path + ".gz";
   writeFile(gz, gzipped(std::string(300000, ' ') + kGood));
   opt.memoryLimit = 1 << 20;  // the compressed file is small; its text is not
   EXPECT_EQ(fileErrorOf(gz, opt),
-            gz + ": the netlist is too big: reading it needs at least 2 MB of memory, the limit is 1 MB");
+            gz + ": the netlist is too big: reading it needs at least 2.1 MB of memory, the limit is 1.0 MB");
   // Parsed, then refused for the 13 components and 36 pins it would build.
   opt.memoryLimit = 20000;
   EXPECT_EQ(errorOf(kGood, opt),
-            "bad.json: the netlist is too big: placing it needs about 28 kB of memory, the limit is 20 kB");
+            "bad.json: the netlist is too big: placing it needs about 29 kB of memory, the limit is 20 kB");
   std::remove(path.c_str());
   std::remove(gz.c_str());
 }

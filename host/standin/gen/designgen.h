@@ -84,6 +84,11 @@ struct DeviceParams {
   // them; pin nodes are made by routeSignal as it needs them.
   bool routing = false;
   int tracks = 8;
+  // Long wires, on request (none by default): per cluster `longTracks`
+  // horizontal and as many vertical wires that each span `longSpan`
+  // clusters (2 or more), see Wires.
+  int longTracks = 0;
+  int longSpan = 4;
 };
 
 // The routing graph of a device, when it has one. Cluster i (row-major)
@@ -99,11 +104,27 @@ struct DeviceParams {
 // every wire of its cluster and from every wire to an input pin's node.
 // Memory: about 140 bytes of the stand-in's records per node, arcs included;
 // with 8 tracks a fitted device has about 1.8 nodes per component.
+//
+// Long wires (when longTracks > 0) come after all of that: cluster i owns
+// the nodes firstLongNode + i * 2 * longTracks onwards, `longTracks`
+// horizontal long wires then as many vertical ones (all of cost code 12,
+// "HL/BY1_D2"). Horizontal long wire t of cluster (r, c) runs from it to
+// cluster (r, c + longSpan): it joins switch t % switches of both clusters
+// and long wire t of (r, c + longSpan), which carries on from its end; the
+// vertical ones run likewise to (r + longSpan, c). A long wire whose far end
+// lies off the device joins only the switch of its own cluster. These arcs
+// (from firstLongArc on, cluster by cluster) are not directional either.
+// Nothing else joins a long wire: routeSignal never uses them, and a
+// device without them has the very graph it had before they existed.
 struct Wires {
   int tracks = 0;  // 0: the device has no routing graph
   int switches = 0;
   int firstNode = 0;  // index of the first wire node in the design's graph
   int firstArc = 0;   // index of the first wire arc
+  int longTracks = 0;  // 0: no long wires
+  int longSpan = 0;
+  int firstLongNode = 0;
+  int firstLongArc = 0;
 };
 
 // A generated device inside a design.

@@ -104,6 +104,52 @@ void addWires(standin::Design& d, Device& dev, int tracks) {
         graph.addArc(node(w.vWire(r * w.cols + c, t)), node(w.vWire((r + 1) * w.cols + c, t)), false);
 }
 
+// Long wires (see Wires in designgen.h): their nodes, then their arcs
+// cluster by cluster.
+void addLongWires(standin::Design& d, Device& dev, int longTracks, int span) {
+  standin::RoutingGraph& graph = d.phy.graph;
+  const detail::WireLayout w(dev);
+  dev.wires.longTracks = longTracks;
+  dev.wires.longSpan = span;
+  dev.wires.firstLongNode = static_cast<int>(graph.nodes.size());
+  dev.wires.firstLongArc = static_cast<int>(graph.arcs.size());
+  char name[48];
+  for (int r = 0; r < w.rows; ++r) {
+    for (int c = 0; c < w.cols; ++c) {
+      const std::string at = position(r + 1, c + 1);
+      for (int t = 0; t < longTracks; ++t) {
+        std::snprintf(name, sizeof name, "%s_LH%d", at.c_str(), t);
+        graph.addNode(name, detail::COST_LONGWIRE)->arcs.reserve(4);
+      }
+      for (int t = 0; t < longTracks; ++t) {
+        std::snprintf(name, sizeof name, "%s_LV%d", at.c_str(), t);
+        graph.addNode(name, detail::COST_LONGWIRE)->arcs.reserve(4);
+      }
+    }
+  }
+  auto node = [&](int abs) { return &graph.nodes[static_cast<std::size_t>(abs)]; };
+  auto longWire = [&](int plc, int t, bool vertical) {
+    return node(dev.wires.firstLongNode + plc * 2 * longTracks + (vertical ? longTracks : 0) + t);
+  };
+  auto switchOf = [&](int plc, int t) { return node(w.firstNode + w.switchNode(plc, t % w.switches)); };
+  for (int r = 0; r < w.rows; ++r) {
+    for (int c = 0; c < w.cols; ++c) {
+      const int plc = r * w.cols + c;
+      for (int vertical = 0; vertical < 2; ++vertical) {
+        const bool fits = vertical != 0 ? r + span < w.rows : c + span < w.cols;
+        const int far = vertical != 0 ? plc + span * w.cols : plc + span;
+        for (int t = 0; t < longTracks; ++t) {
+          standin::Node* wire = longWire(plc, t, vertical != 0);
+          graph.addArc(switchOf(plc, t), wire, false);
+          if (!fits) continue;
+          graph.addArc(wire, switchOf(far, t), false);
+          graph.addArc(wire, longWire(far, t, vertical != 0), false);
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 
 Device addDevice(standin::Design& d, const DeviceParams& params) {
@@ -112,6 +158,8 @@ Device addDevice(standin::Design& d, const DeviceParams& params) {
     throw std::invalid_argument("designgen::addDevice: clusters per row and column must be 1 to 32000");
   if (params.ioPerSide < 0 || (params.routing && params.tracks < 1))
     throw std::invalid_argument("designgen::addDevice: ioPerSide below 0 or tracks below 1");
+  if (params.routing && (params.longTracks < 0 || (params.longTracks > 0 && params.longSpan < 2)))
+    throw std::invalid_argument("designgen::addDevice: longTracks below 0 or longSpan below 2");
 
   Device dev;
   dev.plcRows = params.plcRows;
@@ -147,6 +195,7 @@ Device addDevice(standin::Design& d, const DeviceParams& params) {
   d.info.plcRegRule = !params.halfPlcRule;
   d.info.halfPlcRegRule = params.halfPlcRule;
   if (params.routing) addWires(d, dev, params.tracks);
+  if (params.routing && params.longTracks > 0) addLongWires(d, dev, params.longTracks, params.longSpan);
   return dev;
 }
 

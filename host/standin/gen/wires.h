@@ -16,7 +16,14 @@ namespace designgen {
 namespace detail {
 
 // Cost codes of the nodes.
-enum : unsigned char { COST_INPIN = 2, COST_OUTPIN = 3, COST_VWIRE = 6, COST_HWIRE = 7, COST_SWITCH = 8 };
+enum : unsigned char {
+  COST_INPIN = 2,
+  COST_OUTPIN = 3,
+  COST_VWIRE = 6,
+  COST_HWIRE = 7,
+  COST_SWITCH = 8,
+  COST_LONGWIRE = 12
+};
 
 struct WireLayout {
   explicit WireLayout(const Device& dev)

@@ -1,0 +1,450 @@
+// Arrival and required times over the timing graph, the domains' periods
+// and critical paths, criticalities, and the incremental updates.
+#include "qplace/timing/analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+namespace qplace {
+
+namespace {
+
+constexpr double kNever = -std::numeric_limits<double>::infinity();
+enum : std::uint8_t { kRouted = 0, kLocal = 1, kBle = 2 };
+
+// Queue keys: rank in the high half, node in the low one, so that the
+// heaps compare keys alone. The forward heap pops the lowest rank first,
+// the backward one the highest.
+std::uint64_t key(int rank, int node) {
+  return static_cast<std::uint64_t>(static_cast<std::uint32_t>(rank)) << 32 | static_cast<std::uint32_t>(node);
+}
+int nodeOf(std::uint64_t key) { return static_cast<int>(key & 0xffffffffu); }
+
+}  // namespace
+
+TimingAnalysis::TimingAnalysis(const TimingGraph& graph, const Model& model, const DelayTable& table,
+                               const DelayModel& delays)
+    : g_(graph), m_(model), table_(table), dm_(delays) {
+  // Domains: each clock's rising then falling edge as its registers use
+  // them, then the ports.
+  const int clocks = static_cast<int>(g_.clocks.size());
+  std::vector<char> used(static_cast<std::size_t>(2 * clocks), 0);
+  bool ports = false;
+  for (int v = 0; v < g_.numNodes(); ++v) {
+    const TimingNodeKind k = g_.kind[static_cast<std::size_t>(v)];
+    if ((k == TN_REG_Q || k == TN_REG_IN) && g_.clock[static_cast<std::size_t>(v)] >= 0)
+      used[static_cast<std::size_t>(2 * g_.clock[static_cast<std::size_t>(v)] + g_.falling[static_cast<std::size_t>(v)])] = 1;
+    ports = ports || k == TN_PORT_IN || k == TN_PORT_OUT;
+  }
+  domainOf_.assign(used.size(), -1);
+  for (std::size_t i = 0; i < used.size(); ++i) {
+    if (!used[i]) continue;
+    domainOf_[i] = static_cast<int>(domains_.size());
+    TimingDomain d;
+    d.clock = static_cast<int>(i / 2);
+    d.falling = i % 2 != 0;
+    domains_.push_back(d);
+  }
+  if (ports) {
+    portsDomain_ = static_cast<int>(domains_.size());
+    domains_.push_back(TimingDomain{});
+  }
+  nd_ = static_cast<int>(domains_.size());
+  givenPeriod_.assign(static_cast<std::size_t>(clocks), 0);
+  period_.assign(static_cast<std::size_t>(clocks), 0);
+  norm_.assign(static_cast<std::size_t>(nd_), 0);
+
+  pos_.assign(static_cast<std::size_t>(m_.numUnits()), Pos{1, 1});
+  const int edges = g_.numEdges();
+  edges_.resize(static_cast<std::size_t>(edges));
+  for (int e = 0; e < edges; ++e) {
+    EdgeRec& r = edges_[static_cast<std::size_t>(e)];
+    const int a = g_.from[static_cast<std::size_t>(e)], b = g_.to[static_cast<std::size_t>(e)];
+    r.unitA = g_.unit[static_cast<std::size_t>(a)];
+    r.unitB = g_.unit[static_cast<std::size_t>(b)];
+    if (r.unitA == r.unitB && g_.kind[static_cast<std::size_t>(a)] == TN_LUT && g_.kind[static_cast<std::size_t>(b)] == TN_REG_IN)
+      r.kind = kBle;
+    else if (!m_.isIo(r.unitA) && !m_.isIo(r.unitB))
+      r.kind = kLocal;
+  }
+  const std::size_t times = static_cast<std::size_t>(g_.numNodes()) * static_cast<std::size_t>(nd_);
+  arr_.assign(times, kNever);
+  req_.assign(times, kNone);
+  inFwd_.assign(static_cast<std::size_t>(g_.numNodes()), 0);
+  inBwd_.assign(static_cast<std::size_t>(g_.numNodes()), 0);
+  scratch_.resize(static_cast<std::size_t>(nd_));
+}
+
+void TimingAnalysis::setPeriods(const ClockPeriods& periods) {
+  for (std::size_t c = 0; c < g_.clocks.size(); ++c) givenPeriod_[c] = 1000 * periods.of(g_.clocks[c]->name);
+  givenPorts_ = 1000 * periods.ports;
+}
+
+TimingAnalysis::Pos TimingAnalysis::clamped(double x, double y) const {
+  return Pos{std::min(std::max(x, 1.0), static_cast<double>(table_.cols())),
+             std::min(std::max(y, 1.0), static_cast<double>(table_.rows()))};
+}
+
+void TimingAnalysis::setPositions(const std::vector<double>& x, const std::vector<double>& y) {
+  for (std::size_t u = 0; u < pos_.size(); ++u) pos_[u] = clamped(x[u], y[u]);
+}
+
+void TimingAnalysis::setPositions(const Placement& p) {
+  for (std::size_t u = 0; u < pos_.size(); ++u)
+    if (p.loc[u] >= 0) pos_[u] = clamped(p.x(static_cast<int>(u)), p.y(static_cast<int>(u)));
+}
+
+double TimingAnalysis::delayAt(std::uint8_t kind, Pos a, Pos b) const {
+  if (kind == kBle) return dm_.ble;
+  return table_.between(std::fabs(a.x - b.x), std::fabs(a.y - b.y), kind == kLocal ? dm_.local : table_.at(0, 0));
+}
+
+double TimingAnalysis::nodeDelay(int node) const {
+  return g_.kind[static_cast<std::size_t>(node)] == TN_LUT ? dm_.lut : 0.0;
+}
+
+double TimingAnalysis::endMargin(int node) const {
+  return g_.kind[static_cast<std::size_t>(node)] == TN_REG_IN ? dm_.setup : dm_.ioOut;
+}
+
+int TimingAnalysis::timedIn(int v, int launch, bool& half) const {
+  half = false;
+  if (g_.kind[static_cast<std::size_t>(v)] == TN_PORT_OUT) return portsDomain_;
+  const int c = g_.clock[static_cast<std::size_t>(v)];
+  if (c < 0) return -1;  // a register without a clock ends no path
+  if (launch == portsDomain_) return portsDomain_;
+  const TimingDomain& from = domains_[static_cast<std::size_t>(launch)];
+  if (from.clock != c) return -1;
+  const bool falling = g_.falling[static_cast<std::size_t>(v)] != 0;
+  half = from.falling != falling;
+  return domainOf_[static_cast<std::size_t>(2 * c + (falling ? 1 : 0))];
+}
+
+double TimingAnalysis::periodOfDomain(int k) const {
+  return k == portsDomain_ ? portsPeriod_ : period_[static_cast<std::size_t>(domains_[static_cast<std::size_t>(k)].clock)];
+}
+
+double TimingAnalysis::endRequired(int node, int domain) const {
+  bool half = false;
+  const int k = timedIn(node, domain, half);
+  if (k < 0) return kNone;
+  const double p = periodOfDomain(k);
+  return (half ? p / 2 : p) - endMargin(node);
+}
+
+void TimingAnalysis::forwardNode(int v, double* out) const {
+  std::fill(out, out + nd_, kNever);
+  const std::size_t vi = static_cast<std::size_t>(v);
+  switch (g_.kind[vi]) {
+    case TN_REG_Q:
+      if (g_.clock[vi] >= 0) out[domainOf_[static_cast<std::size_t>(2 * g_.clock[vi] + g_.falling[vi])]] = dm_.clockToQ;
+      return;
+    case TN_PORT_IN:
+      out[portsDomain_] = dm_.ioIn;
+      return;
+    default:
+      break;
+  }
+  for (int i = g_.inStart[vi]; i < g_.inStart[vi + 1]; ++i) {
+    const TimingGraph::Link& l = g_.in[static_cast<std::size_t>(i)];
+    const double d = edges_[static_cast<std::size_t>(l.edge)].delay;
+    const double* a = &arr_[idx(l.node, 0)];
+    for (int t = 0; t < nd_; ++t) out[t] = std::max(out[t], a[t] + d);
+  }
+  if (g_.kind[vi] == TN_LUT)
+    for (int t = 0; t < nd_; ++t) out[t] += dm_.lut;
+}
+
+void TimingAnalysis::backwardNode(int v, double* out) const {
+  const std::size_t vi = static_cast<std::size_t>(v);
+  if (g_.isEnd(v)) {
+    for (int t = 0; t < nd_; ++t) out[t] = endRequired(v, t);
+    return;
+  }
+  std::fill(out, out + nd_, kNone);
+  for (int i = g_.outStart[vi]; i < g_.outStart[vi + 1]; ++i) {
+    const TimingGraph::Link& l = g_.out[static_cast<std::size_t>(i)];
+    const int w = l.node;
+    const double d = edges_[static_cast<std::size_t>(l.edge)].delay + nodeDelay(w);
+    const double* r = &req_[idx(w, 0)];
+    for (int t = 0; t < nd_; ++t) out[t] = std::min(out[t], r[t] - d);
+  }
+}
+
+void TimingAnalysis::findPeriods(bool keep) {
+  for (TimingDomain& d : domains_) {
+    d.delay = d.need = 0;
+    d.halfPeriod = false;
+    d.end = d.launch = -1;
+  }
+  unrelatedEnds_ = 0;
+  for (int v = 0; v < g_.numNodes(); ++v) {
+    if (!g_.isEnd(v) || (g_.kind[static_cast<std::size_t>(v)] == TN_REG_IN && g_.clock[static_cast<std::size_t>(v)] < 0))
+      continue;
+    bool unrelated = false;
+    for (int t = 0; t < nd_; ++t) {
+      const double a = arrival(v, t);
+      if (a == kNever) continue;
+      bool half = false;
+      const int k = timedIn(v, t, half);
+      if (k < 0) {
+        unrelated = true;
+        continue;
+      }
+      const double delay = a + endMargin(v);
+      const double need = half ? 2 * delay : delay;
+      TimingDomain& d = domains_[static_cast<std::size_t>(k)];
+      if (d.end < 0 || need > d.need) {
+        d.delay = delay;
+        d.need = need;
+        d.halfPeriod = half;
+        d.end = v;
+        d.launch = t;
+      }
+    }
+    if (unrelated) ++unrelatedEnds_;
+  }
+  if (keep) return;
+  std::fill(period_.begin(), period_.end(), 0.0);
+  portsPeriod_ = givenPorts_;
+  for (const TimingDomain& d : domains_) {
+    if (d.isPorts()) {
+      if (givenPorts_ <= 0) portsPeriod_ = d.need;
+    } else {
+      double& p = period_[static_cast<std::size_t>(d.clock)];
+      const double given = givenPeriod_[static_cast<std::size_t>(d.clock)];
+      p = given > 0 ? given : std::max(p, d.need);
+    }
+  }
+}
+
+void TimingAnalysis::summarize() {
+  std::fill(norm_.begin(), norm_.end(), 0.0);
+  std::vector<int> counted(static_cast<std::size_t>(nd_), -1);
+  for (TimingDomain& d : domains_) {
+    d.worstSlack = kNone;
+    d.ends = 0;
+  }
+  for (int k = 0; k < nd_; ++k) {
+    TimingDomain& d = domains_[static_cast<std::size_t>(k)];
+    d.period = periodOfDomain(k);
+    d.periodGiven = d.isPorts() ? givenPorts_ > 0 : givenPeriod_[static_cast<std::size_t>(d.clock)] > 0;
+  }
+  for (int v = 0; v < g_.numNodes(); ++v) {
+    if (!g_.isEnd(v)) continue;
+    for (int t = 0; t < nd_; ++t) {
+      const double a = arrival(v, t);
+      if (a == kNever) continue;
+      bool half = false;
+      const int k = timedIn(v, t, half);
+      if (k < 0) continue;
+      const double p = periodOfDomain(k);
+      norm_[static_cast<std::size_t>(t)] = std::max(norm_[static_cast<std::size_t>(t)], half ? p / 2 : p);
+      TimingDomain& d = domains_[static_cast<std::size_t>(k)];
+      d.worstSlack = std::min(d.worstSlack, required(v, t) - a);
+      if (counted[static_cast<std::size_t>(k)] != v) {
+        counted[static_cast<std::size_t>(k)] = v;
+        ++d.ends;
+      }
+    }
+  }
+}
+
+void TimingAnalysis::analyse(bool keepPeriods) {
+  for (EdgeRec& r : edges_)
+    r.delay = delayAt(r.kind, pos_[static_cast<std::size_t>(r.unitA)], pos_[static_cast<std::size_t>(r.unitB)]);
+  for (int v : g_.order) forwardNode(v, &arr_[idx(v, 0)]);
+  findPeriods(keepPeriods);
+  for (auto it = g_.order.rbegin(); it != g_.order.rend(); ++it) backwardNode(*it, &req_[idx(*it, 0)]);
+  summarize();
+  // Nothing is left to update.
+  for (std::uint64_t k : fwdHeap_) inFwd_[static_cast<std::size_t>(nodeOf(k))] = 0;
+  for (std::uint64_t k : bwdHeap_) inBwd_[static_cast<std::size_t>(nodeOf(k))] = 0;
+  fwdHeap_.clear();
+  bwdHeap_.clear();
+  cost_ = 0;
+  for (const EdgeRec& r : edges_) cost_ += r.weight * r.delay;
+}
+
+std::string TimingAnalysis::domainName(int k) const {
+  const TimingDomain& d = domains_[static_cast<std::size_t>(k)];
+  if (d.isPorts()) return "ports";
+  return "clock " + g_.clocks[static_cast<std::size_t>(d.clock)]->name + (d.falling ? ", falling edge" : ", rising edge");
+}
+
+int TimingAnalysis::worstDomain() const {
+  int worst = -1;
+  for (int k = 0; k < nd_; ++k) {
+    const TimingDomain& d = domains_[static_cast<std::size_t>(k)];
+    if (d.isPorts() || !d.timed()) continue;
+    if (worst < 0 || d.need > domains_[static_cast<std::size_t>(worst)].need) worst = k;
+  }
+  if (worst < 0 && portsDomain_ >= 0 && domains_[static_cast<std::size_t>(portsDomain_)].timed()) worst = portsDomain_;
+  return worst;
+}
+
+double TimingAnalysis::slack(int node) const {
+  double s = kNone;
+  for (int t = 0; t < nd_; ++t) {
+    const double a = arrival(node, t);
+    if (a != kNever) s = std::min(s, required(node, t) - a);
+  }
+  return s;
+}
+
+double TimingAnalysis::edgeSlack(int edge) const {
+  const int u = g_.from[static_cast<std::size_t>(edge)], w = g_.to[static_cast<std::size_t>(edge)];
+  if (g_.cut[static_cast<std::size_t>(edge)]) return kNone;
+  const double d = edges_[static_cast<std::size_t>(edge)].delay + nodeDelay(w);
+  double s = kNone;
+  for (int t = 0; t < nd_; ++t) {
+    const double a = arrival(u, t);
+    if (a != kNever) s = std::min(s, required(w, t) - d - a);
+  }
+  return s;
+}
+
+double TimingAnalysis::criticality(int edge) const {
+  if (g_.cut[static_cast<std::size_t>(edge)]) return 0;
+  const int u = g_.from[static_cast<std::size_t>(edge)], w = g_.to[static_cast<std::size_t>(edge)];
+  const double d = edges_[static_cast<std::size_t>(edge)].delay + nodeDelay(w);
+  double best = 0;
+  for (int t = 0; t < nd_; ++t) {
+    const double a = arrival(u, t), r = required(w, t), norm = norm_[static_cast<std::size_t>(t)];
+    if (a == kNever || r == kNone || norm <= 0) continue;
+    best = std::max(best, std::min(1.0, 1 - (r - d - a) / norm));
+  }
+  return best;
+}
+
+std::vector<double> TimingAnalysis::netCriticality() const {
+  std::vector<double> crit(static_cast<std::size_t>(m_.numNets()), 0.0);
+  for (int n = 0; n < m_.numNets(); ++n) {
+    const standin::Signal* s = m_.netSignal[static_cast<std::size_t>(n)];
+    if (s == nullptr || static_cast<std::size_t>(s->id) + 1 >= g_.signalStart.size()) continue;
+    double c = 0;
+    for (int i = g_.signalStart[static_cast<std::size_t>(s->id)]; i < g_.signalStart[static_cast<std::size_t>(s->id) + 1]; ++i) {
+      const int e = g_.signalEdges[static_cast<std::size_t>(i)];
+      if (g_.unit[static_cast<std::size_t>(g_.from[static_cast<std::size_t>(e)])] ==
+          g_.unit[static_cast<std::size_t>(g_.to[static_cast<std::size_t>(e)])])
+        continue;
+      c = std::max(c, criticality(e));
+    }
+    crit[static_cast<std::size_t>(n)] = c;
+  }
+  return crit;
+}
+
+void TimingAnalysis::refreshCriticality(double exponent) {
+  cost_ = 0;
+  for (int e = 0; e < g_.numEdges(); ++e) {
+    EdgeRec& r = edges_[static_cast<std::size_t>(e)];
+    const double c = criticality(e);
+    r.weight = c > 0 ? std::pow(c, exponent) : 0.0;
+    cost_ += r.weight * r.delay;
+  }
+}
+
+template <class F>
+void TimingAnalysis::forMoved(const UnitMove* moves, int count, F f) const {
+  // The connections' records and the other ends' positions are scattered
+  // over memory on a large design: ask for all of them before using any.
+  for (int k = 0; k < count; ++k) {
+    const std::size_t u = static_cast<std::size_t>(moves[k].unit);
+    for (int i = g_.unitStart[u]; i < g_.unitStart[u + 1]; ++i)
+      __builtin_prefetch(&edges_[static_cast<std::size_t>(g_.unitEdges[static_cast<std::size_t>(i)])]);
+  }
+  for (int k = 0; k < count; ++k) {
+    const int u = moves[k].unit;
+    for (int i = g_.unitStart[static_cast<std::size_t>(u)]; i < g_.unitStart[static_cast<std::size_t>(u) + 1]; ++i) {
+      const EdgeRec& r = edges_[static_cast<std::size_t>(g_.unitEdges[static_cast<std::size_t>(i)])];
+      __builtin_prefetch(&pos_[static_cast<std::size_t>(r.unitA == u ? r.unitB : r.unitA)]);
+    }
+  }
+  for (int k = 0; k < count; ++k) {
+    const int u = moves[k].unit;
+    const Pos here = clamped(moves[k].x, moves[k].y);
+    for (int i = g_.unitStart[static_cast<std::size_t>(u)]; i < g_.unitStart[static_cast<std::size_t>(u) + 1]; ++i) {
+      const int e = g_.unitEdges[static_cast<std::size_t>(i)];
+      const EdgeRec& r = edges_[static_cast<std::size_t>(e)];
+      const int other = r.unitA == u ? r.unitB : r.unitA;
+      int j = 0;
+      while (j < count && moves[j].unit != other) ++j;
+      if (j < k) continue;  // both ends moved: done from the other end
+      const Pos there = j < count ? clamped(moves[j].x, moves[j].y) : pos_[static_cast<std::size_t>(other)];
+      f(e, r, delayAt(r.kind, here, there));
+    }
+  }
+}
+
+double TimingAnalysis::moveCost(const UnitMove* moves, int count) const {
+  double change = 0;
+  forMoved(moves, count, [&](int, const EdgeRec& r, double d) { change += r.weight * (d - r.delay); });
+  return change;
+}
+
+// Between updates the queues are plain lists; update() makes them heaps.
+void TimingAnalysis::queueForward(int v) {
+  if (inFwd_[static_cast<std::size_t>(v)]) return;
+  inFwd_[static_cast<std::size_t>(v)] = 1;
+  fwdHeap_.push_back(key(g_.rank[static_cast<std::size_t>(v)], v));
+  if (updating_) std::push_heap(fwdHeap_.begin(), fwdHeap_.end(), std::greater<std::uint64_t>());
+}
+
+void TimingAnalysis::queueBackward(int v) {
+  if (inBwd_[static_cast<std::size_t>(v)]) return;
+  inBwd_[static_cast<std::size_t>(v)] = 1;
+  bwdHeap_.push_back(key(g_.rank[static_cast<std::size_t>(v)], v));
+  if (updating_) std::push_heap(bwdHeap_.begin(), bwdHeap_.end());
+}
+
+void TimingAnalysis::move(const UnitMove* moves, int count) {
+  forMoved(moves, count, [&](int e, const EdgeRec& r, double d) {
+    if (d == r.delay) return;
+    EdgeRec& w = edges_[static_cast<std::size_t>(e)];
+    cost_ += w.weight * (d - w.delay);
+    w.delay = d;
+    if (g_.cut[static_cast<std::size_t>(e)]) return;
+    queueForward(g_.to[static_cast<std::size_t>(e)]);
+    queueBackward(g_.from[static_cast<std::size_t>(e)]);
+  });
+  for (int k = 0; k < count; ++k) pos_[static_cast<std::size_t>(moves[k].unit)] = clamped(moves[k].x, moves[k].y);
+}
+
+long TimingAnalysis::update() {
+  long recomputed = 0;
+  updating_ = true;
+  std::make_heap(fwdHeap_.begin(), fwdHeap_.end(), std::greater<std::uint64_t>());
+  std::make_heap(bwdHeap_.begin(), bwdHeap_.end());
+  while (!fwdHeap_.empty()) {
+    std::pop_heap(fwdHeap_.begin(), fwdHeap_.end(), std::greater<std::uint64_t>());
+    const int v = nodeOf(fwdHeap_.back());
+    fwdHeap_.pop_back();
+    inFwd_[static_cast<std::size_t>(v)] = 0;
+    ++recomputed;
+    forwardNode(v, scratch_.data());
+    double* a = &arr_[idx(v, 0)];
+    if (std::equal(scratch_.begin(), scratch_.end(), a)) continue;
+    std::copy(scratch_.begin(), scratch_.end(), a);
+    const std::size_t vi = static_cast<std::size_t>(v);
+    for (int i = g_.outStart[vi]; i < g_.outStart[vi + 1]; ++i) queueForward(g_.out[static_cast<std::size_t>(i)].node);
+  }
+  while (!bwdHeap_.empty()) {
+    std::pop_heap(bwdHeap_.begin(), bwdHeap_.end());
+    const int v = nodeOf(bwdHeap_.back());
+    bwdHeap_.pop_back();
+    inBwd_[static_cast<std::size_t>(v)] = 0;
+    ++recomputed;
+    backwardNode(v, scratch_.data());
+    double* r = &req_[idx(v, 0)];
+    if (std::equal(scratch_.begin(), scratch_.end(), r)) continue;
+    std::copy(scratch_.begin(), scratch_.end(), r);
+    const std::size_t vi = static_cast<std::size_t>(v);
+    for (int i = g_.inStart[vi]; i < g_.inStart[vi + 1]; ++i) queueBackward(g_.in[static_cast<std::size_t>(i)].node);
+  }
+  updating_ = false;
+  return recomputed;
+}
+
+}  // namespace qplace

@@ -1,0 +1,41 @@
+// Timing of one design on one device, put together for the placer: the
+// settings a run takes, and the graph, delay table and analysis built
+// from them once the design is packed.
+#ifndef QPLACE_TIMING_DESIGN_TIMING_H
+#define QPLACE_TIMING_DESIGN_TIMING_H
+
+#include <cstdint>
+#include <vector>
+
+#include "qplace/timing/analysis.h"
+#include "qplace/timing/clock_periods.h"
+#include "qplace/timing/delay_model.h"
+#include "qplace/timing/delay_table.h"
+#include "qplace/timing/timing_graph.h"
+
+namespace qplace {
+
+struct TimingSettings {
+  DelayModel delays;
+  ClockPeriods periods;
+  // RegisterFlag bits by component id (falling edge, latch), as the
+  // netlist reader knows them; empty for rising-edge flip-flops.
+  std::vector<std::uint8_t> regFlags;
+};
+
+// Builds the timing graph, the device's delay table (one search over its
+// routing graph in `d`) and an analysis with the settings' periods; every
+// unit at (1, 1) until positions are set.
+struct DesignTiming {
+  DesignTiming(standin::Design& d, const Model& m, const designgen::Device& dev, const TimingSettings& s);
+  DesignTiming(const DesignTiming&) = delete;
+  DesignTiming& operator=(const DesignTiming&) = delete;
+
+  TimingGraph graph;
+  DelayTable table;
+  TimingAnalysis analysis;
+};
+
+}  // namespace qplace
+
+#endif
