@@ -13,6 +13,7 @@
 #include "logic_builder.h"
 #include "logic_sim.h"
 #include "qplace/logic_gen.h"
+#include "qplace/netlist_reader.h"
 
 namespace qplace {
 namespace {
@@ -356,6 +357,24 @@ TEST(CtrlReduce, FoldsThatCostLutsOnlyWhileGroupsBind) {
   LogicNetlist cheapest = sets({4, 1}, 1, true, 15);
   EXPECT_EQ(reduceControlSets(cheapest, p).foldedRegs, 1);
   EXPECT_TRUE(isPlain(cheapest.regs[5]));
+}
+
+// The 13-line design as yosys writes it (a counter and five two-register
+// words with enables of their own): the five sets fold into the counter's
+// plain set, but for one under the half rule (4 + 8 registers and the last
+// set take 4 groups, as 4 + 10 would), and the result behaves as the input.
+TEST(CtrlReduce, SynthesizedDesignStaysEquivalent) {
+  const LogicNetlist in = readLogicNetlistFile(QPLACE_TEST_DATA "/ctrlsets_small.json");
+  for (int G : {8, 4}) {
+    LogicNetlist out = in;
+    ReduceParams p;
+    p.groupSize = G;
+    const ReduceResult res = reduceControlSets(out, p);
+    EXPECT_EQ(res.setsBefore, 6);
+    EXPECT_EQ(res.setsAfter, G == 8 ? 1 : 2);
+    EXPECT_EQ(res.foldedRegs, G == 8 ? 10 : 8);
+    EXPECT_TRUE(equivalent(in, out, 1000, 7)) << "group " << G;
+  }
 }
 
 // Generated netlists of many small sets, with sync and async resets and two
