@@ -53,12 +53,12 @@ struct ReduceParams {
   // Register slots of one register group under the active rule: 8 for the
   // whole-cluster rule, 4 for the half-cluster rule.
   int groupSize = 8;
-  // A fold that needs a new LUT costs a LUT place: candidates that need
-  // any fold, fewest new LUTs per register group they waste first, only
-  // while their register groups take more BLEs than this share of those
-  // the LUTs and registers take (registers counted at 85% of a slot, as
-  // designgen::fitDevice does). So a design whose device is sized by its
-  // slots keeps its sets, and one sized by its groups folds until its
+  // A fold that needs a new LUT costs a LUT place. Candidate sets with
+  // such folds go fewest new LUTs per register group they waste first, and
+  // only while the register groups take more BLEs than this share of those
+  // the LUTs (or the registers, counted at 85% of a slot as
+  // designgen::fitDevice does) take. So a design whose device its slots
+  // size keeps those sets, and one that its groups size folds until its
   // groups fit the slots' device with room. 0: they fold like the others.
   double groupShare = 0.9;
   // false: every candidate folds, whether it frees groups or not (the
@@ -77,7 +77,7 @@ struct ReduceResult {
 
 // Folds the chosen control sets of `ln` in place. Registers whose controls
 // cannot fold are left alone; a netlist with no register is returned as it
-// was. Linear in the netlist's size plus sorting the sets.
+// was. O(n log n) in the netlist's size (the sets are kept in ordered maps).
 ReduceResult reduceControlSets(LogicNetlist& ln, const ReduceParams& p);
 
 // The register groups of `groupSize` slots that the registers of `ln` need:
