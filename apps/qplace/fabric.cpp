@@ -12,6 +12,21 @@ int Fabric::clusterAt(double x, double y) const {
   return r * cols + c;
 }
 
+int registerGroupsNeeded(const Model& m, bool halfRule) {
+  const int G = halfRule ? 4 : 8;
+  std::vector<int> perSet(static_cast<std::size_t>(m.numCtrl), 0);
+  for (int u = 0; u < m.numUnits(); ++u)
+    if (m.hasReg(u)) ++perSet[static_cast<std::size_t>(m.ctrl[u])];
+  int groups = 0;
+  for (int k : perSet) groups += (k + G - 1) / G;
+  return groups;
+}
+
+int clustersForGroups(int groups, double fill, bool halfRule) {
+  const double share = std::clamp(fill, 0.05, 0.9);
+  return static_cast<int>(std::ceil(groups / (share * (halfRule ? 2 : 1))));
+}
+
 Fabric makeFabric(standin::Design& d, const Model& m, double fill, int rows, int cols, bool halfRule) {
   int luts = 0, regs = 0, ios = 0;
   for (int u = 0; u < m.numUnits(); ++u) {
@@ -19,7 +34,8 @@ Fabric makeFabric(standin::Design& d, const Model& m, double fill, int rows, int
     regs += m.hasReg(u) ? 1 : 0;
     ios += m.isIo(u) ? 1 : 0;
   }
-  designgen::DeviceParams p = designgen::fitDevice(luts, regs, ios, fill);
+  const int minClusters = clustersForGroups(registerGroupsNeeded(m, halfRule), fill, halfRule);
+  designgen::DeviceParams p = designgen::fitDevice(luts, regs, ios, fill, minClusters);
   if (rows > 0 && cols > 0) {
     // The size given is the logic's; the border gets room for every I/O.
     p.plcRows = rows;

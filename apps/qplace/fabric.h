@@ -38,11 +38,23 @@ struct Fabric {
   int numIoSites() const { return static_cast<int>(ioX.size()); }
 };
 
-// Sizes a device for the model (about `fill` of the BLEs used, or the
-// given size when rows and cols are positive, with enough I/O sites at each
-// border position for every I/O unit) and adds it to the design, with its
-// routing graph.
+// Sizes a device for the model and adds it to the design, with its routing
+// graph: the given size when rows and cols are positive, else the smallest
+// square-ish grid on which about `fill` of the binding resource is used,
+// that is of the LUT slots, of the register slots (designgen::fitDevice),
+// or of the register groups that the control sets need under the rule
+// (clustersForGroups). Either way with enough I/O sites at each border
+// position for every I/O unit.
 Fabric makeFabric(standin::Design& d, const Model& m, double fill, int rows, int cols, bool halfRule);
+
+// Register groups the model's control sets need under the rule: the sum
+// over sets of ceil(registers / group size), a LUT+register pair counting
+// as its register. O(units).
+int registerGroupsNeeded(const Model& m, bool halfRule);
+
+// Clusters whose register groups hold `groups` with `fill` of them used
+// (`fill` taken within [0.05, 0.9], as for the slots).
+int clustersForGroups(int groups, double fill, bool halfRule);
 
 // A legal placement: every unit on a free place of its kind, register groups
 // of one control set each.

@@ -218,9 +218,10 @@ bool QuadraticPlacer::apMain() {
   figures_.rows = f.rows;
   figures_.cols = f.cols;
   figures_.seconds[PACK] = tst.report(PACK);
-  say(1, neoform("pack      %7.3f s  %d units (%d LUT+register pairs, %d LUTs, %d registers, %d I/O), %d nets, %d control sets; device %d x %d clusters, %d I/O sites",
+  say(1, neoform("pack      %7.3f s  %d units (%d LUT+register pairs, %d LUTs, %d registers, %d I/O), %d nets, %d control sets; device %d x %d clusters, %d I/O sites; register groups: %d needed of %d",
                  tst.report(PACK), m.numUnits(), m.numOf(UNIT_PAIR), m.numOf(UNIT_LUT), m.numOf(UNIT_REG),
-                 m.numOf(UNIT_IO), m.numNets(), m.numCtrl, f.rows, f.cols, f.numIoSites()));
+                 m.numOf(UNIT_IO), m.numNets(), m.numCtrl, f.rows, f.cols, f.numIoSites(),
+                 registerGroupsNeeded(m, f.halfRule), f.numGroups()));
   if (m.numOf(UNIT_IO) > f.numIoSites())
     return fail(neoform("the device is too small: %d I/O components for %d I/O sites", m.numOf(UNIT_IO),
                         f.numIoSites()));

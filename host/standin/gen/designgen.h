@@ -162,8 +162,9 @@ Device addDevice(standin::Design& d, const DeviceParams& params);
 // they end. Filling the binding kind, not all slots together, keeps the
 // stated room where the placer is short of it: a design of many more LUTs
 // than registers would otherwise get nearly full LUT slots. `fill` is
-// taken within [0.05, 0.9].
-DeviceParams fitDevice(int luts, int regs, int ios, double fill = 0.7);
+// taken within [0.05, 0.9]. The device has at least `minClusters` clusters
+// (a caller that counts what else binds, such as register groups).
+DeviceParams fitDevice(int luts, int regs, int ios, double fill = 0.7, int minClusters = 0);
 
 // ---------------------------------------------------------------- design
 

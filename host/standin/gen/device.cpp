@@ -199,7 +199,7 @@ Device addDevice(standin::Design& d, const DeviceParams& params) {
   return dev;
 }
 
-DeviceParams fitDevice(int luts, int regs, int ios, double fill) {
+DeviceParams fitDevice(int luts, int regs, int ios, double fill, int minClusters) {
   // Never plan more than this share of either kind's slots, whatever `fill`
   // says: a placer needs some room to move.
   const double kMostOfAKind = 0.9;
@@ -212,7 +212,7 @@ DeviceParams fitDevice(int luts, int regs, int ios, double fill) {
   // supply sets the size.
   const double sites = std::max({std::max(luts, 0) / (2.0 * fill),
                                  std::max(regs, 0) / (2.0 * fill * kRegSlotUse), 1.0});
-  const int plcs = static_cast<int>(std::ceil(sites / 4.0));
+  const int plcs = std::max(static_cast<int>(std::ceil(sites / 4.0)), minClusters);
   DeviceParams p;
   p.plcRows = std::max(1, static_cast<int>(std::lround(std::sqrt(static_cast<double>(plcs)))));
   p.plcCols = (plcs + p.plcRows - 1) / p.plcRows;

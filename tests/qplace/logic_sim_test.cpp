@@ -1,0 +1,177 @@
+// The simulator behind the equivalence tests, against sequences worked out
+// by hand: a wrong simulator must not let a wrong reduction pass.
+#include "logic_sim.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "logic_builder.h"
+
+namespace qplace {
+namespace {
+
+// Q of every register, as a string of 0s and 1s.
+std::string states(const LogicSim& s, int regs) {
+  std::string out;
+  for (int r = 0; r < regs; ++r) out += s.q(r) ? '1' : '0';
+  return out;
+}
+
+TEST(LogicSim, LutReadsItsMaskWithTheFirstInputAsTheLowestBit) {
+  LogicBuilder b;
+  const NetId a = b.input("a"), c = b.input("c");
+  const NetId y = b.lut("y", {a, c}, 0x4);  // 1 only for a = 0, c = 1
+  const NetId z = b.lut("z", {y, kNet1}, 0x8);  // y AND constant 1
+  LogicSim s(b.ln);
+  for (int k = 0; k < 4; ++k) {
+    s.setInput(a, k & 1);
+    s.setInput(c, k & 2);
+    s.settle();
+    EXPECT_EQ(s.value(y), k == 2) << k;
+    EXPECT_EQ(s.value(z), k == 2) << k;
+  }
+}
+
+// A two-bit counter with an enable and an active-low synchronous reset to 0
+// (over the enable), and a shift register behind its low bit: the second
+// stage must take the first one's value from before the edge.
+TEST(LogicSim, CounterWithEnableAndResetAndAShiftRegisterBehindIt) {
+  LogicBuilder b;
+  const NetId clk = b.input("clk"), en = b.input("en"), rstN = b.input("rst_n");
+  const NetId q0 = b.net("q0"), q1 = b.net("q1");
+  const NetId d0 = b.lut("d0", {q0}, 0x1);          // not q0
+  const NetId d1 = b.lut("d1", {q0, q1}, 0x6);      // q0 xor q1
+  for (auto [name, d, q] : {std::tuple{"c0", d0, q0}, std::tuple{"c1", d1, q1}}) {
+    LogicReg& r = b.reg(name, d, clk, q);
+    r.enable = Control{en, true};
+    r.syncReset = Control{rstN, false};
+  }
+  b.reg("s0", q0, clk);
+  b.reg("s1", b.ln.regs[2].q, clk);
+  LogicSim s(b.ln);
+  // Each step: en, rst_n, then a full clock period; expected c0 c1 s0 s1.
+  struct Step { bool en, rstN; const char* want; };
+  const Step steps[] = {
+      {true, true, "1000"},   // count 1 (c0 = 1)
+      {true, true, "0110"},   // count 2; s0 took c0 = 1 before the edge
+      {false, true, "0101"},  // held; s0 = c0 from before = 0, s1 = old s0 = 1
+      {true, true, "1100"},   // count 3
+      {false, false, "0010"}, // reset wins over the inactive enable
+      {true, true, "1001"},
+  };
+  s.setInput(rstN, true);
+  s.settle();
+  for (const Step& st : steps) {
+    s.setInput(en, st.en);
+    s.setInput(rstN, st.rstN);
+    s.setInput(clk, true);
+    s.settle();
+    s.setInput(clk, false);
+    s.settle();
+    EXPECT_EQ(states(s, 4), st.want);
+  }
+}
+
+TEST(LogicSim, ClockEdgesAndLevels) {
+  LogicBuilder b;
+  const NetId clk = b.input("clk"), d = b.input("d");
+  b.reg("rise", d, clk);
+  b.reg("fall", d, clk).clock.activeHigh = false;
+  LogicReg& latch = b.reg("latch", d, clk);
+  latch.latch = true;
+  LogicSim s(b.ln);
+  s.setInput(clk, true);  // high at power-up: no edge
+  s.setInput(d, true);
+  s.settle();
+  EXPECT_EQ(states(s, 3), "001");  // only the latch is transparent
+  s.setInput(clk, false);
+  s.settle();
+  EXPECT_EQ(states(s, 3), "011");  // falling edge
+  s.setInput(d, false);
+  s.settle();
+  EXPECT_EQ(states(s, 3), "011");  // nothing moves on data alone; the latch is closed
+  s.setInput(clk, true);
+  s.settle();
+  EXPECT_EQ(states(s, 3), "010");
+  s.setInput(d, true);
+  s.settle();
+  EXPECT_EQ(states(s, 3), "011");  // open latch follows d
+}
+
+TEST(LogicSim, EnableOverSyncResetAndAsynchronousPriorities) {
+  LogicBuilder b;
+  const NetId clk = b.input("clk"), en = b.input("en"), sr = b.input("sr");
+  const NetId set = b.input("set"), clr = b.input("clr"), ld = b.input("ld"), ad = b.input("ad");
+  LogicReg& r0 = b.reg("ce", kNet0, clk);  // reset to 1 only while enabled
+  r0.enable = Control{en, true};
+  r0.syncReset = Control{sr, true};
+  r0.syncValue = true;
+  r0.enableOverSync = true;
+  LogicReg& r1 = b.reg("sr", kNet1, clk);
+  r1.asyncSet = Control{set, true};
+  r1.asyncClear = Control{clr, false};
+  LogicReg& r2 = b.reg("al", kNet0, clk);
+  r2.asyncReset = Control{set, true};
+  r2.asyncValue = true;
+  r2.asyncLoad = Control{ld, true};
+  r2.asyncData = ad;
+  LogicSim s(b.ln);
+  auto tick = [&] {
+    s.setInput(clk, true);
+    s.settle();
+    s.setInput(clk, false);
+    s.settle();
+  };
+  s.setInput(clr, true);  // inactive (active low)
+  s.setInput(sr, true);
+  s.settle();
+  EXPECT_EQ(states(s, 3), "000");
+  tick();
+  EXPECT_EQ(states(s, 3), "010");  // ce: reset but not enabled, holds 0; sr: D = 1
+  s.setInput(en, true);
+  tick();
+  EXPECT_EQ(s.q(0), true);         // reset while enabled
+  s.setInput(set, true);
+  s.setInput(clr, false);          // clear and set both active: clear wins
+  s.settle();
+  EXPECT_EQ(s.q(1), false);
+  EXPECT_EQ(s.q(2), true);         // asyncReset (value 1) without a clock
+  s.setInput(set, false);
+  s.setInput(ld, true);
+  s.settle();
+  EXPECT_EQ(s.q(2), false);        // asyncLoad follows asyncData (0)
+  s.setInput(ad, true);
+  s.settle();
+  EXPECT_EQ(s.q(2), true);
+  s.setInput(clr, true);
+  s.setInput(ld, false);
+  tick();
+  EXPECT_EQ(states(s, 3), "110");  // ce: D = 0 is not loaded while reset is active; others take D
+}
+
+TEST(LogicSim, ClockMadeByLogicAndLoopsRefused) {
+  LogicBuilder b;
+  const NetId a = b.input("a"), d = b.input("d");
+  const NetId gclk = b.lut("gclk", {a}, 0x1);  // not a: falls when a rises
+  b.reg("r", d, gclk);
+  LogicSim s(b.ln);
+  s.setInput(d, true);
+  s.settle();
+  s.setInput(a, true);  // gclk falls
+  s.settle();
+  EXPECT_FALSE(s.q(0));
+  s.setInput(a, false);  // gclk rises
+  s.settle();
+  EXPECT_TRUE(s.q(0));
+
+  LogicBuilder loop;
+  const NetId x = loop.net("x");
+  const NetId y = loop.lut("y", {x}, 0x1);
+  loop.ln.luts.push_back(LogicLut{"x", {y}, x, 0x1});
+  EXPECT_THROW(LogicSim{loop.ln}, std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace qplace

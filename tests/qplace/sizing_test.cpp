@@ -1,0 +1,114 @@
+// Device sizing for the register groups that control sets need: designs of
+// many small sets place with default options under both rules, with and
+// without the reduction, and picorv32 keeps its device.
+#include <gtest/gtest.h>
+
+#include "qplace/ctrl_reduce.h"
+#include "qplace/fabric.h"
+#include "qplace/logic_gen.h"
+#include "qplace/logic_json.h"
+#include "qplace/netlist_reader.h"
+#include "qplace/placer.h"
+
+namespace {
+
+struct Sized {
+  int clusters = 0, groups = 0, needed = 0, slotClusters = 0;
+};
+
+// The device makeFabric gives a read design, and what it needed.
+Sized size(standin::Design& d, bool half) {
+  qplace::Model m = qplace::packDesign(d);
+  const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, half);
+  Sized s;
+  s.clusters = f.numClusters();
+  s.groups = f.numGroups();
+  s.needed = qplace::registerGroupsNeeded(m, half);
+  int luts = 0, regs = 0;
+  for (int u = 0; u < m.numUnits(); ++u) {
+    luts += m.hasLut(u);
+    regs += m.hasReg(u);
+  }
+  const designgen::DeviceParams p = designgen::fitDevice(luts, regs, 0, 0.7);
+  s.slotClusters = p.plcRows * p.plcCols;
+  return s;
+}
+
+qplace::PlacerFigures placeDefault(standin::Design& d, bool half) {
+  qplace::PlacerOptions opt;
+  opt.verbosity = 0;
+  opt.halfRule = half;
+  opt.baseline = false;
+  opt.routeSignals = 0;
+  qplace::QuadraticPlacer placer(d, opt);
+  EXPECT_TRUE(placer.apMain()) << placer.figures().error;
+  return placer.figures();
+}
+
+// A counter and five registers with enables of their own: 14 registers in
+// 6 control sets need 6 register groups, which the slots alone (3 clusters)
+// do not hold under the whole-cluster rule.
+TEST(Sizing, SmallDesignOfManyEnablesPlacesWithDefaultOptions) {
+  for (bool half : {false, true}) {
+    standin::Design d;
+    qplace::readNetlistFile(QPLACE_TEST_DATA "/ctrlsets_small.json", d);
+    const Sized s = size(d, half);
+    EXPECT_EQ(s.needed, 6);
+    EXPECT_GE(0.7 * s.groups, s.needed) << "half " << half;
+    standin::Design fresh;
+    qplace::readNetlistFile(QPLACE_TEST_DATA "/ctrlsets_small.json", fresh);
+    EXPECT_EQ(placeDefault(fresh, half).checkErrors, 0);
+  }
+  standin::Design d;
+  qplace::readNetlistFile(QPLACE_TEST_DATA "/ctrlsets_small.json", d);
+  EXPECT_LT(size(d, false).slotClusters, 6);  // what the device used to be sized by
+}
+
+TEST(Sizing, Picorv32KeepsItsDevice) {
+  standin::Design d;
+  qplace::readNetlistFile(QPLACE_PICORV32, d);
+  const Sized s = size(d, false);
+  EXPECT_EQ(s.clusters, 24 * 25);
+  EXPECT_EQ(s.clusters, s.slotClusters);  // bound by its LUTs, not its groups
+  const qplace::Model m = qplace::packDesign(d);
+  EXPECT_LT(qplace::clustersForGroups(qplace::registerGroupsNeeded(m, true), 0.7, true), s.clusters);
+}
+
+// A generated design of 1.5 registers a control set on average, written as
+// yosys JSON and read back: as read it needs a device sized for its groups;
+// reduced, one within 1.3 times what its slots need. Both place.
+TEST(Sizing, ManySmallSetsPlaceWithAndWithoutReduction) {
+  qplace::LogicGenParams gp;
+  gp.luts = 160;
+  gp.regs = 120;
+  gp.regsPerSet = 1.5;
+  const qplace::LogicNetlist in = qplace::generateLogic(gp);
+  for (bool half : {false, true}) {
+    standin::Design d;
+    const qplace::Netlist read = qplace::readNetlistText(qplace::writeYosysJson(in), "generated", d);
+    EXPECT_EQ(read.luts.size(), in.luts.size());
+    EXPECT_EQ(read.regs.size(), in.regs.size());
+    EXPECT_EQ(read.controlSets, qplace::countControlSets(in));
+    const Sized off = size(d, half);
+    EXPECT_EQ(off.needed, qplace::registerGroupsNeeded(in, half ? 4 : 8));
+    EXPECT_GE(0.7 * off.groups, off.needed);
+    EXPECT_GT(off.clusters, off.slotClusters);
+    standin::Design placed;
+    qplace::readNetlistText(qplace::writeYosysJson(in), "generated", placed);
+    EXPECT_EQ(placeDefault(placed, half).checkErrors, 0);
+
+    qplace::LogicNetlist reduced = in;
+    qplace::ReduceParams p;
+    p.groupSize = half ? 4 : 8;
+    qplace::reduceControlSets(reduced, p);
+    standin::Design rd;
+    qplace::readNetlistText(qplace::writeYosysJson(reduced), "reduced", rd);
+    const Sized on = size(rd, half);
+    EXPECT_LE(on.clusters, 1.3 * off.slotClusters) << "half " << half;
+    standin::Design rplaced;
+    qplace::readNetlistText(qplace::writeYosysJson(reduced), "reduced", rplaced);
+    EXPECT_EQ(placeDefault(rplaced, half).checkErrors, 0);
+  }
+}
+
+}  // namespace
