@@ -28,6 +28,7 @@
 
 #include <unistd.h>
 
+#include "qplace/ctrl_reduce.h"
 #include "qplace/limits.h"
 #include "qplace/netlist_reader.h"
 #include "qplace/options.h"
@@ -87,10 +88,6 @@ private:
 int run(const qplace::CliOptions& cli) {
   qplace::PlacerOptions opt = cli.placer;
   const int rows = opt.rows, cols = opt.cols;
-  // The control-set reduction is not in this build yet: refused rather
-  // than ignored.
-  if (!cli.ctrlReduce || cli.ctrlReduceMax >= 0)
-    return error("--no-ctrl-reduce and --ctrl-reduce-max are not available in this build");
   std::string refusal;
   if (cli.generate > 0) {
     const qplace::RunSize size = qplace::generatedRunSize(cli.generate, rows, cols, opt.fill);
@@ -136,11 +133,20 @@ int run(const qplace::CliOptions& cli) {
   } else {
     qplace::ReadOptions ro;
     ro.top = cli.top;
-    qplace::Netlist nl = qplace::readNetlistFile(cli.input, d, ro);
+    qplace::LogicNetlist ln = qplace::readLogicNetlistFile(cli.input, ro);
+    // Small control sets folded into the logic in front of their registers,
+    // where that frees register groups.
+    qplace::ReduceParams rp;
+    rp.enabled = cli.ctrlReduce;
+    if (cli.ctrlReduceMax >= 0) rp.maxRegs = cli.ctrlReduceMax;
+    rp.groupSize = opt.halfRule ? 4 : 8;
+    const qplace::ReduceResult rr = qplace::reduceControlSets(ln, rp);
+    qplace::Netlist nl = qplace::buildDesign(ln, d);
     if (opt.verbosity >= 1)
       ut_msgman->print(neoform("read %s in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals, %d control sets; %d port bits tied to a constant or unconnected take no I/O site",
                                cli.input.c_str(), seconds(), nl.luts.size(), nl.regs.size(), nl.ios.size(),
                                d.signals.size(), nl.controlSets, nl.unplacedPortBits)).manip(std::endl);
+    if (opt.verbosity >= 1) ut_msgman->print(qplace::describe(rr).c_str()).manip(std::endl);
     // What timing needs to know of the registers: falling edges and latches.
     opt.timingSettings.regFlags.assign(d.comps.size(), 0);
     for (std::size_t i = 0; i < nl.regs.size(); ++i)
