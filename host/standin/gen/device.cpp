@@ -55,7 +55,9 @@ void addIoSites(standin::Design& d, Device& dev, int ioPerSide) {
   for (int row = lastRow - 1; row >= 1; --row) addAt(row, 0);
 }
 
-void addWires(standin::Design& d, Device& dev, int tracks) {
+}  // namespace
+
+void detail::addWires(standin::Design& d, Device& dev, int tracks) {
   standin::RoutingGraph& graph = d.phy.graph;
   dev.wires.tracks = tracks;
   dev.wires.switches = (tracks + 1) / 2;
@@ -104,14 +106,16 @@ void addWires(standin::Design& d, Device& dev, int tracks) {
         graph.addArc(node(w.vWire(r * w.cols + c, t)), node(w.vWire((r + 1) * w.cols + c, t)), false);
 }
 
-}  // namespace
-
-Device addDevice(standin::Design& d, const DeviceParams& params) {
+void detail::checkDevice(const DeviceParams& params) {
   // Rows and columns of the device must fit the sites' 16-bit positions.
   if (params.plcRows < 1 || params.plcCols < 1 || params.plcRows > 32000 || params.plcCols > 32000)
     throw std::invalid_argument("designgen::addDevice: clusters per row and column must be 1 to 32000");
   if (params.ioPerSide < 0 || (params.routing && params.tracks < 1))
     throw std::invalid_argument("designgen::addDevice: ioPerSide below 0 or tracks below 1");
+}
+
+Device addDevice(standin::Design& d, const DeviceParams& params) {
+  detail::checkDevice(params);
 
   Device dev;
   dev.plcRows = params.plcRows;
@@ -146,7 +150,7 @@ Device addDevice(standin::Design& d, const DeviceParams& params) {
 
   d.info.plcRegRule = !params.halfPlcRule;
   d.info.halfPlcRegRule = params.halfPlcRule;
-  if (params.routing) addWires(d, dev, params.tracks);
+  if (params.routing) detail::addWires(d, dev, params.tracks);
   return dev;
 }
 
