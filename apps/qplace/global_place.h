@@ -46,6 +46,10 @@ struct GlobalResult {
   int iterations = 0;          // spreading iterations
   int solves = 0;              // linear solves
   long cgPasses = 0;
+  // Processor seconds the x and y solves spent side by side on two
+  // threads: the process's processor time less this is that of its
+  // longest thread, the elapsed time on an otherwise idle machine.
+  double sideBySide = 0;
 };
 
 // Places the logic units of one placement globally; keeps its two linear

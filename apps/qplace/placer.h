@@ -91,6 +91,7 @@ struct PlacerFigures {
   double randomHpwl = 0;   // random legal placement, 0 when not measured
   int checkErrors = -1;
   double seconds[6] = {0, 0, 0, 0, 0, 0};  // per phase, in the order above
+  double globalSideBySide = 0;  // of seconds[1], spent on a second thread beside the first (GlobalResult)
   std::string error;       // why apMain failed
 };
 
