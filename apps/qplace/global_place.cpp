@@ -2,8 +2,6 @@
 // legalization anchors.
 #include "qplace/global_place.h"
 
-#include <linsys/basaplinsys.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -13,6 +11,8 @@
 #include <numeric>
 #include <thread>
 
+#include "qplace/quadratic_axis.h"
+
 namespace qplace {
 
 double unitArea(const Model& m, int u) {
@@ -21,12 +21,6 @@ double unitArea(const Model& m, int u) {
 }
 
 namespace {
-
-// Smallest distance the bound-to-bound model divides by, in clusters.
-constexpr double kMinDist = 0.5;
-// Weight of the pull of every movable unit to the device centre; it keeps
-// units without a path to a fixed one in place and the matrix definite.
-constexpr double kCentrePull = 1e-4;
 
 // A small deterministic offset in [-0.5, 0.5] for unit u: starts spread a
 // little around the centre, so that the first bound-to-bound pass sees
@@ -39,218 +33,6 @@ double jitter(int u, std::uint64_t salt) {
   h ^= h >> 31;
   return static_cast<double>(h >> 11) / 9007199254740992.0 - 0.5;
 }
-
-// Calls f(a, b, w) for every connection of the bound-to-bound model of the
-// nets of m at positions pos: each net's two extreme units joined to each
-// other and every other unit joined to both, with weight 2 / (p - 1) (times
-// the net's weight) over the distance, the distance at least kMinDist.
-// Nets in order, and within a net the same order every time.
-template <class F>
-void forEachConnection(const Model& m, const std::vector<double>& pos, F f) {
-  for (int n = 0; n < m.numNets(); ++n) {
-    const int b = m.netStart[n], e = m.netStart[n + 1];
-    const int p = e - b;
-    int lo = m.netUnits[b], hi = lo;
-    for (int i = b + 1; i < e; ++i) {
-      const int u = m.netUnits[i];
-      if (pos[u] < pos[lo]) lo = u;
-      if (pos[u] > pos[hi]) hi = u;
-    }
-    if (lo == hi) hi = m.netUnits[b + 1];
-    const double scale = 2.0 / (p - 1) * (m.netWeight.empty() ? 1.0 : m.netWeight[n]);
-    f(lo, hi, scale / std::max(std::fabs(pos[hi] - pos[lo]), kMinDist));
-    for (int i = b; i < e; ++i) {
-      const int u = m.netUnits[i];
-      if (u == lo || u == hi) continue;
-      f(u, lo, scale / std::max(std::fabs(pos[u] - pos[lo]), kMinDist));
-      f(u, hi, scale / std::max(std::fabs(pos[u] - pos[hi]), kMinDist));
-    }
-  }
-}
-
-// What one solve of an axis did.
-struct AxisRun {
-  unsigned passes = 0;
-};
-
-// One axis of the quadratic system over the movable units. Each solve
-// builds the bound-to-bound model of the current positions and anchors,
-// hands the system the current positions as its start vector, solves and
-// writes the solution back. Both axes use this one class; an axis shares
-// nothing with the other but what it reads, so the two can solve at the
-// same time, each on a thread of its own, with the same result.
-//
-// The system is kept while the model's connections stay the same (new
-// values on the same stored positions); when they change it is built anew,
-// so that the matrix holds exactly the connections of this solve rather
-// than every connection it ever had (the bound-to-bound model moves a few
-// percent of them at every solve).
-//
-// Memory: the system (about 14 bytes a variable and 12 an entry) is kept
-// between solves, with 28 bytes a variable of work vectors; while the
-// model is built, 12 bytes a connection more, given back before the solve.
-class Axis {
-public:
-  explicit Axis(int numVars) : n_(numVars) {}
-
-  // pos: coordinate of every unit on this axis; var[u]: variable of unit u
-  // or -1 when fixed; anchor / anchorW: per variable (weight 0 for none).
-  // The solve starts from pos, or with fromCentre from the centre rounded
-  // down to a whole cluster.
-  AxisRun solve(const Model& m, const std::vector<int>& var, std::vector<double>& pos,
-                const std::vector<double>& anchor, const std::vector<double>& anchorW, double centre,
-                unsigned maxPasses, double tolerance, bool fromCentre = false) {
-    const std::size_t n = static_cast<std::size_t>(n_);
-    diag_.assign(n, kCentrePull);
-    rhs_.assign(n, kCentrePull * centre);
-    // Connections between two variables, bucketed by row (the smaller
-    // variable): counted first, then written in the same order.
-    rowStart_.assign(n + 1, 0);
-    forEachConnection(m, pos, [&](int a, int b, double w) {
-      const int va = var[a], vb = var[b];
-      if (va >= 0) diag_[va] += w;
-      if (vb >= 0) diag_[vb] += w;
-      if (va >= 0 && vb >= 0) {
-        ++rowStart_[std::min(va, vb) + 1];
-      } else if (va >= 0) {
-        rhs_[va] += w * pos[b];
-      } else if (vb >= 0) {
-        rhs_[vb] += w * pos[a];
-      }
-    });
-    for (std::size_t v = 0; v < n; ++v) rowStart_[v + 1] += rowStart_[v];
-    cols_.resize(static_cast<std::size_t>(rowStart_[n]));
-    weights_.resize(cols_.size());
-    fill_.assign(rowStart_.begin(), rowStart_.end() - 1);
-    forEachConnection(m, pos, [&](int a, int b, double w) {
-      const int va = var[a], vb = var[b];
-      if (va < 0 || vb < 0) return;
-      const int k = fill_[std::min(va, vb)]++;
-      cols_[k] = static_cast<std::uint32_t>(std::max(va, vb));
-      weights_[k] = w;
-    });
-    for (std::size_t v = 0; v < n; ++v) {
-      diag_[v] += anchorW[v];
-      rhs_[v] += anchorW[v] * anchor[v];
-    }
-    mergeRows();
-
-    const std::uint64_t pattern = patternHash();
-    if (sys_ == nullptr || pattern != pattern_) {
-      sys_.reset();  // before the new one, to hold one system at a time
-      sys_ = std::make_unique<basAP::plQPLinearSystem>(static_cast<unsigned>(n_), 0);
-      pattern_ = pattern;
-    } else {
-      // The same connections (or, by a hash collision, others: then the
-      // positions this solve does not write stay stored at 0, which changes
-      // nothing but the work of a product).
-      sys_->ResetMatrix();
-    }
-    double diagSum = 0;
-    for (std::size_t v = 0; v < n; ++v) {
-      const auto row = static_cast<unsigned>(v);
-      for (int k = rowStart_[v]; k < rowStart_[v + 1]; ++k) sys_->SetMatrixEntry(row, cols_[k], -weights_[k]);
-      sys_->SetMatrixDiagEntry(row, diag_[v]);
-      sys_->SetRHSVectorEntry(row, rhs_[v]);
-      diagSum += diag_[v];
-    }
-    // The connection lists are large and rebuilt at every solve: given back
-    // before the solve's own work vectors are made.
-    releaseLists();
-    start_.resize(n);
-    for (std::size_t u = 0; u < var.size(); ++u)
-      if (var[u] >= 0) start_[static_cast<std::size_t>(var[u])] = fromCentre ? std::floor(centre) : pos[u];
-    sys_->SetSolution(start_);
-    // An absolute stopping measure: sum of A(i,i) e(i)^2 for a position error
-    // e of about sqrt(tolerance) clusters.
-    sys_->SetTolerance(std::max(tolerance * diagSum, 1e-12));
-    sys_->SetMaxIterations(maxPasses);
-    sys_->Solve();
-    for (std::size_t u = 0; u < var.size(); ++u)
-      if (var[u] >= 0) pos[u] = sys_->GetSolution(static_cast<unsigned>(var[u]));
-    return AxisRun{sys_->GetIterations()};
-  }
-
-private:
-  // A hash of the stored pattern: every row's length and columns.
-  std::uint64_t patternHash() const {
-    std::uint64_t h = 0x9e3779b97f4a7c15ull;
-    auto mix = [&h](std::uint64_t v) {
-      h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
-      h *= 0xbf58476d1ce4e5b9ull;
-    };
-    for (int v = 0; v < n_; ++v) {
-      mix(static_cast<std::uint64_t>(rowStart_[v + 1] - rowStart_[v]));
-      for (int k = rowStart_[v]; k < rowStart_[v + 1]; ++k) mix(cols_[k]);
-    }
-    return h;
-  }
-
-  void releaseLists() {
-    std::vector<std::uint32_t>().swap(cols_);
-    std::vector<double>().swap(weights_);
-    std::vector<int>().swap(fill_);
-    std::vector<Link>().swap(order_);
-  }
-
-  // Sorts each row's connections by column and sums those of one column,
-  // in the order they were made, into one entry; rows move down to stay
-  // back to back, and rowStart_ becomes the start of each merged row.
-  void mergeRows() {
-    int out = 0;
-    for (int v = 0; v < n_; ++v) {
-      const int b = rowStart_[v], e = rowStart_[v + 1];
-      rowStart_[v] = out;
-      // A stable sort, so that equal columns keep their order: insertion
-      // for the short rows nearly all are, merging for the long ones.
-      if (e - b <= 32) {
-        for (int i = b + 1; i < e; ++i) {
-          const std::uint32_t c = cols_[i];
-          const double w = weights_[i];
-          int j = i;
-          for (; j > b && cols_[j - 1] > c; --j) {
-            cols_[j] = cols_[j - 1];
-            weights_[j] = weights_[j - 1];
-          }
-          cols_[j] = c;
-          weights_[j] = w;
-        }
-      } else {
-        order_.resize(static_cast<std::size_t>(e - b));
-        for (int i = b; i < e; ++i) order_[i - b] = {cols_[i], weights_[i]};
-        std::stable_sort(order_.begin(), order_.end(),
-                         [](const Link& x, const Link& y) { return x.col < y.col; });
-        for (int i = b; i < e; ++i) {
-          cols_[i] = order_[i - b].col;
-          weights_[i] = order_[i - b].w;
-        }
-      }
-      for (int i = b; i < e;) {
-        const std::uint32_t c = cols_[i];
-        double w = 0;
-        for (; i < e && cols_[i] == c; ++i) w += weights_[i];
-        cols_[out] = c;
-        weights_[out] = w;
-        ++out;
-      }
-    }
-    rowStart_[n_] = out;
-  }
-
-  struct Link {
-    std::uint32_t col;
-    double w;
-  };
-
-  int n_;
-  std::unique_ptr<basAP::plQPLinearSystem> sys_;
-  std::uint64_t pattern_ = 0;  // hash of the system's stored pattern
-  std::vector<double> diag_, rhs_, start_;
-  std::vector<int> rowStart_, fill_;
-  std::vector<std::uint32_t> cols_;
-  std::vector<double> weights_;
-  std::vector<Link> order_;
-};
 
 // The number of threads to use when `asked` were asked for: 0 is the
 // machine's cores; at most 2 (there are two axes), at least 1.
@@ -304,7 +86,7 @@ double solveAxes(int threads, SolveX solveX, SolveY solveY) {
 
 }  // namespace
 
-bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads) {
+bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads, double* sideBySide) {
   const int n = m.numUnits();
   std::vector<int> ios;
   for (int u = 0; u < n; ++u)
@@ -321,12 +103,15 @@ bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads) {
   }
   std::vector<double> ax(static_cast<std::size_t>(n), cx), ay(static_cast<std::size_t>(n), cy),
       w(static_cast<std::size_t>(n), 1e-3);
-  Axis sx(n), sy(n);
+  AxisSystem sx(n), sy(n);
   // The first solve starts from the centre (rounded down to a whole
   // cluster), the later ones from the solution before.
-  for (int pass = 0; pass < 3; ++pass)
-    solveAxes(solveThreads(threads), [&] { sx.solve(m, var, x, ax, w, cx, 100, 1e-4, pass == 0); },
-              [&] { sy.solve(m, var, y, ay, w, cy, 100, 1e-4, pass == 0); });
+  for (int pass = 0; pass < 3; ++pass) {
+    const AxisStart from = pass == 0 ? AxisStart::CENTRE : AxisStart::POSITIONS;
+    const double both = solveAxes(solveThreads(threads), [&] { sx.solve(m, var, x, ax, w, cx, 100, 1e-4, from); },
+                                  [&] { sy.solve(m, var, y, ay, w, cy, 100, 1e-4, from); });
+    if (sideBySide != nullptr) *sideBySide += both;
+  }
   // Position of each border site along the border, as an angle.
   const int s = f.numIoSites();
   std::vector<double> siteAngle(static_cast<std::size_t>(s));
@@ -466,8 +251,8 @@ struct GlobalPlacer::Impl {
         cy((f.rows + 1) / 2.0), var(static_cast<std::size_t>(m.numUnits()), -1) {
     for (int u = 0; u < m.numUnits(); ++u)
       if (!m.isIo(u)) var[u] = numVars++;
-    sx = std::make_unique<Axis>(numVars);
-    sy = std::make_unique<Axis>(numVars);
+    sx = std::make_unique<AxisSystem>(numVars);
+    sy = std::make_unique<AxisSystem>(numVars);
     anchorX.assign(static_cast<std::size_t>(numVars), 0.0);
     anchorY.assign(static_cast<std::size_t>(numVars), 0.0);
     weight.assign(static_cast<std::size_t>(numVars), 0.0);
@@ -478,11 +263,11 @@ struct GlobalPlacer::Impl {
   // re-weighting, starts from the positions the one before reached.
   void solve(const Model& nets, GlobalResult& r) {
     AxisRun runX, runY;
-    const bool first = r.solves == 0;
+    const AxisStart from = r.solves == 0 ? AxisStart::CENTRE : AxisStart::POSITIONS;
     r.sideBySide += solveAxes(
         threads,
-        [&] { runX = sx->solve(nets, var, r.x, anchorX, weight, cx, params.cgPasses, params.cgTolerance, first); },
-        [&] { runY = sy->solve(nets, var, r.y, anchorY, weight, cy, params.cgPasses, params.cgTolerance, first); });
+        [&] { runX = sx->solve(nets, var, r.x, anchorX, weight, cx, params.cgPasses, params.cgTolerance, from); },
+        [&] { runY = sy->solve(nets, var, r.y, anchorY, weight, cy, params.cgPasses, params.cgTolerance, from); });
     r.solves += 2;
     r.cgPasses += static_cast<long>(runX.passes) + static_cast<long>(runY.passes);
   }
@@ -494,7 +279,7 @@ struct GlobalPlacer::Impl {
   double cx, cy;
   std::vector<int> var;
   int numVars = 0;
-  std::unique_ptr<Axis> sx, sy;
+  std::unique_ptr<AxisSystem> sx, sy;
   std::vector<double> anchorX, anchorY, weight;
 };
 

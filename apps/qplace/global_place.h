@@ -81,8 +81,9 @@ private:
 // free, pulled weakly to the device centre; the I/O units then take the
 // border sites in the angular order of their solved positions around the
 // centre. Returns false, placing none, when the border is too small.
-// `threads` as GlobalParams::threads.
-bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads = 0);
+// `threads` as GlobalParams::threads; the processor time its two threads
+// spend side by side is added to *sideBySide when given.
+bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads = 0, double* sideBySide = nullptr);
 
 // Overflow of a continuous placement: the share of the logic area that lies
 // beyond `density` times a cluster's BLEs, each unit counted in its nearest

@@ -203,7 +203,9 @@ bool QuadraticPlacer::apMain() {
   // ---- global
   tst.start(GLOBAL);
   Placement p(f, m);
-  if (!placeIos(m, f, p, opt_.global.threads)) return fail("the device is too small: no room for the I/O components");
+  double ioSideBySide = 0;
+  if (!placeIos(m, f, p, opt_.global.threads, &ioSideBySide))
+    return fail("the device is too small: no room for the I/O components");
   GlobalResult g;
   int rounds = 0;
   {
@@ -230,7 +232,7 @@ bool QuadraticPlacer::apMain() {
   figures_.globalHpwl = g.hpwl = hpwl(m, g.x, g.y);
   figures_.spreadHpwl = g.spreadHpwl = hpwl(m, g.ax, g.ay);
   figures_.overflow = g.overflow;
-  figures_.globalSideBySide = g.sideBySide;
+  figures_.globalSideBySide = ioSideBySide + g.sideBySide;
   figures_.seconds[GLOBAL] = tst.report(GLOBAL);
   say(1, neoform("global    %7.3f s  hpwl %.0f (%.0f before %d register-group round%s), overflow %.3f (target %.2f), %d spreading iterations, %d solves, %ld CG passes",
                  tst.report(GLOBAL), g.hpwl, figures_.firstHpwl, rounds, rounds == 1 ? "" : "s", g.overflow, opt_.global.targetOverflow,
