@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "host/standin/gen/designgen.h"
 #include "qplace/global_place.h"
-#include "qplace/netlist_reader.h"
 #include "qplace/packing.h"
 
 namespace {
@@ -20,14 +20,17 @@ bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
 
-// picorv32 placed globally with `threads`: the I/O, a first run, and a
-// second one on more nets (every 8 registers of one control set in unit
-// order tied together, as the register-group round does), so that the
-// connections change and the systems are built anew from the positions
-// reached.
+// A generated design placed globally with `threads`: the I/O, a first
+// run, and a second one on more nets (every 8 registers of one control set
+// in unit order tied together, as the register-group round does), so that
+// the connections change and the systems are built anew from the
+// positions reached.
 GlobalRun placeGlobally(int threads) {
   standin::Design d;
-  qplace::readNetlistFile(QPLACE_PICORV32, d);
+  designgen::Params design;
+  design.components = 2500;
+  design.place = false;
+  designgen::generate(d, design);
   const qplace::Model m = qplace::packDesign(d);
   const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
   qplace::Placement p(f, m);
@@ -36,7 +39,7 @@ GlobalRun placeGlobally(int threads) {
   run.ioLoc = p.loc;
   qplace::GlobalParams params;
   params.threads = threads;
-  params.maxSpreadIterations = 12;
+  params.maxSpreadIterations = 8;
   qplace::GlobalPlacer gp(m, f, p, params);
   qplace::Progress none;
   run.first = gp.run(m, params.anchorStart, 0.0, none);
