@@ -5,8 +5,9 @@
 // three, where the bulk calls fill thousands of entries), a start value byte
 // (signed), a pass bound byte (255 keeps the default 10 n + 1000, anything
 // else sets that bound), then calls, one opcode byte each followed by its
-// arguments (see Run). Every index the stream produces is below n: the index
-// checks end the process by design and have their death tests.
+// arguments (see Run). Every index the stream produces is below n, and
+// every start vector has n elements: the index and size checks end the
+// process by design and have their death tests.
 #include <linsys/basaplinsys.h>
 
 #include <cfloat>
@@ -86,8 +87,8 @@ void Run(fuzz::ByteStream& in) {
     return true;
   };
   for (int calls = 0; calls < 400 && !in.Empty(); ++calls) {
-    const std::uint8_t op = in.Byte() % 14;
-    if (n == 0 && (op <= 3 || op >= 12)) continue;  // no index to give
+    const std::uint8_t op = in.Byte() % 16;
+    if (n == 0 && (op <= 3 || op == 12 || op == 13 || op == 14)) continue;  // no index to give
     switch (op) {
       case 0: {
         const unsigned i = in.Below(n);
@@ -208,6 +209,25 @@ void Run(fuzz::ByteStream& in) {
           s->SetMatrixDiagEntry(i, sums[i]);
           model.m.Set(i, i, sums[i]);
         }
+        break;
+      }
+      case 14: {
+        // One element of the start vector.
+        const unsigned i = in.Below(n);
+        const double v = Value(in);
+        s->SetSolution(i, v);
+        model.x[i] = v;
+        break;
+      }
+      case 15: {
+        // A whole start vector: first + i * step, with every stride-th
+        // element one value of its own (NaN, an infinity, -0.0...).
+        const double first = Value(in), step = Value(in), odd = Value(in);
+        const unsigned stride = 1 + in.Byte() % 16;
+        std::vector<double> start(n);
+        for (unsigned i = 0; i < n; ++i) start[i] = i % stride == stride - 1 ? odd : first + i * step;
+        s->SetSolution(start);
+        model.x = start;
         break;
       }
     }

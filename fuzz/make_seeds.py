@@ -90,6 +90,14 @@ def band(width, stride, v):
 DOMINANT = [13]
 
 
+def start_at(i, v):
+    return [14] + u16(i) + val(v)
+
+
+def start_vector(first, step, odd, stride):
+    return [15] + val(first) + val(step) + val(odd) + [stride - 1]
+
+
 def linsys_seeds():
     # The 2 x 2 sample: A = [[2, -1], [-1, 2]], b = (1, 1), start 1.
     two = [2, 1, 255] + diag(0, 2) + diag(1, 2) + entry(0, 1, -1) + rhs(0, 1) + rhs(1, 1)
@@ -126,6 +134,19 @@ def linsys_seeds():
     big += band(32, 1, -0.5) + band(6, 7, 0.25) + DOMINANT + tol(1e-8) + SOLVE + RESET
     big += band(20, 3, -1) + DOMINANT + SOLVE + COPY + band(2, 1, 0) + DOMINANT + SOLVE
     write("fuzz_linsys", "bands_254", big)
+    # Start vectors: a chain solved part way (pass bound 3), its iterate
+    # handed on element by element and as a whole vector to a copy, then
+    # solved to the end; a NaN start that stops the solve before a pass.
+    n = 30
+    warm = [n, 0, 3]
+    for i in range(n):
+        warm += diag(i, 3) + rhs(i, (i % 5) - 2)
+        if i + 1 < n:
+            warm += entry(i, i + 1, -1)
+    warm += tol(1e-10) + SOLVE + start_at(4, 2.5) + start_at(29, -0.25) + passes(255) + SOLVE + reads(4, 5)
+    warm += start_vector(1, 0.25, 7, 6) + COPY + SOLVE + reads(5, 6)
+    warm += start_vector(0, 0, 0, 1) + [14] + u16(11) + [AWKWARD["nan"]] + SOLVE + reads(11, 12)
+    write("fuzz_linsys", "start_vectors", warm)
     # No unknowns at all.
     write("fuzz_linsys", "empty", [0, 7, 255] + SOLVE + RESET + COPY + assign(1) + error_and_print(0) + SOLVE)
 

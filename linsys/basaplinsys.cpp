@@ -40,6 +40,15 @@ double plQPLinearSystem::GetRHSVectorEntry(unsigned int i) { return rhs_[i]; }
 
 double plQPLinearSystem::GetSolution(unsigned int i) { return solution_[i]; }
 
+void plQPLinearSystem::SetSolution(unsigned int i, plFloat64 v) { solution_[i] = v.Value(); }
+
+void plQPLinearSystem::SetSolution(const std::vector<double>& start) {
+  // Checked once for the whole vector; the copy then needs no index checks.
+  BASAP_CHECK(start.size () == Size (), BASAP_TUPLE_SOURCE);
+  double* x = solution_.Data();
+  for (std::size_t i = 0; i < start.size(); ++i) x[i] = start[i];
+}
+
 void plQPLinearSystem::SetTolerance(double t) {
   if (t > 0) matrix_.SetTolerance(t);
 }

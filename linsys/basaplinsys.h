@@ -33,12 +33,14 @@ private:
 // right-hand-side entries in any order, Solve, read GetSolution for every i.
 // A system is reusable: ResetMatrix zeroes A but keeps its pattern of stored
 // positions, so refilling the same positions inserts nothing, and each Solve
-// starts from the solution the previous one left.
+// starts from the solution the previous one left, or from the start vector
+// given with SetSolution.
 //
 // Every index must be below n. A bad index or size ends the process through
 // the C runtime's assertion handler, quoting "i < Size () && j < Size ()"
 // (matrix positions), "i < Size ()" (vector positions) or
-// "Size () == that.Size ()" (assignment between sizes).
+// "Size () == that.Size ()" (assignment between sizes) or
+// "start.size () == Size ()" (a start vector of the wrong size).
 //
 // Memory: about 30 bytes a row (diagonal, right-hand side, solution, row
 // index) plus 12 bytes an off-diagonal entry; Solve adds three vectors of n
@@ -75,8 +77,19 @@ public:
   double GetMatrixEntry(unsigned int i, unsigned int j);
   // b[i]. O(1).
   double GetRHSVectorEntry(unsigned int i);
-  // x[i]: the start value until a Solve changes it. O(1).
+  // x[i]: the start value until a Solve or SetSolution changes it. O(1).
   double GetSolution(unsigned int i);
+  // x[i] := v, any double as given (NaN and infinities included). The next
+  // Solve starts from the x it finds, so this hands it a start vector: a
+  // solve started here runs exactly as one whose earlier solves had left
+  // the same x. A, b and the tolerance are untouched. O(1).
+  // Check "i < Size ()" ends the process for i >= n.
+  void SetSolution(unsigned int i, plFloat64 v);
+  // x[i] := start[i] for every i, in one call. start must have exactly n
+  // elements: any other size ends the process through the assertion handler
+  // quoting "start.size () == Size ()", before anything changes (a system
+  // is never resized). O(n).
+  void SetSolution(const std::vector<double>& start);
 
   // Stopping threshold of Solve; only a value t > 0 is taken, anything else
   // (0, negative, NaN) is ignored. Default 0.1.
@@ -125,6 +138,9 @@ public:
   double CalcSolutionError();
 
 private:
+  // n, as the size checks quote it.
+  std::uint32_t Size() const { return solution_.Size(); }
+
   SparSymMat<double> matrix_;
   Tuple<double> rhs_;
   Tuple<double> solution_;

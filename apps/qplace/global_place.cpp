@@ -2,14 +2,17 @@
 // legalization anchors.
 #include "qplace/global_place.h"
 
-#include <linsys/basaplinsys.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
+#include <exception>
 #include <numeric>
 #include <queue>
+#include <thread>
+
+#include "qplace/quadratic_axis.h"
 
 namespace qplace {
 
@@ -31,12 +34,6 @@ std::vector<double> unitAreas(const Model& m) {
 
 namespace {
 
-// Smallest distance the bound-to-bound model divides by, in clusters.
-constexpr double kMinDist = 0.5;
-// Weight of the pull of every movable unit to the device centre; it keeps
-// units without a path to a fixed one in place and the matrix definite.
-constexpr double kCentrePull = 1e-4;
-
 // A small deterministic offset in [-0.5, 0.5] for unit u: starts spread a
 // little around the centre, so that the first bound-to-bound pass sees
 // distinct positions.
@@ -49,102 +46,55 @@ double jitter(int u, std::uint64_t salt) {
   return static_cast<double>(h >> 11) / 9007199254740992.0 - 0.5;
 }
 
-struct OffDiag {
-  int i, j;
-  double w;
-};
+// The number of threads to use when `asked` were asked for: 0 is the
+// machine's cores; at most 2 (there are two axes), at least 1.
+int solveThreads(int asked) {
+  if (asked <= 0) asked = static_cast<int>(std::thread::hardware_concurrency());
+  return std::clamp(asked, 1, 2);
+}
 
-// One axis of the quadratic system over the movable units: fills it from the
-// bound-to-bound model of the current positions and anchors, solves it and
-// writes the solution back. Both axes use this one class.
-class Axis {
-public:
-  Axis(int numVars, int start) : sys_(static_cast<unsigned>(numVars), start), n_(numVars) {}
+// Processor time of the calling thread.
+double threadSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
 
-  // pos: coordinate of every unit on this axis; var[u]: variable of unit u
-  // or -1 when fixed; anchor / anchorW: per variable (weight 0 for none).
-  void solve(const Model& m, const std::vector<int>& var, std::vector<double>& pos,
-             const std::vector<double>& anchor, const std::vector<double>& anchorW, double centre,
-             unsigned maxPasses, double tolerance, GlobalResult& stats) {
-    diag_.assign(static_cast<std::size_t>(n_), kCentrePull);
-    rhs_.assign(static_cast<std::size_t>(n_), kCentrePull * centre);
-    off_.clear();
-    auto connect = [&](int a, int b, double w) {
-      const int va = var[a], vb = var[b];
-      if (va >= 0) diag_[va] += w;
-      if (vb >= 0) diag_[vb] += w;
-      if (va >= 0 && vb >= 0) {
-        off_.push_back(OffDiag{std::min(va, vb), std::max(va, vb), w});
-      } else if (va >= 0) {
-        rhs_[va] += w * pos[b];
-      } else if (vb >= 0) {
-        rhs_[vb] += w * pos[a];
-      }
-    };
-    for (int n = 0; n < m.numNets(); ++n) {
-      const int b = m.netStart[n], e = m.netStart[n + 1];
-      const int p = e - b;
-      int lo = m.netUnits[b], hi = lo;
-      for (int i = b + 1; i < e; ++i) {
-        const int u = m.netUnits[i];
-        if (pos[u] < pos[lo]) lo = u;
-        if (pos[u] > pos[hi]) hi = u;
-      }
-      if (lo == hi) hi = m.netUnits[b + 1];
-      const double scale = 2.0 / (p - 1) * (m.netWeight.empty() ? 1.0 : m.netWeight[n]);
-      connect(lo, hi, scale / std::max(std::fabs(pos[hi] - pos[lo]), kMinDist));
-      for (int i = b; i < e; ++i) {
-        const int u = m.netUnits[i];
-        if (u == lo || u == hi) continue;
-        connect(u, lo, scale / std::max(std::fabs(pos[u] - pos[lo]), kMinDist));
-        connect(u, hi, scale / std::max(std::fabs(pos[u] - pos[hi]), kMinDist));
-      }
-    }
-    for (int v = 0; v < n_; ++v) {
-      diag_[v] += anchorW[v];
-      rhs_[v] += anchorW[v] * anchor[v];
-    }
-    // Entries of one position are summed before they are stored: bucket by
-    // row, then sort each row by column.
-    rowStart_.assign(static_cast<std::size_t>(n_) + 1, 0);
-    for (const OffDiag& o : off_) ++rowStart_[o.i + 1];
-    std::partial_sum(rowStart_.begin(), rowStart_.end(), rowStart_.begin());
-    sorted_.resize(off_.size());
-    std::vector<int> fill(rowStart_.begin(), rowStart_.end() - 1);
-    for (const OffDiag& o : off_) sorted_[fill[o.i]++] = o;
-    sys_.ResetMatrix();
-    double diagSum = 0;
-    for (int v = 0; v < n_; ++v) {
-      auto first = sorted_.begin() + rowStart_[v], last = sorted_.begin() + rowStart_[v + 1];
-      std::sort(first, last, [](const OffDiag& a, const OffDiag& b) { return a.j < b.j; });
-      for (auto it = first; it != last;) {
-        double w = 0;
-        const int j = it->j;
-        for (; it != last && it->j == j; ++it) w += it->w;
-        sys_.SetMatrixEntry(static_cast<unsigned>(v), static_cast<unsigned>(j), -w);
-      }
-      sys_.SetMatrixDiagEntry(static_cast<unsigned>(v), diag_[v]);
-      sys_.SetRHSVectorEntry(static_cast<unsigned>(v), rhs_[v]);
-      diagSum += diag_[v];
-    }
-    // An absolute stopping measure: sum of A(i,i) e(i)^2 for a position error
-    // e of about 0.01 cluster.
-    sys_.SetTolerance(std::max(tolerance * diagSum, 1e-12));
-    sys_.SetMaxIterations(maxPasses);
-    sys_.Solve();
-    ++stats.solves;
-    stats.cgPasses += sys_.GetIterations();
-    for (std::size_t u = 0; u < var.size(); ++u)
-      if (var[u] >= 0) pos[u] = sys_.GetSolution(static_cast<unsigned>(var[u]));
+// Solves x then y, or both at once on two threads (x on a new one): the
+// same result either way, since the axes share only what they read.
+// Exceptions of the x thread are rethrown here after it ends. Returns the
+// processor time the two threads spent side by side (the lesser of their
+// times; 0 on one thread): what a second core takes off the elapsed time.
+template <class SolveX, class SolveY>
+double solveAxes(int threads, SolveX solveX, SolveY solveY) {
+  if (threads < 2) {
+    solveX();
+    solveY();
+    return 0.0;
   }
-
-private:
-  basAP::plQPLinearSystem sys_;
-  int n_;
-  std::vector<double> diag_, rhs_;
-  std::vector<OffDiag> off_, sorted_;
-  std::vector<int> rowStart_;
-};
+  std::exception_ptr failed;
+  double secondsX = 0;
+  std::thread tx([&] {
+    const double start = threadSeconds();
+    try {
+      solveX();
+    } catch (...) {
+      failed = std::current_exception();
+    }
+    secondsX = threadSeconds() - start;
+  });
+  const double start = threadSeconds();
+  try {
+    solveY();
+  } catch (...) {
+    tx.join();
+    throw;
+  }
+  const double secondsY = threadSeconds() - start;
+  tx.join();
+  if (failed) std::rethrow_exception(failed);
+  return std::min(secondsX, secondsY);
+}
 
 }  // namespace
 
@@ -154,8 +104,7 @@ constexpr int kIoSpreadIterations = 8;
 constexpr double kIoAnchorStart = 0.02;
 constexpr double kIoAnchorGrowth = 2.0;
 
-bool placeIos(const Model& m, const Fabric& f, Placement& p) {
-  GlobalResult stats;
+bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads, double* sideBySide) {
   const int n = m.numUnits();
   std::vector<int> ios;
   for (int u = 0; u < n; ++u)
@@ -172,10 +121,14 @@ bool placeIos(const Model& m, const Fabric& f, Placement& p) {
   }
   std::vector<double> ax(static_cast<std::size_t>(n), cx), ay(static_cast<std::size_t>(n), cy),
       w(static_cast<std::size_t>(n), 1e-3);
-  Axis sx(n, static_cast<int>(cx)), sy(n, static_cast<int>(cy));
+  AxisSystem sx(n), sy(n);
+  // The first solve starts from the centre (rounded down to a whole
+  // cluster), the later ones from the solution before.
   for (int pass = 0; pass < 3; ++pass) {
-    sx.solve(m, var, x, ax, w, cx, 100, 1e-4, stats);
-    sy.solve(m, var, y, ay, w, cy, 100, 1e-4, stats);
+    const AxisStart from = pass == 0 ? AxisStart::CENTRE : AxisStart::POSITIONS;
+    const double both = solveAxes(solveThreads(threads), [&] { sx.solve(m, var, x, ax, w, cx, 100, 1e-4, from); },
+                                  [&] { sy.solve(m, var, y, ay, w, cy, 100, 1e-4, from); });
+    if (sideBySide != nullptr) *sideBySide += both;
   }
   // With nothing fixed, that solution is a point at the centre, and the
   // I/O units' angles around it are rounding noise. A short spreading of
@@ -185,8 +138,10 @@ bool placeIos(const Model& m, const Fabric& f, Placement& p) {
   for (int it = 0; it < kIoSpreadIterations; ++it, weight *= kIoAnchorGrowth) {
     roughLegalize(m, f, x, y, 1.0, ax, ay);
     for (int u = 0; u < n; ++u) w[u] = m.isIo(u) ? 0.0 : weight;
-    sx.solve(m, var, x, ax, w, cx, 100, 1e-4, stats);
-    sy.solve(m, var, y, ay, w, cy, 100, 1e-4, stats);
+    const double both = solveAxes(solveThreads(threads),
+                                  [&] { sx.solve(m, var, x, ax, w, cx, 100, 1e-4, AxisStart::POSITIONS); },
+                                  [&] { sy.solve(m, var, y, ay, w, cy, 100, 1e-4, AxisStart::POSITIONS); });
+    if (sideBySide != nullptr) *sideBySide += both;
   }
   // Each I/O unit's angle around the centre, and each site's.
   const int s = f.numIoSites();
@@ -424,29 +379,39 @@ void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x
 
 struct GlobalPlacer::Impl {
   Impl(const Model& m, const Fabric& f, const GlobalParams& params)
-      : m(m), f(f), params(params), cx((f.cols + 1) / 2.0), cy((f.rows + 1) / 2.0),
-        var(static_cast<std::size_t>(m.numUnits()), -1) {
+      : m(m), f(f), params(params), threads(solveThreads(params.threads)), cx((f.cols + 1) / 2.0),
+        cy((f.rows + 1) / 2.0), var(static_cast<std::size_t>(m.numUnits()), -1) {
     for (int u = 0; u < m.numUnits(); ++u)
       if (!m.isIo(u)) var[u] = numVars++;
-    sx = std::make_unique<Axis>(numVars, static_cast<int>(cx));
-    sy = std::make_unique<Axis>(numVars, static_cast<int>(cy));
+    sx = std::make_unique<AxisSystem>(numVars);
+    sy = std::make_unique<AxisSystem>(numVars);
     anchorX.assign(static_cast<std::size_t>(numVars), 0.0);
     anchorY.assign(static_cast<std::size_t>(numVars), 0.0);
     weight.assign(static_cast<std::size_t>(numVars), 0.0);
   }
 
+  // One solve of each axis. The very first starts from the centre (the
+  // units' jitter only sets its connections); every later one, a
+  // re-weighting, starts from the positions the one before reached.
   void solve(const Model& nets, GlobalResult& r) {
-    sx->solve(nets, var, r.x, anchorX, weight, cx, params.cgPasses, params.cgTolerance, r);
-    sy->solve(nets, var, r.y, anchorY, weight, cy, params.cgPasses, params.cgTolerance, r);
+    AxisRun runX, runY;
+    const AxisStart from = r.solves == 0 ? AxisStart::CENTRE : AxisStart::POSITIONS;
+    r.sideBySide += solveAxes(
+        threads,
+        [&] { runX = sx->solve(nets, var, r.x, anchorX, weight, cx, params.cgPasses, params.cgTolerance, from); },
+        [&] { runY = sy->solve(nets, var, r.y, anchorY, weight, cy, params.cgPasses, params.cgTolerance, from); });
+    r.solves += 2;
+    r.cgPasses += static_cast<long>(runX.passes) + static_cast<long>(runY.passes);
   }
 
   const Model& m;
   const Fabric& f;
   GlobalParams params;
+  int threads;
   double cx, cy;
   std::vector<int> var;
   int numVars = 0;
-  std::unique_ptr<Axis> sx, sy;
+  std::unique_ptr<AxisSystem> sx, sy;
   std::vector<double> anchorX, anchorY, weight;
 };
 
@@ -463,8 +428,6 @@ GlobalPlacer::GlobalPlacer(const Model& m, const Fabric& f, const Placement& p, 
       }
       continue;
     }
-    // (The systems themselves start at the centre: they take no start
-    // vector.)
     r_.x[u] += jitter(u, 2 * params.seed + 1);
     r_.y[u] += jitter(u, 2 * params.seed + 2);
   }

@@ -1,7 +1,7 @@
 // Global placement: I/O components fixed on the border, then quadratic
 // placement with the bound-to-bound net model solved by plQPLinearSystem
-// (x and y through one code path), and spreading by rough legalization with
-// anchors of growing weight.
+// (x and y through one code path, on two threads when there are two cores),
+// and spreading by rough legalization with anchors of growing weight.
 //
 // Spreading stops when the overflow is at most its target, or when the
 // solution's wirelength comes within `gapTarget` of its rough
@@ -30,6 +30,10 @@ struct GlobalParams {
   unsigned cgPasses = 400;        // bound on conjugate-gradient passes per solve
   double cgTolerance = 1e-6;      // stopping measure, times the sum of the diagonal
   std::uint64_t seed = 1;         // of the start positions around the centre
+  // Threads of the solves: with 2, x and y are solved at the same time,
+  // one system each; 1 solves them in turn. The result is the same bit for
+  // bit. 0 (the default) takes the machine's cores, at most 2.
+  int threads = 0;
 };
 
 struct GlobalResult {
@@ -42,6 +46,10 @@ struct GlobalResult {
   int iterations = 0;          // spreading iterations
   int solves = 0;              // linear solves
   long cgPasses = 0;
+  // Processor seconds the x and y solves spent side by side on two
+  // threads: the process's processor time less this is that of its
+  // longest thread, the elapsed time on an otherwise idle machine.
+  double sideBySide = 0;
 };
 
 // Places the logic units of one placement globally; keeps its two linear
@@ -53,10 +61,12 @@ public:
   GlobalPlacer(const Model& m, const Fabric& f, const Placement& p, const GlobalParams& params);
   ~GlobalPlacer();
 
-  // Spreading on the nets of `nets` (a model over the same units, maybe
-  // with more nets) from anchor weight `startWeight` until it stops, but
-  // not before the weight reaches `minWeight`; the first run starts with
-  // plain bound-to-bound passes. The result accumulates the counts.
+  // Spreading on the nets of `nets` (nets over the same units, maybe more
+  // of them; only its nets are read, see netsOf) from anchor weight
+  // `startWeight` until it stops, but not before the weight reaches
+  // `minWeight`; the first run starts with plain bound-to-bound passes.
+  // Every solve but the very first starts from the positions reached
+  // before it. The result accumulates the counts.
   // Each solve and spreading iteration is a step of `progress`.
   const GlobalResult& run(const Model& nets, double startWeight, double minWeight, Progress& progress);
   const GlobalResult& result() const { return r_; }
@@ -72,8 +82,9 @@ private:
 // the I/O units held by their nets alone); the I/O units then take border
 // sites in the angular order of their positions around the centre (see
 // assignAlongBorder). Returns false, placing none, when the border is too
-// small.
-bool placeIos(const Model& m, const Fabric& f, Placement& p);
+// small. `threads` as GlobalParams::threads; the processor time its two
+// threads spend side by side is added to *sideBySide when given.
+bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads = 0, double* sideBySide = nullptr);
 
 // Gives each of the angles `ioAngle` (radians around the device centre) a
 // site of its own among those at `siteAngle`, keeping their circular order:

@@ -116,7 +116,16 @@ void addNets(Model& m, const std::vector<std::vector<int>>& nets, double weight)
     m.netSignal.push_back(nullptr);
     m.netWeight.push_back(weight);
   }
-  indexUnitNets(m);
+  if (!m.kind.empty()) indexUnitNets(m);
+}
+
+Model netsOf(const Model& m) {
+  Model nets;
+  nets.netStart = m.netStart;
+  nets.netUnits = m.netUnits;
+  nets.netSignal = m.netSignal;
+  nets.netWeight = m.netWeight;
+  return nets;
 }
 
 }  // namespace qplace

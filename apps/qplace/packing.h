@@ -60,9 +60,15 @@ struct Model {
 };
 
 // Appends nets over units (each a list of distinct units, at least two)
-// with the given weight, and rebuilds the unit-to-net index. The new nets
-// have no signal. O(pins of the model).
+// with the given weight, and rebuilds the unit-to-net index of a model
+// with units. The new nets have no signal. O(pins of the model).
 void addNets(Model& m, const std::vector<std::vector<int>>& nets, double weight);
+
+// The nets of m alone, with their signals and weights: no units and no
+// unit-to-net index (numUnits() is 0; the nets still name m's units). What
+// global placement reads of a model it spreads on, at a fraction of a
+// copy's memory. O(pins).
+Model netsOf(const Model& m);
 
 // Packs the components of `d` (LUT4, FF and IO components, told apart by
 // their primitive's name) into units and builds the unit netlist.

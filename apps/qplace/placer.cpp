@@ -7,11 +7,14 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <ostream>
 #include <random>
+#include <sstream>
 
 #include <unistd.h>
 
@@ -99,6 +102,57 @@ bool boxesComplete(const std::string& file, const std::string& stats) {
   return lines == expected;
 }
 
+// The host's message manager while a report goes to a file: prints and
+// manipulators go to the file, errors and fatal reports on to the manager
+// it stands in for, which it puts back when it ends.
+class FileMessages : public UT_MSGMAN {
+public:
+  explicit FileMessages(FILE* file) : file_(file), saved_(ut_msgman) { ut_msgman = this; }
+  ~FileMessages() override { ut_msgman = saved_; }
+  FileMessages(const FileMessages&) = delete;
+  FileMessages& operator=(const FileMessages&) = delete;
+
+  void errtext(const char* text, int flag) override { saved_->errtext(text, flag); }
+  void fatal(const char* text, const char* tag, const char* source, unsigned short line, const char* version,
+             int code, int flag) override {
+    saved_->fatal(text, tag, source, line, version, code, flag);
+  }
+  UT_MSGMAN& manip(std::ostream& (*m)(std::ostream&)) override {
+    std::ostringstream os;
+    m(os);
+    write(os.str().c_str());
+    return *this;
+  }
+  UT_MSGMAN& print(const char* text) override {
+    write(text);
+    return *this;
+  }
+  bool ok() const { return ok_; }
+
+private:
+  void write(const char* text) {
+    if (std::fputs(text, file_) < 0) ok_ = false;
+  }
+  FILE* file_;
+  UT_MSGMAN* saved_;
+  bool ok_ = true;
+};
+
+// Runs `report` with its prints going to the file at path; false when the
+// file cannot be written.
+template <class Report>
+bool writeReport(const std::string& path, Report report) {
+  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "w"), &std::fclose);
+  if (f == nullptr) return false;
+  bool ok;
+  {
+    FileMessages to(f.get());
+    report();
+    ok = to.ok();
+  }
+  return std::fclose(f.release()) == 0 && ok;
+}
+
 }  // namespace
 
 void QuadraticPlacer::routeSome(const Fabric& f, AP_SUPP& supp) {
@@ -142,12 +196,16 @@ bool QuadraticPlacer::writeFiles(const Placement& p, AP_SUPP& supp, std::string&
   if (!prepareFolder(opt_.outDir, error)) return false;
   OutputFiles out(opt_.outDir);
   const std::string locate = "placement.lct", boxes = "bbox.txt", svg = "placement.svg", png = "placement.png";
-  // The placement file: dumpLocate's lines, taken from the message manager.
-  standin::messages().capture();
-  supp.dumpLocate(nullptr, 0);
-  const std::string lines = standin::messages().take();
-  standin::messages().release();
-  if (!out.write(locate, lines, error)) return false;
+  // The placement file: dumpLocate's lines, written into its temporary as
+  // they come (a million components make 40 MB of them).
+  const std::string locateTemp = out.reserve(locate, error);
+  if (locateTemp.empty()) return false;
+  if (!writeReport(locateTemp, [&] { supp.dumpLocate(nullptr, 0); })) {
+    error = out.path(locate) + ": cannot write: " + std::strerror(errno);
+    out.drop(locate);
+    return false;
+  }
+  if (!out.adopt(locate, error)) return false;
   // The boxes: dumpBBox opens its file itself and reports no failure, so it
   // writes into memory and the text is checked whole before it is written
   // out. Their statistics go to the log: by fanout range, and with -v also
@@ -260,24 +318,36 @@ bool QuadraticPlacer::apMain() {
   // ---- global
   tst.start(GLOBAL);
   Placement p(f, m);
-  if (!placeIos(m, f, p)) return fail("the device is too small: no room for the I/O components");
-  GlobalPlacer gp(m, f, p, opt_.global);
-  gp.run(m, opt_.global.anchorStart, 0.0, progress);
-  figures_.firstHpwl = gp.result().hpwl;
+  double ioSideBySide = 0;
+  if (!placeIos(m, f, p, opt_.global.threads, &ioSideBySide))
+    return fail("the device is too small: no room for the I/O components");
+  GlobalResult g;
   int rounds = 0;
-  for (; rounds < opt_.groupRounds; ++rounds) {
-    Placement trial = p;
-    if (!legalize(trial, gp.result().x, gp.result().y, opt_.legal).ok) break;  // reported below
-    Model grouped = m;
-    addNets(grouped, registerGroups(trial), opt_.groupNetWeight);
-    const double last = gp.result().weight;
-    gp.run(grouped, std::max(opt_.global.anchorStart, opt_.groupStartShare * last), last, progress);
+  {
+    // The global placer and its systems live for this phase only.
+    GlobalPlacer gp(m, f, p, opt_.global);
+    gp.run(m, opt_.global.anchorStart, 0.0, progress);
+    figures_.firstHpwl = gp.result().hpwl;
+    for (; rounds < opt_.groupRounds; ++rounds) {
+      std::vector<std::vector<int>> groups;
+      {
+        Placement trial = p;
+        if (!legalize(trial, gp.result().x, gp.result().y, opt_.legal).ok) break;  // reported below
+        groups = registerGroups(trial);
+      }
+      // Spreading reads the nets alone: no copy of the units.
+      Model grouped = netsOf(m);
+      addNets(grouped, groups, opt_.groupNetWeight);
+      const double last = gp.result().weight;
+      gp.run(grouped, std::max(opt_.global.anchorStart, opt_.groupStartShare * last), last, progress);
+    }
+    g = gp.result();
   }
-  GlobalResult g = gp.result();
   tst.sleep(GLOBAL);
   figures_.globalHpwl = g.hpwl = hpwl(m, g.x, g.y);
   figures_.spreadHpwl = g.spreadHpwl = hpwl(m, g.ax, g.ay);
   figures_.overflow = g.overflow;
+  figures_.globalSideBySide = ioSideBySide + g.sideBySide;
   figures_.seconds[GLOBAL] = tst.report(GLOBAL);
   const std::string globalTiming = analysed(0, [&](TimingAnalysis& a) { a.setPositions(g.x, g.y); });
   say(1, neoform("global    %7.3f s  hpwl %.0f (%.0f before %d register-group round%s), overflow %.3f (target %.2f), %d spreading iterations, %d solves, %ld CG passes",

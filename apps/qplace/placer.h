@@ -116,6 +116,7 @@ struct PlacerFigures {
   // timing or a timed path.
   double criticalNs[3] = {0, 0, 0};
   double fmaxMhz = 0;
+  double globalSideBySide = 0;  // of seconds[1], spent on a second thread beside the first (GlobalResult)
   std::string error;       // why apMain failed
 };
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -25,6 +26,7 @@ const std::string kElement = Failure("basaplctuple", "i < Size ()");
 const std::string kTupleSizes = Failure("basaplctuple", "Size () == that.Size ()");
 const std::string kDotSizes = Failure("basaplctuple", "that.Size () == Size ()");
 const std::string kPosition = Failure("basaplcmatrix", "i < Size () && j < Size ()");
+const std::string kStartSize = Failure("basaplctuple", "start.size () == Size ()");
 const std::string kProductSizes = Failure("basaplcmatrix", "Size () == x.Size () && Size () == result.Size ()");
 
 using CheckDeathTest = ::testing::Test;
@@ -67,6 +69,9 @@ TEST_F(CheckDeathTest, SystemChecks) {
   EXPECT_DEATH(s.SetRHSVectorEntry(4, 1.0), kElement);
   EXPECT_DEATH((void)s.GetRHSVectorEntry(4), kElement);
   EXPECT_DEATH((void)s.GetSolution(4), kElement);
+  EXPECT_DEATH(s.SetSolution(4, 1.0), kElement);
+  EXPECT_DEATH(s.SetSolution(std::vector<double>(3, 1.0)), kStartSize);
+  EXPECT_DEATH(s.SetSolution(std::vector<double>(5, 1.0)), kStartSize);
   EXPECT_DEATH(s = other, kTupleSizes);
 }
 

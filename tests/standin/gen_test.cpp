@@ -244,12 +244,51 @@ TEST(Gen, RefusesWhatItCannotMake) {
                    +[](Params& q) { q.faults.plcRule = -1; },
                    +[](Params& q) { q.place = false, q.faults.sharedSites = 1; },
                    +[](Params& q) { q.faults.emptySites = 100000; },
-                   +[](Params& q) { q.device.plcRows = q.device.plcCols = 2; }}) {
+                   +[](Params& q) { q.device.plcRows = q.device.plcCols = 2; },
+                   +[](Params& q) { q.device.routing = true, q.device.tracks = 0; }}) {
     standin::Design d;
     Params p = smallParams(2000);
     bad(p);
     EXPECT_THROW(designgen::generate(d, p), std::invalid_argument);
   }
+  // With the routing graph made on a second thread: faults that cannot be
+  // planted are found while it may still be being made.
+  for (int threads : {1, 2}) {
+    standin::Design d;
+    Params p = smallParams(2000);
+    p.device.routing = true;
+    p.threads = threads;
+    p.faults.replicatedPins = 100000;
+    EXPECT_THROW(designgen::generate(d, p), std::invalid_argument);
+  }
+}
+
+// The routing graph, made beside the rest on a second thread or after it
+// on one, comes out the same, and so does the design.
+TEST(Gen, OneOrTwoThreadsMakeTheSameDesignAndGraph) {
+  standin::Design one, two;
+  Params p = smallParams(3000);
+  p.device.routing = true;
+  p.threads = 1;
+  const Generated g1 = designgen::generate(one, p);
+  p.threads = 2;
+  const Generated g2 = designgen::generate(two, p);
+  EXPECT_EQ(fingerprint(one), fingerprint(two));
+  const standin::RoutingGraph &a = one.phy.graph, &b = two.phy.graph;
+  ASSERT_GT(a.nodes.size(), 1000u);
+  ASSERT_EQ(a.nodes.size(), b.nodes.size());
+  ASSERT_EQ(a.arcs.size(), b.arcs.size());
+  EXPECT_EQ(g1.device.wires.firstNode, g2.device.wires.firstNode);
+  EXPECT_EQ(g1.device.wires.firstArc, g2.device.wires.firstArc);
+  EXPECT_EQ(g2.device.wires.tracks, 8);
+  for (std::size_t i = 0; i < a.nodes.size(); ++i) {
+    ASSERT_EQ(a.nodes[i].name, b.nodes[i].name);
+    ASSERT_EQ(a.nodes[i].cost, b.nodes[i].cost);
+    ASSERT_EQ(a.nodes[i].arcs, b.nodes[i].arcs);
+  }
+  for (std::size_t i = 0; i < a.arcs.size(); ++i)
+    for (int end = 0; end < 2; ++end)
+      ASSERT_EQ(a.arcs[i].ends[end]->name, b.arcs[i].ends[end]->name) << "arc " << i;
 }
 
 // A given device is used as it is, its border I/O sites taking what I/O

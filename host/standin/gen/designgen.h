@@ -247,6 +247,10 @@ struct Params {
   bool place = true;       // a legal placement; else every component unplaced
   DeviceParams device;     // plcRows/plcCols 0: sized by fitDevice
   Faults faults;
+  // Threads: with 2 (0, the default, takes the machine's cores), the
+  // routing graph is made on a second thread beside the rest. The design
+  // is the same for any count.
+  int threads = 0;
 };
 
 struct Generated {

@@ -55,7 +55,9 @@ void addIoSites(standin::Design& d, Device& dev, int ioPerSide) {
   for (int row = lastRow - 1; row >= 1; --row) addAt(row, 0);
 }
 
-void addWires(standin::Design& d, Device& dev, int tracks) {
+}  // namespace
+
+void detail::addWires(standin::Design& d, Device& dev, int tracks) {
   standin::RoutingGraph& graph = d.phy.graph;
   dev.wires.tracks = tracks;
   dev.wires.switches = (tracks + 1) / 2;
@@ -106,7 +108,7 @@ void addWires(standin::Design& d, Device& dev, int tracks) {
 
 // Long wires (see Wires in designgen.h): their nodes, then their arcs
 // cluster by cluster.
-void addLongWires(standin::Design& d, Device& dev, int longTracks, int span) {
+void detail::addLongWires(standin::Design& d, Device& dev, int longTracks, int span) {
   standin::RoutingGraph& graph = d.phy.graph;
   const detail::WireLayout w(dev);
   dev.wires.longTracks = longTracks;
@@ -150,9 +152,8 @@ void addLongWires(standin::Design& d, Device& dev, int longTracks, int span) {
   }
 }
 
-}  // namespace
 
-Device addDevice(standin::Design& d, const DeviceParams& params) {
+void detail::checkDevice(const DeviceParams& params) {
   // Rows and columns of the device must fit the sites' 16-bit positions.
   if (params.plcRows < 1 || params.plcCols < 1 || params.plcRows > 32000 || params.plcCols > 32000)
     throw std::invalid_argument("designgen::addDevice: clusters per row and column must be 1 to 32000");
@@ -160,6 +161,10 @@ Device addDevice(standin::Design& d, const DeviceParams& params) {
     throw std::invalid_argument("designgen::addDevice: ioPerSide below 0 or tracks below 1");
   if (params.routing && (params.longTracks < 0 || (params.longTracks > 0 && params.longSpan < 2)))
     throw std::invalid_argument("designgen::addDevice: longTracks below 0 or longSpan below 2");
+}
+
+Device addDevice(standin::Design& d, const DeviceParams& params) {
+  detail::checkDevice(params);
 
   Device dev;
   dev.plcRows = params.plcRows;
@@ -194,8 +199,8 @@ Device addDevice(standin::Design& d, const DeviceParams& params) {
 
   d.info.plcRegRule = !params.halfPlcRule;
   d.info.halfPlcRegRule = params.halfPlcRule;
-  if (params.routing) addWires(d, dev, params.tracks);
-  if (params.routing && params.longTracks > 0) addLongWires(d, dev, params.longTracks, params.longSpan);
+  if (params.routing) detail::addWires(d, dev, params.tracks);
+  if (params.routing && params.longTracks > 0) detail::addLongWires(d, dev, params.longTracks, params.longSpan);
   return dev;
 }
 

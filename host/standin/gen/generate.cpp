@@ -2,13 +2,17 @@
 // placement and faults.
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "host/standin/gen/designgen.h"
 #include "host/standin/gen/faults.h"
 #include "host/standin/gen/netlist.h"
 #include "host/standin/gen/plan.h"
+#include "host/standin/gen/wires.h"
 
 namespace designgen {
 
@@ -17,6 +21,43 @@ namespace {
 int siteFaults(const Faults& f) {
   return f.slotPairs + f.plcRule + f.halfPlcRule + f.sharedSites + f.siteMismatches + f.emptySites;
 }
+
+// Runs a piece of work beside the caller's: on a thread of its own when
+// `threads` (0: the machine's cores) allows two, else at once. join()
+// waits for it and rethrows what it threw; the destructor waits too, so
+// that an exception of the caller's work never leaves it running.
+class Beside {
+public:
+  template <class Work>
+  Beside(int threads, Work work) {
+    if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
+    if (threads < 2) {
+      work();
+      return;
+    }
+    thread_ = std::thread([this, work] {
+      try {
+        work();
+      } catch (...) {
+        failed_ = std::current_exception();
+      }
+    });
+  }
+  ~Beside() {
+    if (thread_.joinable()) thread_.join();
+  }
+  Beside(const Beside&) = delete;
+  Beside& operator=(const Beside&) = delete;
+
+  void join() {
+    if (thread_.joinable()) thread_.join();
+    if (failed_) std::rethrow_exception(std::exchange(failed_, nullptr));
+  }
+
+private:
+  std::thread thread_;
+  std::exception_ptr failed_;
+};
 
 void checkParams(const Params& p) {
   const Faults& f = p.faults;
@@ -121,15 +162,28 @@ Generated generate(standin::Design& d, const Params& params) {
 
   Generated g;
   g.prims = addPrims(d);
-  g.device = addDevice(d, dp);
-  detail::Rng planRng(params.seed, 1);
-  detail::Rng netRng(params.seed, 2);
-  detail::Rng faultRng(params.seed, 3);
-  const detail::Plan plan = detail::makePlan(params, g.device, luts, regs, ios, planRng);
-  makeComponents(d, g, plan);
-  detail::buildNetlist(d, g, plan, params, netRng);
-  if (params.place) placeAll(d, g, plan);
-  detail::plantFaults(d, g, plan, params.faults, faultRng);
+  detail::checkDevice(dp);
+  DeviceParams sites = dp;
+  sites.routing = false;
+  g.device = addDevice(d, sites);
+  {
+    // The routing graph is made beside the rest, on a second thread when
+    // asked for: it touches only the graph and g.device.wires, which
+    // nothing below reads. The design is the same either way.
+    Beside wires(params.threads, [&] {
+      if (dp.routing) detail::addWires(d, g.device, dp.tracks);
+      if (dp.routing && dp.longTracks > 0) detail::addLongWires(d, g.device, dp.longTracks, dp.longSpan);
+    });
+    detail::Rng planRng(params.seed, 1);
+    detail::Rng netRng(params.seed, 2);
+    detail::Rng faultRng(params.seed, 3);
+    const detail::Plan plan = detail::makePlan(params, g.device, luts, regs, ios, planRng);
+    makeComponents(d, g, plan);
+    detail::buildNetlist(d, g, plan, params, netRng);
+    if (params.place) placeAll(d, g, plan);
+    detail::plantFaults(d, g, plan, params.faults, faultRng);
+    wires.join();
+  }
   return g;
 }
 

@@ -60,6 +60,21 @@ struct WireLayout {
   }
 };
 
+// Makes the routing graph of a device that has none yet (addDevice with
+// routing does it last): sets dev.wires and adds the wire and switch nodes
+// and their arcs to d's graph. It touches nothing of the design but its
+// graph, and nothing of dev but dev.wires, so it may run beside work on the
+// rest of the design. Linear in the clusters times the tracks.
+void addWires(standin::Design& d, Device& dev, int tracks);
+
+// Adds the long wires (see Wires in designgen.h) of a device whose plain
+// wires are made: their nodes, then their arcs cluster by cluster.
+void addLongWires(standin::Design& d, Device& dev, int longTracks, int span);
+
+// Throws std::invalid_argument, as addDevice does, for device parameters
+// out of range.
+void checkDevice(const DeviceParams& params);
+
 }  // namespace detail
 }  // namespace designgen
 

@@ -103,6 +103,13 @@ int callSystem() {
 
   CALL(void, copy.ResetMatrix());
   wrong += copy.GetMatrixDiagEntry(i0) != 0.0 || copy.GetRHSVectorEntry(i0) != 2.0;
+
+  // A start vector: the exact solution handed over, so the next solve runs no pass.
+  CALL(void, sys.SetSolution(i0, plFloat64(0.0)));
+  wrong += sys.GetSolution(i0) != 0.0;
+  const std::vector<double> exact{1.0, 2.0};
+  CALL(void, sys.SetSolution(exact));
+  wrong += !sys.Solve() || sys.GetIterations() != 0u || sys.GetSolution(i0) != 1.0;
   return wrong;
 }
 

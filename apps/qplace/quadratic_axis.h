@@ -1,0 +1,71 @@
+// One axis of quadratic placement: the bound-to-bound model of the nets at
+// the current positions, with fixed units, anchors and a weak pull to the
+// centre, solved with plQPLinearSystem from a start vector.
+#ifndef QPLACE_QUADRATIC_AXIS_H
+#define QPLACE_QUADRATIC_AXIS_H
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "qplace/packing.h"
+
+namespace basAP {
+class plQPLinearSystem;
+}
+
+namespace qplace {
+
+// Where a solve starts.
+enum class AxisStart {
+  POSITIONS,  // the positions given (a re-weighting solve goes on from there)
+  CENTRE,     // every variable at the centre, rounded down to a whole cluster
+};
+
+// What one solve did.
+struct AxisRun {
+  unsigned passes = 0;  // conjugate-gradient passes
+};
+
+// The system of one axis over the movable units, kept from one solve to the
+// next. Both axes use this one class; an axis shares nothing with the other
+// but what it reads, so the two can solve at the same time, each on a
+// thread of its own, with the same result.
+//
+// The linear system is kept while the model's connections stay the same
+// (new values on the same stored positions); when they change it is built
+// anew, so that its matrix holds exactly the connections of this solve
+// rather than every connection it ever had (the bound-to-bound model moves
+// a few percent of them at every solve).
+//
+// Memory: the linear system (about 14 bytes a variable and 12 an entry) is
+// kept between solves, with 28 bytes a variable of work vectors; while the
+// model is built, 12 bytes a connection more, given back before the solve.
+class AxisSystem {
+public:
+  explicit AxisSystem(int numVars);
+  ~AxisSystem();
+  AxisSystem(const AxisSystem&) = delete;
+  AxisSystem& operator=(const AxisSystem&) = delete;
+
+  // Builds the system from the nets of m at positions pos (the coordinate
+  // of every unit on this axis), solves it and writes the solution to the
+  // movable units' pos. var[u]: variable of unit u, or -1 for a unit fixed
+  // where pos has it; anchor / anchorW: per variable, weight 0 for none.
+  // The solve stops when the measure of plQPLinearSystem::Solve is at most
+  // tolerance times the sum of the diagonal, or after maxPasses passes.
+  // Cost: O(pins + connections log(row length)) to build, plus the passes,
+  // each O(variables + connections).
+  AxisRun solve(const Model& m, const std::vector<int>& var, std::vector<double>& pos,
+                const std::vector<double>& anchor, const std::vector<double>& anchorW, double centre,
+                unsigned maxPasses, double tolerance, AxisStart start);
+
+private:
+  int n_;
+  std::unique_ptr<basAP::plQPLinearSystem> sys_;
+  std::uint64_t pattern_ = 0;  // hash of sys_'s stored pattern
+};
+
+}  // namespace qplace
+
+#endif

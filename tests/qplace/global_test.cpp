@@ -1,0 +1,79 @@
+// Global placement: the same coordinates, bit for bit, whether x and y are
+// solved in turn or at the same time on two threads.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "host/standin/gen/designgen.h"
+#include "qplace/global_place.h"
+#include "qplace/packing.h"
+
+namespace {
+
+struct GlobalRun {
+  std::vector<int> ioLoc;
+  qplace::GlobalResult first, second;
+};
+
+bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+// A generated design placed globally with `threads`: the I/O, a first
+// run, and a second one on more nets (every 8 registers of one control set
+// in unit order tied together, as the register-group round does), so that
+// the connections change and the systems are built anew from the
+// positions reached.
+GlobalRun placeGlobally(int threads) {
+  standin::Design d;
+  designgen::Params design;
+  design.components = 2500;
+  design.place = false;
+  designgen::generate(d, design);
+  const qplace::Model m = qplace::packDesign(d);
+  const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
+  qplace::Placement p(f, m);
+  GlobalRun run;
+  if (!qplace::placeIos(m, f, p, threads)) return run;
+  run.ioLoc = p.loc;
+  qplace::GlobalParams params;
+  params.threads = threads;
+  params.maxSpreadIterations = 8;
+  qplace::GlobalPlacer gp(m, f, p, params);
+  qplace::Progress none;
+  run.first = gp.run(m, params.anchorStart, 0.0, none);
+
+  std::vector<std::vector<int>> groups;
+  std::vector<std::vector<int>> open(static_cast<std::size_t>(m.numCtrl));
+  for (int u = 0; u < m.numUnits(); ++u) {
+    if (m.ctrl[u] < 0) continue;
+    std::vector<int>& g = open[static_cast<std::size_t>(m.ctrl[u])];
+    g.push_back(u);
+    if (g.size() == 8) groups.push_back(std::move(g)), g.clear();
+  }
+  qplace::Model grouped = m;
+  qplace::addNets(grouped, groups, 1.0);
+  run.second = gp.run(grouped, run.first.weight / 2, run.first.weight, none);
+  return run;
+}
+
+TEST(GlobalPlacement, OneAndTwoThreadsGiveTheSameCoordinates) {
+  const GlobalRun one = placeGlobally(1), two = placeGlobally(2);
+  ASSERT_FALSE(one.ioLoc.empty());
+  EXPECT_EQ(one.ioLoc, two.ioLoc);
+  for (const auto& [a, b] : {std::make_pair(&one.first, &two.first), std::make_pair(&one.second, &two.second)}) {
+    EXPECT_TRUE(sameBits(a->x, b->x));
+    EXPECT_TRUE(sameBits(a->y, b->y));
+    EXPECT_TRUE(sameBits(a->ax, b->ax));
+    EXPECT_TRUE(sameBits(a->ay, b->ay));
+    EXPECT_EQ(a->solves, b->solves);
+    EXPECT_EQ(a->cgPasses, b->cgPasses);
+    EXPECT_EQ(a->iterations, b->iterations);
+  }
+  // The second run went on from the first, with solves of its own.
+  EXPECT_GT(one.second.solves, one.first.solves);
+  EXPECT_GT(one.second.cgPasses, one.first.cgPasses);
+}
+
+}  // namespace
