@@ -134,6 +134,7 @@ int run(const qplace::CliOptions& cli) {
     qplace::ReadOptions ro;
     ro.top = cli.top;
     qplace::LogicNetlist ln = qplace::readLogicNetlistFile(cli.input, ro);
+    const std::size_t lutsRead = ln.luts.size();
     // Small control sets folded into the logic in front of their registers,
     // where that frees register groups.
     qplace::ReduceParams rp;
@@ -143,9 +144,9 @@ int run(const qplace::CliOptions& cli) {
     const qplace::ReduceResult rr = qplace::reduceControlSets(ln, rp);
     qplace::Netlist nl = qplace::buildDesign(ln, d);
     if (opt.verbosity >= 1)
-      ut_msgman->print(neoform("read %s in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals, %d control sets; %d port bits tied to a constant or unconnected take no I/O site",
-                               cli.input.c_str(), seconds(), nl.luts.size(), nl.regs.size(), nl.ios.size(),
-                               d.signals.size(), nl.controlSets, nl.unplacedPortBits)).manip(std::endl);
+      ut_msgman->print(neoform("read %s in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals; %d port bits tied to a constant or unconnected take no I/O site",
+                               cli.input.c_str(), seconds(), lutsRead, nl.regs.size(), nl.ios.size(),
+                               d.signals.size(), nl.unplacedPortBits)).manip(std::endl);
     if (opt.verbosity >= 1) ut_msgman->print(qplace::describe(rr).c_str()).manip(std::endl);
     // What timing needs to know of the registers: falling edges and latches.
     opt.timingSettings.regFlags.assign(d.comps.size(), 0);
