@@ -22,6 +22,8 @@ namespace {
 constexpr int kRegionLimit = 64;
 // Annealing rounds between renewals of the units' optimal regions.
 constexpr int kAimRounds = 4;
+// Greedy passes after the annealing, at most.
+constexpr int kFinalPasses = 3;
 
 // xoshiro256** seeded through splitmix64: small, fast, and the same stream
 // on every platform and standard library.
@@ -1074,7 +1076,8 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
   const int movable = p.model->numUnits();
   const double budget = std::min({params.annealMoves * movable, params.annealCap, 1e15});
   if (budget >= 1 && movable > 0) {
-    const int rounds = std::max(1, params.rounds);
+    const int rounds = static_cast<int>(std::clamp(budget / movable / std::max(1e-9, params.roundTries),
+                                                   static_cast<double>(std::max(1, params.minRounds)), 1e6));
     const LossCounts sample = drv.sample(std::clamp(2 * movable, 200, 20000), static_cast<int>(params.startRange));
     AnnealSchedule sched(sample, rounds, params.firstAcceptance, params.lastAcceptance, params.startRange,
                          params.maxRange);
@@ -1091,7 +1094,10 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
     }
     res.rounds = rounds;
     res.restored = drv.restoreBest();
-    if (params.finalPass) drv.greedyPass();
+    // Greedy passes while they gain: the annealing ends before a freeze.
+    if (params.finalPass)
+      for (int k = 0; k < kFinalPasses; ++k)
+        if (drv.greedyPass() < params.minGain * static_cast<double>(drv.total())) break;
     line("annealing and last pass");
   }
   const Counts& c = drv.counts();

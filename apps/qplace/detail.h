@@ -22,10 +22,10 @@
 // attempts accepted.
 //
 // The best placement seen at the end of a pass or round is kept and
-// restored when the annealing ends longer; then one more greedy pass. So
-// the result is never longer than the placement given. Every change is
-// checked against the register rules before it is made: the placement
-// stays legal throughout.
+// restored when the annealing ends longer; then greedy passes while they
+// gain. So the result is never longer than the placement given. Every
+// change is checked against the register rules before it is made: the
+// placement stays legal throughout.
 //
 // Cost: each attempt and greedy trial costs the pins of the nets of the
 // units it moves (a net is rescanned only when a unit leaves an edge of its
@@ -48,7 +48,10 @@ struct DetailParams {
   // most annealCap in all; 0 for none.
   double annealMoves = 250;
   double annealCap = 1e7;
-  int rounds = 50;
+  // Tries per unit in a round: a longer annealing has more rounds, so its
+  // temperature falls more slowly; at least minRounds.
+  double roundTries = 5;
+  int minRounds = 10;
   // Share of the losing attempts accepted in the first round and in the
   // last (geometrically in between).
   double firstAcceptance = 0.1;
@@ -63,7 +66,7 @@ struct DetailParams {
   double setAim = 0.6;            // share of a register's attempts aimed at a group of its set
   double groupTrades = 0.1;       // share of a register's attempts that trade its whole group
   bool moveIo = true;             // false: the I/O units keep their sites
-  bool finalPass = true;          // one greedy pass after the annealing
+  bool finalPass = true;          // greedy passes after the annealing (while they gain, at most 3)
   std::uint64_t seed = 1;
 };
 
