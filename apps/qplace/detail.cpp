@@ -22,6 +22,8 @@ namespace {
 constexpr int kRegionLimit = 64;
 // Annealing rounds between renewals of the units' optimal regions.
 constexpr int kAimRounds = 4;
+// Tries per unit of the annealing whose first acceptance is the one given.
+constexpr double kPlainTries = 200;
 // Greedy passes after the annealing, at most.
 constexpr int kFinalPasses = 3;
 
@@ -371,8 +373,7 @@ private:
         }
         NetBox& b = after_[static_cast<std::size_t>(nslot_[n])];
         if (b.empty()) continue;  // to be rescanned
-        if (b.drop(ox, oy)) b.add(moved[k].x, moved[k].y);
-        else b = NetBox();
+        if (!b.move(ox, oy, moved[k].x, moved[k].y)) b = NetBox();
       }
     }
     int d = 0;
@@ -400,13 +401,24 @@ private:
     return b;
   }
   // u's net i (an index into unitNets) with u moved from (ox, oy) to
-  // (nx, ny): its box, and the change of its half perimeter.
-  int moveNet(int i, int u, int ox, int oy, int nx, int ny, NetBox& b) const {
+  // (nx, ny): the change of its half perimeter, and with `make` its box.
+  int moveNet(int i, int u, int ox, int oy, int nx, int ny, bool make, NetBox& b) const {
     const int net = m_.unitNets[i];
+    const int first = m_.netStart[net];
+    if (m_.netStart[net + 1] - first == 2) {
+      // Most nets: the other unit alone makes the box.
+      const int v = m_.netUnits[first] == u ? m_.netUnits[first + 1] : m_.netUnits[first];
+      const int vx = px(v), vy = py(v);
+      if (make) {
+        b = NetBox();
+        b.add(nx, ny);
+        b.add(vx, vy);
+      }
+      return std::abs(nx - vx) + std::abs(ny - vy) - std::abs(ox - vx) - std::abs(oy - vy);
+    }
     const NetBox& now = lbox_[lidx_[net]];
     b = now;
-    if (b.drop(ox, oy)) b.add(nx, ny);
-    else b = scanWith(net, u, nx, ny);
+    if (!b.move(ox, oy, nx, ny)) b = scanWith(net, u, nx, ny);
     return b.cost() - now.cost();
   }
 
@@ -418,7 +430,7 @@ private:
     int d = 0;
     NetBox b;
     for (int i = m_.unitNetStart[u]; i < m_.unitNetStart[u + 1]; ++i) {
-      d += moveNet(i, u, ox, oy, nx, ny, b);
+      d += moveNet(i, u, ox, oy, nx, ny, make, b);
       if (make) lbox_[lidx_[m_.unitNets[i]]] = b;
     }
     if (make) place(u, nx, ny, d);
@@ -437,12 +449,12 @@ private:
         st = both;
         continue;
       }
-      d += moveNet(i, u, ux, uy, vx, vy, b);
+      d += moveNet(i, u, ux, uy, vx, vy, make, b);
       if (make) lbox_[lidx_[m_.unitNets[i]]] = b;
     }
     for (int i = m_.unitNetStart[v]; i < m_.unitNetStart[v + 1]; ++i) {
       if (nstamp_[lidx_[m_.unitNets[i]]] == both) continue;
-      d += moveNet(i, v, vx, vy, ux, uy, b);
+      d += moveNet(i, v, vx, vy, ux, uy, make, b);
       if (make) lbox_[lidx_[m_.unitNets[i]]] = b;
     }
     if (make) {
@@ -523,6 +535,9 @@ private:
 
   // Whether u and v may trade places.
   bool swappable(int u, int v) {
+    // Units of one kind and one control set (or none): every BLE half and
+    // every group keeps what it holds.
+    if (m_.kind[u] == m_.kind[v] && m_.ctrl[u] == m_.ctrl[v]) return true;
     const int pu = p_.loc[u], pv = p_.loc[v];
     p_.take(u);
     p_.take(v);
@@ -1079,8 +1094,9 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
     const int rounds = static_cast<int>(std::clamp(budget / movable / std::max(1e-9, params.roundTries),
                                                    static_cast<double>(std::max(1, params.minRounds)), 1e6));
     const LossCounts sample = drv.sample(std::clamp(2 * movable, 200, 20000), static_cast<int>(params.startRange));
-    AnnealSchedule sched(sample, rounds, params.firstAcceptance, params.lastAcceptance, params.startRange,
-                         params.maxRange);
+    const double first = std::clamp(params.firstAcceptance * std::pow(budget / movable / kPlainTries, 0.75),
+                                    params.lastAcceptance, std::max(params.lastAcceptance, 0.5));
+    AnnealSchedule sched(sample, rounds, first, params.lastAcceptance, params.startRange, params.maxRange);
     const double perUnit = budget / rounds / movable;
     while (!sched.done()) {
       const Counts c = drv.anneal(sched.round(), perUnit, sched.temperature(), sched.range());

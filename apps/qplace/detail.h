@@ -46,15 +46,18 @@ struct DetailParams {
   int radius = 1;          // clusters around the optimal region that are tried
   // Annealing after the greedy passes: tries per unit (I/O included), at
   // most annealCap in all; 0 for none.
-  double annealMoves = 250;
+  double annealMoves = 200;
   double annealCap = 1e7;
   // Tries per unit in a round: a longer annealing has more rounds, so its
   // temperature falls more slowly; at least minRounds.
   double roundTries = 5;
   int minRounds = 10;
   // Share of the losing attempts accepted in the first round and in the
-  // last (geometrically in between).
-  double firstAcceptance = 0.1;
+  // last (geometrically in between). The first is that of an annealing of
+  // 200 tries per unit; a longer one starts warmer, by the power 0.75 of
+  // its length (at most 0.5): with time to spare, it pays to undo more of
+  // the placement it was given.
+  double firstAcceptance = 0.04;
   double lastAcceptance = 0.002;
   // Range limit in clusters (for an I/O unit, border positions): at the
   // start, and at most.

@@ -22,6 +22,12 @@ struct NetBox {
   bool drop(int x, int y, int count = 1) {
     return dropFrom(x, x0, nx0, x1, nx1, count) && dropFrom(y, y0, ny0, y1, ny1, count);
   }
+  // Moves one unit from (ox, oy) to (nx, ny). False when it leaves an edge
+  // that it alone held for a place inside the box: the box must then be
+  // rescanned. A unit that stays on its edge or goes past it needs none.
+  bool move(int ox, int oy, int nx, int ny) {
+    return shift(ox, nx, x0, nx0, x1, nx1) && shift(oy, ny, y0, ny0, y1, ny1);
+  }
 
 private:
   static void addTo(int v, int& lo, int& nlo, int& hi, int& nhi) {
@@ -37,6 +43,20 @@ private:
     } else if (v == hi) {
       ++nhi;
     }
+  }
+  static bool shift(int o, int n, int& lo, int& nlo, int& hi, int& nhi) {
+    if (o == n) return true;
+    if (o == lo && --nlo == 0) {
+      // o alone held the low edge: n is the new one if it is no higher.
+      if (n > lo) return false;
+      lo = n;
+    }
+    if (o == hi && --nhi == 0) {
+      if (n < hi) return false;
+      hi = n;
+    }
+    addTo(n, lo, nlo, hi, nhi);
+    return true;
   }
   static bool dropFrom(int v, int lo, int& nlo, int hi, int& nhi, int count) {
     if (v == lo && (nlo -= count) <= 0) return false;
