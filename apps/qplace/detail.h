@@ -63,7 +63,7 @@ struct DetailParams {
   // start, and at most.
   double startRange = 3;
   double maxRange = 6;
-  int regionSide = 10;            // clusters; 0 anneals the whole device as one region
+  int regionSide = 8;             // clusters; 0 anneals the whole device as one region
   int threads = 2;                // the result does not depend on it
   double towardsOptimum = 0.6;    // share of attempts aimed at the unit's optimal region
   double setAim = 0.6;            // share of a register's attempts aimed at a group of its set
