@@ -196,9 +196,9 @@ bool QuadraticPlacer::apMain() {
   tst.sleep(DETAIL);
   figures_.finalHpwl = hpwl(p);
   figures_.seconds[DETAIL] = tst.report(DETAIL);
-  say(1, neoform("detail    %7.3f s  hpwl %.0f, %d passes, %ld moves, %ld swaps, %ld cluster swaps, %ld group trades",
-                 tst.report(DETAIL), figures_.finalHpwl, dr.passes, dr.moves, dr.swaps, dr.clusterSwaps,
-                 dr.groupTrades));
+  say(1, neoform("detail    %7.3f s  hpwl %.0f, %d passes, %d annealing rounds, %ld moves, %ld swaps, %ld cluster swaps, %ld group trades, %ld I/O moves%s",
+                 tst.report(DETAIL), figures_.finalHpwl, dr.passes, dr.rounds, dr.moves, dr.swaps, dr.clusterSwaps,
+                 dr.groupTrades, dr.ioMoves, dr.restored ? " (best placement seen restored)" : ""));
 
   // ---- check: the library's packing rules, then the slots
   tst.start(CHECK);
