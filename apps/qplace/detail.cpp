@@ -36,17 +36,16 @@ constexpr int kFinalPasses = 3;
 class Driver {
 public:
   Driver(Placement& p, const DetailParams& params, Progress& progress)
-      : s_(p), params_(params), progress_(progress) {
+      : s_(p), params_(params) {
     const int threads = std::max(1, params.threads);
     for (int k = 0; k < threads; ++k)
-      workers_.emplace_back(new Worker(s_, params_, k == 0 ? &progress : nullptr));
+      workers_.push_back(std::make_unique<Worker>(s_, params_, k == 0 ? &progress : nullptr));
     bestLoc_ = p.loc;
     bestTotal_ = s_.total;
     dirty_.assign(static_cast<std::size_t>(s_.m.numUnits()), 0);
   }
 
   long long total() const { return s_.total; }
-  long long best() const { return bestTotal_; }
   const Counts& counts() const { return counts_; }
 
   // One greedy pass over the whole device; returns the wirelength gained.
@@ -209,7 +208,6 @@ private:
 
   Shared s_;
   const DetailParams& params_;
-  Progress& progress_;
   std::vector<std::unique_ptr<Worker>> workers_;
   std::vector<std::vector<int>> moved_;  // per region: units moved in the round
   Counts counts_;
