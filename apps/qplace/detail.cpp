@@ -28,6 +28,9 @@ using improvement::streamSeed;
 constexpr int kAimRounds = 4;
 // Tries per unit of the annealing whose first acceptance is the one given.
 constexpr double kPlainTries = 200;
+// The first round's acceptance, at most: a warmer start undoes more of
+// the placement than even a long annealing rebuilds.
+constexpr double kWarmest = 0.2;
 // Greedy passes after the annealing, at most.
 constexpr int kFinalPasses = 3;
 
@@ -247,7 +250,7 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
                                                    static_cast<double>(std::max(1, params.minRounds)), 1e6));
     const LossCounts sample = drv.sample(std::clamp(2 * movable, 200, 20000), static_cast<int>(params.startRange));
     const double first = std::clamp(params.firstAcceptance * std::pow(budget / movable / kPlainTries, 0.75),
-                                    params.lastAcceptance, std::max(params.lastAcceptance, 0.5));
+                                    params.lastAcceptance, std::max(params.lastAcceptance, kWarmest));
     AnnealSchedule sched(sample, rounds, first, params.lastAcceptance, params.startRange, params.maxRange);
     const double perUnit = budget / rounds / movable;
     while (!sched.done()) {

@@ -55,7 +55,7 @@ struct DetailParams {
   // Share of the losing attempts accepted in the first round and in the
   // last (geometrically in between). The first is that of an annealing of
   // 200 tries per unit; a longer one starts warmer, by the power 0.75 of
-  // its length (at most 0.5): with time to spare, it pays to undo more of
+  // its length (at most 0.2): with time to spare, it pays to undo more of
   // the placement it was given.
   double firstAcceptance = 0.04;
   double lastAcceptance = 0.002;
