@@ -39,7 +39,11 @@ double LossCounts::temperatureFor(double share) const {
 
 AnnealSchedule::AnnealSchedule(const LossCounts& sample, int rounds, double first, double last,
                                double startRange, double maxRange)
-    : rounds_(rounds), first_(first), last_(last), maxRange_(maxRange), range_(startRange) {
+    : rounds_(rounds),
+      first_(first),
+      last_(last),
+      maxRange_(std::max(1.0, maxRange)),
+      range_(std::clamp(startRange, 1.0, maxRange_)) {
   // With no loss met the temperature does not matter: every attempt met
   // gains or costs nothing.
   t_ = sample.temperatureFor(targetShare());

@@ -41,7 +41,8 @@ struct LossCounts {
 
 class AnnealSchedule {
 public:
-  // rounds >= 1; 0 < last <= first < 1; 1 <= startRange <= maxRange.
+  // rounds >= 1; 0 < last <= first < 1; 1 <= startRange <= maxRange (a
+  // range outside is taken at the nearest bound).
   AnnealSchedule(const LossCounts& sample, int rounds, double first, double last, double startRange,
                  double maxRange);
 

@@ -246,8 +246,9 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
   const int movable = p.model->numUnits();
   const double budget = std::min({params.annealMoves * movable, params.annealCap, 1e15});
   if (budget >= 1 && movable > 0) {
-    const int rounds = static_cast<int>(std::clamp(budget / movable / std::max(1e-9, params.roundTries),
-                                                   static_cast<double>(std::max(1, params.minRounds)), 1e6));
+    // At least one try per unit in a round.
+    const int rounds = static_cast<int>(std::min(1e6, std::max(budget / movable / std::max(1.0, params.roundTries),
+                                                               static_cast<double>(std::max(1, params.minRounds)))));
     const LossCounts sample = drv.sample(std::clamp(2 * movable, 200, 20000), static_cast<int>(params.startRange));
     const double first = std::clamp(params.firstAcceptance * std::pow(budget / movable / kPlainTries, 0.75),
                                     params.lastAcceptance, std::max(params.lastAcceptance, kWarmest));

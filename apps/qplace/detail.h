@@ -29,8 +29,12 @@
 //
 // Cost: each attempt and greedy trial costs the pins of the nets of the
 // units it moves (a net is rescanned only when a unit leaves an edge of its
-// box that no other unit holds); each round costs the pins of the units
-// moved and of every unit once, to copy the region's boxes.
+// box that no other unit holds, for a place inside the box); each round
+// costs the pins of the units moved and of every unit once, to copy the
+// regions' boxes. Memory: a few integers per unit and per net, and as many
+// again per thread. Parameters out of their range are taken at the
+// nearest sensible value (fewer than one thread as one, a region side
+// below 1 as the whole device).
 #ifndef QPLACE_DETAIL_H
 #define QPLACE_DETAIL_H
 

@@ -203,6 +203,23 @@ TEST(Improve, IoUnitsMoveAlongTheBorderUnlessFixed) {
   }
 }
 
+TEST(Improve, ParametersOutOfRangeAreTakenAtTheirBounds) {
+  Placed pl([](standin::Design& d) { cases::disjointPieces(d, 12); }, RANDOM, 5);
+  DetailParams dp;
+  dp.threads = 0;
+  dp.regionSide = -3;
+  dp.startRange = 100;
+  dp.maxRange = 0;
+  dp.roundTries = 0;
+  dp.minRounds = -1;
+  const DetailResult r = pl.improve(dp);
+  EXPECT_LT(r.after, r.before);
+  EXPECT_EQ(r.after, qplace::hpwl(*pl.p));
+  // At least one try per unit a round: no more rounds than tries per unit.
+  EXPECT_EQ(r.rounds, 200);
+  EXPECT_EQ(pl.faults(), 0);
+}
+
 TEST(Regions, CutTheGridIntoRectanglesThatShiftFromRoundToRound) {
   qplace::Fabric f;
   for (auto [rows, cols] : {std::pair{1, 1}, {3, 7}, {29, 29}, {10, 31}}) {
