@@ -1,14 +1,40 @@
 // Detailed improvement of a legal placement on the half-perimeter
-// wirelength. Greedy passes: each cluster, in turn, trades its whole
-// contents with a cluster around its optimal region, and each logic unit is
-// moved to a free place or swapped with a unit of a BLE in the clusters
-// around its optimal region (the median of the boxes of its nets without
-// it), when that lowers the wirelength. Then a short low-temperature
-// annealing of unit moves and swaps and of trades of the registers of two
-// whole register groups (which moves a control set's group where single
-// registers may not go), and greedy passes again. Every change is checked
-// against the register rules before it is made, so the placement stays
-// legal throughout.
+// wirelength.
+//
+// Greedy passes first: each cluster, in turn, trades its whole contents
+// with a cluster around its optimal region, and each unit is moved to a
+// free place or swapped with a unit of a BLE in the clusters around its
+// optimal region (the median of the boxes of its nets without it), an I/O
+// unit to a free site or another I/O unit's site along the border, when
+// that lowers the wirelength.
+//
+// Then an annealing of unit moves and swaps, I/O moves along the border and
+// trades of the registers of two whole register groups (which moves a
+// control set's group where single registers may not go), in rounds. Each
+// round cuts the device into square regions (detail_regions.h) that are
+// annealed at the same time on `threads` threads: a region moves only its
+// own units within its own clusters and sites, and sees the other regions'
+// units where they were when the round began; after the round the
+// wirelength is recounted exactly. The cut and every region's random
+// stream depend on the seed and the round only, so the result is the same
+// for any number of threads. The schedule (anneal_schedule.h) sets each
+// round's temperature from the losses met and its range from the share of
+// attempts accepted.
+//
+// The best placement seen at the end of a pass or round is kept and
+// restored when the annealing ends longer; then greedy passes while they
+// gain. So the result is never longer than the placement given. Every
+// change is checked against the register rules before it is made: the
+// placement stays legal throughout.
+//
+// Cost: each attempt and greedy trial costs the pins of the nets of the
+// units it moves (a net is rescanned only when a unit leaves an edge of its
+// box that no other unit holds, for a place inside the box); each round
+// costs the pins of the units moved and of every unit once, to copy the
+// regions' boxes. Memory: a few integers per unit and per net, and as many
+// again per thread. Parameters out of their range are taken at the
+// nearest sensible value (fewer than one thread as one, a region side
+// below 1 as the whole device).
 #ifndef QPLACE_DETAIL_H
 #define QPLACE_DETAIL_H
 
@@ -19,34 +45,53 @@
 namespace qplace {
 
 struct DetailParams {
-  int maxPasses = 3;
+  int maxPasses = 1;
   double minGain = 0.002;  // stop when a pass gains less than this share
   int radius = 1;          // clusters around the optimal region that are tried
-  // Annealing after the greedy passes (detail.cpp): attempts per unit, at
+  // Annealing after the greedy passes: tries per unit (I/O included), at
   // most annealCap in all; 0 for none.
-  double annealMoves = 250;
+  double annealMoves = 200;
   double annealCap = 1e7;
+  // Tries per unit in a round: a longer annealing has more rounds, so its
+  // temperature falls more slowly; at least minRounds.
+  double roundTries = 5;
+  int minRounds = 10;
+  // Share of the losing attempts accepted in the first round and in the
+  // last (geometrically in between). The first is that of an annealing of
+  // 200 tries per unit; a longer one starts warmer, by the power 0.75 of
+  // its length (at most 0.2): with time to spare, it pays to undo more of
+  // the placement it was given.
+  double firstAcceptance = 0.04;
+  double lastAcceptance = 0.002;
+  // Range limit in clusters (for an I/O unit, border positions): at the
+  // start, and at most.
+  double startRange = 3;
+  double maxRange = 6;
+  int regionSide = 8;             // clusters; 0 anneals the whole device as one region
+  int threads = 2;                // the result does not depend on it
   double towardsOptimum = 0.6;    // share of attempts aimed at the unit's optimal region
   double setAim = 0.6;            // share of a register's attempts aimed at a group of its set
   double groupTrades = 0.1;       // share of a register's attempts that trade its whole group
-  // In mean losses of a sample of attempts, from 250 attempts per unit;
-  // proportionally lower with fewer.
-  double startTemperature = 0.15;
-  bool finalPass = true;  // one greedy pass after the annealing
+  bool moveIo = true;             // false: the I/O units keep their sites
+  bool finalPass = true;          // greedy passes after the annealing (while they gain, at most 3)
   std::uint64_t seed = 1;
 };
 
 struct DetailResult {
-  int passes = 0;
+  int passes = 0;  // greedy passes before the annealing
+  int rounds = 0;  // annealing rounds
   long moves = 0;
   long swaps = 0;
   long clusterSwaps = 0;
   long groupTrades = 0;
+  long ioMoves = 0;       // I/O units moved or swapped
+  bool restored = false;  // the annealing ended longer than the best seen, which was restored
   double before = 0, after = 0;  // wirelength
 };
 
-// Each pass, annealing temperature step and slice of a long pass is a step
-// of `progress`.
+// Improves p in place; never returns it longer. Each greedy pass and
+// annealing round is a step of `progress`; the long loops of a greedy
+// pass pulse it.
 DetailResult improve(Placement& p, const DetailParams& params, Progress& progress);
 
 }  // namespace qplace

@@ -7,7 +7,8 @@
 //            then again with the register groups of a trial legalization
 //            drawn together by nets of their own
 //   legalize window matching with the register rules (legalize.h)
-//   detail   moves and swaps on the wirelength (detail.h)
+//   detail   moves and swaps on the wirelength, on detail.threads threads
+//            (detail.h)
 //   check    the library's packing rules (AP_SUPP::drcAllSite) and the
 //            slot check (checks.h)
 //   timing   (unless turned off) static timing analysis of the placement
@@ -66,8 +67,8 @@ struct PlacerOptions {
 
   // Time for quality: scales the detailed improvement's annealing (attempts
   // per unit and the cap on attempts, the large-design cap included), so the
-  // detail phase takes about `effort` times as long; a long schedule also
-  // cools less far and reaches less far (detail.cpp). 1 gives the default
+  // detail phase takes about `effort` times as long; a long schedule has
+  // more rounds and starts warmer (detail.h). 1 gives the default
   // schedule; apMain fails, before any work, outside (0, 1000].
   double effort = 1;
 

@@ -1,0 +1,672 @@
+// The workers of the detailed improvement: prices of moves and swaps, the
+// greedy passes, the annealing tries.
+#include "qplace/detail_worker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace qplace {
+namespace improvement {
+
+namespace {
+
+// Nets larger than this do not steer a unit's optimal region.
+constexpr int kRegionLimit = 64;
+
+}  // namespace
+
+Shared::Shared(Placement& pl) : p(pl), m(*pl.model), f(*pl.fabric) {
+  const int n = m.numUnits();
+  x.resize(static_cast<std::size_t>(n));
+  y.resize(static_cast<std::size_t>(n));
+  for (int u = 0; u < n; ++u) placeOf(u, x[u], y[u]);
+  sx = x;
+  sy = y;
+  box.resize(static_cast<std::size_t>(m.numNets()));
+  for (int k = 0; k < m.numNets(); ++k) {
+    box[k] = scan(k);
+    total += box[k].cost();
+  }
+  owner.assign(static_cast<std::size_t>(n), 0);
+  touched.assign(static_cast<std::size_t>(n), 0);
+  optimum.assign(static_cast<std::size_t>(n), -1);
+  optimumRound.assign(static_cast<std::size_t>(n), -1);
+  buildRing();
+  relistGroups();
+}
+
+void Shared::placeOf(int u, int& ux, int& uy) const {
+  const int l = p.loc[u];
+  if (m.isIo(u)) {
+    ux = f.ioX[l];
+    uy = f.ioY[l];
+  } else {
+    ux = (l / kBles) % f.cols + 1;
+    uy = (l / kBles) / f.cols + 1;
+  }
+}
+
+NetBox Shared::scan(int net) const {
+  NetBox b;
+  for (int i = m.netStart[net]; i < m.netStart[net + 1]; ++i) b.add(x[m.netUnits[i]], y[m.netUnits[i]]);
+  return b;
+}
+
+void Shared::relistGroups() {
+  setGroups.assign(static_cast<std::size_t>(m.numCtrl), {});
+  for (int g = 0; g < f.numGroups(); ++g)
+    if (p.groupRegs[g] > 0) setGroups[static_cast<std::size_t>(p.groupCtrl[g])].push_back(g);
+}
+
+void Shared::buildRing() {
+  const int s = f.numIoSites();
+  cx = (f.cols + 1) / 2.0;
+  cy = (f.rows + 1) / 2.0;
+  std::vector<double> angle(static_cast<std::size_t>(s));
+  for (int i = 0; i < s; ++i) angle[i] = std::atan2(f.ioY[i] - cy, f.ioX[i] - cx);
+  ring.resize(static_cast<std::size_t>(s));
+  for (int i = 0; i < s; ++i) ring[i] = i;
+  std::stable_sort(ring.begin(), ring.end(), [&](int a, int b) { return angle[a] < angle[b]; });
+  ringPos.assign(static_cast<std::size_t>(s), 0);
+  ringAngle.resize(static_cast<std::size_t>(s));
+  for (int i = 0; i < s; ++i) {
+    ringPos[ring[i]] = i;
+    ringAngle[i] = angle[ring[i]];
+  }
+  // Sites per border position, on average: how far along the ring one
+  // step of the range goes.
+  int positions = 0;
+  for (int i = 0; i < s; ++i)
+    positions += i == 0 || f.ioX[ring[i]] != f.ioX[ring[i - 1]] || f.ioY[ring[i]] != f.ioY[ring[i - 1]];
+  ioSpread = positions > 0 ? std::max(1, s / positions) : 1;
+}
+
+int Shared::nearestIoSite(double px, double py) const {
+  const int s = static_cast<int>(ring.size());
+  if (s == 0) return -1;
+  const double a = std::atan2(py - cy, px - cx);
+  const int at = static_cast<int>(std::lower_bound(ringAngle.begin(), ringAngle.end(), a) - ringAngle.begin());
+  int best = -1;
+  double bestD = 1e300;
+  const int w = std::min(s, 2 * ioSpread + 2);
+  for (int k = -w; k <= w; ++k) {
+    const int site = ring[static_cast<std::size_t>(((at + k) % s + s) % s)];
+    const double d = std::abs(f.ioX[site] - px) + std::abs(f.ioY[site] - py);
+    if (d < bestD) {
+      bestD = d;
+      best = site;
+    }
+  }
+  return best;
+}
+
+Worker::Worker(Shared& s, const DetailParams& params, Progress* progress)
+    : s_(s), p_(s.p), m_(s.m), f_(s.f), params_(params), progress_(progress) {
+  lidx_.assign(static_cast<std::size_t>(m_.numNets()), -1);
+  lstamp_.assign(static_cast<std::size_t>(m_.numNets()), -1);
+  movedStamp_.assign(static_cast<std::size_t>(m_.numUnits()), -1);
+  movedX_.resize(static_cast<std::size_t>(m_.numUnits()));
+  movedY_.resize(static_cast<std::size_t>(m_.numUnits()));
+  exclStamp_.assign(static_cast<std::size_t>(m_.numUnits()), -1);
+}
+
+void Worker::open(int r) {
+  region_ = r;
+  ++openEpoch_;
+  lbox_.clear();
+  moved_.clear();
+  counts_ = Counts();
+  gain_ = 0;
+  for (int u : s_.units[static_cast<std::size_t>(r)])
+    for (int i = m_.unitNetStart[u]; i < m_.unitNetStart[u + 1]; ++i) {
+      const int n = m_.unitNets[i];
+      if (lstamp_[n] == openEpoch_) continue;
+      lstamp_[n] = openEpoch_;
+      lidx_[n] = static_cast<int>(lbox_.size());
+      lbox_.push_back(s_.box[n]);
+    }
+  nstamp_.assign(lbox_.size(), -1);
+  nslot_.assign(lbox_.size(), 0);
+}
+
+void Worker::clusterPass() {
+  for (int a = 0; a < f_.numClusters(); ++a) {
+    if (s_.regions.ofCluster[a] == region_) improveCluster(a);
+    if (a % 4096 == 4095) alive("cluster trades", a + 1, f_.numClusters());
+  }
+}
+
+void Worker::unitPass() {
+  const std::vector<int>& units = s_.units[static_cast<std::size_t>(region_)];
+  for (std::size_t k = 0; k < units.size(); ++k) {
+    const int u = units[k];
+    if (m_.isIo(u)) improveIo(u);
+    else improveUnit(u);
+    if (k % 8192 == 8191) alive("unit moves", static_cast<long>(k + 1), static_cast<long>(units.size()));
+  }
+}
+
+void Worker::sample(int count, int range, Rng& rng) {
+  const std::vector<int>& units = s_.units[static_cast<std::size_t>(region_)];
+  if (units.empty()) return;
+  for (int k = 0; k < count; ++k) {
+    Attempt a;
+    if (propose(units[static_cast<std::size_t>(rng.below(static_cast<int>(units.size())))], range, rng, a) &&
+        a.delta > 0)
+      counts_.losses.add(a.delta);
+  }
+}
+
+void Worker::anneal(long tries, double t, int range, Rng& rng) {
+  const std::vector<int>& units = s_.units[static_cast<std::size_t>(region_)];
+  if (units.empty()) return;
+  double accept[LossCounts::kSizes];
+  for (int d = 0; d < LossCounts::kSizes; ++d) accept[d] = t > 0 ? std::exp(-d / t) : 0.0;
+  const int n = static_cast<int>(units.size());
+  for (long k = 0; k < tries; ++k) {
+    Attempt a;
+    if (!propose(units[static_cast<std::size_t>(rng.below(n))], range, rng, a)) continue;
+    ++counts_.attempts;
+    if (a.delta > 0) {
+      counts_.losses.add(a.delta);
+      const double pr = a.delta < LossCounts::kSizes ? accept[a.delta] : (t > 0 ? std::exp(-a.delta / t) : 0.0);
+      if (!(rng.uniform() < pr)) continue;
+    }
+    ++counts_.accepted;
+    apply(a);
+  }
+}
+
+void Worker::alive(const char* what, long done, long all) {
+  if (progress_ == nullptr || !progress_->pulseDue()) return;
+  char line[160];
+  std::snprintf(line, sizeof line, "  %s: %ld of %ld done, hpwl %lld", what, done, all, s_.total - gain_);
+  progress_->pulse(line);
+}
+
+NetBox Worker::scan(int net) const {
+  NetBox b;
+  for (int i = m_.netStart[net]; i < m_.netStart[net + 1]; ++i) {
+    const int u = m_.netUnits[i];
+    if (movedStamp_[u] == movedEpoch_) b.add(movedX_[u], movedY_[u]);
+    else b.add(px(u), py(u));
+  }
+  return b;
+}
+
+NetBox Worker::scanExcluding(int net) const {
+  NetBox b;
+  for (int i = m_.netStart[net]; i < m_.netStart[net + 1]; ++i) {
+    const int u = m_.netUnits[i];
+    if (exclStamp_[u] != exclEpoch_) b.add(px(u), py(u));
+  }
+  return b;
+}
+
+void Worker::markMoved(const Moved* moved, int numMoved) {
+  ++movedEpoch_;
+  for (int k = 0; k < numMoved; ++k) {
+    movedStamp_[moved[k].u] = movedEpoch_;
+    movedX_[moved[k].u] = moved[k].x;
+    movedY_[moved[k].u] = moved[k].y;
+  }
+}
+
+int Worker::evaluate(const Moved* moved, int numMoved) {
+  nets_.clear();
+  after_.clear();
+  ++epoch_;
+  markMoved(moved, numMoved);
+  for (int k = 0; k < numMoved; ++k) {
+    const int u = moved[k].u;
+    const int ox = s_.x[u], oy = s_.y[u];
+    for (int i = m_.unitNetStart[u]; i < m_.unitNetStart[u + 1]; ++i) {
+      const int n = lidx_[m_.unitNets[i]];
+      if (nstamp_[n] != epoch_) {
+        nstamp_[n] = epoch_;
+        nslot_[n] = static_cast<int>(nets_.size());
+        nets_.push_back(m_.unitNets[i]);
+        after_.push_back(lbox_[n]);
+      }
+      NetBox& b = after_[static_cast<std::size_t>(nslot_[n])];
+      if (b.empty()) continue;  // to be rescanned
+      if (!b.move(ox, oy, moved[k].x, moved[k].y)) b = NetBox();
+    }
+  }
+  int d = 0;
+  for (std::size_t i = 0; i < nets_.size(); ++i) {
+    if (after_[i].empty()) after_[i] = scan(nets_[i]);
+    d += after_[i].cost() - lbox_[lidx_[nets_[i]]].cost();
+  }
+  return d;
+}
+
+void Worker::commit(const Moved* moved, int numMoved) {
+  const int d = evaluate(moved, numMoved);
+  for (std::size_t i = 0; i < nets_.size(); ++i) lbox_[lidx_[nets_[i]]] = after_[i];
+  for (int k = 0; k < numMoved; ++k) place(moved[k].u, moved[k].x, moved[k].y, k == 0 ? d : 0);
+}
+
+NetBox Worker::scanWith(int net, int u, int ux, int uy) const {
+  NetBox b;
+  for (int i = m_.netStart[net]; i < m_.netStart[net + 1]; ++i) {
+    const int v = m_.netUnits[i];
+    if (v == u) b.add(ux, uy);
+    else b.add(px(v), py(v));
+  }
+  return b;
+}
+
+int Worker::moveNet(int i, int u, int ox, int oy, int nx, int ny, bool make, NetBox& b) const {
+  const int net = m_.unitNets[i];
+  const int first = m_.netStart[net];
+  if (m_.netStart[net + 1] - first == 2) {
+    // Most nets: the other unit alone makes the box.
+    const int v = m_.netUnits[first] == u ? m_.netUnits[first + 1] : m_.netUnits[first];
+    const int vx = px(v), vy = py(v);
+    if (make) {
+      b = NetBox();
+      b.add(nx, ny);
+      b.add(vx, vy);
+    }
+    return std::abs(nx - vx) + std::abs(ny - vy) - std::abs(ox - vx) - std::abs(oy - vy);
+  }
+  const NetBox& now = lbox_[lidx_[net]];
+  b = now;
+  if (!b.move(ox, oy, nx, ny)) b = scanWith(net, u, nx, ny);
+  return b.cost() - now.cost();
+}
+
+int Worker::move(int u, int nx, int ny, bool make) {
+  const int ox = s_.x[u], oy = s_.y[u];
+  int d = 0;
+  NetBox b;
+  for (int i = m_.unitNetStart[u]; i < m_.unitNetStart[u + 1]; ++i) {
+    d += moveNet(i, u, ox, oy, nx, ny, make, b);
+    if (make) lbox_[lidx_[m_.unitNets[i]]] = b;
+  }
+  if (make) place(u, nx, ny, d);
+  return d;
+}
+
+int Worker::swap(int u, int v, bool make) {
+  const int ux = s_.x[u], uy = s_.y[u], vx = s_.x[v], vy = s_.y[v];
+  const int mark = ++epoch_, both = ++epoch_;
+  for (int i = m_.unitNetStart[v]; i < m_.unitNetStart[v + 1]; ++i) nstamp_[lidx_[m_.unitNets[i]]] = mark;
+  int d = 0;
+  NetBox b;
+  for (int i = m_.unitNetStart[u]; i < m_.unitNetStart[u + 1]; ++i) {
+    int& st = nstamp_[lidx_[m_.unitNets[i]]];
+    if (st == mark) {
+      st = both;
+      continue;
+    }
+    d += moveNet(i, u, ux, uy, vx, vy, make, b);
+    if (make) lbox_[lidx_[m_.unitNets[i]]] = b;
+  }
+  for (int i = m_.unitNetStart[v]; i < m_.unitNetStart[v + 1]; ++i) {
+    if (nstamp_[lidx_[m_.unitNets[i]]] == both) continue;
+    d += moveNet(i, v, vx, vy, ux, uy, make, b);
+    if (make) lbox_[lidx_[m_.unitNets[i]]] = b;
+  }
+  if (make) {
+    place(u, vx, vy, 0);
+    place(v, ux, uy, d);
+  }
+  return d;
+}
+
+void Worker::place(int u, int nx, int ny, int delta) {
+  gain_ -= delta;
+  s_.x[u] = nx;
+  s_.y[u] = ny;
+  if (!s_.touched[u]) {
+    s_.touched[u] = 1;
+    moved_.push_back(u);
+  }
+}
+
+bool Worker::regionOf(const int* units, int count, double& tx, double& ty) {
+  nets_.clear();
+  ++epoch_;
+  ++exclEpoch_;
+  for (int k = 0; k < count; ++k) {
+    const int u = units[k];
+    exclStamp_[u] = exclEpoch_;
+    for (int i = m_.unitNetStart[u]; i < m_.unitNetStart[u + 1]; ++i) {
+      const int net = m_.unitNets[i];
+      if (m_.netSize(net) > kRegionLimit) continue;
+      const int n = lidx_[net];
+      if (nstamp_[n] != epoch_) {
+        nstamp_[n] = epoch_;
+        nslot_[n] = 0;
+        nets_.push_back(net);
+      }
+      ++nslot_[n];
+    }
+  }
+  xs_.clear();
+  ys_.clear();
+  const int ux = s_.x[units[0]], uy = s_.y[units[0]];
+  for (int net : nets_) {
+    NetBox b = lbox_[lidx_[net]];
+    if (!b.drop(ux, uy, nslot_[lidx_[net]])) b = scanExcluding(net);
+    if (b.empty()) continue;
+    xs_.push_back(b.x0);
+    xs_.push_back(b.x1);
+    ys_.push_back(b.y0);
+    ys_.push_back(b.y1);
+  }
+  if (xs_.empty()) return false;
+  tx = median(xs_);
+  ty = median(ys_);
+  return true;
+}
+
+double Worker::median(std::vector<int>& v) {
+  std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+  const int hi = v[v.size() / 2];
+  const int lo = v.size() > 1 ? *std::max_element(v.begin(), v.begin() + v.size() / 2) : hi;
+  return (lo + hi) / 2.0;
+}
+
+int Worker::optimum(int u) {
+  if (s_.optimumRound[u] != s_.aims) {
+    s_.optimumRound[u] = s_.aims;
+    double tx, ty;
+    int& o = s_.optimum[u];
+    if (!regionOf(&u, 1, tx, ty)) o = -1;
+    else o = m_.isIo(u) ? s_.nearestIoSite(tx, ty) : f_.clusterAt(tx, ty);
+  }
+  return s_.optimum[u];
+}
+
+bool Worker::swappable(int u, int v) {
+  // Units of one kind and one control set (or none): every BLE half and
+  // every group keeps what it holds.
+  if (m_.kind[u] == m_.kind[v] && m_.ctrl[u] == m_.ctrl[v]) return true;
+  const int pu = p_.loc[u], pv = p_.loc[v];
+  p_.take(u);
+  p_.take(v);
+  const bool ok = p_.fits(u, pv) && p_.fits(v, pu);
+  p_.put(v, pv);
+  p_.put(u, pu);
+  return ok;
+}
+
+void Worker::unitsOf(int cluster, std::vector<int>& out) const {
+  out.clear();
+  for (int b = 0; b < kBles; ++b)
+    for (int v : {p_.lutAt[cluster * kBles + b], p_.regAt[cluster * kBles + b]})
+      if (v >= 0 && std::find(out.begin(), out.end(), v) == out.end()) out.push_back(v);
+}
+
+void Worker::planClusterTrade(int a, int b) {
+  moved_list_.clear();
+  for (int u : unitsA_) moved_list_.push_back(Moved{u, clusterX(b), clusterY(b)});
+  for (int u : unitsB_) moved_list_.push_back(Moved{u, clusterX(a), clusterY(a)});
+}
+
+void Worker::improveCluster(int a) {
+  unitsOf(a, unitsA_);
+  if (unitsA_.empty()) return;
+  double tx, ty;
+  if (!regionOf(unitsA_.data(), static_cast<int>(unitsA_.size()), tx, ty)) return;
+  const int centre = f_.clusterAt(tx, ty);
+  if (centre == a) return;
+  const int cr = centre / f_.cols, cc = centre % f_.cols, radius = params_.radius;
+  int best = 0, bestB = -1;
+  for (int r = std::max(0, cr - radius); r <= std::min(f_.rows - 1, cr + radius); ++r) {
+    for (int c = std::max(0, cc - radius); c <= std::min(f_.cols - 1, cc + radius); ++c) {
+      const int b = r * f_.cols + c;
+      if (b == a || !mine(b)) continue;
+      unitsOf(b, unitsB_);
+      planClusterTrade(a, b);
+      const int d = evaluate(moved_list_.data(), static_cast<int>(moved_list_.size()));
+      if (d < best) {
+        best = d;
+        bestB = b;
+      }
+    }
+  }
+  if (bestB >= 0) tradeClusters(a, bestB);
+}
+
+void Worker::tradeClusters(int a, int b) {
+  unitsOf(a, unitsA_);
+  unitsOf(b, unitsB_);
+  planClusterTrade(a, b);
+  commit(moved_list_.data(), static_cast<int>(moved_list_.size()));
+  posA_.clear();
+  posB_.clear();
+  for (int u : unitsA_) posA_.push_back(p_.loc[u]);
+  for (int u : unitsB_) posB_.push_back(p_.loc[u]);
+  for (int u : unitsA_) p_.take(u);
+  for (int u : unitsB_) p_.take(u);
+  for (std::size_t i = 0; i < unitsA_.size(); ++i) p_.put(unitsA_[i], b * kBles + posA_[i] % kBles);
+  for (std::size_t i = 0; i < unitsB_.size(); ++i) p_.put(unitsB_[i], a * kBles + posB_[i] % kBles);
+  ++counts_.clusterSwaps;
+}
+
+void Worker::improveUnit(int u) {
+  double tx, ty;
+  if (!regionOf(&u, 1, tx, ty)) return;
+  const int here = p_.loc[u] / kBles;
+  const int centre = f_.clusterAt(tx, ty);
+  if (centre == here) return;
+  const int cr = centre / f_.cols, cc = centre % f_.cols, radius = params_.radius;
+  int best = 0;
+  Attempt pick;
+  for (int r = std::max(0, cr - radius); r <= std::min(f_.rows - 1, cr + radius); ++r) {
+    for (int c = std::max(0, cc - radius); c <= std::min(f_.cols - 1, cc + radius); ++c) {
+      const int cl = r * f_.cols + c;
+      if (cl == here || !mine(cl)) continue;
+      const int nx = clusterX(cl), ny = clusterY(cl);
+      bool moveTried = false;
+      for (int b = 0; b < kBles; ++b) {
+        const int pos = cl * kBles + b;
+        if (!moveTried && p_.fits(u, pos)) {
+          moveTried = true;
+          const int d = move(u, nx, ny, false);
+          if (d < best) {
+            best = d;
+            pick = Attempt{u, -1, pos};
+          }
+        }
+        // Swaps only in the cluster of the optimal region itself.
+        if (cl != centre) continue;
+        const int lu = p_.lutAt[pos], ru = p_.regAt[pos];
+        for (int v : {lu, ru == lu ? -1 : ru}) {
+          if (v < 0 || v == u) continue;
+          const int d = swap(u, v, false);
+          if (d < best && swappable(u, v)) {
+            best = d;
+            pick = Attempt{u, v, pos};
+          }
+        }
+      }
+    }
+  }
+  if (pick.u >= 0) apply(pick);
+}
+
+void Worker::improveIo(int u) {
+  const int target = optimumNow(u);
+  if (target < 0 || target == p_.loc[u]) return;
+  const int n = static_cast<int>(s_.ring.size());
+  const int at = s_.ringPos[target], reach = params_.radius * s_.ioSpread;
+  int best = 0;
+  Attempt pick;
+  for (int k = -reach; k <= reach; ++k) {
+    const int site = s_.ring[static_cast<std::size_t>(((at + k) % n + n) % n)];
+    Attempt a;
+    if (site == p_.loc[u] || s_.regions.ofIoSite[site] != region_ || !planIo(u, site, a)) continue;
+    if (a.delta < best) {
+      best = a.delta;
+      pick = a;
+    }
+  }
+  if (pick.u >= 0) apply(pick);
+}
+
+bool Worker::planIo(int u, int site, Attempt& a) {
+  a.u = u;
+  a.pos = site;
+  a.v = p_.ioAt[site];
+  a.delta = a.v >= 0 ? swap(u, a.v, false) : move(u, f_.ioX[site], f_.ioY[site], false);
+  return true;
+}
+
+void Worker::regsOf(int g, std::vector<int>& out) const {
+  out.clear();
+  const int first = (g / f_.groupsPerCluster()) * kBles + (g % f_.groupsPerCluster()) * f_.groupBles();
+  for (int pos = first; pos < first + f_.groupBles(); ++pos)
+    if (p_.regAt[pos] >= 0) out.push_back(p_.regAt[pos]);
+}
+
+bool Worker::planInto(const std::vector<int>& units, int to, std::vector<int>& pos) {
+  pos.assign(units.size(), -1);
+  const int first = (to / f_.groupsPerCluster()) * kBles + (to % f_.groupsPerCluster()) * f_.groupBles();
+  const int last = first + f_.groupBles();
+  int freeLut = first, any = first;
+  used_.assign(static_cast<std::size_t>(f_.groupBles()), 0);
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    if (!m_.hasLut(units[i])) continue;
+    while (freeLut < last && p_.lutAt[freeLut] >= 0 && !m_.hasReg(p_.lutAt[freeLut])) ++freeLut;
+    if (freeLut == last) return false;
+    used_[static_cast<std::size_t>(freeLut - first)] = 1;
+    pos[i] = freeLut++;
+  }
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    if (pos[i] >= 0) continue;
+    while (used_[static_cast<std::size_t>(any - first)]) ++any;
+    used_[static_cast<std::size_t>(any - first)] = 1;
+    pos[i] = any;
+  }
+  return true;
+}
+
+bool Worker::planGroupTrade(int ga, int gb) {
+  const int a = ga / f_.groupsPerCluster(), b = gb / f_.groupsPerCluster();
+  if (a == b) return false;
+  regsOf(ga, unitsA_);
+  regsOf(gb, unitsB_);
+  if (unitsA_.empty() || !planInto(unitsA_, gb, posA_) || !planInto(unitsB_, ga, posB_)) return false;
+  moved_list_.clear();
+  for (int u : unitsA_) moved_list_.push_back(Moved{u, clusterX(b), clusterY(b)});
+  for (int u : unitsB_) moved_list_.push_back(Moved{u, clusterX(a), clusterY(a)});
+  return true;
+}
+
+bool Worker::propose(int u, int range, Rng& rng, Attempt& a) {
+  const bool aim = rng.chance(params_.towardsOptimum);
+  if (m_.isIo(u)) {
+    const int n = static_cast<int>(s_.ring.size());
+    int at = s_.ringPos[p_.loc[u]];
+    if (aim && optimum(u) >= 0 && s_.regions.ofIoSite[s_.optimum[u]] == region_) at = s_.ringPos[s_.optimum[u]];
+    const int site = s_.ring[static_cast<std::size_t>(((at + rng.within(range * s_.ioSpread)) % n + n) % n)];
+    if (site == p_.loc[u] || s_.regions.ofIoSite[site] != region_) return false;
+    return planIo(u, site, a);
+  }
+  const int here = p_.loc[u] / kBles;
+  const Regions& rg = s_.regions;
+  const int r0 = rg.row0[region_], r1 = rg.row1[region_], c0 = rg.col0[region_], c1 = rg.col1[region_];
+  // Around the optimum, or the nearest cluster of the region to it.
+  int ar = here / f_.cols, ac = here % f_.cols;
+  if (aim && optimum(u) >= 0) {
+    ar = std::clamp(s_.optimum[u] / f_.cols, r0, r1);
+    ac = std::clamp(s_.optimum[u] % f_.cols, c0, c1);
+  }
+  // A cluster of the region within `range` of (ar, ac).
+  auto pick = [&](int& r, int& c) {
+    const int lo = std::max(r0, ar - range), hi = std::min(r1, ar + range);
+    const int left = std::max(c0, ac - range), right = std::min(c1, ac + range);
+    r = lo + rng.below(hi - lo + 1);
+    c = left + rng.below(right - left + 1);
+  };
+  if (m_.hasReg(u) && rng.chance(params_.groupTrades)) {
+    // u's whole group trades its registers with a group around (ar, ac).
+    int r, c;
+    pick(r, c);
+    a.ga = groupAt(p_.loc[u]);
+    a.gb = (r * f_.cols + c) * f_.groupsPerCluster() + rng.below(f_.groupsPerCluster());
+    if (!planGroupTrade(a.ga, a.gb)) return false;
+    a.delta = evaluate(moved_list_.data(), static_cast<int>(moved_list_.size()));
+    return true;
+  }
+  int cl = -1, pos = -1;
+  const std::vector<int>& l = m_.hasReg(u) ? s_.setGroups[static_cast<std::size_t>(m_.ctrl[u])] : s_.setGroups[0];
+  // Aimed at the set's groups in proportion to the groups that hold
+  // another set: a random cluster will do when most hold u's.
+  if (m_.hasReg(u) && rng.chance(params_.setAim * (1 - static_cast<double>(l.size()) / f_.numGroups()))) {
+    // One of the groups of u's own set near (ar, ac).
+    for (int tries = 0; tries < 4 && cl < 0 && !l.empty(); ++tries) {
+      const int g = l[static_cast<std::size_t>(rng.below(static_cast<int>(l.size())))];
+      const int gc = g / f_.groupsPerCluster();
+      if (std::abs(gc / f_.cols - ar) > range + 1 || std::abs(gc % f_.cols - ac) > range + 1) continue;
+      cl = gc;
+      pos = cl * kBles + (g % f_.groupsPerCluster()) * f_.groupBles() + rng.below(f_.groupBles());
+    }
+    if (cl < 0 || cl == here || !mine(cl)) return false;
+  } else {
+    int r, c;
+    pick(r, c);
+    cl = r * f_.cols + c;
+    if (cl == here) return false;
+    pos = cl * kBles + rng.below(kBles);
+  }
+  a.u = u;
+  a.pos = pos;
+  if (p_.fits(u, pos)) {
+    a.v = -1;
+    a.delta = move(u, clusterX(cl), clusterY(cl), false);
+    return true;
+  }
+  const int v = m_.hasLut(u) && p_.lutAt[pos] >= 0 ? p_.lutAt[pos] : p_.regAt[pos];
+  if (v < 0 || !swappable(u, v)) return false;
+  a.v = v;
+  a.delta = swap(u, v, false);
+  return true;
+}
+
+void Worker::apply(const Attempt& a) {
+  if (a.ga >= 0) {
+    commit(moved_list_.data(), static_cast<int>(moved_list_.size()));
+    for (int u : unitsA_) p_.take(u);
+    for (int u : unitsB_) p_.take(u);
+    for (std::size_t i = 0; i < unitsA_.size(); ++i) p_.put(unitsA_[i], posA_[i]);
+    for (std::size_t i = 0; i < unitsB_.size(); ++i) p_.put(unitsB_[i], posB_[i]);
+    ++counts_.groupTrades;
+    return;
+  }
+  const int u = a.u, v = a.v;
+  if (m_.isIo(u)) {
+    const int from = p_.loc[u];
+    if (v >= 0) swap(u, v, true);
+    else move(u, f_.ioX[a.pos], f_.ioY[a.pos], true);
+    p_.ioAt[from] = -1;
+    if (v >= 0) p_.putIo(v, from);
+    p_.putIo(u, a.pos);
+    ++counts_.ioMoves;
+    return;
+  }
+  const int cl = a.pos / kBles;
+  if (v < 0) {
+    move(u, clusterX(cl), clusterY(cl), true);
+    p_.take(u);
+    p_.put(u, a.pos);
+    ++counts_.moves;
+    return;
+  }
+  swap(u, v, true);
+  const int pu = p_.loc[u], pv = p_.loc[v];
+  p_.take(u);
+  p_.take(v);
+  p_.put(u, pv);
+  p_.put(v, pu);
+  ++counts_.swaps;
+}
+
+}  // namespace improvement
+}  // namespace qplace

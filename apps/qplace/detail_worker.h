@@ -1,0 +1,278 @@
+// The workers of the detailed improvement (detail.h) and the state they
+// share. A worker improves one region: greedy passes when the region is the
+// whole device, annealing tries in any region. It changes only the region's
+// units and places, prices its moves on its own copy of the boxes of its
+// units' nets, and reads the other regions' units where they were when the
+// round began; so regions are improved at the same time, one worker per
+// thread, with a result that does not depend on which thread took which.
+#ifndef QPLACE_DETAIL_WORKER_H
+#define QPLACE_DETAIL_WORKER_H
+
+#include <vector>
+
+#include "qplace/anneal_schedule.h"
+#include "qplace/detail.h"
+#include "qplace/detail_regions.h"
+#include "qplace/detail_rng.h"
+#include "qplace/net_box.h"
+
+namespace qplace {
+namespace improvement {
+
+struct Moved {
+  int u;
+  int x, y;  // the place it goes to
+};
+
+// What a worker did, summed over the workers of a round.
+struct Counts {
+  long moves = 0, swaps = 0, clusterSwaps = 0, groupTrades = 0, ioMoves = 0;
+  long attempts = 0, accepted = 0;
+  LossCounts losses;
+  void merge(const Counts& o) {
+    moves += o.moves;
+    swaps += o.swaps;
+    clusterSwaps += o.clusterSwaps;
+    groupTrades += o.groupTrades;
+    ioMoves += o.ioMoves;
+    attempts += o.attempts;
+    accepted += o.accepted;
+    losses.merge(o.losses);
+  }
+};
+
+// The state that the workers share. Between rounds it is exact: positions,
+// net boxes and the total. During a round each worker changes only its own
+// region's units and places, and reads the others' units as they were when
+// the round began (sx, sy).
+struct Shared {
+  // Takes the placement as it is: its places, boxes and total; the I/O
+  // ring; the groups of each set. O(pins + clusters + I/O sites log).
+  explicit Shared(Placement& pl);
+
+  // Unit u's place in whole cluster coordinates (an I/O unit's site's).
+  void placeOf(int u, int& ux, int& uy) const;
+  // Box of a net with every unit at x, y.
+  NetBox scan(int net) const;
+
+  // The groups of each control set that hold its registers.
+  void relistGroups();
+
+  // The I/O sites in order around the device's centre.
+  void buildRing();
+
+  // The I/O site nearest to (px, py), or -1 without I/O sites: among the
+  // sites near the point's direction from the centre.
+  int nearestIoSite(double px, double py) const;
+
+  Placement& p;
+  const Model& m;
+  const Fabric& f;
+  std::vector<int> x, y;    // current places; a unit's written by its region's worker only
+  std::vector<int> sx, sy;  // places when the round began
+  std::vector<NetBox> box;  // exact between rounds
+  long long total = 0;      // exact between rounds
+  Regions regions;
+  std::vector<int> owner;               // per unit: its region this round, -1 for a fixed unit
+  std::vector<std::vector<int>> units;  // per region: its units this round
+  std::vector<std::vector<int>> setGroups;  // per control set: its groups when the round began
+  std::vector<int> optimum, optimumRound;   // per unit: the place aimed at, and `aims` when it was taken
+  int aims = 0;                             // counts the times the optima were renewed
+  std::vector<char> touched;                // per unit: moved this round
+  std::vector<int> ring, ringPos;           // I/O sites around the border; each site's place in it
+  std::vector<double> ringAngle;             // per place in the ring: its angle around (cx, cy)
+  double cx = 0, cy = 0;                    // the device's centre
+  int ioSpread = 1;                         // I/O sites per border position, on average
+};
+
+// Improves one region of the shared state. One worker per thread; its
+// scratch space (a few integers per unit and per net) is reused from
+// region to region.
+class Worker {
+public:
+  // `progress` (or null) is pulsed from the long loops of greedy passes.
+  Worker(Shared& s, const DetailParams& params, Progress* progress);
+
+  // Takes region r: copies the boxes of its units' nets. O(pins of its units).
+  void open(int r);
+  // Since open(): the units moved, what was done, and the wirelength gained
+  // as the region sees it (exactly, when the region is everything).
+  const std::vector<int>& moved() const { return moved_; }
+  const Counts& counts() const { return counts_; }
+  long long gain() const { return gain_; }
+
+  // One greedy pass over the clusters: each traded whole with one around
+  // the optimal region of its units, when that gains.
+  void clusterPass();
+  // One greedy pass over the units: each moved to, or swapped into, the
+  // place around its optimal region that gains most.
+  void unitPass();
+
+  // Losses of `count` attempts at `range`, none made.
+  void sample(int count, int range, Rng& rng);
+
+  // `tries` annealing tries at temperature t: a random unit of the region
+  // proposes a move or swap (see propose); a legal one is made when it
+  // gains nothing or loses, with probability exp(-loss / t), when it loses.
+  void anneal(long tries, double t, int range, Rng& rng);
+
+private:
+  struct Attempt {
+    int u = -1, v = -1, pos = -1;  // u to logic place or I/O site pos, swapping with v (-1: none)
+    int ga = -1, gb = -1;          // or a trade of the registers of two groups
+    int delta = 0;
+  };
+
+  int px(int v) const { return s_.owner[v] == region_ ? s_.x[v] : s_.sx[v]; }
+  int py(int v) const { return s_.owner[v] == region_ ? s_.y[v] : s_.sy[v]; }
+  bool mine(int cluster) const { return s_.regions.ofCluster[cluster] == region_; }
+  int clusterX(int c) const { return c % f_.cols + 1; }
+  int clusterY(int c) const { return c / f_.cols + 1; }
+
+  // A heartbeat line from within a long loop.
+  void alive(const char* what, long done, long all);
+
+  // Box of a net with the moved units (marked by markMoved) at their new
+  // places.
+  NetBox scan(int net) const;
+  // Box of a net without the units marked by regionOf.
+  NetBox scanExcluding(int net) const;
+
+  void markMoved(const Moved* moved, int numMoved);
+
+  // Any number of units moved at once (a cluster or group trade): the nets
+  // of the moved units, each once, with their boxes after the move in
+  // after_; returns the change of wirelength.
+  int evaluate(const Moved* moved, int numMoved);
+  // Makes such a move (of the bookkeeping here; the placement is the
+  // caller's).
+  void commit(const Moved* moved, int numMoved);
+
+  // Box of a net with unit u at (ux, uy).
+  NetBox scanWith(int net, int u, int ux, int uy) const;
+  // u's net i (an index into unitNets) with u moved from (ox, oy) to
+  // (nx, ny): the change of its half perimeter, and with `make` its box.
+  int moveNet(int i, int u, int ox, int oy, int nx, int ny, bool make, NetBox& b) const;
+
+  // The change of wirelength when unit u alone goes to (nx, ny); with
+  // `make`, makes the move. The unit's nets are visited once and no box is
+  // kept: the common case, priced without the bookkeeping of evaluate().
+  int move(int u, int nx, int ny, bool make);
+  // The same for u and v trading places. A net of both keeps its box.
+  int swap(int u, int v, bool make);
+  // Records u at its new place; `delta` is the move's change of wirelength.
+  void place(int u, int nx, int ny, int delta);
+
+  // Optimal region of `units`, which share one place: the median of the
+  // boxes of their nets (of at most kRegionLimit units) without them;
+  // false when they have no such net.
+  bool regionOf(const int* units, int count, double& tx, double& ty);
+
+  // The median of v (the mean of the middle two when even); reorders v.
+  static double median(std::vector<int>& v);
+
+  // The cluster (for an I/O unit, the site) of a unit's optimal region, -1
+  // for none; renewed when Shared::aims changes (every few rounds: the
+  // optima move slowly).
+  int optimum(int u);
+
+  // Whether u and v may trade places.
+  bool swappable(int u, int v);
+
+  // The units of a cluster, each once.
+  void unitsOf(int cluster, std::vector<int>& out) const;
+
+  // moved_list_: the units of clusters a (in unitsA_) and b (unitsB_)
+  // at each other's place.
+  void planClusterTrade(int a, int b);
+
+  // Trades cluster a with the cluster around the optimal region of its
+  // units that gains most, if any gains.
+  void improveCluster(int a);
+
+  // Trades the whole contents of clusters a and b: every BLE with the BLE
+  // of the same number, which always keeps the register rules.
+  void tradeClusters(int a, int b);
+
+  // Moves logic unit u to a free BLE, or swaps it with a unit of a BLE,
+  // in the clusters around its optimal region (swaps only in the cluster
+  // of the region itself): the best that gains, if any.
+  void improveUnit(int u);
+
+  // An I/O unit to a free site, or swapped with the I/O unit of a site,
+  // around its optimal region, when that gains.
+  void improveIo(int u);
+  // The optimum taken afresh (the greedy passes follow every move).
+  int optimumNow(int u) {
+    s_.optimumRound[u] = -1;
+    return optimum(u);
+  }
+
+  // Prices I/O unit u going to `site`, swapping with the unit there.
+  bool planIo(int u, int site, Attempt& a);
+
+  // The register-bearing units of group g.
+  void regsOf(int g, std::vector<int>& out) const;
+
+  // BLEs of group `to` for the register-bearing units `units` once the
+  // register-bearing units of `to` have left: LUT+register pairs on BLEs
+  // whose LUT half is then free, lone registers on the rest. False when the
+  // pairs do not fit (the LUT halves hold lone LUTs, which stay).
+  bool planInto(const std::vector<int>& units, int to, std::vector<int>& pos);
+
+  // Plans the trade of the register-bearing units of groups ga and gb (in
+  // other clusters): unitsA_/posA_ into gb, unitsB_/posB_ into ga,
+  // moved_list_ with their new places. The register rules hold after it,
+  // since each group takes the other's registers whole.
+  bool planGroupTrade(int ga, int gb);
+
+  int groupAt(int pos) const { return f_.groupOfBle(pos / kBles, pos % kBles); }
+
+  // A random legal move of u within `range` of its place or, for a share
+  // of the attempts, of its optimal region: a logic unit to a BLE of a
+  // cluster of the region (swapping with a unit there when the BLE is
+  // taken), the registers of its whole group traded with those of another
+  // group, or an I/O unit to a site along the border. A share of a
+  // register's attempts aim at a group of its own control set instead of a
+  // random cluster, since most clusters' groups hold another set and
+  // refuse it. False when the move is illegal or leaves the region.
+  bool propose(int u, int range, Rng& rng, Attempt& a);
+
+  // Makes the move priced last by propose or planIo (for a group trade,
+  // planned last).
+  void apply(const Attempt& a);
+
+  Shared& s_;
+  Placement& p_;
+  const Model& m_;
+  const Fabric& f_;
+  const DetailParams& params_;
+  Progress* progress_;
+  int region_ = 0;
+  Counts counts_;
+  long long gain_ = 0;  // wirelength gained since open(), as the region sees it
+  // Boxes of the region's nets: net n's is lbox_[lidx_[n]] while lstamp_[n]
+  // is openEpoch_.
+  std::vector<NetBox> lbox_;
+  std::vector<int> lidx_, lstamp_;
+  int openEpoch_ = 0;
+  std::vector<int> nstamp_, nslot_;  // per region net: epoch last gathered, and its place in nets_
+  int epoch_ = 0;
+  std::vector<int> nets_;
+  std::vector<NetBox> after_;  // per gathered net: its box after the move
+  std::vector<int> exclStamp_;  // per unit: exclEpoch_ while regionOf leaves it out
+  int exclEpoch_ = 0;
+  std::vector<int> movedStamp_;  // per unit: movedEpoch_ while it is being moved
+  std::vector<int> movedX_, movedY_;
+  int movedEpoch_ = 0;
+  std::vector<int> xs_, ys_;
+  std::vector<int> unitsA_, unitsB_, posA_, posB_;
+  std::vector<char> used_;
+  std::vector<Moved> moved_list_;
+  std::vector<int> moved_;  // units moved since open()
+};
+
+}  // namespace improvement
+}  // namespace qplace
+
+#endif

@@ -1,0 +1,301 @@
+// Detailed improvement: never longer than its input, gains where the greedy
+// passes leave room, legal under the register rules whatever the regions,
+// the same placement for any number of threads; the regions and the
+// annealing schedule on their own.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <set>
+
+#include "qplace/anneal_schedule.h"
+#include "qplace/detail.h"
+#include "qplace/detail_regions.h"
+#include "qplace/legalize.h"
+#include "detail_cases.h"
+#include "rule_faults.h"
+
+namespace {
+
+using qplace::DetailParams;
+using qplace::DetailResult;
+using qplace::Placement;
+
+// A design packed onto its device and placed legally: at random, or in the
+// order of its units along a serpentine through the clusters (as the
+// designs here are made, neighbours in that order are mostly connected),
+// or by a short global placement and legalization, as the placer does.
+enum Start { RANDOM, SERPENTINE, GLOBAL };
+
+struct Placed {
+  standin::Design d;
+  qplace::Model m;
+  qplace::Fabric f;
+  std::unique_ptr<Placement> p;
+
+  Placed(const std::function<void(standin::Design&)>& build, Start start, std::uint64_t seed = 1) {
+    build(d);
+    m = qplace::packDesign(d);
+    f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
+    p = std::make_unique<Placement>(f, m);
+    EXPECT_TRUE(qplace::placeIos(m, f, *p));
+    if (start == RANDOM) {
+      EXPECT_TRUE(qplace::randomPlacement(*p, seed));
+    } else if (start == SERPENTINE) {
+      int at = 0;  // the place reached along the serpentine
+      for (int u = 0; u < m.numUnits(); ++u) {
+        if (m.isIo(u)) continue;
+        for (; at < f.numClusters() * qplace::kBles; ++at) {
+          const int row = at / qplace::kBles / f.cols, col = at / qplace::kBles % f.cols;
+          const int pos = (row * f.cols + (row % 2 == 0 ? col : f.cols - 1 - col)) * qplace::kBles + at % qplace::kBles;
+          if (!p->fits(u, pos)) continue;
+          p->put(u, pos);
+          break;
+        }
+      }
+      EXPECT_EQ(p->unplaced(), 0);
+    } else {
+      qplace::GlobalParams gp;
+      gp.seed = seed;
+      qplace::GlobalPlacer global(m, f, *p, gp);
+      qplace::Progress none;
+      const qplace::GlobalResult& g = global.run(m, gp.anchorStart, 0.0, none);
+      EXPECT_TRUE(qplace::legalize(*p, g.x, g.y, qplace::LegalizeParams{}).ok);
+    }
+  }
+
+  DetailResult improve(const DetailParams& dp) {
+    qplace::Progress none;
+    return qplace::improve(*p, dp, none);
+  }
+  // The register rules and the slots, as the library checks them.
+  int faults() {
+    p->writeTo(d);
+    return registerRuleFaults(d, f.halfRule) + AP_SUPP(&d).drcAllSite(0, 0);
+  }
+};
+
+void generated(standin::Design& d, int components, std::uint64_t seed) {
+  designgen::Params gp;
+  gp.components = components;
+  gp.seed = seed;
+  gp.place = false;
+  designgen::generate(d, gp);
+}
+
+// The cases where a detailed improvement most easily loses: a long chain,
+// one net of many loads, disjoint pieces (placed along a serpentine), and
+// generated designs, with control sets of 4 to 64 registers (placed
+// globally).
+struct Case {
+  std::string name;
+  std::function<void(standin::Design&)> build;
+  Start start;
+};
+std::vector<Case> hardCases(int loads) {
+  return {{"chain", [](standin::Design& d) { cases::registerChain(d, 64); }, SERPENTINE},
+          {"fanout", [loads](standin::Design& d) { cases::wideFanout(d, loads); }, SERPENTINE},
+          {"disjoint", [](standin::Design& d) { cases::disjointPieces(d, 6); }, SERPENTINE},
+          {"generated 1", [](standin::Design& d) { generated(d, 1000, 1); }, GLOBAL},
+          {"generated 2", [](standin::Design& d) { generated(d, 1000, 2); }, GLOBAL}};
+}
+
+// Few tries keep the tests quick under the sanitizers.
+DetailParams quick(const qplace::Model& m) {
+  DetailParams dp;
+  dp.annealMoves = m.numUnits() > 5000 ? 10 : 100;
+  return dp;
+}
+
+TEST(Improve, NeverReturnsALongerPlacement) {
+  for (const Case& c : hardCases(10000)) {
+    Placed pl(c.build, c.start);
+    const double start = qplace::hpwl(*pl.p);
+    DetailParams dp = quick(pl.m);
+    const DetailResult r = pl.improve(dp);
+    EXPECT_EQ(r.before, start) << c.name;
+    EXPECT_EQ(r.after, qplace::hpwl(*pl.p)) << c.name;
+    EXPECT_LE(r.after, start) << c.name;
+    // Again from the improved placement, with another seed: whatever the
+    // annealing does, the result is no longer.
+    dp.seed = 7;
+    const DetailResult again = pl.improve(dp);
+    EXPECT_LE(again.after, r.after) << c.name;
+    EXPECT_EQ(again.after, qplace::hpwl(*pl.p)) << c.name;
+    // An annealing that stays hot to the end wanders off: the best
+    // placement it saw is restored, which is no longer than its input.
+    dp.firstAcceptance = 0.6;
+    dp.lastAcceptance = 0.5;
+    dp.finalPass = false;
+    const DetailResult hot = pl.improve(dp);
+    EXPECT_TRUE(hot.restored) << c.name;
+    EXPECT_LE(hot.after, again.after) << c.name;
+    EXPECT_EQ(hot.after, qplace::hpwl(*pl.p)) << c.name;
+    EXPECT_EQ(pl.faults(), 0) << c.name;
+  }
+}
+
+TEST(Improve, AnnealingGainsWhereTheGreedyPassesLeaveRoom) {
+  // From a random placement the greedy passes stop at a local minimum; the
+  // annealing goes further.
+  for (const Case& c : hardCases(1000)) {
+    Placed a(c.build, RANDOM), b(c.build, RANDOM);
+    DetailParams greedy;
+    greedy.annealMoves = 0;
+    greedy.maxPasses = 10;
+    const double greedyOnly = b.improve(greedy).after;
+    const DetailResult r = a.improve(quick(a.m));
+    EXPECT_LT(r.after, greedyOnly) << c.name;
+    EXPECT_EQ(a.faults(), 0) << c.name;
+  }
+}
+
+TEST(Improve, SamePlacementForAnyNumberOfThreads) {
+  // Regions of 3 x 3 clusters: a small device is cut into many, and the
+  // generated design's control sets test the register rules across them.
+  std::vector<int> first;
+  double firstAfter = 0;
+  for (int threads : {1, 2, 3}) {
+    Placed pl([](standin::Design& d) { generated(d, 1500, 4); }, GLOBAL);
+    DetailParams dp;
+    dp.annealMoves = 100;
+    dp.regionSide = 3;
+    dp.threads = threads;
+    const DetailResult r = pl.improve(dp);
+    EXPECT_EQ(r.after, qplace::hpwl(*pl.p));
+    EXPECT_LT(r.after, r.before);
+    EXPECT_EQ(pl.faults(), 0);
+    if (threads == 1) {
+      first = pl.p->loc;
+      firstAfter = r.after;
+      continue;
+    }
+    EXPECT_EQ(pl.p->loc, first) << threads << " threads";
+    EXPECT_EQ(r.after, firstAfter);
+  }
+}
+
+TEST(Improve, IoUnitsMoveAlongTheBorderUnlessFixed) {
+  // Pieces whose ports sit on the border at random: moving them gains, and
+  // fixed ports keep their sites.
+  for (bool moveIo : {true, false}) {
+    Placed pl([](standin::Design& d) { cases::disjointPieces(d, 12); }, RANDOM, 3);
+    std::vector<int> sites;
+    for (int u = 0; u < pl.m.numUnits(); ++u)
+      if (pl.m.isIo(u)) sites.push_back(pl.p->loc[u]);
+    DetailParams dp;
+    dp.moveIo = moveIo;
+    const DetailResult r = pl.improve(dp);
+    std::vector<int> after;
+    for (int u = 0; u < pl.m.numUnits(); ++u)
+      if (pl.m.isIo(u)) after.push_back(pl.p->loc[u]);
+    EXPECT_EQ(r.ioMoves > 0, moveIo);
+    EXPECT_EQ(after == sites, !moveIo);
+    // Each site holds at most one unit, and the records agree.
+    std::set<int> distinct(after.begin(), after.end());
+    EXPECT_EQ(distinct.size(), after.size());
+    for (int u = 0; u < pl.m.numUnits(); ++u) {
+      if (pl.m.isIo(u)) {
+        EXPECT_EQ(pl.p->ioAt[pl.p->loc[u]], u);
+      }
+    }
+    EXPECT_EQ(pl.faults(), 0);
+  }
+}
+
+TEST(Improve, ParametersOutOfRangeAreTakenAtTheirBounds) {
+  Placed pl([](standin::Design& d) { cases::disjointPieces(d, 12); }, RANDOM, 5);
+  DetailParams dp;
+  dp.threads = 0;
+  dp.regionSide = -3;
+  dp.startRange = 100;
+  dp.maxRange = 0;
+  dp.roundTries = 0;
+  dp.minRounds = -1;
+  const DetailResult r = pl.improve(dp);
+  EXPECT_LT(r.after, r.before);
+  EXPECT_EQ(r.after, qplace::hpwl(*pl.p));
+  // At least one try per unit a round: no more rounds than tries per unit.
+  EXPECT_EQ(r.rounds, 200);
+  EXPECT_EQ(pl.faults(), 0);
+}
+
+TEST(Regions, CutTheGridIntoRectanglesThatShiftFromRoundToRound) {
+  qplace::Fabric f;
+  for (auto [rows, cols] : {std::pair{1, 1}, {3, 7}, {29, 29}, {10, 31}}) {
+    f.rows = rows;
+    f.cols = cols;
+    f.ioX = {0, cols + 1};
+    f.ioY = {1, rows};
+    for (int side : {0, 1, 4, 10, 40}) {
+      std::set<std::vector<int>> cuts;
+      for (int round = 0; round < 8; ++round) {
+        const qplace::Regions r = qplace::makeRegions(f, side, round);
+        cuts.insert(r.ofCluster);
+        const bool whole = side <= 0 || (rows <= side && cols <= side);
+        ASSERT_EQ(r.count == 1, whole);
+        ASSERT_EQ(static_cast<int>(r.row0.size()), r.count);
+        // Every cluster in the rectangle of its region, every logic region
+        // a full rectangle of clusters no larger than side x side.
+        std::vector<int> size(static_cast<std::size_t>(r.count), 0);
+        for (int c = 0; c < f.numClusters(); ++c) {
+          const int g = r.ofCluster[c];
+          ASSERT_TRUE(g >= 0 && g < r.count - (whole ? 0 : 1));
+          EXPECT_TRUE(c / cols >= r.row0[g] && c / cols <= r.row1[g] && c % cols >= r.col0[g] && c % cols <= r.col1[g]);
+          ++size[g];
+        }
+        for (int g = 0; g < r.count - (whole ? 0 : 1); ++g) {
+          EXPECT_EQ(size[g], (r.row1[g] - r.row0[g] + 1) * (r.col1[g] - r.col0[g] + 1));
+          EXPECT_TRUE(whole || size[g] <= side * side);
+        }
+        // The I/O sites: one region of their own when the grid is cut.
+        for (int s = 0; s < 2; ++s) EXPECT_EQ(r.ofIoSite[s], whole ? 0 : r.count - 1);
+      }
+      // The cut moves unless the whole grid is one region or the blocks
+      // are single clusters.
+      EXPECT_EQ(cuts.size() > 1, side > 1 && !(rows <= side && cols <= side)) << rows << "x" << cols << " side " << side;
+    }
+  }
+}
+
+TEST(Schedule, TemperatureFollowsTheAcceptanceOfTheLossesMet) {
+  qplace::LossCounts losses;
+  EXPECT_EQ(losses.temperatureFor(0.1), 0);
+  for (int d = 1; d <= 20; ++d)
+    for (int k = 0; k < 21 - d; ++k) losses.add(d);
+  losses.add(1000);  // beyond the last size: counted there
+  EXPECT_EQ(losses.total(), 211);
+  EXPECT_EQ(losses.count[qplace::LossCounts::kSizes - 1], 1);
+  for (double share : {0.5, 0.1, 0.01, 0.0001}) {
+    const double t = losses.temperatureFor(share);
+    EXPECT_NEAR(losses.acceptance(t), share, share * 1e-4);
+  }
+  // Larger losses need a higher temperature for the same acceptance.
+  qplace::LossCounts larger;
+  for (int d = 1; d <= qplace::LossCounts::kSizes; ++d) larger.add(3 * d);
+  EXPECT_GT(larger.temperatureFor(0.1), losses.temperatureFor(0.1));
+
+  qplace::AnnealSchedule s(losses, 5, 0.1, 0.001, 3, 6);
+  EXPECT_DOUBLE_EQ(s.temperature(), losses.temperatureFor(0.1));
+  EXPECT_EQ(s.range(), 3);
+  // Nearly everything accepted: the range grows, up to its bound.
+  s.next(100, 90, losses);
+  EXPECT_EQ(s.range(), 4);
+  EXPECT_NEAR(s.targetShare(), 0.1 * std::pow(0.01, 0.25), 1e-12);
+  EXPECT_DOUBLE_EQ(s.temperature(), losses.temperatureFor(s.targetShare()));
+  for (int k = 0; k < 2; ++k) s.next(100, 100, losses);
+  EXPECT_EQ(s.range(), 6);
+  // Little accepted: it shrinks, down to 1; the temperature falls with
+  // the share aimed at, down to the last.
+  const double warm = s.temperature();
+  s.next(100, 0, losses);
+  EXPECT_LT(s.temperature(), warm);
+  EXPECT_NEAR(s.targetShare(), 0.001, 1e-12);
+  EXPECT_EQ(s.range(), 3);
+  EXPECT_FALSE(s.done());
+  s.next(100, 0, losses);
+  EXPECT_TRUE(s.done());
+  EXPECT_EQ(s.range(), 2);
+}
+
+}  // namespace
