@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <random>
 
+#include "qplace/placement_rules.h"
+
 namespace qplace {
 
 namespace {
@@ -86,7 +88,7 @@ public:
   double anneal(long moves, double length, std::uint64_t seed, DetailResult& res) {
     std::vector<int> logic;
     for (int u = 0; u < m_.numUnits(); ++u)
-      if (!m_.isIo(u)) logic.push_back(u);
+      if (!m_.isIo(u) && !fixed(u)) logic.push_back(u);
     if (logic.empty() || moves <= 0) return 0;
     std::mt19937_64 rng(seed);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
@@ -312,9 +314,24 @@ private:
     return optimum_[u];
   }
 
+  // Whether the placement's rules (fixed units, regions) let unit u go to
+  // the BLE place pos.
+  bool mayGo(int u, int pos) const { return p_.rules == nullptr || p_.rules->allowedAt(u, pos); }
+  bool fixed(int u) const { return p_.rules != nullptr && p_.rules->fixed(u); }
+  // Whether every unit of clusters a and b may trade clusters, each keeping
+  // its BLE (unitsA_ and unitsB_ hold their units).
+  bool mayTrade(int a, int b) const {
+    for (int u : unitsA_)
+      if (!mayGo(u, b * kBles + p_.loc[u] % kBles)) return false;
+    for (int u : unitsB_)
+      if (!mayGo(u, a * kBles + p_.loc[u] % kBles)) return false;
+    return true;
+  }
+
   // Whether u and v may trade places.
   bool swappable(int u, int v) {
     const int pu = p_.loc[u], pv = p_.loc[v];
+    if (!mayGo(u, pv) || !mayGo(v, pu)) return false;
     p_.take(u);
     p_.take(v);
     const bool ok = p_.fits(u, pv) && p_.fits(v, pu);
@@ -346,6 +363,7 @@ private:
         const int b = r * f_.cols + c;
         if (b == a) continue;
         unitsOf(b, unitsB_);
+        if (!mayTrade(a, b)) continue;
         moved_.clear();
         for (int u : unitsA_) moved_.push_back(Moved{u, f_.clusterX(b), f_.clusterY(b)});
         for (int u : unitsB_) moved_.push_back(Moved{u, f_.clusterX(a), f_.clusterY(a)});
@@ -466,6 +484,10 @@ private:
     regsOf(ga, unitsA_);
     regsOf(gb, unitsB_);
     if (unitsA_.empty() || !planInto(unitsA_, gb, posA_) || !planInto(unitsB_, ga, posB_)) return false;
+    for (std::size_t i = 0; i < unitsA_.size(); ++i)
+      if (!mayGo(unitsA_[i], posA_[i])) return false;
+    for (std::size_t i = 0; i < unitsB_.size(); ++i)
+      if (!mayGo(unitsB_[i], posB_[i])) return false;
     moved_.clear();
     for (int u : unitsA_) moved_.push_back(Moved{u, f_.clusterX(b), f_.clusterY(b)});
     for (int u : unitsB_) moved_.push_back(Moved{u, f_.clusterX(a), f_.clusterY(a)});
@@ -537,6 +559,7 @@ private:
     a.u = u;
     a.pos = pos;
     if (p_.fits(u, pos)) {
+      if (!mayGo(u, pos)) return false;
       Moved mv{u, f_.clusterX(cl), f_.clusterY(cl)};
       a.v = -1;
       a.delta = delta(&mv, 1);
@@ -571,6 +594,7 @@ private:
   }
 
   double improveUnit(int u, DetailResult& res) {
+    if (fixed(u)) return 0;
     double tx, ty;
     if (!optimalRegion(u, tx, ty)) return 0;
     const int here = p_.loc[u] / kBles;
@@ -587,7 +611,7 @@ private:
         bool moveTried = false;
         for (int b = 0; b < kBles; ++b) {
           const int pos = cl * kBles + b;
-          if (!moveTried && p_.fits(u, pos)) {
+          if (!moveTried && p_.fits(u, pos) && mayGo(u, pos)) {
             moveTried = true;
             Moved mv{u, nx, ny};
             const double d = delta(&mv, 1);

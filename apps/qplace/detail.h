@@ -8,7 +8,8 @@
 // whole register groups (which moves a control set's group where single
 // registers may not go), and greedy passes again. Every change is checked
 // against the register rules before it is made, so the placement stays
-// legal throughout.
+// legal throughout, and against the placement's rules (fixed units never
+// move, region-bound ones only within their rectangles).
 #ifndef QPLACE_DETAIL_H
 #define QPLACE_DETAIL_H
 

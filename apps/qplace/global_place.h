@@ -49,7 +49,9 @@ struct GlobalResult {
 // starts from the solution of the one before.
 class GlobalPlacer {
 public:
-  // The I/O units of `p` must be placed (see placeIos).
+  // The I/O units of `p` must be placed (see placeIos); its other placed
+  // units (fixed ones) hold where they are, and the region-bound units of
+  // its rules are kept in their rectangles.
   GlobalPlacer(const Model& m, const Fabric& f, const Placement& p, const GlobalParams& params);
   ~GlobalPlacer();
 
@@ -67,12 +69,13 @@ private:
   GlobalResult r_;
 };
 
-// Fixes the I/O units on border sites of `p`: a short global placement of
-// every unit (a few solves, then a few spreading iterations of the logic,
-// the I/O units held by their nets alone); the I/O units then take border
-// sites in the angular order of their positions around the centre (see
-// assignAlongBorder). Returns false, placing none, when the border is too
-// small.
+// Fixes the unplaced I/O units on free border sites of `p`: a short global
+// placement of every unit not placed yet (a few solves, then a few
+// spreading iterations of the logic, the I/O units held by their nets
+// alone; units placed already, fixed ones, hold where they are); the I/O
+// units then take free border sites in the angular order of their
+// positions around the centre (see assignAlongBorder). Returns false,
+// placing none, when too few sites are free.
 bool placeIos(const Model& m, const Fabric& f, Placement& p);
 
 // Gives each of the angles `ioAngle` (radians around the device centre) a

@@ -28,11 +28,16 @@
 
 #include <unistd.h>
 
+#include "qplace/constraints.h"
+#include "qplace/json_out.h"
 #include "qplace/limits.h"
+#include "qplace/names.h"
 #include "qplace/netlist_reader.h"
+#include "qplace/netlist_text.h"
 #include "qplace/options.h"
 #include "qplace/output_files.h"
 #include "qplace/placer.h"
+#include "qplace/run_report.h"
 #include "host/ututil.h"
 
 namespace {
@@ -84,9 +89,83 @@ private:
   int error_ = 0;
 };
 
+void warning(const std::string& what) {
+  std::cout.flush();
+  std::fprintf(stderr, "qplace: warning: %s\n", what.c_str());
+}
+
+// The folder a file goes to.
+std::string folderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The clock periods of the constraint file, with the command line's on top.
+qplace::ClockPeriods mergedPeriods(const qplace::ClockPeriods& file, const qplace::ClockPeriods& cli) {
+  qplace::ClockPeriods p = file;
+  for (const auto& [clock, ns] : cli.byClock) p.byClock[clock] = ns;
+  if (cli.everyClock > 0) p.everyClock = cli.everyClock;
+  if (cli.ports > 0) p.ports = cli.ports;
+  return p;
+}
+
+// The options as the run report states them.
+nlohmann::ordered_json reportOptions(const qplace::CliOptions& cli, const qplace::PlacerOptions& opt) {
+  using oj = nlohmann::ordered_json;
+  auto fileOrNull = [](const std::string& f) { return f.empty() ? oj(nullptr) : oj(f); };
+  oj clocks = oj::object();
+  for (const auto& [clock, ns] : opt.timingSettings.periods.byClock) clocks[clock] = ns;
+  const qplace::ClockPeriods& pp = opt.timingSettings.periods;
+  return oj{{"netlist", cli.generate > 0 ? oj(nullptr) : oj(cli.input)},
+            {"generate", cli.generate},
+            {"top", fileOrNull(cli.top)},
+            {"rows", cli.placer.rows},
+            {"cols", cli.placer.cols},
+            {"fill", cli.placer.fill},
+            {"half_rule", cli.placer.halfRule},
+            {"seed", cli.placer.seed},
+            {"effort", cli.placer.effort},
+            {"baseline", cli.placer.baseline},
+            {"timing", cli.placer.timing},
+            {"clock_periods", oj{{"clocks", clocks},
+                                 {"every_clock", pp.everyClock > 0 ? oj(pp.everyClock) : oj(nullptr)},
+                                 {"ports", pp.ports > 0 ? oj(pp.ports) : oj(nullptr)}}},
+            {"delays", fileOrNull(cli.delaysFile)},
+            {"constraints", fileOrNull(cli.constraintsFile)},
+            {"keep_placement", cli.keepPlacement},
+            {"out", fileOrNull(cli.placer.outDir)},
+            {"write_json", fileOrNull(cli.writeJson)},
+            {"report_json", fileOrNull(cli.placer.reportJson)},
+            {"verbosity", cli.placer.verbosity}};
+}
+
+// The located cells and port bits of a placed netlist, as kept locations.
+int addKept(const qplace::LogicNetlist& ln, const qplace::Netlist& nl, qplace::Constraints& c) {
+  const std::size_t before = c.items.size();
+  auto add = [&](qplace::ConstraintKind kind, const standin::Comp* comp, const std::string& at) {
+    qplace::Constraint k;
+    k.kind = kind;
+    k.kept = true;
+    k.exact = true;
+    k.comp = comp;
+    const std::size_t dot = kind == qplace::ConstraintKind::Fix ? at.rfind('.') : std::string::npos;
+    k.site = at.substr(0, dot);
+    if (dot != std::string::npos) k.slot = at.substr(dot + 1);
+    c.items.push_back(std::move(k));
+  };
+  for (std::size_t i = 0; i < ln.luts.size(); ++i)
+    if (!ln.luts[i].placedAt.empty()) add(qplace::ConstraintKind::Fix, nl.luts[i], ln.luts[i].placedAt);
+  for (std::size_t i = 0; i < ln.regs.size(); ++i)
+    if (!ln.regs[i].placedAt.empty()) add(qplace::ConstraintKind::Fix, nl.regs[i], ln.regs[i].placedAt);
+  for (std::size_t i = 0; i < ln.ports.size(); ++i)
+    if (!ln.ports[i].placedAt.empty() && nl.portComps[i] != nullptr)
+      add(qplace::ConstraintKind::SetIo, nl.portComps[i], ln.ports[i].placedAt);
+  return static_cast<int>(c.items.size() - before);
+}
+
 int run(const qplace::CliOptions& cli) {
   qplace::PlacerOptions opt = cli.placer;
-  const int rows = opt.rows, cols = opt.cols;
+  int rows = opt.rows, cols = opt.cols;
   // The control-set reduction is not in this build yet: refused rather
   // than ignored.
   if (!cli.ctrlReduce || cli.ctrlReduceMax >= 0)
@@ -112,9 +191,26 @@ int run(const qplace::CliOptions& cli) {
     std::string why;
     if (!qplace::prepareFolder(opt.outDir, why)) return error(why);
   }
+  // The flow's files: their folders made and proven writable now, not at
+  // the end of the run.
+  for (const std::string& file : {cli.writeJson, opt.reportJson}) {
+    std::string why;
+    if (!file.empty() && !qplace::prepareFolder(folderOf(file), why)) return error(why);
+  }
+  qplace::Constraints constraints;
+  if (!cli.constraintsFile.empty()) {
+    std::string why;
+    if (!qplace::loadConstraints(cli.constraintsFile, constraints, why)) return error(why);
+    opt.timingSettings.periods = mergedPeriods(constraints.periods, opt.timingSettings.periods);
+  }
+  qplace::RunInfo info;
+  info.version = QPLACE_VERSION;
 
   standin::Design d("qplace");
   designgen::Generated gen;
+  std::string text;  // the netlist's, for --write-json
+  qplace::LogicNetlist ln;
+  qplace::Netlist nl;
   const std::clock_t start = std::clock();
   auto seconds = [&] { return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC; };
   if (cli.generate > 0) {
@@ -136,7 +232,13 @@ int run(const qplace::CliOptions& cli) {
   } else {
     qplace::ReadOptions ro;
     ro.top = cli.top;
-    qplace::Netlist nl = qplace::readNetlistFile(cli.input, d, ro);
+    if (cli.writeJson.empty()) {
+      ln = qplace::readLogicNetlistFile(cli.input, ro);
+    } else {
+      text = qplace::readNetlistBytes(cli.input, ro.memoryLimit);
+      ln = qplace::readLogicNetlistText(text, cli.input, ro);
+    }
+    nl = qplace::buildDesign(ln, d);
     if (opt.verbosity >= 1)
       ut_msgman->print(neoform("read %s in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals, %d control sets; %d port bits tied to a constant or unconnected take no I/O site",
                                cli.input.c_str(), seconds(), nl.luts.size(), nl.regs.size(), nl.ios.size(),
@@ -150,6 +252,29 @@ int run(const qplace::CliOptions& cli) {
     // the netlist's own beside the placement.
     if (!nl.renamed.empty() || !nl.renamedSignals.empty())
       opt.extraFiles.emplace_back("names.json", qplace::nameMapJson(nl));
+    info.controlSetsRead = nl.controlSets;
+    info.portBitsWithoutIo = nl.unplacedPortBits;
+    for (std::size_t k = 0; k < ln.ports.size(); ++k)
+      if (nl.portComps[k] == nullptr) constraints.portsWithoutIo.push_back(qplace::escapeName(ln.ports[k].name));
+    if (cli.keepPlacement) {
+      // The cells placed where the netlist says, on the device it was
+      // placed on (unless --rows and --cols say otherwise).
+      constraints.keptSource = cli.input;
+      if (addKept(ln, nl, constraints) == 0)
+        warning("--keep-placement: " + cli.input + " names no site for any cell or port bit");
+      if (rows == 0 && ln.placedRows > 0 && ln.placedCols > 0) {
+        opt.rows = rows = ln.placedRows;
+        opt.cols = cols = ln.placedCols;
+      }
+      opt.halfRule = opt.halfRule || ln.placedHalfRule;
+    }
+    if (!cli.writeJson.empty()) {
+      opt.placedFiles.push_back({cli.writeJson, [&](std::string& out, std::string& why) {
+                                   const bool made = qplace::placedNetlistJson(text, cli.input, ln, nl, d, out, why);
+                                   std::string().swap(text);  // not needed any more
+                                   return made;
+                                 }});
+    }
     const qplace::RunSize size = qplace::netlistRunSize(static_cast<std::int64_t>(nl.luts.size()),
                                                         static_cast<std::int64_t>(nl.regs.size()),
                                                         static_cast<std::int64_t>(nl.ios.size()), rows, cols, opt.fill);
@@ -157,6 +282,9 @@ int run(const qplace::CliOptions& cli) {
     if (refusal.empty()) refusal = qplace::memoryRefusal(size, qplace::availableMemory());
     if (!refusal.empty()) return error(refusal);
   }
+  if (!constraints.empty()) opt.constraints = &constraints;
+  info.options = reportOptions(cli, opt);
+  opt.runInfo = &info;
   qplace::QuadraticPlacer placer(d, opt);
   return placer.apMain() ? 0 : 1;
 }
