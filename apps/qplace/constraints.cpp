@@ -3,6 +3,7 @@
 
 #include <map>
 
+#include "qplace/netlist_reader.h"
 #include "qplace/options.h"
 #include "host/standin/standin_design.h"
 #include "qplace/timing/settings_text.h"
@@ -99,11 +100,11 @@ bool readConstraints(const std::string& text, const std::string& source, Constra
       c.exact = true;  // one port bit to one site: never a pattern
       c.site = w[2];
     } else if (w[0] == "fix") {
+      if (w.size() < 3) return fail("fix needs cells and a site, and maybe a slot");
+      if (w.size() > 4) return fail("'" + w[4] + "' after fix's cells, site and slot");
       if (w.size() == 4) {
         if (!isSlot(w[3])) return fail("'" + w[3] + "' is no slot (L0, L1, R0 or R1)");
         c.slot = w[3];
-      } else if (!count(3, "cells and a site, and maybe a slot")) {
-        return false;
       }
       c.kind = ConstraintKind::Fix;
       c.name = w[1];
@@ -149,6 +150,29 @@ bool readConstraints(const std::string& text, const std::string& source, Constra
   }
   out = std::move(read);
   return true;
+}
+
+int addKeptLocations(const LogicNetlist& ln, const Netlist& nl, Constraints& c) {
+  const std::size_t before = c.items.size();
+  auto add = [&](ConstraintKind kind, const standin::Comp* comp, const std::string& at) {
+    Constraint k;
+    k.kind = kind;
+    k.kept = true;
+    k.exact = true;
+    k.comp = comp;
+    const std::size_t dot = kind == ConstraintKind::Fix ? at.rfind('.') : std::string::npos;
+    k.site = at.substr(0, dot);
+    if (dot != std::string::npos) k.slot = at.substr(dot + 1);
+    c.items.push_back(std::move(k));
+  };
+  for (std::size_t i = 0; i < ln.luts.size() && i < nl.luts.size(); ++i)
+    if (!ln.luts[i].placedAt.empty()) add(ConstraintKind::Fix, nl.luts[i], ln.luts[i].placedAt);
+  for (std::size_t i = 0; i < ln.regs.size() && i < nl.regs.size(); ++i)
+    if (!ln.regs[i].placedAt.empty()) add(ConstraintKind::Fix, nl.regs[i], ln.regs[i].placedAt);
+  for (std::size_t i = 0; i < ln.ports.size() && i < nl.portComps.size(); ++i)
+    if (!ln.ports[i].placedAt.empty() && nl.portComps[i] != nullptr)
+      add(ConstraintKind::SetIo, nl.portComps[i], ln.ports[i].placedAt);
+  return static_cast<int>(c.items.size() - before);
 }
 
 bool loadConstraints(const std::string& path, Constraints& out, std::string& error) {

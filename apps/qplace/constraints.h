@@ -77,6 +77,15 @@ bool readConstraints(const std::string& text, const std::string& source, Constra
 // The same, from a file ("<path>: cannot open the file" when unreadable).
 bool loadConstraints(const std::string& path, Constraints& out, std::string& error);
 
+struct LogicNetlist;
+struct Netlist;
+
+// Appends the locations a placed netlist gives its cells and port bits
+// (LogicLut/LogicReg/LogicPort::placedAt) to `c` as kept locations of the
+// components `nl` built from `ln`; returns how many. Sets nothing else
+// (keptSource is the caller's). Linear in the netlist.
+int addKeptLocations(const LogicNetlist& ln, const Netlist& nl, Constraints& c);
+
 // Whether `name` matches `pattern` (`*` any run, `?` any one character).
 // O(|name| * |pattern|) at worst, linear for a pattern of one `*`.
 bool globMatch(const std::string& pattern, const std::string& name);

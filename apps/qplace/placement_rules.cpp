@@ -45,6 +45,7 @@ struct Want {
   int cluster = -1, sitePos = -1;
   int parity = -1;  // the BLE within the site: 0 or 1, -1 for either
   int item = -1;    // the first constraint that asked for it
+  const standin::Comp* by = nullptr;  // the cell it named
 };
 
 class Resolver {
@@ -150,14 +151,15 @@ private:
 
   int unitOf(const standin::Comp* c) const { return m_.unitOfComp[static_cast<std::size_t>(c->id)]; }
 
-  // The logic cells a fix or region line names.
-  std::vector<const standin::Comp*> cells(const Constraint& c, bool& portsOnly) {
+  // The logic cells a fix or region line names: a name must be a cell's;
+  // a pattern that matches none is worth a warning, the line then void.
+  std::vector<const standin::Comp*> cells(int k, const Constraint& c) {
     std::vector<const standin::Comp*> out;
-    portsOnly = false;
     if (c.exact || !isPattern(c.name)) {
       const standin::Comp* comp = byName(c.name);
-      if (comp != nullptr && m_.isIo(unitOf(comp))) portsOnly = true;
-      else if (comp != nullptr) out.push_back(comp);
+      if (comp == nullptr) fail(k, "no cell " + c.name + " in the design");
+      if (m_.isIo(unitOf(comp))) fail(k, c.name + " is a port bit, not a cell (port bits take set_io)");
+      out.push_back(comp);
       return out;
     }
     bool ports = false;
@@ -169,7 +171,9 @@ private:
       for (const standin::Comp* comp : {m_.lut[u], m_.reg[u]})
         if (comp != nullptr && globMatch(c.name, comp->name)) out.push_back(comp);
     }
-    portsOnly = out.empty() && ports;
+    if (out.empty())
+      warnings_.push_back(c.where + ": '" + c.name + "' matches no cell" +
+                          (ports ? " (port bits are placed with set_io)" : ""));
     return out;
   }
 
@@ -222,13 +226,8 @@ private:
     if (c.comp != nullptr) {
       comps.push_back(c.comp);
     } else {
-      bool portsOnly = false;
-      comps = cells(c, portsOnly);
-      if (comps.empty()) {
-        warnings_.push_back(c.where + ": '" + c.name + "' matches no cell" +
-                            (portsOnly ? " (port bits are placed with set_io)" : ""));
-        return;
-      }
+      comps = cells(k, c);
+      if (comps.empty()) return;
     }
     const SiteRef s = findSite(c.site);
     if (s.index < 0) unknownSite(k, c.site);
@@ -267,7 +266,7 @@ private:
     int& w = wantOf_[static_cast<std::size_t>(u)];
     if (w < 0) {
       w = static_cast<int>(wants_.size());
-      wants_.push_back(Want{u, cluster, pos, parity, k});
+      wants_.push_back(Want{u, cluster, pos, parity, k, comp});
       return true;
     }
     // The other cell of a pair: one site, one BLE.
@@ -286,13 +285,8 @@ private:
   }
 
   void region(int k, const Constraint& c) {
-    bool portsOnly = false;
-    const std::vector<const standin::Comp*> comps = cells(c, portsOnly);
-    if (comps.empty()) {
-      warnings_.push_back(c.where + ": '" + c.name + "' matches no cell" +
-                          (portsOnly ? " (port bits are placed with set_io)" : ""));
-      return;
-    }
+    const std::vector<const standin::Comp*> comps = cells(k, c);
+    if (comps.empty()) return;
     if (c.row0 < 1 || c.row1 > f_.rows || c.col0 < 1 || c.col1 > f_.cols)
       fail(k, "the region (rows " + std::to_string(c.row0) + " to " + std::to_string(c.row1) + ", columns " +
                   std::to_string(c.col0) + " to " + std::to_string(c.col1) + ") reaches past the device's clusters (rows 1 to " +
@@ -355,10 +349,12 @@ private:
       const int regHolder = m_.hasReg(u) ? regBy_[static_cast<std::size_t>(pos)] : -1;
       const standin::Site* site = logicSite(w.cluster, w.sitePos);
       if (lutHolder >= 0 || regHolder >= 0) {
-        const int holder = lutHolder >= 0 ? lutHolder : regHolder;
+        // The slot of the cell named, when taken; else its pair's.
+        const bool reg = regHolder >= 0 && (lutHolder < 0 || w.by == m_.reg[u]);
+        const Want& other = wantOfUnit(reg ? regHolder : lutHolder);
         if (why.empty())
-          why = "slot " + site->name + "." + kSlotNames[(lutHolder >= 0 ? 0 : 2) + parity] + " is taken by " +
-                cellOf(holder) + " (" + c_.whereOf(wants_[static_cast<std::size_t>(wantOf_[static_cast<std::size_t>(holder)])].item) + ")";
+          why = "slot " + site->name + "." + kSlotNames[(reg ? 2 : 0) + parity] + " is taken by " + other.by->name +
+                " (" + c_.whereOf(other.item) + ")";
         continue;
       }
       const int g = f_.groupOfBle(w.cluster, w.sitePos * 2 + parity);
@@ -366,8 +362,7 @@ private:
       if (groupHolder >= 0 && m_.ctrl[static_cast<std::size_t>(groupHolder)] != m_.ctrl[static_cast<std::size_t>(u)]) {
         if (why.empty())
           why = m_.reg[u]->name + " and " + m_.reg[static_cast<std::size_t>(groupHolder)]->name + " (" +
-                c_.whereOf(wants_[static_cast<std::size_t>(wantOf_[static_cast<std::size_t>(groupHolder)])].item) +
-                ") are registers of different control sets in one register group (" +
+                c_.whereOf(wantOfUnit(groupHolder).item) + ") are registers of different control sets in one register group (" +
                 (f_.halfRule ? "a half" : "the whole") + " of cluster " + f_.dev.plcs[static_cast<std::size_t>(w.cluster)]->name + ")";
         continue;
       }
@@ -385,6 +380,10 @@ private:
     for (auto& [comp, k] : claims_)
       if (k == w.item || (unitOf(comp) == u && c_.items[static_cast<std::size_t>(k)].kept)) k = -1;
     drop(w.item, why);
+  }
+
+  const Want& wantOfUnit(int u) const {
+    return wants_[static_cast<std::size_t>(wantOf_[static_cast<std::size_t>(u)])];
   }
 
   std::string cellOf(int u) const {
@@ -426,12 +425,13 @@ private:
       if (luts <= lutRoom && groupsNeeded <= groupsFree) continue;
       long regs = 0;
       for (const auto& [set, n] : regsOfSet) regs += n;
+      auto count = [](long n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); };
       fail(rectItem_[i], "the region (rows " + std::to_string(q.r0 + 1) + " to " + std::to_string(q.r1 + 1) + ", columns " +
-                             std::to_string(q.c0 + 1) + " to " + std::to_string(q.c1 + 1) + ", " + std::to_string(q.clusters()) +
-                             " clusters) is too small: " + std::to_string(luts) + " LUTs for " + std::to_string(lutRoom) +
-                             " free LUT places, " + std::to_string(regs) + " registers of " +
-                             std::to_string(regsOfSet.size()) + " control sets needing " + std::to_string(groupsNeeded) +
-                             " register groups of " + std::to_string(groupsFree) + " free");
+                             std::to_string(q.c0 + 1) + " to " + std::to_string(q.c1 + 1) + ", " +
+                             count(q.clusters(), "cluster") + ") is too small: " + count(luts, "LUT") + " for " +
+                             count(lutRoom, "free LUT place") + ", " + count(regs, "register") + " of " +
+                             count(static_cast<long>(regsOfSet.size()), "control set") + " needing " +
+                             count(groupsNeeded, "register group") + " of " + std::to_string(groupsFree) + " free");
     }
   }
 

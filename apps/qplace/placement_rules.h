@@ -75,7 +75,8 @@ public:
 };
 
 // Resolves `c` against the packed design `m` on `f`. False, with `error`
-// ("<file>:<line>: <reason>"), for: an unknown port bit or cell name, an
+// ("<file>:<line>: <reason>"), for: an unknown port bit or cell name (a
+// name without `*` or `?`; a pattern that matches nothing is a warning), an
 // unknown site or one of the wrong kind (a port bit to a logic site, a
 // cell to an I/O site, a LUT to a register slot), a cell or port bit
 // constrained twice, two port bits on one I/O site, two cells on one slot
@@ -86,7 +87,7 @@ public:
 // fixed apart or bound to rectangles that do not meet, a cell fixed
 // outside its region. `warnings` gets a line for each pattern that matches
 // no cell and one for the set_io lines of port bits that take no I/O
-// site. Kept locations (Constraint::kept) yield to the file's constraints:
+// site (their sites are still checked). Kept locations (Constraint::kept) yield to the file's constraints:
 // one of a cell the file fixes, or outside the region the file gives it, is
 // not used; one that clashes with another (an edited netlist packs
 // differently) is given up with a warning; an unknown or wrong-kind site

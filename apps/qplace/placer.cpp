@@ -260,9 +260,17 @@ bool QuadraticPlacer::apMain() {
     const bool resolved = resolveRules(*opt_.constraints, m, f, rules, why, warnings);
     for (const std::string& w : warnings) warn(w);
     if (!resolved) return fail(why);
-    if (rules.any())
-      say(1, neoform("rules     %d port bits on their sites, %d cells fixed, %d cells in %zu regions, %d kept locations",
-                     rules.setIo, rules.fixedCells, rules.regionCells, rules.regions.size(), rules.kept));
+    std::string line;
+    auto part = [&](int n, const char* what) {
+      if (n > 0) line += neoform("%s%d %s", line.empty() ? "" : ", ", n, what);
+    };
+    part(rules.setIo, "port bits on their sites");
+    part(rules.fixedCells, "cells fixed");
+    if (rules.regionCells > 0)
+      line += neoform("%s%d cells in %zu region%s", line.empty() ? "" : ", ", rules.regionCells, rules.regions.size(),
+                      rules.regions.size() == 1 ? "" : "s");
+    part(rules.kept, "cells and port bits kept where the netlist places them");
+    if (!line.empty()) say(1, "rules     " + line);
   }
 
   if (m.numUnits() > opt_.largeDesign) {

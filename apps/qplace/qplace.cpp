@@ -109,60 +109,6 @@ qplace::ClockPeriods mergedPeriods(const qplace::ClockPeriods& file, const qplac
   return p;
 }
 
-// The options as the run report states them.
-nlohmann::ordered_json reportOptions(const qplace::CliOptions& cli, const qplace::PlacerOptions& opt) {
-  using oj = nlohmann::ordered_json;
-  auto fileOrNull = [](const std::string& f) { return f.empty() ? oj(nullptr) : oj(f); };
-  oj clocks = oj::object();
-  for (const auto& [clock, ns] : opt.timingSettings.periods.byClock) clocks[clock] = ns;
-  const qplace::ClockPeriods& pp = opt.timingSettings.periods;
-  return oj{{"netlist", cli.generate > 0 ? oj(nullptr) : oj(cli.input)},
-            {"generate", cli.generate},
-            {"top", fileOrNull(cli.top)},
-            {"rows", cli.placer.rows},
-            {"cols", cli.placer.cols},
-            {"fill", cli.placer.fill},
-            {"half_rule", cli.placer.halfRule},
-            {"seed", cli.placer.seed},
-            {"effort", cli.placer.effort},
-            {"baseline", cli.placer.baseline},
-            {"timing", cli.placer.timing},
-            {"clock_periods", oj{{"clocks", clocks},
-                                 {"every_clock", pp.everyClock > 0 ? oj(pp.everyClock) : oj(nullptr)},
-                                 {"ports", pp.ports > 0 ? oj(pp.ports) : oj(nullptr)}}},
-            {"delays", fileOrNull(cli.delaysFile)},
-            {"constraints", fileOrNull(cli.constraintsFile)},
-            {"keep_placement", cli.keepPlacement},
-            {"out", fileOrNull(cli.placer.outDir)},
-            {"write_json", fileOrNull(cli.writeJson)},
-            {"report_json", fileOrNull(cli.placer.reportJson)},
-            {"verbosity", cli.placer.verbosity}};
-}
-
-// The located cells and port bits of a placed netlist, as kept locations.
-int addKept(const qplace::LogicNetlist& ln, const qplace::Netlist& nl, qplace::Constraints& c) {
-  const std::size_t before = c.items.size();
-  auto add = [&](qplace::ConstraintKind kind, const standin::Comp* comp, const std::string& at) {
-    qplace::Constraint k;
-    k.kind = kind;
-    k.kept = true;
-    k.exact = true;
-    k.comp = comp;
-    const std::size_t dot = kind == qplace::ConstraintKind::Fix ? at.rfind('.') : std::string::npos;
-    k.site = at.substr(0, dot);
-    if (dot != std::string::npos) k.slot = at.substr(dot + 1);
-    c.items.push_back(std::move(k));
-  };
-  for (std::size_t i = 0; i < ln.luts.size(); ++i)
-    if (!ln.luts[i].placedAt.empty()) add(qplace::ConstraintKind::Fix, nl.luts[i], ln.luts[i].placedAt);
-  for (std::size_t i = 0; i < ln.regs.size(); ++i)
-    if (!ln.regs[i].placedAt.empty()) add(qplace::ConstraintKind::Fix, nl.regs[i], ln.regs[i].placedAt);
-  for (std::size_t i = 0; i < ln.ports.size(); ++i)
-    if (!ln.ports[i].placedAt.empty() && nl.portComps[i] != nullptr)
-      add(qplace::ConstraintKind::SetIo, nl.portComps[i], ln.ports[i].placedAt);
-  return static_cast<int>(c.items.size() - before);
-}
-
 int run(const qplace::CliOptions& cli) {
   qplace::PlacerOptions opt = cli.placer;
   int rows = opt.rows, cols = opt.cols;
@@ -260,7 +206,7 @@ int run(const qplace::CliOptions& cli) {
       // The cells placed where the netlist says, on the device it was
       // placed on (unless --rows and --cols say otherwise).
       constraints.keptSource = cli.input;
-      if (addKept(ln, nl, constraints) == 0)
+      if (qplace::addKeptLocations(ln, nl, constraints) == 0)
         warning("--keep-placement: " + cli.input + " names no site for any cell or port bit");
       if (rows == 0 && ln.placedRows > 0 && ln.placedCols > 0) {
         opt.rows = rows = ln.placedRows;
@@ -283,7 +229,7 @@ int run(const qplace::CliOptions& cli) {
     if (!refusal.empty()) return error(refusal);
   }
   if (!constraints.empty()) opt.constraints = &constraints;
-  info.options = reportOptions(cli, opt);
+  info.options = qplace::reportOptions(cli, opt);
   opt.runInfo = &info;
   qplace::QuadraticPlacer placer(d, opt);
   return placer.apMain() ? 0 : 1;

@@ -16,6 +16,35 @@ ojson measured(double v) { return v > 0 ? ojson(v) : ojson(nullptr); }
 
 }  // namespace
 
+nlohmann::ordered_json reportOptions(const CliOptions& cli, const PlacerOptions& opt) {
+  using oj = nlohmann::ordered_json;
+  auto fileOrNull = [](const std::string& f) { return f.empty() ? oj(nullptr) : oj(f); };
+  oj clocks = oj::object();
+  for (const auto& [clock, ns] : opt.timingSettings.periods.byClock) clocks[clock] = ns;
+  const ClockPeriods& pp = opt.timingSettings.periods;
+  return oj{{"netlist", cli.generate > 0 ? oj(nullptr) : oj(cli.input)},
+            {"generate", cli.generate},
+            {"top", fileOrNull(cli.top)},
+            {"rows", cli.placer.rows},
+            {"cols", cli.placer.cols},
+            {"fill", cli.placer.fill},
+            {"half_rule", cli.placer.halfRule},
+            {"seed", cli.placer.seed},
+            {"effort", cli.placer.effort},
+            {"baseline", cli.placer.baseline},
+            {"timing", cli.placer.timing},
+            {"clock_periods", oj{{"clocks", clocks},
+                                 {"every_clock", pp.everyClock > 0 ? oj(pp.everyClock) : oj(nullptr)},
+                                 {"ports", pp.ports > 0 ? oj(pp.ports) : oj(nullptr)}}},
+            {"delays", fileOrNull(cli.delaysFile)},
+            {"constraints", fileOrNull(cli.constraintsFile)},
+            {"keep_placement", cli.keepPlacement},
+            {"out", fileOrNull(cli.placer.outDir)},
+            {"write_json", fileOrNull(cli.writeJson)},
+            {"report_json", fileOrNull(cli.placer.reportJson)},
+            {"verbosity", cli.placer.verbosity}};
+}
+
 ojson runReport(const RunInfo& info, const PlacerFigures& fig, const PlacementRules* rules,
                 const TimingAnalysis* timing) {
   ojson r;

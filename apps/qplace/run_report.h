@@ -16,6 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "qplace/options.h"
 #include "qplace/placer.h"
 
 namespace qplace {
@@ -34,6 +35,11 @@ struct RunInfo {
   int controlSetsRead = -1;
   int portBitsWithoutIo = 0;      // port bits tied to a constant or connected to nothing
 };
+
+// The options as the report states them: the command line's `cli` (its
+// device size, fill, seed, ... as given), with the clock periods in force
+// in `effective` (the constraint file's, with --clock's on top).
+nlohmann::ordered_json reportOptions(const CliOptions& cli, const PlacerOptions& effective);
 
 // The report as a JSON document. `rules` (null for none) gives the
 // constraint counts, `timing` (null without timing) the timing report.
