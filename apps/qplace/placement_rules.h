@@ -92,8 +92,8 @@ public:
 // not used; one that clashes with another (an edited netlist packs
 // differently) is given up with a warning; an unknown or wrong-kind site
 // is an error. `c` must outlive `rules` (the check names its lines).
-// Linear in the design and the device's I/O sites, plus the patterns times
-// the cells.
+// Linear in the design and the device's I/O sites, plus the patterns
+// times the cells and the regions times the units.
 bool resolveRules(const Constraints& c, const Model& m, const Fabric& f, PlacementRules& rules,
                   std::string& error, std::vector<std::string>& warnings);
 

@@ -414,7 +414,9 @@ bool QuadraticPlacer::apMain() {
     }
   }
   if (!opt_.reportJson.empty()) {
-    figures_.seconds[REPORT] = tst.report(REPORT);  // so far
+    tst.sleep(REPORT);  // the time so far
+    figures_.seconds[REPORT] = tst.report(REPORT);
+    tst.start(REPORT);
     figures_.peakBytes = UT_MEM_USAGE::getPeakMemoryUsage();
     const RunInfo none;
     flowFiles.emplace_back(opt_.reportJson, runReportText(runReport(opt_.runInfo != nullptr ? *opt_.runInfo : none,
