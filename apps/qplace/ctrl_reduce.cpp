@@ -142,6 +142,7 @@ public:
     build(t, r, r.q, [&](unsigned a) { return Table::value(d, a); }, 0);
     LogicLut lut;
     lut.name = uniqueName(r.name + "$fold");
+    lut.added = true;
     lut.in = t.vars;
     lut.mask = t.mask();
     lut.out = ln_.addNet(lut.name + "$d");

@@ -113,8 +113,9 @@ Netlist buildDesign(const LogicNetlist& ln, standin::Design& d) {
     if (changed) out.renamed.emplace_back(name, raw);
     return name;
   };
+  out.portComps.assign(ln.ports.size(), nullptr);
   for (std::size_t k = 0; k < ln.ports.size(); ++k)
-    if (placed[k]) out.ios.push_back(designgen::addIo(d, out.prims, named(ln.ports[k].name)));
+    if (placed[k]) out.ios.push_back(out.portComps[k] = designgen::addIo(d, out.prims, named(ln.ports[k].name)));
   for (const LogicLut& l : ln.luts) out.luts.push_back(designgen::addLut(d, out.prims, named(l.name)));
   for (const LogicReg& r : ln.regs) out.regs.push_back(designgen::addReg(d, out.prims, named(r.name)));
 

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "qplace/detail_worker.h"
+#include "qplace/placement_rules.h"
 
 namespace qplace {
 
@@ -150,6 +151,7 @@ private:
     for (int u = 0; u < s_.m.numUnits(); ++u) {
       s_.owner[u] = -1;
       if (s_.m.isIo(u) && !params_.moveIo) continue;  // fixed
+      if (s_.p.rules != nullptr && s_.p.rules->fixed(u)) continue;
       const int l = s_.p.loc[u];
       const int o = s_.m.isIo(u) ? r.ofIoSite[l] : r.ofCluster[l / kBles];
       s_.owner[u] = o;

@@ -24,8 +24,10 @@
 // The best placement seen at the end of a pass or round is kept and
 // restored when the annealing ends longer; then greedy passes while they
 // gain. So the result is never longer than the placement given. Every
-// change is checked against the register rules before it is made: the
-// placement stays legal throughout.
+// change is checked against the register rules before it is made, so the
+// placement stays legal throughout, and against the placement's rules
+// (fixed units never move, region-bound ones only within their
+// rectangles).
 //
 // Cost: each attempt and greedy trial costs the pins of the nets of the
 // units it moves (a net is rescanned only when a unit leaves an edge of its

@@ -383,10 +383,11 @@ int Worker::optimum(int u) {
 }
 
 bool Worker::swappable(int u, int v) {
+  const int pu = p_.loc[u], pv = p_.loc[v];
+  if (!allowed(u, pv) || !allowed(v, pu)) return false;
   // Units of one kind and one control set (or none): every BLE half and
   // every group keeps what it holds.
   if (m_.kind[u] == m_.kind[v] && m_.ctrl[u] == m_.ctrl[v]) return true;
-  const int pu = p_.loc[u], pv = p_.loc[v];
   p_.take(u);
   p_.take(v);
   const bool ok = p_.fits(u, pv) && p_.fits(v, pu);
@@ -402,6 +403,15 @@ void Worker::unitsOf(int cluster, std::vector<int>& out) const {
       if (v >= 0 && std::find(out.begin(), out.end(), v) == out.end()) out.push_back(v);
 }
 
+bool Worker::mayTrade(int a, int b) const {
+  if (p_.rules == nullptr) return true;
+  for (int u : unitsA_)
+    if (!allowed(u, b * kBles + p_.loc[u] % kBles)) return false;
+  for (int u : unitsB_)
+    if (!allowed(u, a * kBles + p_.loc[u] % kBles)) return false;
+  return true;
+}
+
 void Worker::planClusterTrade(int a, int b) {
   moved_list_.clear();
   for (int u : unitsA_) moved_list_.push_back(Moved{u, clusterX(b), clusterY(b)});
@@ -411,6 +421,8 @@ void Worker::planClusterTrade(int a, int b) {
 void Worker::improveCluster(int a) {
   unitsOf(a, unitsA_);
   if (unitsA_.empty()) return;
+  for (int u : unitsA_)
+    if (!owned(u)) return;  // a fixed unit holds the cluster
   double tx, ty;
   if (!regionOf(unitsA_.data(), static_cast<int>(unitsA_.size()), tx, ty)) return;
   const int centre = f_.clusterAt(tx, ty);
@@ -422,6 +434,7 @@ void Worker::improveCluster(int a) {
       const int b = r * f_.cols + c;
       if (b == a || !mine(b)) continue;
       unitsOf(b, unitsB_);
+      if (!mayTrade(a, b)) continue;
       planClusterTrade(a, b);
       const int d = evaluate(moved_list_.data(), static_cast<int>(moved_list_.size()));
       if (d < best) {
@@ -466,7 +479,7 @@ void Worker::improveUnit(int u) {
       bool moveTried = false;
       for (int b = 0; b < kBles; ++b) {
         const int pos = cl * kBles + b;
-        if (!moveTried && p_.fits(u, pos)) {
+        if (!moveTried && p_.fits(u, pos) && allowed(u, pos)) {
           moveTried = true;
           const int d = move(u, nx, ny, false);
           if (d < best) {
@@ -478,7 +491,7 @@ void Worker::improveUnit(int u) {
         if (cl != centre) continue;
         const int lu = p_.lutAt[pos], ru = p_.regAt[pos];
         for (int v : {lu, ru == lu ? -1 : ru}) {
-          if (v < 0 || v == u) continue;
+          if (v < 0 || v == u || !owned(v)) continue;
           const int d = swap(u, v, false);
           if (d < best && swappable(u, v)) {
             best = d;
@@ -514,6 +527,7 @@ bool Worker::planIo(int u, int site, Attempt& a) {
   a.u = u;
   a.pos = site;
   a.v = p_.ioAt[site];
+  if (!allowed(u, site) || (a.v >= 0 && !allowed(a.v, p_.loc[u]))) return false;
   a.delta = a.v >= 0 ? swap(u, a.v, false) : move(u, f_.ioX[site], f_.ioY[site], false);
   return true;
 }
@@ -553,6 +567,10 @@ bool Worker::planGroupTrade(int ga, int gb) {
   regsOf(ga, unitsA_);
   regsOf(gb, unitsB_);
   if (unitsA_.empty() || !planInto(unitsA_, gb, posA_) || !planInto(unitsB_, ga, posB_)) return false;
+  for (std::size_t i = 0; i < unitsA_.size(); ++i)
+    if (!allowed(unitsA_[i], posA_[i])) return false;
+  for (std::size_t i = 0; i < unitsB_.size(); ++i)
+    if (!allowed(unitsB_[i], posB_[i])) return false;
   moved_list_.clear();
   for (int u : unitsA_) moved_list_.push_back(Moved{u, clusterX(b), clusterY(b)});
   for (int u : unitsB_) moved_list_.push_back(Moved{u, clusterX(a), clusterY(a)});
@@ -619,12 +637,13 @@ bool Worker::propose(int u, int range, Rng& rng, Attempt& a) {
   a.u = u;
   a.pos = pos;
   if (p_.fits(u, pos)) {
+    if (!allowed(u, pos)) return false;
     a.v = -1;
     a.delta = move(u, clusterX(cl), clusterY(cl), false);
     return true;
   }
   const int v = m_.hasLut(u) && p_.lutAt[pos] >= 0 ? p_.lutAt[pos] : p_.regAt[pos];
-  if (v < 0 || !swappable(u, v)) return false;
+  if (v < 0 || !owned(v) || !swappable(u, v)) return false;
   a.v = v;
   a.delta = swap(u, v, false);
   return true;

@@ -15,6 +15,7 @@
 #include "qplace/detail_regions.h"
 #include "qplace/detail_rng.h"
 #include "qplace/net_box.h"
+#include "qplace/placement_rules.h"
 
 namespace qplace {
 namespace improvement {
@@ -126,6 +127,15 @@ private:
   int px(int v) const { return s_.owner[v] == region_ ? s_.x[v] : s_.sx[v]; }
   int py(int v) const { return s_.owner[v] == region_ ? s_.y[v] : s_.sy[v]; }
   bool mine(int cluster) const { return s_.regions.ofCluster[cluster] == region_; }
+  // Whether this region moves unit v this round (a fixed unit is no
+  // region's).
+  bool owned(int v) const { return s_.owner[v] == region_; }
+  // Whether the placement's rules (fixed units, regions) let unit u lie
+  // on the BLE place or I/O site pos.
+  bool allowed(int u, int pos) const { return p_.rules == nullptr || p_.rules->allowedAt(u, pos); }
+  // Whether every unit of clusters a (unitsA_) and b (unitsB_) may take
+  // the other cluster, each keeping its BLE.
+  bool mayTrade(int a, int b) const;
   int clusterX(int c) const { return c % f_.cols + 1; }
   int clusterY(int c) const { return c / f_.cols + 1; }
 
@@ -208,7 +218,8 @@ private:
     return optimum(u);
   }
 
-  // Prices I/O unit u going to `site`, swapping with the unit there.
+  // Prices I/O unit u going to `site`, swapping with the unit there;
+  // false when a rule keeps either where it is.
   bool planIo(int u, int site, Attempt& a);
 
   // The register-bearing units of group g.

@@ -20,6 +20,8 @@ namespace qplace {
 
 constexpr int kBles = 8;
 
+class PlacementRules;
+
 struct Fabric {
   designgen::Device dev;
   int rows = 0, cols = 0;
@@ -71,6 +73,9 @@ struct Placement {
 
   const Fabric* fabric;
   const Model* model;
+  // Where units may go (placement_rules.h): fixed units, rectangles; null
+  // for no rule. Every phase that moves units asks it.
+  const PlacementRules* rules = nullptr;
 
   double x(int u) const;
   double y(int u) const;

@@ -14,6 +14,8 @@
 
 #include "qplace/quadratic_axis.h"
 
+#include "qplace/placement_rules.h"
+
 namespace qplace {
 
 std::vector<double> unitAreas(const Model& m) {
@@ -106,11 +108,15 @@ constexpr double kIoAnchorGrowth = 2.0;
 
 bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads, double* sideBySide) {
   const int n = m.numUnits();
-  std::vector<int> ios;
+  // The I/O units placed already (fixed ones) keep their sites; the rest
+  // take free ones.
+  std::vector<int> ios, freeSites;
   for (int u = 0; u < n; ++u)
-    if (m.isIo(u)) ios.push_back(u);
+    if (m.isIo(u) && p.loc[u] < 0) ios.push_back(u);
+  for (int i = 0; i < f.numIoSites(); ++i)
+    if (p.ioAt[i] < 0) freeSites.push_back(i);
   if (ios.empty()) return true;
-  if (static_cast<int>(ios.size()) > f.numIoSites()) return false;
+  if (ios.size() > freeSites.size()) return false;
   const double cx = (f.cols + 1) / 2.0, cy = (f.rows + 1) / 2.0;
   std::vector<int> var(static_cast<std::size_t>(n));
   std::iota(var.begin(), var.end(), 0);
@@ -118,6 +124,11 @@ bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads, double
   for (int u = 0; u < n; ++u) {
     x[u] += jitter(u, 1);
     y[u] += jitter(u, 2);
+    if (p.loc[u] >= 0) {  // a placed unit holds where it is (its variable stays unused)
+      var[u] = -1;
+      x[u] = p.x(u);
+      y[u] = p.y(u);
+    }
   }
   std::vector<double> ax(static_cast<std::size_t>(n), cx), ay(static_cast<std::size_t>(n), cy),
       w(static_cast<std::size_t>(n), 1e-3);
@@ -142,14 +153,15 @@ bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads, double
                                   [&] { sx.solve(m, var, x, ax, w, cx, 100, 1e-4, AxisStart::POSITIONS); },
                                   [&] { sy.solve(m, var, y, ay, w, cy, 100, 1e-4, AxisStart::POSITIONS); });
     if (sideBySide != nullptr) *sideBySide += both;
+    if (p.rules != nullptr) p.rules->clamp(x, y);
   }
-  // Each I/O unit's angle around the centre, and each site's.
-  const int s = f.numIoSites();
-  std::vector<double> siteAngle(static_cast<std::size_t>(s)), ioAngle(ios.size());
-  for (int i = 0; i < s; ++i) siteAngle[i] = std::atan2(f.ioY[i] - cy, f.ioX[i] - cx);
+  // Each I/O unit's angle around the centre, and each free site's.
+  const std::size_t s = freeSites.size();
+  std::vector<double> siteAngle(s), ioAngle(ios.size());
+  for (std::size_t i = 0; i < s; ++i) siteAngle[i] = std::atan2(f.ioY[freeSites[i]] - cy, f.ioX[freeSites[i]] - cx);
   for (std::size_t k = 0; k < ios.size(); ++k) ioAngle[k] = std::atan2(y[ios[k]] - cy, x[ios[k]] - cx);
   const std::vector<int> site = assignAlongBorder(siteAngle, ioAngle);
-  for (std::size_t k = 0; k < ios.size(); ++k) p.putIo(ios[k], site[k]);
+  for (std::size_t k = 0; k < ios.size(); ++k) p.putIo(ios[k], freeSites[site[k]]);
   return true;
 }
 
@@ -378,11 +390,12 @@ void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x
 }
 
 struct GlobalPlacer::Impl {
-  Impl(const Model& m, const Fabric& f, const GlobalParams& params)
+  Impl(const Model& m, const Fabric& f, const Placement& p, const GlobalParams& params)
       : m(m), f(f), params(params), threads(solveThreads(params.threads)), cx((f.cols + 1) / 2.0),
-        cy((f.rows + 1) / 2.0), var(static_cast<std::size_t>(m.numUnits()), -1) {
+        cy((f.rows + 1) / 2.0), var(static_cast<std::size_t>(m.numUnits()), -1), rules(p.rules) {
+    // Placed units (the I/O, fixed logic) hold where they are.
     for (int u = 0; u < m.numUnits(); ++u)
-      if (!m.isIo(u)) var[u] = numVars++;
+      if (!m.isIo(u) && p.loc[u] < 0) var[u] = numVars++;
     sx = std::make_unique<AxisSystem>(numVars);
     sy = std::make_unique<AxisSystem>(numVars);
     anchorX.assign(static_cast<std::size_t>(numVars), 0.0);
@@ -402,6 +415,7 @@ struct GlobalPlacer::Impl {
         [&] { runY = sy->solve(nets, var, r.y, anchorY, weight, cy, params.cgPasses, params.cgTolerance, from); });
     r.solves += 2;
     r.cgPasses += static_cast<long>(runX.passes) + static_cast<long>(runY.passes);
+    if (rules != nullptr) rules->clamp(r.x, r.y);  // region-bound units stay in their rectangles
   }
 
   const Model& m;
@@ -413,15 +427,16 @@ struct GlobalPlacer::Impl {
   int numVars = 0;
   std::unique_ptr<AxisSystem> sx, sy;
   std::vector<double> anchorX, anchorY, weight;
+  const PlacementRules* rules;
 };
 
 GlobalPlacer::GlobalPlacer(const Model& m, const Fabric& f, const Placement& p, const GlobalParams& params)
-    : impl_(std::make_unique<Impl>(m, f, params)) {
+    : impl_(std::make_unique<Impl>(m, f, p, params)) {
   const int n = m.numUnits();
   r_.x.assign(static_cast<std::size_t>(n), impl_->cx);
   r_.y.assign(static_cast<std::size_t>(n), impl_->cy);
   for (int u = 0; u < n; ++u) {
-    if (m.isIo(u)) {
+    if (m.isIo(u) || p.loc[u] >= 0) {
       if (p.loc[u] >= 0) {
         r_.x[u] = p.x(u);
         r_.y[u] = p.y(u);
@@ -440,6 +455,13 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
   Impl& s = *impl_;
   const GlobalParams& params = s.params;
   const int n = s.m.numUnits();
+  if (s.numVars == 0) {  // every unit placed already: nothing to solve
+    r_.ax = r_.x;
+    r_.ay = r_.y;
+    r_.hpwl = r_.spreadHpwl = hpwl(nets, r_.x, r_.y);
+    r_.overflow = overflow(s.m, s.f, r_.x, r_.y, params.density);
+    return r_;
+  }
   // The first run starts with plain bound-to-bound passes; a later one
   // goes on spreading from where the last one stopped.
   char line[200];
@@ -463,6 +485,7 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
                    (w < minWeight || (r_.overflow > params.targetOverflow && gap > params.gapTarget));
        ++it) {
     roughLegalize(s.m, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay);
+    if (s.rules != nullptr) s.rules->clamp(r_.ax, r_.ay);
     for (int u = 0; u < n; ++u) {
       if (s.var[u] < 0) continue;
       s.anchorX[s.var[u]] = r_.ax[u];
@@ -484,6 +507,7 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
     w *= params.anchorGrowth;
   }
   roughLegalize(s.m, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay);
+  if (s.rules != nullptr) s.rules->clamp(r_.ax, r_.ay);
   r_.spreadHpwl = hpwl(nets, r_.ax, r_.ay);
   return r_;
 }

@@ -57,7 +57,9 @@ struct GlobalResult {
 // starts from the solution of the one before.
 class GlobalPlacer {
 public:
-  // The I/O units of `p` must be placed (see placeIos).
+  // The I/O units of `p` must be placed (see placeIos); its other placed
+  // units (fixed ones) hold where they are, and the region-bound units of
+  // its rules are kept in their rectangles.
   GlobalPlacer(const Model& m, const Fabric& f, const Placement& p, const GlobalParams& params);
   ~GlobalPlacer();
 
@@ -77,13 +79,15 @@ private:
   GlobalResult r_;
 };
 
-// Fixes the I/O units on border sites of `p`: a short global placement of
-// every unit (a few solves, then a few spreading iterations of the logic,
-// the I/O units held by their nets alone); the I/O units then take border
-// sites in the angular order of their positions around the centre (see
-// assignAlongBorder). Returns false, placing none, when the border is too
-// small. `threads` as GlobalParams::threads; the processor time its two
-// threads spend side by side is added to *sideBySide when given.
+// Fixes the unplaced I/O units on free border sites of `p`: a short global
+// placement of every unit not placed yet (a few solves, then a few
+// spreading iterations of the logic, the I/O units held by their nets
+// alone; units placed already, fixed ones, hold where they are); the I/O
+// units then take free border sites in the angular order of their
+// positions around the centre (see assignAlongBorder). Returns false,
+// placing none, when too few sites are free. `threads` as
+// GlobalParams::threads; the processor time its two threads spend side by
+// side is added to *sideBySide when given.
 bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads = 0, double* sideBySide = nullptr);
 
 // Gives each of the angles `ioAngle` (radians around the device centre) a

@@ -11,6 +11,8 @@
 #include <random>
 #include <thread>
 
+#include "qplace/placement_rules.h"
+
 namespace qplace {
 
 namespace {
@@ -346,7 +348,22 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
     return res;
   }
 
-  // 1. Chunks of one control set each.
+  // 1. Chunks of one control set each (and of one region, when units
+  // are bound to regions).
+  const PlacementRules* rules = p.rules;
+  if (rules != nullptr && rules->any()) {
+    std::vector<std::vector<int>> split;
+    for (auto& s : bySet) {
+      std::stable_sort(s.begin(), s.end(), [&](int a, int b) { return rules->region(a) < rules->region(b); });
+      for (std::size_t i = 0; i < s.size();) {
+        std::size_t j = i;
+        while (j < s.size() && rules->region(s[j]) == rules->region(s[i])) ++j;
+        split.emplace_back(s.begin() + static_cast<long>(i), s.begin() + static_cast<long>(j));
+        i = j;
+      }
+    }
+    bySet.swap(split);
+  }
   Chunker chunker{tx, ty, G, {}};
   for (auto& s : bySet) chunker.cut(s, 0, static_cast<int>(s.size()));
   int freeGroups = 0;
@@ -367,7 +384,9 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
   std::vector<char> groupTaken(static_cast<std::size_t>(f.numGroups()), 0);
   for (int g = 0; g < f.numGroups(); ++g) groupTaken[g] = p.groupRegs[g] > 0;
   WindowMatcher groups{f, params.window, params.threads,
-                       [&](int, int cluster, std::vector<int>& out) {
+                       [&](int chunk, int cluster, std::vector<int>& out) {
+                         if (rules != nullptr && !rules->allowedIn(chunks[static_cast<std::size_t>(chunk)][0], cluster))
+                           return;
                          for (int g = 0; g < f.groupsPerCluster(); ++g) {
                            const int id = cluster * f.groupsPerCluster() + g;
                            if (!groupTaken[id]) out.push_back(id);
@@ -381,7 +400,9 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
                        },
                        res};
   if (!groups.run(cx, cy)) {
-    res.error = "the device is too small: no free register group left";
+    res.error = rules != nullptr && !rules->regions.empty()
+                    ? "no free register group left within a region (regions that overlap share their room)"
+                    : "the device is too small: no free register group left";
     return res;
   }
 
@@ -395,13 +416,16 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
       ly.push_back(ty[u]);
     }
   WindowMatcher lutMatch{f, params.window, params.threads,
-                         [&](int, int cluster, std::vector<int>& out) {
+                         [&](int item, int cluster, std::vector<int>& out) {
+                           if (rules != nullptr && !rules->allowedIn(lone[static_cast<std::size_t>(item)], cluster)) return;
                            for (int b = 0; b < kBles; ++b)
                              if (p.lutAt[cluster * kBles + b] < 0) out.push_back(cluster * kBles + b);
                          },
                          [&](int item, int pos) { p.put(lone[static_cast<std::size_t>(item)], pos); }, res};
   if (!lutMatch.run(lx, ly)) {
-    res.error = "the device is too small: no free LUT place left";
+    res.error = rules != nullptr && !rules->regions.empty()
+                    ? "no free LUT place left within a region (regions that overlap share their room)"
+                    : "the device is too small: no free LUT place left";
     return res;
   }
   double disp = 0;

@@ -50,7 +50,9 @@ struct LegalizeResult {
 
 // Places every unplaced logic unit of `p` (whose I/O units are placed
 // already) near its target (tx[u], ty[u]); units already placed stay, and
-// register groups holding registers take no new chunk.
+// register groups holding registers take no new chunk. A unit bound to a
+// region by p.rules is offered the clusters inside it only (its chunk
+// holds units of that region alone).
 LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::vector<double>& ty,
                         const LegalizeParams& params);
 

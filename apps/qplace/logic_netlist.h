@@ -23,6 +23,12 @@
 // with only one of asyncSet and asyncClear, or an asyncLoad of a constant,
 // as an asyncReset to that value. A set/clear latch without gate or data
 // ($_SR_) is a latch whose gate is stuck at kNet0 and whose d is kNoNet.
+//
+// Locations: a netlist placed by qplace (--write-json) names each cell's
+// site and slot in its attributes; the reader keeps them as `placedAt`,
+// "<site>.<slot>" ("R3C7B.L0"), or "<site>" for a port bit's I/O site,
+// empty where none is given. A value that is no string is kept as its JSON
+// text (no site is named so: using it fails, showing the value).
 #ifndef QPLACE_LOGIC_NETLIST_H
 #define QPLACE_LOGIC_NETLIST_H
 
@@ -32,6 +38,17 @@
 #include <vector>
 
 namespace qplace {
+
+// The attributes of a placed netlist: a cell's site and slot (strings); a
+// wide multiplexer's inner LUTs, "<site>.<slot>" words in the order of
+// their names' numbers; a port's list of I/O sites, one per bit (null for
+// a bit that takes none); and, on the module, the device's size.
+inline const char* const kSiteAttribute = "qplace_site";
+inline const char* const kSlotAttribute = "qplace_slot";
+inline const char* const kPartsAttribute = "qplace_parts";
+inline const char* const kRowsAttribute = "qplace_rows";
+inline const char* const kColsAttribute = "qplace_cols";
+inline const char* const kHalfRuleAttribute = "qplace_half_rule";
 
 // A connection: a net number (>= 0), a constant, or nothing.
 using NetId = int;
@@ -47,6 +64,9 @@ struct LogicLut {
   std::vector<NetId> in;     // 0 to 4 inputs
   NetId out = kNoNet;
   std::uint16_t mask = 0;    // bits 0 .. 2^in.size() - 1 are used
+  bool inner = false;        // an inner LUT of a wide multiplexer, "<cell>$mux<k>"
+  std::string placedAt{};    // see Locations above
+  bool added = false;        // made by a control-set fold: no cell of the netlist
 };
 
 // A control input and the level (or, for a clock, the edge) that acts.
@@ -71,6 +91,7 @@ struct LogicReg {
   Control asyncSet, asyncClear;
   Control asyncLoad;
   NetId asyncData = kNoNet;
+  std::string placedAt{};    // see Locations above
 };
 
 // One bit of a top-level port.
@@ -78,6 +99,9 @@ struct LogicPort {
   std::string name;          // "name" for a one-bit port, else "name[i]"
   NetId net = kNoNet;        // may be a constant or kNoNet (then no I/O is placed)
   bool input = false, output = false;  // an inout port bit is both
+  std::string port{};        // the netlist's port, and the bit's place in its bits
+  std::size_t bit = 0;
+  std::string placedAt{};    // see Locations above
 };
 
 struct LogicNet {
@@ -87,6 +111,10 @@ struct LogicNet {
 
 struct LogicNetlist {
   std::string top;           // the module read
+  // The device the netlist was placed on, from the module's attributes;
+  // 0 when not given.
+  int placedRows = 0, placedCols = 0;
+  bool placedHalfRule = false;
   std::vector<LogicNet> nets;  // indexed by NetId
   std::vector<LogicLut> luts;
   std::vector<LogicReg> regs;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <limits>
 #include <map>
+#include <sstream>
 #include <unordered_map>
 
 #include "qplace/cell_types.h"
@@ -58,6 +59,27 @@ long long intMember(const json& obj, const char* key) {
   return x < -(1 << 30) || x > (1 << 30) ? 0 : x;
 }
 
+// A placed netlist's location of a cell (see logic_netlist.h): its site
+// and slot attributes as "<site>.<slot>", or "<site>"; empty without one.
+std::string placedAt(const json& cell) {
+  const json* attrs = member(cell, "attributes");
+  const json* site = attrs != nullptr ? member(*attrs, kSiteAttribute) : nullptr;
+  if (site == nullptr) return std::string();
+  auto text = [](const json& v) { return v.is_string() ? v.get<std::string>() : v.dump(); };
+  std::string at = text(*site);
+  if (const json* slot = member(*attrs, kSlotAttribute)) at += "." + text(*slot);
+  return at;
+}
+
+// A whole number of a module's attributes (the placed device's size), 0
+// when absent or no number in [1, 1000000].
+int attributeCount(const json& mod, const char* name) {
+  const json* attrs = member(mod, "attributes");
+  const json* a = attrs != nullptr ? member(*attrs, name) : nullptr;
+  if (a == nullptr || !a->is_number_unsigned() || a->get<std::uint64_t>() > 1000000) return 0;
+  return static_cast<int>(a->get<std::uint64_t>());
+}
+
 // The name of bit k of a wire of `width` bits: the wire's name for a
 // one-bit wire at index 0, else name[i] with i its index in the declared
 // range (yosys's offset, and upto for a range written [low:high]).
@@ -101,6 +123,9 @@ public:
       fail("module " + escapeName(ln_.top) + ": \"ports\", \"cells\" and \"netnames\" must be objects");
 
     checkCells(doc["modules"], *cells, *ports);
+    ln_.placedRows = attributeCount(mod, kRowsAttribute);
+    ln_.placedCols = attributeCount(mod, kColsAttribute);
+    ln_.placedHalfRule = attributeCount(mod, kHalfRuleAttribute) != 0;
     readNetNames(*netnames);
     readPorts(*ports);
     readCells(*cells);
@@ -271,9 +296,16 @@ private:
       const json* bits = member(it.value(), "bits");
       if (bits == nullptr) fail(where + " has no bits");
       if (!bits->is_array()) fail(where + " is not a list of bits");
+      // A placed netlist's I/O sites, one per bit.
+      const json* attrs = member(it.value(), "attributes");
+      const json* sites = attrs != nullptr ? member(*attrs, kSiteAttribute) : nullptr;
       for (std::size_t k = 0; k < bits->size(); ++k) {
         LogicPort p;
         p.name = bitName(it.key(), it.value(), k, bits->size());
+        p.port = it.key();
+        p.bit = k;
+        if (sites != nullptr && sites->is_array() && k < sites->size() && !(*sites)[k].is_null())
+          p.placedAt = (*sites)[k].is_string() ? (*sites)[k].get<std::string>() : (*sites)[k].dump();
         p.net = netOf((*bits)[k], where);
         p.input = d != "output";
         p.output = d != "input";
@@ -332,6 +364,7 @@ private:
     for (const json& b : a) lut.in.push_back(netOf(b, "cell " + escapeName(name) + " pin A"));
     lut.out = onePin(cell, name, "Y");
     lut.mask = lutMask(cell, name, a.size());
+    lut.placedAt = placedAt(cell);
     drive(lut.out, Driver{&name, "Y", -1});
     ln_.luts.push_back(std::move(lut));
   }
@@ -372,8 +405,15 @@ private:
     const NetId out = onePin(cell, name, "Y");
     drive(out, Driver{&name, "Y", -1});
     if (g.selects == 0) {
-      ln_.luts.push_back(LogicLut{name, std::move(in), out, g.mask});
+      ln_.luts.push_back(LogicLut{name, std::move(in), out, g.mask, false, placedAt(cell)});
       return;
+    }
+    // The inner LUTs' locations, in the order of their numbers.
+    std::vector<std::string> parts;
+    const json* attrs = member(cell, "attributes");
+    if (const json* list = attrs != nullptr ? member(*attrs, kPartsAttribute) : nullptr) {
+      std::istringstream words(list->is_string() ? list->get<std::string>() : list->dump());
+      for (std::string w; words >> w;) parts.push_back(w);
     }
     // A wide multiplexer: level l picks between pairs with select l, the
     // last level's one LUT drives the output.
@@ -388,7 +428,9 @@ private:
         const std::string part = root ? name : name + "$mux" + std::to_string(made++);
         const NetId o = root ? out : ln_.addNet(part, false);
         if (!root) drivers_.emplace_back();
-        ln_.luts.push_back(LogicLut{part, {level[k], level[k + 1], select}, o, kMux2});
+        const std::size_t index = static_cast<std::size_t>(made - 1);
+        ln_.luts.push_back(LogicLut{part, {level[k], level[k + 1], select}, o, kMux2, !root,
+                                    root ? placedAt(cell) : index < parts.size() ? parts[index] : std::string()});
         next.push_back(o);
       }
       level = std::move(next);
@@ -424,6 +466,7 @@ private:
     r.enableOverSync = st.enableOverSync;
     if (!st.gated) r.clock = Control{kNet0, true};  // a set/clear latch: never transparent
     normalize(r);
+    r.placedAt = placedAt(cell);
     drive(r.q, Driver{&name, "Q", -1});
     ln_.regs.push_back(std::move(r));
   }

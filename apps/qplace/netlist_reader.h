@@ -18,6 +18,12 @@
 //   - the top module's ports, one LogicPort per bit: "name" for a one-bit
 //     port, else "name[i]" with i the bit's index in the declared range.
 //   - $scopeinfo cells are skipped (they carry no logic).
+//   - the locations of a placed netlist (written by qplace --write-json):
+//     each cell's qplace_site and qplace_slot attributes (a wide
+//     multiplexer's inner LUTs in qplace_parts), each port's qplace_site
+//     list, the module's qplace_rows, qplace_cols and qplace_half_rule;
+//     see logic_netlist.h. They are kept, not checked: the placer checks
+//     them against its device when asked to keep them.
 // Controls at the level where they do nothing (an enable stuck active, a
 // reset, set, clear or load stuck inactive) are dropped. A register with
 // only one of separate set and clear, or whose asynchronous load takes a
@@ -91,6 +97,7 @@ struct Netlist {
   std::vector<standin::Comp*> luts;
   std::vector<standin::Comp*> regs;
   std::vector<standin::Comp*> ios;
+  std::vector<standin::Comp*> portComps;  // per port bit of the LogicNetlist: its I/O component, or null
   std::vector<standin::Signal*> clocks;  // by signal number
   int controlSets = 0;  // distinct register control records
   // Per register, parallel to `regs`: a latch; its clock's falling edge

@@ -91,6 +91,12 @@ std::string usageText(const std::string& defaultInput) {
          "  --clock P         a clock period in ns: \"<ns>\" for every clock, \"<clock>=<ns>\" for one;\n"
          "                    repeatable (default: each clock timed at the period it reaches)\n"
          "  --delays FILE     the device's delays from FILE (\"name value\" lines; see the README)\n"
+         "  --constraints FILE  port bits on given I/O sites, cells fixed or kept in a rectangle,\n"
+         "                    clock periods (set_io, fix, region, clock lines; see the README)\n"
+         "  --write-json FILE the netlist read, with each cell's and port bit's site added\n"
+         "  --keep-placement  place the netlist's cells that name a site (written by --write-json)\n"
+         "                    where it says, and the rest around them\n"
+         "  --report-json FILE  a JSON report of the run (options, counts, phases, checks, timing)\n"
          "  -q, --quiet       print errors and warnings only\n"
          "  -v, --verbose     print every step\n"
          "  -h, --help        this text\n"
@@ -110,6 +116,13 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
   CliOptions& o = r.options;
   o.placer.outDir = "qplace-out";
   bool fillGiven = false, generateGiven = false, ctrlMaxGiven = false, topGiven = false;
+  // A file name: not empty, and naming no folder.
+  auto file = [&](const std::string& name, const std::string& value, std::string& out) {
+    if (value.empty()) r.error = name + " needs a file, not an empty name";
+    else if (value.back() == '/') r.error = name + " needs a file, not a folder (" + value + ")";
+    else out = value;
+    return r.error.empty();
+  };
   bool inputGiven = false, noMoreOptions = false;
   auto refuse = [&](const std::string& why) {
     r.error = why;
@@ -204,6 +217,15 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
       if (!takeValue("a file")) return r;
       if (value.empty()) return refuse("--delays needs a file, not an empty name");
       o.delaysFile = value;
+    } else if (name == "--constraints" || name == "--write-json" || name == "--report-json") {
+      if (!takeValue("a file")) return r;
+      std::string& to = name == "--constraints" ? o.constraintsFile
+                        : name == "--write-json" ? o.writeJson
+                                                 : o.placer.reportJson;
+      if (!file(name, value, to)) return r;
+    } else if (name == "--keep-placement") {
+      if (!flag()) return r;
+      o.keepPlacement = true;
     } else if (name == "--no-ctrl-reduce") {
       if (!flag()) return r;
       o.ctrlReduce = false;
@@ -245,6 +267,10 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
   if (generateGiven && (!o.ctrlReduce || ctrlMaxGiven))
     return refuse("the control-set reduction applies to a netlist; not with --generate");
   if (!o.ctrlReduce && ctrlMaxGiven) return refuse("--ctrl-reduce-max does nothing with --no-ctrl-reduce");
+  if (generateGiven && !o.writeJson.empty()) return refuse("--write-json writes a netlist read; not with --generate");
+  if (generateGiven && o.keepPlacement) return refuse("--keep-placement reads a placed netlist; not with --generate");
+  if (!o.writeJson.empty() && o.writeJson == o.placer.reportJson)
+    return refuse("--write-json and --report-json name one file (" + o.writeJson + ")");
   return r;
 }
 

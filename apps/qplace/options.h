@@ -19,7 +19,10 @@
 // netlists, a netlist with --generate, --rows without --cols, --fill with
 // an explicit device size (the size wins, the fill would do nothing),
 // --top or the control-set options with --generate (they apply to a read
-// netlist), --ctrl-reduce-max with --no-ctrl-reduce.
+// netlist), --ctrl-reduce-max with --no-ctrl-reduce, --write-json or
+// --keep-placement with --generate (they need a netlist), --write-json
+// and --report-json naming one file. File names may not be empty nor end
+// in '/'.
 #ifndef QPLACE_OPTIONS_H
 #define QPLACE_OPTIONS_H
 
@@ -44,6 +47,10 @@ struct CliOptions {
   bool ctrlReduce = true;     // fold small control sets of the netlist
   int ctrlReduceMax = -1;     // largest set folded; -1: the reduction's default
   std::string delaysFile;     // --delays: the delay model's figures; empty: the defaults
+  std::string constraintsFile;  // --constraints: pins, fixed cells, regions, clocks; empty: none
+  std::string writeJson;      // --write-json: the placed netlist; empty: none
+  bool keepPlacement = false; // --keep-placement: place the netlist's located cells where it says
+  // (--report-json goes to placer.reportJson)
   bool help = false;          // --help: print usageText and stop
 };
 

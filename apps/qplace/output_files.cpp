@@ -290,6 +290,67 @@ void OutputFiles::discard() {
   for (Entry& e : entries_) remove(e);
 }
 
+namespace {
+
+// Whether two paths name one folder.
+bool sameFolder(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+}  // namespace
+
+bool OutputPaths::write(const std::string& path, const std::string& text, std::string& error) {
+  const std::size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty() || name == "." || name == "..") {
+    error = path + ": names a folder, not a file";
+    return false;
+  }
+  OutputFiles* files = nullptr;
+  if (folder_ != nullptr && sameFolder(dir, folder_->dir())) {
+    if (!folder_->temporary(name).empty()) {
+      error = path + ": is one of the run's own files";
+      return false;
+    }
+    files = folder_;
+  }
+  for (std::size_t k = 0; files == nullptr && k < others_.size(); ++k)
+    if (sameFolder(dir, others_[k]->dir())) files = others_[k].get();
+  if (files == nullptr) {
+    others_.push_back(std::make_unique<OutputFiles>(dir));
+    files = others_.back().get();
+  } else if (files != folder_ && !files->temporary(name).empty()) {
+    error = path + ": given twice";
+    return false;
+  }
+  if (!files->write(name, text, error)) return false;
+  paths_.push_back(files->path(name));
+  int owner = -1;
+  for (std::size_t k = 0; k < others_.size(); ++k)
+    if (others_[k].get() == files) owner = static_cast<int>(k);
+  owners_.push_back(owner);
+  return true;
+}
+
+bool OutputPaths::commit(std::string& error) {
+  for (std::size_t k = 0; k < others_.size(); ++k) {
+    if (others_[k]->commit(error)) continue;
+    // The folders committed before this one lose this run's files again.
+    for (std::size_t i = 0; i < paths_.size(); ++i)
+      if (owners_[i] >= 0 && owners_[i] < static_cast<int>(k)) ::unlink(paths_[i].c_str());
+    for (std::size_t j = k + 1; j < others_.size(); ++j) others_[j]->discard();
+    return false;
+  }
+  return true;
+}
+
+void OutputPaths::removeCommitted() {
+  for (std::size_t i = 0; i < paths_.size(); ++i)
+    if (owners_[i] >= 0) ::unlink(paths_[i].c_str());
+}
+
 void removeTemporariesOnSignal() {
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
     struct sigaction old;

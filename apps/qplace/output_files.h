@@ -15,6 +15,7 @@
 #define QPLACE_OUTPUT_FILES_H
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,7 @@ public:
 
   // The final path of `name` (dir + "/" + name).
   std::string path(const std::string& name) const;
+  const std::string& dir() const { return dir_; }
 
   // The temporary path of `name` while it has one (written or reserved,
   // not yet committed); empty otherwise.
@@ -82,6 +84,36 @@ private:
   std::string dir_;
   std::vector<Entry> entries_;
   bool committed_ = false;
+};
+
+// Files at paths of their own (--write-json, --report-json), each written
+// as a temporary in its own folder and renamed into place by commit. A file
+// whose folder is that of `folder` (the run's output folder, when given)
+// joins it, to be committed with it; it may not take the name of a file
+// the folder holds already.
+class OutputPaths {
+public:
+  explicit OutputPaths(OutputFiles* folder) : folder_(folder) {}
+
+  // Writes `text` as the temporary of `path` (see OutputFiles::write);
+  // false with `error` set when that fails, or when `path` names a folder
+  // or one of the output folder's files.
+  bool write(const std::string& path, const std::string& text, std::string& error);
+  // Commits the files outside the output folder, folder by folder (that
+  // folder's own commit is its owner's). On a failure every file of these
+  // folders already renamed is removed, as OutputFiles::commit does.
+  bool commit(std::string& error);
+  // Removes the files that commit put in place outside the output folder:
+  // for when the folder's own commit fails after it.
+  void removeCommitted();
+  // The final paths written, in order.
+  const std::vector<std::string>& paths() const { return paths_; }
+
+private:
+  OutputFiles* folder_;
+  std::vector<std::unique_ptr<OutputFiles>> others_;
+  std::vector<std::string> paths_;
+  std::vector<int> owners_;  // per path: its folder in others_, -1 for the output folder
 };
 
 // Makes SIGINT, SIGTERM and SIGHUP remove the temporaries of every live

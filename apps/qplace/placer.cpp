@@ -21,6 +21,8 @@
 #include "qplace/checks.h"
 #include "qplace/output_files.h"
 #include "qplace/picture.h"
+#include "qplace/placement_rules.h"
+#include "qplace/run_report.h"
 #include "qplace/timing/report.h"
 #include "host/standin/standin_util.h"
 #include "host/ututil.h"
@@ -192,7 +194,20 @@ void QuadraticPlacer::say(int level, const std::string& text) {
 
 void QuadraticPlacer::warn(const std::string& text) { toStderr("qplace: warning: " + text); }
 
-bool QuadraticPlacer::writeFiles(const Placement& p, AP_SUPP& supp, std::string& error) {
+bool QuadraticPlacer::writeFiles(const Placement& p, AP_SUPP& supp, const FileTexts& flowFiles, std::string& error) {
+  auto listed = [](const OutputPaths& flow) {
+    std::string text;
+    for (const std::string& path : flow.paths()) text += ", " + path;
+    return text;
+  };
+  if (opt_.outDir.empty()) {  // the flow's files alone
+    OutputPaths flow(nullptr);
+    for (const auto& [path, text] : flowFiles)
+      if (!flow.write(path, text, error)) return false;
+    if (!flow.commit(error)) return false;
+    say(1, "files     " + listed(flow).substr(2));
+    return true;
+  }
   if (!prepareFolder(opt_.outDir, error)) return false;
   OutputFiles out(opt_.outDir);
   const std::string locate = "placement.lct", boxes = "bbox.txt", svg = "placement.svg", png = "placement.png";
@@ -238,10 +253,17 @@ bool QuadraticPlacer::writeFiles(const Placement& p, AP_SUPP& supp, std::string&
   const bool pngMade = !pngTemp.empty() && renderPng(out.temporary(svg), pngTemp, pngError) &&
                        out.adopt(png, pngError);
   if (!pngMade) out.drop(png);
-  if (!out.commit(error)) return false;
-  std::string listed = out.path(locate) + ", " + out.path(boxes);
-  for (const auto& extra : opt_.extraFiles) listed += ", " + out.path(extra.first);
-  say(1, "files     " + listed);
+  OutputPaths flow(&out);
+  for (const auto& [path, text] : flowFiles)
+    if (!flow.write(path, text, error)) return false;
+  if (!flow.commit(error)) return false;
+  if (!out.commit(error)) {
+    flow.removeCommitted();
+    return false;
+  }
+  std::string files = out.path(locate) + ", " + out.path(boxes);
+  for (const auto& extra : opt_.extraFiles) files += ", " + out.path(extra.first);
+  say(1, "files     " + files + listed(flow));
   say(1, "picture   " + out.path(svg) + (pngMade ? ", " + out.path(png) : ""));
   if (!pngMade) {
     // An earlier run's picture would pass for this run's.
@@ -275,6 +297,11 @@ bool QuadraticPlacer::apMain() {
   figures_.controlSets = m.numCtrl;
   figures_.rows = f.rows;
   figures_.cols = f.cols;
+  figures_.luts = m.numOf(UNIT_PAIR) + m.numOf(UNIT_LUT);
+  figures_.registers = m.numOf(UNIT_PAIR) + m.numOf(UNIT_REG);
+  figures_.ios = m.numOf(UNIT_IO);
+  figures_.ioSites = f.numIoSites();
+  figures_.halfRule = f.halfRule;
   figures_.seconds[PACK] = tst.report(PACK);
   say(1, neoform("pack      %7.3f s  %d units (%d LUT+register pairs, %d LUTs, %d registers, %d I/O), %d nets, %d control sets; device %d x %d clusters, %d I/O sites; register groups: %d needed of %d",
                  tst.report(PACK), m.numUnits(), m.numOf(UNIT_PAIR), m.numOf(UNIT_LUT), m.numOf(UNIT_REG),
@@ -283,6 +310,27 @@ bool QuadraticPlacer::apMain() {
   if (m.numOf(UNIT_IO) > f.numIoSites())
     return fail(neoform("the device is too small: %d I/O components for %d I/O sites", m.numOf(UNIT_IO),
                         f.numIoSites()));
+
+  // The constraints and kept locations, against the device just made.
+  PlacementRules rules;
+  if (opt_.constraints != nullptr && !opt_.constraints->empty()) {
+    std::string why;
+    std::vector<std::string> warnings;
+    const bool resolved = resolveRules(*opt_.constraints, m, f, rules, why, warnings);
+    for (const std::string& w : warnings) warn(w);
+    if (!resolved) return fail(why);
+    std::string line;
+    auto part = [&](int n, const char* what) {
+      if (n > 0) line += neoform("%s%d %s", line.empty() ? "" : ", ", n, what);
+    };
+    part(rules.setIo, "port bits on their sites");
+    part(rules.fixedCells, "cells fixed");
+    if (rules.regionCells > 0)
+      line += neoform("%s%d cells in %zu region%s", line.empty() ? "" : ", ", rules.regionCells, rules.regions.size(),
+                      rules.regions.size() == 1 ? "" : "s");
+    part(rules.kept, "cells and port bits kept where the netlist places them");
+    if (!line.empty()) say(1, "rules     " + line);
+  }
 
   if (m.numUnits() > opt_.largeDesign) {
     opt_.global.anchorGrowth = std::max(opt_.global.anchorGrowth, 1.5);
@@ -318,6 +366,10 @@ bool QuadraticPlacer::apMain() {
   // ---- global
   tst.start(GLOBAL);
   Placement p(f, m);
+  if (rules.any()) {
+    p.rules = &rules;
+    placeFixed(rules, p);
+  }
   double ioSideBySide = 0;
   if (!placeIos(m, f, p, opt_.global.threads, &ioSideBySide))
     return fail("the device is too small: no room for the I/O components");
@@ -382,13 +434,20 @@ bool QuadraticPlacer::apMain() {
   AP_SUPP supp(&d_);
   const int drc = supp.drcAllSite(0, 1);
   CheckResult cr = checkPlacement(d_);
+  std::vector<std::string> ruleFaults;
+  const int ruleErrors = rules.any() ? checkRules(rules, *opt_.constraints, ruleFaults) : 0;
   tst.sleep(CHECK);
-  figures_.checkErrors = drc + cr.errors;
+  figures_.checkErrors = drc + cr.errors + ruleErrors;
+  figures_.drcErrors = drc;
+  figures_.slotErrors = cr.errors;
+  figures_.ruleErrors = ruleErrors;
   figures_.seconds[CHECK] = tst.report(CHECK);
-  say(1, neoform("check     %7.3f s  drcAllSite: %d errors; slots: %d errors", tst.report(CHECK), drc, cr.errors));
+  say(1, neoform("check     %7.3f s  drcAllSite: %d errors; slots: %d errors", tst.report(CHECK), drc, cr.errors) +
+             (rules.any() ? neoform("; constraints: %d errors", ruleErrors) : std::string()));
   for (const std::string& s : cr.first) toStderr("  " + s);
-  if (drc + cr.errors != 0)
-    return fail(neoform("the placement fails its checks with %d errors", drc + cr.errors));
+  for (const std::string& s : ruleFaults) toStderr("  " + s);
+  if (figures_.checkErrors != 0)
+    return fail(neoform("the placement fails its checks with %d errors", figures_.checkErrors));
 
   // ---- timing: the report of the final placement, analysed after detail
   if (timing) {
@@ -405,26 +464,44 @@ bool QuadraticPlacer::apMain() {
     say(1, report);
   }
 
+  // The figures the files report.
+  if (opt_.baseline) {
+    Placement q = p;
+    if (randomPlacement(q, opt_.seed)) figures_.randomHpwl = hpwl(q);
+  }
+  int* const hist = figures_.boxes;
+  boxHistogram(p, hist);
+
   // ---- report
   tst.start(REPORT);
   routeSome(f, supp);
-  if (!opt_.outDir.empty()) {
-    std::string err;
-    if (!writeFiles(p, supp, err)) {
+  std::vector<std::pair<std::string, std::string>> flowFiles;  // path, text
+  std::string err;
+  for (const PlacedFile& pf : opt_.placedFiles) {
+    flowFiles.emplace_back(pf.path, std::string());
+    if (!pf.make(flowFiles.back().second, err)) {
       tst.sleep(REPORT);
       return fail(err + "; no file of this run was kept");
     }
+  }
+  if (!opt_.reportJson.empty()) {
+    tst.sleep(REPORT);  // the time so far
+    figures_.seconds[REPORT] = tst.report(REPORT);
+    tst.start(REPORT);
+    figures_.peakBytes = UT_MEM_USAGE::getPeakMemoryUsage();
+    const RunInfo none;
+    flowFiles.emplace_back(opt_.reportJson, runReportText(runReport(opt_.runInfo != nullptr ? *opt_.runInfo : none,
+                                                                    figures_, rules.any() ? &rules : nullptr,
+                                                                    timing ? &timing->analysis : nullptr)));
+  }
+  if ((!opt_.outDir.empty() || !flowFiles.empty()) && !writeFiles(p, supp, flowFiles, err)) {
+    tst.sleep(REPORT);
+    return fail(err + "; no file of this run was kept");
   }
   tst.sleep(REPORT);
   figures_.seconds[REPORT] = tst.report(REPORT);
 
   // ---- figures
-  if (opt_.baseline) {
-    Placement q = p;
-    if (randomPlacement(q, opt_.seed)) figures_.randomHpwl = hpwl(q);
-  }
-  int hist[7];
-  boxHistogram(p, hist);
   const double nets = std::max(1, m.numNets());
   say(1, neoform("wirelength: global %.0f, spread %.0f, legalized %.0f, final %.0f (final/global %.3f)",
                  figures_.globalHpwl, figures_.spreadHpwl, figures_.legalHpwl, figures_.finalHpwl,

@@ -32,6 +32,7 @@
 #define QPLACE_PLACER_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,6 +45,17 @@
 #include "qplace/timing/design_timing.h"
 
 namespace qplace {
+
+struct Constraints;
+struct RunInfo;
+
+// A file made from the placed design (the placed netlist, for one): its
+// path, anywhere, and the maker of its text, called once the placement has
+// passed its checks; false (with the reason) fails the run.
+struct PlacedFile {
+  std::string path;
+  std::function<bool(std::string& text, std::string& error)> make;
+};
 
 struct PlacerOptions {
   // Device: sized for the design at `fill` unless rows and cols are given;
@@ -60,6 +72,18 @@ struct PlacerOptions {
   // placement's own (name in the folder, text): the names map of a netlist
   // whose names had to change, for one.
   std::vector<std::pair<std::string, std::string>> extraFiles;
+  // Files of the flow, at paths of their own (a path in the output folder
+  // joins the folder's files), written and committed with the placement's:
+  // those made from the placed design, and the JSON run report
+  // (run_report.h) when `reportJson` names it, with `runInfo`.
+  std::vector<PlacedFile> placedFiles;
+  std::string reportJson;
+  const RunInfo* runInfo = nullptr;
+  // Port bits on given sites, cells fixed or kept in rectangles, kept
+  // locations (constraints.h, placement_rules.h); null for none. Resolved
+  // once the device is made: a bad constraint fails the run before global
+  // placement; every one is checked after placement.
+  const Constraints* constraints = nullptr;
   int verbosity = 1;             // 0 quiet, 1 phases and figures, 2 every step
   double heartbeat = 5;          // seconds between the progress lines of a long phase
   int pictureNets = 3;
@@ -111,6 +135,12 @@ struct PlacerFigures {
   double finalHpwl = 0;
   double randomHpwl = 0;   // random legal placement, 0 when not measured
   int checkErrors = -1;
+  int drcErrors = 0, slotErrors = 0, ruleErrors = 0;  // the checks by kind
+  // Design and device counts: LUT and register components, I/O units, I/O sites.
+  int luts = 0, registers = 0, ios = 0, ioSites = 0;
+  bool halfRule = false;
+  int boxes[7] = {0, 0, 0, 0, 0, 0, 0};  // nets by box size (boxHistogram)
+  std::uint64_t peakBytes = 0;           // of the process, when the files are made
   double seconds[7] = {0, 0, 0, 0, 0, 0, 0};  // per phase: pack, global, legalize, detail, check, report, timing
   // Critical path (worst clock domain) after global placement,
   // legalization and detail, ns, and the frequency of the last; 0 without
@@ -135,7 +165,8 @@ public:
 private:
   void say(int level, const std::string& text);
   void warn(const std::string& text);
-  bool writeFiles(const Placement& p, AP_SUPP& supp, std::string& error);
+  using FileTexts = std::vector<std::pair<std::string, std::string>>;  // path, text
+  bool writeFiles(const Placement& p, AP_SUPP& supp, const FileTexts& flowFiles, std::string& error);
   void routeSome(const Fabric& f, AP_SUPP& supp);
 
   standin::Design& d_;

@@ -28,12 +28,17 @@
 
 #include <unistd.h>
 
+#include "qplace/constraints.h"
 #include "qplace/ctrl_reduce.h"
+#include "qplace/json_out.h"
 #include "qplace/limits.h"
+#include "qplace/names.h"
 #include "qplace/netlist_reader.h"
+#include "qplace/netlist_text.h"
 #include "qplace/options.h"
 #include "qplace/output_files.h"
 #include "qplace/placer.h"
+#include "qplace/run_report.h"
 #include "host/ututil.h"
 
 namespace {
@@ -85,9 +90,29 @@ private:
   int error_ = 0;
 };
 
+void warning(const std::string& what) {
+  std::cout.flush();
+  std::fprintf(stderr, "qplace: warning: %s\n", what.c_str());
+}
+
+// The folder a file goes to.
+std::string folderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The clock periods of the constraint file, with the command line's on top.
+qplace::ClockPeriods mergedPeriods(const qplace::ClockPeriods& file, const qplace::ClockPeriods& cli) {
+  qplace::ClockPeriods p = file;
+  for (const auto& [clock, ns] : cli.byClock) p.byClock[clock] = ns;
+  if (cli.everyClock > 0) p.everyClock = cli.everyClock;
+  if (cli.ports > 0) p.ports = cli.ports;
+  return p;
+}
+
 int run(const qplace::CliOptions& cli) {
   qplace::PlacerOptions opt = cli.placer;
-  const int rows = opt.rows, cols = opt.cols;
+  int rows = opt.rows, cols = opt.cols;
   std::string refusal;
   if (cli.generate > 0) {
     const qplace::RunSize size = qplace::generatedRunSize(cli.generate, rows, cols, opt.fill);
@@ -109,9 +134,26 @@ int run(const qplace::CliOptions& cli) {
     std::string why;
     if (!qplace::prepareFolder(opt.outDir, why)) return error(why);
   }
+  // The flow's files: their folders made and proven writable now, not at
+  // the end of the run.
+  for (const std::string& file : {cli.writeJson, opt.reportJson}) {
+    std::string why;
+    if (!file.empty() && !qplace::prepareFolder(folderOf(file), why)) return error(why);
+  }
+  qplace::Constraints constraints;
+  if (!cli.constraintsFile.empty()) {
+    std::string why;
+    if (!qplace::loadConstraints(cli.constraintsFile, constraints, why)) return error(why);
+    opt.timingSettings.periods = mergedPeriods(constraints.periods, opt.timingSettings.periods);
+  }
+  qplace::RunInfo info;
+  info.version = QPLACE_VERSION;
 
   standin::Design d("qplace");
   designgen::Generated gen;
+  std::string text;  // the netlist's, for --write-json
+  qplace::LogicNetlist ln;
+  qplace::Netlist nl;
   const std::clock_t start = std::clock();
   auto seconds = [&] { return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC; };
   if (cli.generate > 0) {
@@ -133,8 +175,16 @@ int run(const qplace::CliOptions& cli) {
   } else {
     qplace::ReadOptions ro;
     ro.top = cli.top;
-    qplace::LogicNetlist ln = qplace::readLogicNetlistFile(cli.input, ro);
+    if (cli.writeJson.empty()) {
+      ln = qplace::readLogicNetlistFile(cli.input, ro);
+    } else {
+      text = qplace::readNetlistBytes(cli.input, ro.memoryLimit);
+      ln = qplace::readLogicNetlistText(text, cli.input, ro);
+    }
     const std::size_t lutsRead = ln.luts.size();
+    // A placed netlist placed again keeps its register rule (the control
+    // sets fold for its group size).
+    if (cli.keepPlacement) opt.halfRule = opt.halfRule || ln.placedHalfRule;
     // Small control sets folded into the logic in front of their registers,
     // where that frees register groups.
     qplace::ReduceParams rp;
@@ -142,7 +192,7 @@ int run(const qplace::CliOptions& cli) {
     if (cli.ctrlReduceMax >= 0) rp.maxRegs = cli.ctrlReduceMax;
     rp.groupSize = opt.halfRule ? 4 : 8;
     const qplace::ReduceResult rr = qplace::reduceControlSets(ln, rp);
-    qplace::Netlist nl = qplace::buildDesign(ln, d);
+    nl = qplace::buildDesign(ln, d);
     if (opt.verbosity >= 1)
       ut_msgman->print(neoform("read %s in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals; %d port bits tied to a constant or unconnected take no I/O site",
                                cli.input.c_str(), seconds(), lutsRead, nl.regs.size(), nl.ios.size(),
@@ -157,6 +207,28 @@ int run(const qplace::CliOptions& cli) {
     // the netlist's own beside the placement.
     if (!nl.renamed.empty() || !nl.renamedSignals.empty())
       opt.extraFiles.emplace_back("names.json", qplace::nameMapJson(nl));
+    info.controlSetsRead = rr.setsBefore;
+    info.portBitsWithoutIo = nl.unplacedPortBits;
+    for (std::size_t k = 0; k < ln.ports.size(); ++k)
+      if (nl.portComps[k] == nullptr) constraints.portsWithoutIo.push_back(qplace::escapeName(ln.ports[k].name));
+    if (cli.keepPlacement) {
+      // The cells placed where the netlist says, on the device it was
+      // placed on (unless --rows and --cols say otherwise).
+      constraints.keptSource = cli.input;
+      if (qplace::addKeptLocations(ln, nl, constraints) == 0)
+        warning("--keep-placement: " + cli.input + " names no site for any cell or port bit");
+      if (rows == 0 && ln.placedRows > 0 && ln.placedCols > 0) {
+        opt.rows = rows = ln.placedRows;
+        opt.cols = cols = ln.placedCols;
+      }
+    }
+    if (!cli.writeJson.empty()) {
+      opt.placedFiles.push_back({cli.writeJson, [&](std::string& out, std::string& why) {
+                                   const bool made = qplace::placedNetlistJson(text, cli.input, ln, nl, d, out, why);
+                                   std::string().swap(text);  // not needed any more
+                                   return made;
+                                 }});
+    }
     const qplace::RunSize size = qplace::netlistRunSize(static_cast<std::int64_t>(nl.luts.size()),
                                                         static_cast<std::int64_t>(nl.regs.size()),
                                                         static_cast<std::int64_t>(nl.ios.size()), rows, cols, opt.fill);
@@ -164,6 +236,9 @@ int run(const qplace::CliOptions& cli) {
     if (refusal.empty()) refusal = qplace::memoryRefusal(size, qplace::availableMemory());
     if (!refusal.empty()) return error(refusal);
   }
+  if (!constraints.empty()) opt.constraints = &constraints;
+  info.options = qplace::reportOptions(cli, opt);
+  opt.runInfo = &info;
   qplace::QuadraticPlacer placer(d, opt);
   return placer.apMain() ? 0 : 1;
 }

@@ -151,4 +151,30 @@ TEST(Options, TimingOptions) {
   EXPECT_EQ(errorOf({"--no-timing=1"}), "--no-timing takes no value");
 }
 
+TEST(Options, FlowOptions) {
+  ParsedArgs f = parse({"in.json", "--constraints", "pins.pcf", "--write-json=out/placed.json", "--keep-placement",
+                        "--report-json", "r.json"});
+  ASSERT_TRUE(f.ok()) << f.error;
+  EXPECT_EQ(f.options.constraintsFile, "pins.pcf");
+  EXPECT_EQ(f.options.writeJson, "out/placed.json");
+  EXPECT_TRUE(f.options.keepPlacement);
+  EXPECT_EQ(f.options.placer.reportJson, "r.json");
+  EXPECT_FALSE(parse({}).options.keepPlacement);
+  // Constraints and the report apply to a generated design too.
+  EXPECT_TRUE(parse({"--generate", "10", "--constraints", "c", "--report-json", "r"}).ok());
+  for (const char* option : {"--constraints", "--write-json", "--report-json"}) {
+    const std::string name = option;
+    EXPECT_EQ(errorOf({option, ""}), name + " needs a file, not an empty name");
+    EXPECT_EQ(errorOf({option, "out/"}), name + " needs a file, not a folder (out/)");
+    EXPECT_EQ(errorOf({option}), name + " needs a file");
+  }
+  EXPECT_EQ(errorOf({"--keep-placement=yes"}), "--keep-placement takes no value");
+  EXPECT_EQ(errorOf({"--generate", "10", "--write-json", "p.json"}),
+            "--write-json writes a netlist read; not with --generate");
+  EXPECT_EQ(errorOf({"--keep-placement", "--generate", "10"}),
+            "--keep-placement reads a placed netlist; not with --generate");
+  EXPECT_EQ(errorOf({"--write-json", "a.json", "--report-json", "a.json"}),
+            "--write-json and --report-json name one file (a.json)");
+}
+
 }  // namespace
