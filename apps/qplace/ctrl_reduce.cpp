@@ -329,6 +329,30 @@ ReduceResult reduceControlSets(LogicNetlist& ln, const ReduceParams& p) {
     luts += c.luts;
   }
 
+  // More registers than LUTs: the foldable sets left fold, smallest first,
+  // while the LUTs fit the BLEs that the registers ask for.
+  const double regCount = static_cast<double>(ln.regs.size());
+  if (p.spareLuts && regCount > luts) {
+    std::vector<int> spare;
+    for (std::size_t s = 0; s < regsOf.size(); ++s) {
+      const std::vector<int>& rs = regsOf[s];
+      if (foldReg[static_cast<std::size_t>(rs[0])] || static_cast<int>(rs.size()) > p.spareMaxRegs) continue;
+      if (std::all_of(rs.begin(), rs.end(), [&](int r) { return foldable(ln.regs[static_cast<std::size_t>(r)]); }))
+        spare.push_back(static_cast<int>(s));
+    }
+    std::stable_sort(spare.begin(), spare.end(), [&](int a, int b) {
+      return regsOf[static_cast<std::size_t>(a)].size() < regsOf[static_cast<std::size_t>(b)].size();
+    });
+    for (int s : spare) {
+      const std::vector<int>& rs = regsOf[static_cast<std::size_t>(s)];
+      int added = 0;
+      for (int r : rs) added += folder.extends(ln.regs[static_cast<std::size_t>(r)]) ? 0 : 1;
+      if (luts + added > regs) break;
+      luts += added;
+      for (int r : rs) foldReg[static_cast<std::size_t>(r)] = 1;
+    }
+  }
+
   for (std::size_t r = 0; r < ln.regs.size(); ++r) {
     if (!foldReg[r]) continue;
     folder.fold(ln.regs[r], res);

@@ -20,8 +20,9 @@
 // LUT and the register still pack into one basic element, so folding costs
 // no wirelength of its own; a new LUT costs a LUT place.
 //
-// Which sets fold: every set of at most maxRegs registers whose controls
-// can fold (a clock, a synchronous enable or reset, no "x" or "z" control,
+// Which sets fold (beside the pass for designs whose registers size the
+// device, see ReduceParams::spareLuts): every set of at most maxRegs
+// registers whose controls can fold (a clock, a synchronous enable or reset, no "x" or "z" control,
 // no latch) is a candidate. The candidates that would land in one plain set
 // are taken smallest first, and the shortest run of them that frees the
 // most register groups may fold (the plain set's groups counted before and
@@ -65,6 +66,18 @@ struct ReduceParams {
   // design as a synthesis to plain flip-flops sees it, up to the logic
   // optimization).
   bool freeingOnly = true;
+  // Where there are more registers than LUTs, the registers size the
+  // device and leave LUT places idle: there the foldable sets left, of at
+  // most spareMaxRegs registers, fold too, smallest first, as long as the
+  // LUTs with the ones the folds add stay within the BLEs that the
+  // registers ask for (at 85% of a slot, as designgen::fitDevice counts
+  // them), so the device does not grow. Their registers
+  // then pack wherever their logic is, as the flip-flops of a design
+  // synthesized to plain flip-flops do (a delay line of 64 stages with 12
+  // enables: 1.77 times the plain netlist's wirelength left as it was,
+  // 1.0 folded). false: no such pass.
+  bool spareLuts = true;
+  int spareMaxRegs = 1 << 30;
 };
 
 struct ReduceResult {

@@ -189,7 +189,7 @@ int run(const qplace::CliOptions& cli) {
     // where that frees register groups.
     qplace::ReduceParams rp;
     rp.enabled = cli.ctrlReduce;
-    if (cli.ctrlReduceMax >= 0) rp.maxRegs = cli.ctrlReduceMax;
+    if (cli.ctrlReduceMax >= 0) rp.maxRegs = rp.spareMaxRegs = cli.ctrlReduceMax;
     rp.groupSize = opt.halfRule ? 4 : 8;
     const qplace::ReduceResult rr = qplace::reduceControlSets(ln, rp);
     nl = qplace::buildDesign(ln, d);

@@ -14,7 +14,8 @@
 // (yosys's generic flow) beside <top>/<top>_plain.json, for picorv32 (the
 // shipped netlist when the folder lacks it), nerv, serial_bank (from
 // bench/qplace/data when the folder lacks it: 1,152 registers in 480 sets),
-// attosoc, aes and eth_mac_10g. A design whose files are missing, or that
+// delay_line (from bench/qplace/data likewise: 7,184 registers and 836 LUTs,
+// a register-dominated design), attosoc, aes and eth_mac_10g. A design whose files are missing, or that
 // the placer's reader refuses, is skipped with the reason.
 //
 // Counters (half: 0 whole-cluster rule, 1 half-cluster rule):
@@ -147,9 +148,9 @@ void realDesign(benchmark::State& state, const std::string& top) {
     const std::string dir = netsDir() + "/" + top + "/";
     std::string generic = dir + top + ".json", plain = dir + top + "_plain.json";
     if (!exists(generic) && top == "picorv32") generic = QPLACE_PICORV32;
-    if (!exists(generic) && top == "serial_bank") {
-      generic = QPLACE_BENCH_DATA "/serial_bank.json.gz";
-      plain = QPLACE_BENCH_DATA "/serial_bank_plain.json.gz";
+    if (!exists(generic) && (top == "serial_bank" || top == "delay_line")) {
+      generic = std::string(QPLACE_BENCH_DATA "/") + top + ".json.gz";
+      plain = std::string(QPLACE_BENCH_DATA "/") + top + "_plain.json.gz";
     }
     for (const std::string& f : {generic, plain})
       if (!exists(f)) {
@@ -167,12 +168,14 @@ void realDesign(benchmark::State& state, const std::string& top) {
 void BM_Picorv32(benchmark::State& state) { realDesign(state, "picorv32"); }
 void BM_Nerv(benchmark::State& state) { realDesign(state, "nerv"); }
 void BM_SerialBank(benchmark::State& state) { realDesign(state, "serial_bank"); }
+void BM_DelayLine(benchmark::State& state) { realDesign(state, "delay_line"); }
 void BM_Attosoc(benchmark::State& state) { realDesign(state, "attosoc"); }
 void BM_Aes(benchmark::State& state) { realDesign(state, "aes"); }
 void BM_EthMac10g(benchmark::State& state) { realDesign(state, "eth_mac_10g"); }
 BENCHMARK(BM_Picorv32)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Nerv)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SerialBank)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DelayLine)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Attosoc)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Aes)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EthMac10g)->ArgName("half")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);

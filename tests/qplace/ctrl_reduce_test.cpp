@@ -208,8 +208,12 @@ TEST(CtrlReduce, ClocksEdgesAndAsynchronousControlsStayApart) {
     r.asyncValue = name[1] == '2';
   }
   for (const LogicReg& r : b.ln.regs) b.output(r.name, r.q);
+  // More registers than LUTs: without the spare-LUT pass, which would fold
+  // the a-registers too.
+  ReduceParams freeing;
+  freeing.spareLuts = false;
   LogicNetlist folded = b.ln;
-  const ReduceResult res = reduceControlSets(folded, ReduceParams{});
+  const ReduceResult res = reduceControlSets(folded, freeing);
   EXPECT_EQ(res.setsBefore, 6);
   EXPECT_EQ(res.foldedRegs, 3);  // r1, f1, f2: the a-registers differ in their async value
   EXPECT_EQ(res.setsAfter, 4);   // clk1 rising, clk1 falling, a1, a2
@@ -220,7 +224,7 @@ TEST(CtrlReduce, ClocksEdgesAndAsynchronousControlsStayApart) {
   LogicNetlist same = b.ln;
   same.regs[5].asyncValue = false;
   LogicNetlist foldedSame = same;
-  EXPECT_EQ(reduceControlSets(foldedSame, ReduceParams{}).setsAfter, 3);
+  EXPECT_EQ(reduceControlSets(foldedSame, freeing).setsAfter, 3);
   for (int r : {4, 5}) {
     EXPECT_TRUE(isPlain(foldedSame.regs[r]));
     EXPECT_EQ(foldedSame.regs[r].asyncReset.net, arstN);
@@ -357,6 +361,63 @@ TEST(CtrlReduce, FoldsThatCostLutsOnlyWhileGroupsBind) {
   LogicNetlist cheapest = sets({4, 1}, 1, true, 15);
   EXPECT_EQ(reduceControlSets(cheapest, p).foldedRegs, 1);
   EXPECT_TRUE(isPlain(cheapest.regs[5]));
+}
+
+// A delay line: `stages` stages of `lanes` registers, each stage's D the
+// stage before's Q, the enables of the stages taking turns among `enables`
+// ports (so neighbouring stages are in different sets), and `luts` LUTs of
+// other logic.
+LogicNetlist delayLine(int stages, int lanes, int enables, int luts) {
+  LogicBuilder b;
+  const NetId clk = b.input("clk"), a = b.input("a"), c = b.input("c");
+  std::vector<NetId> en;
+  for (int e = 0; e < enables; ++e) en.push_back(b.input("en" + std::to_string(e)));
+  std::vector<NetId> prev;
+  for (int l = 0; l < lanes; ++l) prev.push_back(b.input("d" + std::to_string(l)));
+  for (int s = 0; s < stages; ++s)
+    for (int l = 0; l < lanes; ++l) {
+      LogicReg& r = b.reg("s" + std::to_string(s) + "l" + std::to_string(l), prev[static_cast<std::size_t>(l)], clk);
+      r.enable = Control{en[static_cast<std::size_t>(s % enables)], true};
+      prev[static_cast<std::size_t>(l)] = r.q;
+    }
+  for (int l = 0; l < lanes; ++l) b.output("q" + std::to_string(l), prev[static_cast<std::size_t>(l)]);
+  for (int i = 0; i < luts; ++i) b.output("f" + std::to_string(i), b.lut("f" + std::to_string(i), {a, c}, 0x8));
+  return b.ln;
+}
+
+// More registers than LUTs: the LUT places are idle, so the sets of any
+// size fold (each register gets a LUT of its own) as long as the LUTs stay
+// within the BLEs that the registers ask for; smallest sets first, bounded
+// by spareMaxRegs; the result behaves as the input.
+TEST(CtrlReduce, RegisterDominatedDesignsFoldTheirSetsIntoIdleLutPlaces) {
+  const LogicNetlist in = delayLine(12, 8, 3, 10);  // 96 registers in 3 sets of 32, 10 LUTs
+  LogicNetlist all = in;
+  const ReduceResult res = reduceControlSets(all, ReduceParams{});
+  EXPECT_EQ(res.setsBefore, 3);
+  EXPECT_EQ(res.foldedRegs, 96);
+  EXPECT_EQ(res.lutsAdded, 96);
+  EXPECT_EQ(res.setsAfter, 1);
+  EXPECT_TRUE(equivalent(in, all, 400, 11));
+
+  // 90 LUTs of other logic leave room (96 / 0.85 = 112.9 BLEs) for 22 new
+  // LUTs: no set of 32 fits.
+  LogicNetlist tight = delayLine(12, 8, 3, 90);
+  EXPECT_EQ(reduceControlSets(tight, ReduceParams{}).foldedRegs, 0);
+  // 70 leave room for one set; the smallest goes first.
+  LogicNetlist one = delayLine(13, 8, 3, 70);  // sets of 40, 32, 32
+  const ReduceResult r1 = reduceControlSets(one, ReduceParams{});
+  EXPECT_EQ(r1.foldedRegs, 32);
+  EXPECT_TRUE(isPlain(one.regs[8]));   // stage 1
+  EXPECT_FALSE(isPlain(one.regs[0]));  // stage 0, of the set of 40
+
+  ReduceParams bounded;
+  bounded.spareMaxRegs = 31;
+  LogicNetlist none = in;
+  EXPECT_EQ(reduceControlSets(none, bounded).foldedRegs, 0);
+  ReduceParams off;
+  off.spareLuts = false;
+  LogicNetlist kept = in;
+  EXPECT_EQ(reduceControlSets(kept, off).foldedRegs, 0);
 }
 
 // The 13-line design as yosys writes it (a counter and five two-register
