@@ -7,8 +7,8 @@
 # files; ../shared/peer from the project root). Each DIR holds a design's Verilog (.v, .sv,
 # .vh); TOP is its top module.
 #
-# The peer's files are used from a copy with two changes that real designs need: SystemVerilog
-# sources are read too (read_verilog -sv), and asynchronous resets and sets are made
+# The peer's files are used from a copy with the changes that real designs need: SystemVerilog
+# sources are read too (read_verilog -sv), memory images (.hex) are copied, and asynchronous resets and sets are made
 # synchronous (async2sync) before the plain flip-flop mapping, which cannot map them (aes,
 # whose every register has one, stops there otherwise). Both placers still place the very same
 # netlist.
@@ -29,6 +29,8 @@ sed -i 's/^yosys dfflegalize/yosys async2sync\nyosys dfflegalize/; s/^dfflegaliz
 sed -i 's|cp "\$src"/\*.v "\$w/src"/;|cp "$src"/*.v "$w/src"/ 2>/dev/null \|\| true; cp "$src"/*.sv "$w/src"/ 2>/dev/null \|\| true;|' "$w/compare.sh"
 sed -i "s|files=\$(ls src/\*.v \| tr '\\\\n' ' ')|files=\$(ls src/*.v src/*.sv 2>/dev/null \| tr '\\\\n' ' ' \|\| true)|" "$w/compare.sh"
 sed -i 's/read_verilog -Isrc/read_verilog -sv -Isrc/g' "$w/compare.sh"
+# Memory images ($readmemh files) beside the sources, where yosys looks for them.
+sed -i 's|^cd "\$w"$|cp "$src"/*.hex "$w"/ 2>/dev/null \|\| true\ncd "$w"|' "$w/compare.sh"
 echo "| design | LUTs | FFs | qplace final (/random) | qplace s | peer HeAP (/random) | s | peer +SA (/random) | s | qplace/peer+SA |"
 echo "|---|---|---|---|---|---|---|---|---|---|"
 ratios=()
