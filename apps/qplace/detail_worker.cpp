@@ -614,9 +614,11 @@ bool Worker::propose(int u, int range, Rng& rng, Attempt& a) {
     return true;
   }
   int cl = -1, pos = -1;
-  const std::vector<int>& l = m_.hasReg(u) ? s_.setGroups[static_cast<std::size_t>(m_.ctrl[u])] : s_.setGroups[0];
   // Aimed at the set's groups in proportion to the groups that hold
-  // another set: a random cluster will do when most hold u's.
+  // another set: a random cluster will do when most hold u's. (A design
+  // without registers has no set.)
+  static const std::vector<int> kNoGroups;
+  const std::vector<int>& l = m_.hasReg(u) ? s_.setGroups[static_cast<std::size_t>(m_.ctrl[u])] : kNoGroups;
   if (m_.hasReg(u) && rng.chance(params_.setAim * (1 - static_cast<double>(l.size()) / f_.numGroups()))) {
     // One of the groups of u's own set near (ar, ac).
     for (int tries = 0; tries < 4 && cl < 0 && !l.empty(); ++tries) {
