@@ -180,7 +180,7 @@ void QuadraticPlacer::routeSome(const Fabric& f, AP_SUPP& supp) {
     if (opt_.verbosity == 0) continue;
     const std::size_t first = opt_.verbosity >= 2 ? 1 : s->pins.size() - 1;
     for (std::size_t k = first; k < s->pins.size(); ++k)
-      if (supp.getRoute("  ", s->pins[k], nullptr) == 0) warn("no route found to " + s->pins[k]->name);
+      if (supp.getRoute("  ", s->pins[k], nullptr) == 0) warn(std::string("no route found to ") + s->pins[k]->name);
   }
 }
 

@@ -82,13 +82,15 @@ struct Prim : UP_PRIM {
 };
 
 // A pin of a signal on a component.
+// There are several pins a component: the record is kept small (48
+// bytes), its name borrowed from the port.
 struct SigPin : UP_SIGPIN {
   Comp* comp = nullptr;
   int pinid = 0;
-  std::string name;  // the port's name
+  CM_PINTYPE type{};  // pinTypeOf the port's direction
+  const char* name = "";  // the port's name, held by the port
   Signal* signal = nullptr;
   Port* port = nullptr;
-  CM_PINTYPE type{};  // pinTypeOf the port's direction
   Node* node = nullptr;
 };
 
