@@ -384,6 +384,30 @@ double TimingAnalysis::moveCost(const UnitMove* moves, int count) const {
   return change;
 }
 
+double TimingAnalysis::moveCostAt(const UnitMove* moves, int count, const UnitPlaces& places) const {
+  double change = 0;
+  for (int k = 0; k < count; ++k) {
+    const int u = moves[k].unit;
+    double ux = 0, uy = 0;
+    places.at(u, ux, uy);
+    const Pos was = clamped(ux, uy), here = clamped(moves[k].x, moves[k].y);
+    for (int i = g_.unitStart[static_cast<std::size_t>(u)]; i < g_.unitStart[static_cast<std::size_t>(u) + 1]; ++i) {
+      const EdgeRec& r = edges_[static_cast<std::size_t>(g_.unitEdges[static_cast<std::size_t>(i)])];
+      if (r.weight == 0) continue;
+      const int other = r.unitA == u ? r.unitB : r.unitA;
+      int j = 0;
+      while (j < count && moves[j].unit != other) ++j;
+      if (j < k) continue;  // both ends moved: done from the other end
+      double ox = 0, oy = 0;
+      places.at(other, ox, oy);
+      const Pos before = clamped(ox, oy);
+      const Pos after = j < count ? clamped(moves[j].x, moves[j].y) : before;
+      change += r.weight * (delayAt(r.kind, here, after) - delayAt(r.kind, was, before));
+    }
+  }
+  return change;
+}
+
 // Between updates the queues are plain lists; update() makes them heaps.
 void TimingAnalysis::queueForward(int v) {
   if (inFwd_[static_cast<std::size_t>(v)]) return;

@@ -154,6 +154,23 @@ public:
   // The change of timingCost() if these units (distinct) moved; changes
   // nothing. O(connections of the moved units).
   double moveCost(const UnitMove* moves, int count) const;
+  // Where the units are, as a caller that keeps its own positions sees
+  // them (an annealer's region, say, while the analysis holds those of
+  // the round's start).
+  struct UnitPlaces {
+    virtual void at(int unit, double& x, double& y) const = 0;
+
+  protected:
+    ~UnitPlaces() = default;
+  };
+  // The change of timingCost() if these units (distinct) moved, the other
+  // ends of their connections where `places` puts them and the moved
+  // units' old places taken from it too; connections of weight 0 are
+  // skipped. Changes nothing and reads no position of the analysis, so
+  // threads may call it at once. O(connections of the moved units).
+  double moveCostAt(const UnitMove* moves, int count, const UnitPlaces& places) const;
+  // A connection's weight as of the last refreshCriticality() (0 before).
+  double weight(int edge) const { return edges_[static_cast<std::size_t>(edge)].weight; }
   // Moves them: positions, connection delays and the cost. Arrival and
   // required times wait for update().
   void move(const UnitMove* moves, int count);
