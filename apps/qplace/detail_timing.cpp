@@ -6,13 +6,23 @@
 
 namespace qplace {
 
+namespace {
+
+// Connection weights below this are taken as 0: the many connections far
+// from critical then cost a move nothing to price, and the annealing
+// spends its moves on those that set the critical path (0.2 measured
+// better than 0.01 or 0.05 on the critical path as well as on time).
+constexpr double kWeightFloor = 0.2;
+
+}  // namespace
+
 DetailTiming::DetailTiming(TimingAnalysis& analysis, double tradeoff, double exponent)
     : a_(analysis), f_(std::clamp(tradeoff, 0.0, 1.0)), exponent_(exponent) {}
 
 double DetailTiming::refresh(const Placement& p, long long wirelength) {
   a_.setPositions(p);
   a_.analyse();
-  a_.refreshCriticality(exponent_);
+  a_.refreshCriticality(exponent_, kWeightFloor);
   ++refreshes_;
   const int k = a_.worstDomain();
   critical_ = k >= 0 ? a_.domain(k).need : 0;

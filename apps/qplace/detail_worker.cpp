@@ -109,7 +109,6 @@ Worker::Worker(Shared& s, const DetailParams& params, Progress* progress)
   movedX_.resize(static_cast<std::size_t>(m_.numUnits()));
   movedY_.resize(static_cast<std::size_t>(m_.numUnits()));
   exclStamp_.assign(static_cast<std::size_t>(m_.numUnits()), -1);
-  places_.w = this;
 }
 
 void Worker::open(int r) {
@@ -253,8 +252,13 @@ int Worker::priced(int wl, const Moved* moved, int numMoved) {
   if (s_.timing == nullptr) return wl;
   unitMoves_.clear();
   for (int k = 0; k < numMoved; ++k)
-    unitMoves_.push_back(UnitMove{moved[k].u, static_cast<double>(moved[k].x), static_cast<double>(moved[k].y)});
-  return s_.timing->price(wl, s_.timing->analysis().moveCostAt(unitMoves_.data(), numMoved, places_));
+    unitMoves_.push_back(TimingAnalysis::WholeMove{moved[k].u, moved[k].x, moved[k].y});
+  // Where this region sees the units.
+  auto places = [this](int v, int& x, int& y) {
+    x = px(v);
+    y = py(v);
+  };
+  return s_.timing->price(wl, s_.timing->analysis().moveCostAt(unitMoves_.data(), numMoved, places));
 }
 
 int Worker::priceMove(int u, int nx, int ny) {

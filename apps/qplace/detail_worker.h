@@ -293,16 +293,7 @@ private:
   std::vector<char> used_;
   std::vector<Moved> moved_list_;
   std::vector<int> moved_;  // units moved since open()
-  // Where this region sees the units, for the timing term.
-  struct Places : TimingAnalysis::UnitPlaces {
-    const Worker* w = nullptr;
-    void at(int unit, double& x, double& y) const override {
-      x = w->px(unit);
-      y = w->py(unit);
-    }
-  };
-  Places places_;
-  std::vector<UnitMove> unitMoves_;
+  std::vector<TimingAnalysis::WholeMove> unitMoves_;
 };
 
 }  // namespace improvement

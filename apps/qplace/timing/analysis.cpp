@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 
 namespace qplace {
@@ -11,7 +12,6 @@ namespace qplace {
 namespace {
 
 constexpr double kNever = -std::numeric_limits<double>::infinity();
-enum : std::uint8_t { kRouted = 0, kLocal = 1, kBle = 2 };
 
 // Queue keys: rank in the high half, node in the low one, so that the
 // heaps compare keys alone. The forward heap pops the lowest rank first,
@@ -336,13 +336,24 @@ std::vector<double> TimingAnalysis::netCriticality() const {
   return crit;
 }
 
-void TimingAnalysis::refreshCriticality(double exponent) {
+void TimingAnalysis::refreshCriticality(double exponent, double floor) {
   cost_ = 0;
   for (int e = 0; e < g_.numEdges(); ++e) {
     EdgeRec& r = edges_[static_cast<std::size_t>(e)];
     const double c = criticality(e);
     r.weight = c > 0 ? std::pow(c, exponent) : 0.0;
+    if (r.weight < floor) r.weight = 0;
     cost_ += r.weight * r.delay;
+  }
+  const int units = m_.numUnits();
+  hotStart_.assign(static_cast<std::size_t>(units) + 1, 0);
+  hot_.clear();
+  for (int u = 0; u < units; ++u) {
+    for (int i = g_.unitStart[static_cast<std::size_t>(u)]; i < g_.unitStart[static_cast<std::size_t>(u) + 1]; ++i) {
+      const EdgeRec& r = edges_[static_cast<std::size_t>(g_.unitEdges[static_cast<std::size_t>(i)])];
+      if (r.weight > 0) hot_.push_back(Hot{r.weight, r.unitA == u ? r.unitB : r.unitA, r.kind});
+    }
+    hotStart_[static_cast<std::size_t>(u) + 1] = static_cast<int>(hot_.size());
   }
 }
 
@@ -381,30 +392,6 @@ void TimingAnalysis::forMoved(const UnitMove* moves, int count, F f) const {
 double TimingAnalysis::moveCost(const UnitMove* moves, int count) const {
   double change = 0;
   forMoved(moves, count, [&](int, const EdgeRec& r, double d) { change += r.weight * (d - r.delay); });
-  return change;
-}
-
-double TimingAnalysis::moveCostAt(const UnitMove* moves, int count, const UnitPlaces& places) const {
-  double change = 0;
-  for (int k = 0; k < count; ++k) {
-    const int u = moves[k].unit;
-    double ux = 0, uy = 0;
-    places.at(u, ux, uy);
-    const Pos was = clamped(ux, uy), here = clamped(moves[k].x, moves[k].y);
-    for (int i = g_.unitStart[static_cast<std::size_t>(u)]; i < g_.unitStart[static_cast<std::size_t>(u) + 1]; ++i) {
-      const EdgeRec& r = edges_[static_cast<std::size_t>(g_.unitEdges[static_cast<std::size_t>(i)])];
-      if (r.weight == 0) continue;
-      const int other = r.unitA == u ? r.unitB : r.unitA;
-      int j = 0;
-      while (j < count && moves[j].unit != other) ++j;
-      if (j < k) continue;  // both ends moved: done from the other end
-      double ox = 0, oy = 0;
-      places.at(other, ox, oy);
-      const Pos before = clamped(ox, oy);
-      const Pos after = j < count ? clamped(moves[j].x, moves[j].y) : before;
-      change += r.weight * (delayAt(r.kind, here, after) - delayAt(r.kind, was, before));
-    }
-  }
   return change;
 }
 
