@@ -151,6 +151,23 @@ TEST(Options, TimingOptions) {
   EXPECT_EQ(errorOf({"--no-timing=1"}), "--no-timing takes no value");
 }
 
+// The trade-off: [0, 1] both ends included, refused outside or without a
+// value, and refused with --no-timing (in either order), which it would
+// not change.
+TEST(Options, TimingTradeoff) {
+  EXPECT_EQ(parse({}).options.placer.timingDriven.tradeoff, qplace::TimingDrivenParams().tradeoff);
+  EXPECT_EQ(parse({"--timing-tradeoff", "0"}).options.placer.timingDriven.tradeoff, 0.0);
+  EXPECT_EQ(parse({"--timing-tradeoff=1"}).options.placer.timingDriven.tradeoff, 1.0);
+  EXPECT_EQ(parse({"--timing-tradeoff", ".25"}).options.placer.timingDriven.tradeoff, 0.25);
+  const std::string range = "--timing-tradeoff needs a number in [0, 1], not ";
+  for (const char* bad : {"1.0000001", "-0", "-0.5", "2", "nan", "inf", "", "0.5x"})
+    EXPECT_EQ(errorOf({"--timing-tradeoff", bad}), range + "'" + bad + "'") << bad;
+  EXPECT_EQ(errorOf({"--timing-tradeoff"}), "--timing-tradeoff needs a number in [0, 1]");
+  EXPECT_EQ(errorOf({"--no-timing", "--timing-tradeoff", "0.5"}), "--timing-tradeoff does nothing with --no-timing");
+  EXPECT_EQ(errorOf({"--timing-tradeoff", "0.5", "--no-timing"}), "--timing-tradeoff does nothing with --no-timing");
+  EXPECT_NE(qplace::usageText("x.json").find("--timing-tradeoff F"), std::string::npos);
+}
+
 TEST(Options, FlowOptions) {
   ParsedArgs f = parse({"in.json", "--constraints", "pins.pcf", "--write-json=out/placed.json", "--keep-placement",
                         "--report-json", "r.json"});
