@@ -21,7 +21,9 @@ DetailTiming::DetailTiming(TimingAnalysis& analysis, double tradeoff, double exp
 
 double DetailTiming::refresh(const Placement& p, long long wirelength) {
   a_.setPositions(p);
+  a_.setLoosePorts(true);
   a_.analyse();
+  a_.setLoosePorts(false);
   a_.refreshCriticality(exponent_, kWeightFloor);
   ++refreshes_;
   const int k = a_.worstDomain();

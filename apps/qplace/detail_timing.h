@@ -10,6 +10,10 @@
 // share at the wirelength's own resolution, so the annealing's loss counts
 // (whole numbers, anneal_schedule.h) keep their meaning.
 //
+// The weights come from an analysis with the ports left loose
+// (TimingAnalysis::setLoosePorts): when the critical path is a clock's,
+// the paths from and to ports do not draw the moves.
+//
 // The weights and s are fixed by refresh() and stay until the next one, so
 // regions annealed at the same time price their moves on the same figures,
 // whatever thread runs them. refresh() also measures the placement: its

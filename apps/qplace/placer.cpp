@@ -377,7 +377,9 @@ bool QuadraticPlacer::apMain() {
   if (timingDriven)
     reweigh = [&](const GlobalResult& r) {
       timing->analysis.setPositions(r.x, r.y);
+      timing->analysis.setLoosePorts(true);
       timing->analysis.analyse();
+      timing->analysis.setLoosePorts(false);
       setTimingWeights(timing->analysis, *weighted, 2 * td.tradeoff * td.netBoost, td.netExponent,
                        weighted->netWeight);
     };

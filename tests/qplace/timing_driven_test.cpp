@@ -98,6 +98,35 @@ TEST(TimingDriven, MoveCostAtIsTheChangeOfTheTimingCost) {
   EXPECT_EQ(an.moveCostAt(cases[0].data(), 1, places), 0.0);
 }
 
+// Loose ports: with a timed clock domain and no ports period, the paths
+// from and to ports weigh nothing and the clock's critical path has
+// criticality 1 (its norm not stretched by the ports); a ports period
+// given keeps them timed; the clock's figures do not change.
+TEST(TimingDriven, LoosePortsLeaveThePortPathsOut) {
+  Row t;
+  TimingAnalysis& an = *t.analysis;
+  const int into = t.edgeInto(t.r0, designgen::REG_D), out = t.edgeInto(t.out, designgen::IO_I),
+            last = t.edgeInto(t.r1, designgen::REG_D);
+  an.analyse();
+  const double clockDelay = an.domain(an.worstDomain()).delay;
+  EXPECT_GT(an.criticality(into) + an.criticality(out), 0.0);
+  an.setLoosePorts(true);
+  an.analyse();
+  EXPECT_EQ(an.criticality(into), 0.0);
+  EXPECT_EQ(an.criticality(out), 0.0);
+  EXPECT_DOUBLE_EQ(an.criticality(last), 1.0);
+  const double shortcut = an.criticality(t.edgeInto(t.c, designgen::LUT_B));  // r0 to c, past a and b
+  EXPECT_GT(shortcut, 0.0);
+  EXPECT_LT(shortcut, 1.0);
+  EXPECT_EQ(an.domain(an.worstDomain()).delay, clockDelay);
+  qplace::ClockPeriods periods;
+  periods.ports = 100;  // ns: the ports timed at a period given
+  an.setPeriods(periods);
+  an.analyse();
+  EXPECT_GT(an.criticality(into), 0.0);
+  EXPECT_GT(an.criticality(out), 0.0);
+}
+
 // ---- the placer on a design of one long path
 
 // A chain of kChain LUTs from register s to register e: the one long path.

@@ -208,6 +208,7 @@ void TimingAnalysis::findPeriods(bool keep) {
   if (keep) return;
   std::fill(period_.begin(), period_.end(), 0.0);
   portsPeriod_ = givenPorts_;
+  bool clockTimed = false;
   for (const TimingDomain& d : domains_) {
     if (d.isPorts()) {
       if (givenPorts_ <= 0) portsPeriod_ = d.need;
@@ -215,8 +216,10 @@ void TimingAnalysis::findPeriods(bool keep) {
       double& p = period_[static_cast<std::size_t>(d.clock)];
       const double given = givenPeriod_[static_cast<std::size_t>(d.clock)];
       p = given > 0 ? given : std::max(p, d.need);
+      clockTimed = clockTimed || d.timed();
     }
   }
+  if (loosePorts_ && clockTimed && givenPorts_ <= 0) portsPeriod_ = kNone;
 }
 
 void TimingAnalysis::summarize() {
@@ -240,6 +243,7 @@ void TimingAnalysis::summarize() {
       const int k = timedIn(v, t, half);
       if (k < 0) continue;
       const double p = periodOfDomain(k);
+      if (p == kNone) continue;  // ports left untimed (setLoosePorts)
       norm_[static_cast<std::size_t>(t)] = std::max(norm_[static_cast<std::size_t>(t)], half ? p / 2 : p);
       TimingDomain& d = domains_[static_cast<std::size_t>(k)];
       d.worstSlack = std::min(d.worstSlack, required(v, t) - a);

@@ -102,6 +102,12 @@ public:
   void setPositions(const std::vector<double>& x, const std::vector<double>& y);
   void setPositions(const Placement& p);
 
+  // With `loose` set, the analyses that follow leave the paths from and to
+  // ports untimed (a port domain period of +infinity) when a clock domain
+  // is timed and no period is given for the ports: what timing-driven
+  // placement weighs when the critical path is a clock's. Off by default.
+  void setLoosePorts(bool loose) { loosePorts_ = loose; }
+
   // Full analysis at the current positions: every connection delay, the
   // arrival times, the periods (given, else reached; with keepPeriods,
   // those of the last analysis), the required times and each domain's
@@ -239,6 +245,7 @@ private:
   int portsDomain_ = -1;
   std::vector<double> givenPeriod_;  // by clock, ps; 0 for none
   double givenPorts_ = 0;
+  bool loosePorts_ = false;
   std::vector<double> period_;       // by clock, ps, as used
   double portsPeriod_ = 0;
   std::vector<double> norm_;         // by launching domain

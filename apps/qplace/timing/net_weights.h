@@ -6,8 +6,9 @@
 // weighs 1 + boost * c^exponent; a net without a signal (a register
 // group's, say) keeps its weight. The placer takes the weights afresh from
 // an analysis of the current positions after the first solves and every
-// few spreading iterations (global_place.h), so the weights follow the
-// placement as it spreads; each weight stays within [1, 1 + boost].
+// few spreading iterations (global_place.h), with the ports left loose
+// (TimingAnalysis::setLoosePorts), so the weights follow the placement as
+// it spreads; each weight stays within [1, 1 + boost].
 #ifndef QPLACE_TIMING_NET_WEIGHTS_H
 #define QPLACE_TIMING_NET_WEIGHTS_H
 
