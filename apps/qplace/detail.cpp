@@ -55,9 +55,6 @@ public:
     }
   }
 
-  // With timing: the critical path and figure of the placement given.
-  double startCritical() const { return startCritical_; }
-
   long long total() const { return s_.total; }
   const Counts& counts() const { return counts_; }
 

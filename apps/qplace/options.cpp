@@ -90,7 +90,7 @@ std::string usageText(const std::string& defaultInput) {
          "  --no-timing       no timing analysis and no timing-driven placement\n"
          "  --timing-tradeoff F  timing against wirelength in the placement, a number in [0, 1]:\n"
          "                    0 places on wirelength alone, higher values weigh the critical\n"
-         "                    connections more (default 0.5)\n"
+         "                    connections more (default 0.3)\n"
          "  --clock P         a clock period in ns: \"<ns>\" for every clock, \"<clock>=<ns>\" for one;\n"
          "                    repeatable (default: each clock timed at the period it reaches)\n"
          "  --delays FILE     the device's delays from FILE (\"name value\" lines; see the README)\n"

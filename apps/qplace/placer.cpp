@@ -343,6 +343,7 @@ bool QuadraticPlacer::apMain() {
     opt_.detail.maxPasses = std::min(opt_.detail.maxPasses, 1);
     opt_.detail.finalPass = false;
     opt_.detail.annealCap = std::min(opt_.detail.annealCap, 5e6);
+    opt_.timingDriven.reweighEvery = std::max(opt_.timingDriven.reweighEvery, 8);
   }
   opt_.detail.annealMoves *= opt_.effort;
   opt_.detail.annealCap *= opt_.effort;

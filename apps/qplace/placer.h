@@ -119,7 +119,8 @@ struct PlacerOptions {
   // within minutes at a million components: anchors growing by 1.5 a
   // spreading iteration, the register-group round starting at a fifth of
   // the last anchor weight, one greedy improvement pass before the
-  // annealing and none after it, and at most 5 million annealing attempts.
+  // annealing and none after it, at most 5 million annealing attempts, and
+  // timing-driven net weights renewed every 8 spreading iterations at most.
   int largeDesign = 300000;
 
   GlobalParams global;

@@ -2,6 +2,7 @@
 // states, and combinations that would drop an input.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -165,7 +166,13 @@ TEST(Options, TimingTradeoff) {
   EXPECT_EQ(errorOf({"--timing-tradeoff"}), "--timing-tradeoff needs a number in [0, 1]");
   EXPECT_EQ(errorOf({"--no-timing", "--timing-tradeoff", "0.5"}), "--timing-tradeoff does nothing with --no-timing");
   EXPECT_EQ(errorOf({"--timing-tradeoff", "0.5", "--no-timing"}), "--timing-tradeoff does nothing with --no-timing");
-  EXPECT_NE(qplace::usageText("x.json").find("--timing-tradeoff F"), std::string::npos);
+  // --help states the default the placer has.
+  char stated[64];
+  std::snprintf(stated, sizeof stated, "(default %g)", qplace::TimingDrivenParams().tradeoff);
+  const std::string help = qplace::usageText("x.json");
+  const std::size_t at = help.find("--timing-tradeoff F");
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(help.find(stated, at), help.find("(default", at));
 }
 
 TEST(Options, FlowOptions) {
