@@ -643,7 +643,10 @@ bool Worker::propose(int u, int range, Rng& rng, Attempt& a) {
     return true;
   }
   int cl = -1, pos = -1;
-  const std::vector<int>& l = m_.hasReg(u) ? s_.setGroups[static_cast<std::size_t>(m_.ctrl[u])] : s_.setGroups[0];
+  // The groups of u's set (none for a unit without a register; a design
+  // without registers has no set at all).
+  static const std::vector<int> kNoGroups;
+  const std::vector<int>& l = m_.hasReg(u) ? s_.setGroups[static_cast<std::size_t>(m_.ctrl[u])] : kNoGroups;
   // Aimed at the set's groups in proportion to the groups that hold
   // another set: a random cluster will do when most hold u's.
   if (m_.hasReg(u) && rng.chance(params_.setAim * (1 - static_cast<double>(l.size()) / f_.numGroups()))) {
