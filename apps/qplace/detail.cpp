@@ -39,14 +39,20 @@ constexpr int kFinalPasses = 3;
 // the best placement seen.
 class Driver {
 public:
-  Driver(Placement& p, const DetailParams& params, Progress& progress)
-      : s_(p), params_(params) {
+  Driver(Placement& p, const DetailParams& params, Progress& progress, DetailTiming* timing)
+      : s_(p), params_(params), timing_(timing) {
     const int threads = std::max(1, params.threads);
     for (int k = 0; k < threads; ++k)
       workers_.push_back(std::make_unique<Worker>(s_, params_, k == 0 ? &progress : nullptr));
     bestLoc_ = p.loc;
     bestTotal_ = s_.total;
     dirty_.assign(static_cast<std::size_t>(s_.m.numUnits()), 0);
+    if (timing_ != nullptr) {
+      s_.timing = timing_;
+      startCritical_ = timing_->refresh(p, s_.total);
+      bestFigure_ = timing_->figure(s_.total, startCritical_, bestTotal_, startCritical_);
+      fresh_ = true;
+    }
   }
 
   long long total() const { return s_.total; }
@@ -54,6 +60,7 @@ public:
 
   // One greedy pass over the whole device; returns the wirelength gained.
   long long greedyPass() {
+    checkpoint();
     const long long before = s_.total;
     whole();
     Worker& w = *workers_[0];
@@ -78,6 +85,13 @@ public:
   // One annealing round: `perUnit` tries per unit of each region, the
   // regions cut for round `round`. Returns the counts of the round.
   Counts anneal(int round, double perUnit, double t, int range) {
+    // The timing weights are renewed when the attempts since the last
+    // renewal have outnumbered the connections: an analysis then costs a
+    // small share of the annealing, whatever the design's size.
+    if (timing_ != nullptr && attemptsSinceRefresh_ >= timing_->analysis().graph().numEdges()) {
+      checkpoint();
+      attemptsSinceRefresh_ = 0;
+    }
     s_.regions = makeRegions(s_.f, params_.regionSide, round);
     assignUnits();
     // The optimal regions move slowly: renewed every few rounds.
@@ -114,12 +128,18 @@ public:
     assert(regions > 1 || before - s_.total == workers_[0]->gain());
     (void)before;
     counts_.merge(all);
+    attemptsSinceRefresh_ += all.attempts;
     return all;
   }
 
   // Back to the best placement seen when the current one is longer.
   bool restoreBest() {
-    if (s_.total <= bestTotal_) return false;
+    if (timing_ != nullptr) {
+      checkpoint();
+      if (dirtyList_.empty()) return false;  // the placement is the best seen
+    } else if (s_.total <= bestTotal_) {
+      return false;
+    }
     Placement& p = s_.p;
     for (int u : dirtyList_) {
       if (s_.m.isIo(u)) p.ioAt[p.loc[u]] = -1, p.loc[u] = -1;
@@ -136,6 +156,7 @@ public:
     for (int u : dirtyList_) dirty_[u] = 0;
     dirtyList_.clear();
     s_.relistGroups();
+    fresh_ = false;
     return true;
   }
 
@@ -183,7 +204,9 @@ private:
     }
     rescan(all);
     s_.relistGroups();
-    if (s_.total < bestTotal_) {
+    if (!all.empty()) fresh_ = false;
+    // With timing the best is taken where the placement is measured.
+    if (timing_ == nullptr && s_.total < bestTotal_) {
       for (int u : dirtyList_) {
         bestLoc_[u] = s_.p.loc[u];
         dirty_[u] = 0;
@@ -192,6 +215,27 @@ private:
       bestTotal_ = s_.total;
     }
   }
+  // With timing: analyses the placement unless nothing moved since the
+  // last analysis, renewing the weights of the prices, and takes it as the
+  // best when it is no longer than the placement given and its figure
+  // (wirelength and critical path against the given one's) is lower.
+  void checkpoint() {
+    if (timing_ == nullptr || fresh_) return;
+    const double cp = timing_->refresh(s_.p, s_.total);
+    fresh_ = true;
+    const double figure = timing_->figure(s_.total, cp, startTotal(), startCritical_);
+    if (s_.total <= startTotal() && figure < bestFigure_) {
+      for (int u : dirtyList_) {
+        bestLoc_[u] = s_.p.loc[u];
+        dirty_[u] = 0;
+      }
+      dirtyList_.clear();
+      bestFigure_ = figure;
+      bestTotal_ = s_.total;
+    }
+  }
+  long long startTotal() const { return startTotal_; }
+
   // Rescans the nets of `units` and updates the total.
   void rescan(const std::vector<int>& units) {
     if (netSeen_.empty()) netSeen_.assign(static_cast<std::size_t>(s_.m.numNets()), 0);
@@ -221,13 +265,21 @@ private:
   std::vector<char> dirty_;  // per unit: moved since the best was taken
   std::vector<int> dirtyList_;
   std::vector<char> netSeen_;
+  // With timing: the figures of the placement given, of the best seen,
+  // and whether the analysis is of the placement as it is.
+  DetailTiming* timing_;
+  long long startTotal_ = s_.total;
+  double startCritical_ = 0;
+  double bestFigure_ = 0;
+  bool fresh_ = false;
+  long attemptsSinceRefresh_ = 0;
 };
 
 }  // namespace
 
-DetailResult improve(Placement& p, const DetailParams& params, Progress& progress) {
+DetailResult improve(Placement& p, const DetailParams& params, Progress& progress, DetailTiming* timing) {
   DetailResult res;
-  Driver drv(p, params, progress);
+  Driver drv(p, params, progress, timing);
   res.before = res.after = static_cast<double>(drv.total());
   auto line = [&](const char* what) {
     if (!progress.due()) return;
@@ -274,6 +326,9 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
         if (drv.greedyPass() < params.minGain * static_cast<double>(drv.total())) break;
     line("annealing and last pass");
   }
+  // With timing a greedy pass may lengthen the wirelength for a shorter
+  // critical path: the best placement seen is measured at the end too.
+  if (timing != nullptr && drv.restoreBest()) res.restored = true;
   const Counts& c = drv.counts();
   res.moves = c.moves;
   res.swaps = c.swaps;

@@ -29,6 +29,20 @@
 // (fixed units never move, region-bound ones only within their
 // rectangles).
 //
+// Timing-driven (a DetailTiming given): every price, of the greedy passes
+// and of the annealing, adds the timing term of detail_timing.h, with
+// weights renewed before each greedy pass and, in the annealing, before
+// the first round that follows as many attempts as the design has timing
+// connections (every round on small designs, every few on large ones).
+// Each renewal analyses the placement, and the best placement seen is then
+// the one of lowest figure (1 - F) * wl / wl0 + F * cp / cp0 (wl the
+// wirelength, cp the critical path, wl0 and cp0 the placement given's)
+// among those no longer than the placement given; it is restored at the
+// end of the annealing and again after the last greedy passes when the
+// placement then is not it. So the result is still never longer than the
+// placement given, and its figure never higher, though its critical path
+// alone may be longer when the wirelength gained outweighs it.
+//
 // Cost: each attempt and greedy trial costs the pins of the nets of the
 // units it moves (a net is rescanned only when a unit leaves an edge of its
 // box that no other unit holds, for a place inside the box); each round
@@ -43,6 +57,10 @@
 #include <cstdint>
 
 #include "qplace/global_place.h"
+
+namespace qplace {
+class DetailTiming;
+}
 
 namespace qplace {
 
@@ -93,8 +111,9 @@ struct DetailResult {
 
 // Improves p in place; never returns it longer. Each greedy pass and
 // annealing round is a step of `progress`; the long loops of a greedy
-// pass pulse it.
-DetailResult improve(Placement& p, const DetailParams& params, Progress& progress);
+// pass pulse it. With `timing`, timing-driven as above: its analysis must
+// be of p's design and model, and is left at some placement of the run.
+DetailResult improve(Placement& p, const DetailParams& params, Progress& progress, DetailTiming* timing = nullptr);
 
 }  // namespace qplace
 

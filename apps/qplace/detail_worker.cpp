@@ -248,6 +248,33 @@ void Worker::commit(const Moved* moved, int numMoved) {
   for (int k = 0; k < numMoved; ++k) place(moved[k].u, moved[k].x, moved[k].y, k == 0 ? d : 0);
 }
 
+int Worker::priced(int wl, const Moved* moved, int numMoved) {
+  if (s_.timing == nullptr) return wl;
+  unitMoves_.clear();
+  for (int k = 0; k < numMoved; ++k)
+    unitMoves_.push_back(TimingAnalysis::WholeMove{moved[k].u, moved[k].x, moved[k].y});
+  // Where this region sees the units.
+  auto places = [this](int v, int& x, int& y) {
+    x = px(v);
+    y = py(v);
+  };
+  return s_.timing->price(wl, s_.timing->analysis().moveCostAt(unitMoves_.data(), numMoved, places));
+}
+
+int Worker::priceMove(int u, int nx, int ny) {
+  const int d = move(u, nx, ny, false);
+  if (s_.timing == nullptr) return d;
+  const Moved m{u, nx, ny};
+  return priced(d, &m, 1);
+}
+
+int Worker::priceSwap(int u, int v) {
+  const int d = swap(u, v, false);
+  if (s_.timing == nullptr) return d;
+  const Moved m[2] = {{u, s_.x[v], s_.y[v]}, {v, s_.x[u], s_.y[u]}};
+  return priced(d, m, 2);
+}
+
 NetBox Worker::scanWith(int net, int u, int ux, int uy) const {
   NetBox b;
   for (int i = m_.netStart[net]; i < m_.netStart[net + 1]; ++i) {
@@ -436,7 +463,8 @@ void Worker::improveCluster(int a) {
       unitsOf(b, unitsB_);
       if (!mayTrade(a, b)) continue;
       planClusterTrade(a, b);
-      const int d = evaluate(moved_list_.data(), static_cast<int>(moved_list_.size()));
+      const int d = priced(evaluate(moved_list_.data(), static_cast<int>(moved_list_.size())), moved_list_.data(),
+                           static_cast<int>(moved_list_.size()));
       if (d < best) {
         best = d;
         bestB = b;
@@ -481,7 +509,7 @@ void Worker::improveUnit(int u) {
         const int pos = cl * kBles + b;
         if (!moveTried && p_.fits(u, pos) && allowed(u, pos)) {
           moveTried = true;
-          const int d = move(u, nx, ny, false);
+          const int d = priceMove(u, nx, ny);
           if (d < best) {
             best = d;
             pick = Attempt{u, -1, pos};
@@ -492,7 +520,7 @@ void Worker::improveUnit(int u) {
         const int lu = p_.lutAt[pos], ru = p_.regAt[pos];
         for (int v : {lu, ru == lu ? -1 : ru}) {
           if (v < 0 || v == u || !owned(v)) continue;
-          const int d = swap(u, v, false);
+          const int d = priceSwap(u, v);
           if (d < best && swappable(u, v)) {
             best = d;
             pick = Attempt{u, v, pos};
@@ -528,7 +556,7 @@ bool Worker::planIo(int u, int site, Attempt& a) {
   a.pos = site;
   a.v = p_.ioAt[site];
   if (!allowed(u, site) || (a.v >= 0 && !allowed(a.v, p_.loc[u]))) return false;
-  a.delta = a.v >= 0 ? swap(u, a.v, false) : move(u, f_.ioX[site], f_.ioY[site], false);
+  a.delta = a.v >= 0 ? priceSwap(u, a.v) : priceMove(u, f_.ioX[site], f_.ioY[site]);
   return true;
 }
 
@@ -610,7 +638,8 @@ bool Worker::propose(int u, int range, Rng& rng, Attempt& a) {
     a.ga = groupAt(p_.loc[u]);
     a.gb = (r * f_.cols + c) * f_.groupsPerCluster() + rng.below(f_.groupsPerCluster());
     if (!planGroupTrade(a.ga, a.gb)) return false;
-    a.delta = evaluate(moved_list_.data(), static_cast<int>(moved_list_.size()));
+    a.delta = priced(evaluate(moved_list_.data(), static_cast<int>(moved_list_.size())), moved_list_.data(),
+                     static_cast<int>(moved_list_.size()));
     return true;
   }
   int cl = -1, pos = -1;
@@ -641,13 +670,13 @@ bool Worker::propose(int u, int range, Rng& rng, Attempt& a) {
   if (p_.fits(u, pos)) {
     if (!allowed(u, pos)) return false;
     a.v = -1;
-    a.delta = move(u, clusterX(cl), clusterY(cl), false);
+    a.delta = priceMove(u, clusterX(cl), clusterY(cl));
     return true;
   }
   const int v = m_.hasLut(u) && p_.lutAt[pos] >= 0 ? p_.lutAt[pos] : p_.regAt[pos];
   if (v < 0 || !owned(v) || !swappable(u, v)) return false;
   a.v = v;
-  a.delta = swap(u, v, false);
+  a.delta = priceSwap(u, v);
   return true;
 }
 

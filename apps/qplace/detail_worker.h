@@ -14,6 +14,7 @@
 #include "qplace/detail.h"
 #include "qplace/detail_regions.h"
 #include "qplace/detail_rng.h"
+#include "qplace/detail_timing.h"
 #include "qplace/net_box.h"
 #include "qplace/placement_rules.h"
 
@@ -84,6 +85,9 @@ struct Shared {
   std::vector<double> ringAngle;             // per place in the ring: its angle around (cx, cy)
   double cx = 0, cy = 0;                    // the device's centre
   int ioSpread = 1;                         // I/O sites per border position, on average
+  // The timing term of the prices, or null for wirelength alone; its
+  // weights stay fixed during a pass or round.
+  const DetailTiming* timing = nullptr;
 };
 
 // Improves one region of the shared state. One worker per thread; its
@@ -157,6 +161,14 @@ private:
   // Makes such a move (of the bookkeeping here; the placement is the
   // caller's).
   void commit(const Moved* moved, int numMoved);
+
+  // The price of moving these units, whose wirelength change is `wl`: wl
+  // itself without timing, else with the timing term (detail_timing.h),
+  // the other units where this region sees them.
+  int priced(int wl, const Moved* moved, int numMoved);
+  // Prices of u alone going to (nx, ny), and of u and v trading places.
+  int priceMove(int u, int nx, int ny);
+  int priceSwap(int u, int v);
 
   // Box of a net with unit u at (ux, uy).
   NetBox scanWith(int net, int u, int ux, int uy) const;
@@ -281,6 +293,7 @@ private:
   std::vector<char> used_;
   std::vector<Moved> moved_list_;
   std::vector<int> moved_;  // units moved since open()
+  std::vector<TimingAnalysis::WholeMove> unitMoves_;
 };
 
 }  // namespace improvement

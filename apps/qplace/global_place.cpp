@@ -451,7 +451,7 @@ GlobalPlacer::GlobalPlacer(const Model& m, const Fabric& f, const Placement& p, 
 GlobalPlacer::~GlobalPlacer() = default;
 
 const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, double minWeight,
-                                      Progress& progress) {
+                                      Progress& progress, const Reweigh& reweigh, int reweighEvery) {
   Impl& s = *impl_;
   const GlobalParams& params = s.params;
   const int n = s.m.numUnits();
@@ -473,6 +473,7 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
         progress.step(line);
       }
     }
+    if (reweigh) reweigh(r_);
   }
   r_.hpwl = hpwl(nets, r_.x, r_.y);
   r_.overflow = overflow(s.m, s.f, r_.x, r_.y, params.density);
@@ -505,6 +506,7 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
       progress.step(line);
     }
     w *= params.anchorGrowth;
+    if (reweigh && reweighEvery > 0 && (it + 1) % reweighEvery == 0) reweigh(r_);
   }
   roughLegalize(s.m, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay);
   if (s.rules != nullptr) s.rules->clamp(r_.ax, r_.ay);

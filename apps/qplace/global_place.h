@@ -10,6 +10,7 @@
 #define QPLACE_GLOBAL_PLACE_H
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,7 +71,16 @@ public:
   // Every solve but the very first starts from the positions reached
   // before it. The result accumulates the counts.
   // Each solve and spreading iteration is a step of `progress`.
-  const GlobalResult& run(const Model& nets, double startWeight, double minWeight, Progress& progress);
+  //
+  // Re-weighting: when `reweigh` is given it is called with the result so
+  // far after the first run's plain passes, and after every
+  // `reweighEvery` spreading iterations (0: never there), and may change
+  // the weights of `nets` (Model::netWeight, through the caller's own
+  // reference) for the solves that follow; it must not change anything
+  // else of `nets`.
+  using Reweigh = std::function<void(const GlobalResult&)>;
+  const GlobalResult& run(const Model& nets, double startWeight, double minWeight, Progress& progress,
+                          const Reweigh& reweigh = {}, int reweighEvery = 0);
   const GlobalResult& result() const { return r_; }
 
 private:

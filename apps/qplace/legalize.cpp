@@ -381,22 +381,56 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
   }
 
   // 2. Chunks onto free register groups; then their units onto its BLEs.
+  // A group free of registers may still hold fixed lone LUTs: it takes a
+  // chunk only when its free LUT halves hold the chunk's pairs, which then
+  // go there, the lone registers on the BLEs left.
   std::vector<char> groupTaken(static_cast<std::size_t>(f.numGroups()), 0);
   for (int g = 0; g < f.numGroups(); ++g) groupTaken[g] = p.groupRegs[g] > 0;
+  auto firstBle = [&](int group) {
+    return (group / f.groupsPerCluster()) * kBles + (group % f.groupsPerCluster()) * G;
+  };
+  auto freeLutHalves = [&](int group) {
+    int n = 0;
+    for (int b = firstBle(group); b < firstBle(group) + G; ++b) n += p.lutAt[b] < 0;
+    return n;
+  };
+  std::vector<int> chunkPairs(chunks.size(), 0);
+  for (std::size_t k = 0; k < chunks.size(); ++k)
+    for (int u : chunks[k]) chunkPairs[k] += m.hasLut(u) ? 1 : 0;
   WindowMatcher groups{f, params.window, params.threads,
                        [&](int chunk, int cluster, std::vector<int>& out) {
                          if (rules != nullptr && !rules->allowedIn(chunks[static_cast<std::size_t>(chunk)][0], cluster))
                            return;
                          for (int g = 0; g < f.groupsPerCluster(); ++g) {
                            const int id = cluster * f.groupsPerCluster() + g;
-                           if (!groupTaken[id]) out.push_back(id);
+                           if (!groupTaken[id] && freeLutHalves(id) >= chunkPairs[static_cast<std::size_t>(chunk)])
+                             out.push_back(id);
                          }
                        },
                        [&](int chunk, int group) {
                          groupTaken[group] = 1;
-                         const int cluster = group / f.groupsPerCluster();
-                         int ble = (group % f.groupsPerCluster()) * G;
-                         for (int u : chunks[static_cast<std::size_t>(chunk)]) p.put(u, cluster * kBles + ble++);
+                         const std::vector<int>& units = chunks[static_cast<std::size_t>(chunk)];
+                         const int first = firstBle(group);
+                         if (freeLutHalves(group) == G) {
+                           int ble = first;
+                           for (int u : units) p.put(u, ble++);
+                           return;
+                         }
+                         std::vector<char> used(static_cast<std::size_t>(G), 0);
+                         int b = 0;
+                         for (int u : units) {
+                           if (!m.hasLut(u)) continue;
+                           while (p.lutAt[first + b] >= 0) ++b;
+                           used[static_cast<std::size_t>(b)] = 1;
+                           p.put(u, first + b);
+                         }
+                         b = 0;
+                         for (int u : units) {
+                           if (m.hasLut(u)) continue;
+                           while (used[static_cast<std::size_t>(b)]) ++b;
+                           used[static_cast<std::size_t>(b)] = 1;
+                           p.put(u, first + b);
+                         }
                        },
                        res};
   if (!groups.run(cx, cy)) {

@@ -89,6 +89,9 @@ std::string usageText(const std::string& defaultInput) {
          "                    long, for a shorter wirelength; a number in (0, 1000] (default 1)\n"
          "  --no-baseline     skip the random legal placement used for comparison\n"
          "  --no-timing       no timing analysis and no timing-driven placement\n"
+         "  --timing-tradeoff F  timing against wirelength in the placement, a number in [0, 1]:\n"
+         "                    0 places on wirelength alone, higher values weigh the critical\n"
+         "                    connections more (default 0.3)\n"
          "  --clock P         a clock period in ns: \"<ns>\" for every clock, \"<clock>=<ns>\" for one;\n"
          "                    repeatable (default: each clock timed at the period it reaches)\n"
          "  --delays FILE     the device's delays from FILE (\"name value\" lines; see the README)\n"
@@ -116,7 +119,7 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
   ParsedArgs r;
   CliOptions& o = r.options;
   o.placer.outDir = "qplace-out";
-  bool fillGiven = false, generateGiven = false, ctrlMaxGiven = false, topGiven = false;
+  bool fillGiven = false, generateGiven = false, ctrlMaxGiven = false, topGiven = false, tradeoffGiven = false;
   // A file name: not empty, and naming no folder.
   auto file = [&](const std::string& name, const std::string& value, std::string& out) {
     if (value.empty()) r.error = name + " needs a file, not an empty name";
@@ -257,11 +260,15 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
       fillGiven = true;
     } else if (name == "--effort") {
       if (!real(0, true, kMaxEffort, o.placer.effort)) return r;
+    } else if (name == "--timing-tradeoff") {
+      if (!real(0, false, 1, o.placer.timingDriven.tradeoff)) return r;
+      tradeoffGiven = true;
     } else {
       return refuse("unknown option " + name);
     }
   }
   if ((o.placer.rows > 0) != (o.placer.cols > 0)) return refuse("--rows and --cols go together");
+  if (tradeoffGiven && !o.placer.timing) return refuse("--timing-tradeoff does nothing with --no-timing");
   if (fillGiven && o.placer.rows > 0) return refuse("--fill sizes the device; it does nothing with --rows and --cols");
   if (generateGiven && inputGiven) return refuse("a netlist (" + o.input + ") and --generate given; place one or the other");
   if (generateGiven && topGiven) return refuse("--top chooses a module of a netlist; not with --generate");

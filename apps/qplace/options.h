@@ -6,7 +6,7 @@
 //     decimal digits only: no sign, no blank, no fraction, no exponent, no
 //     hex; leading zeros are decimal ("010" is ten). A count outside the
 //     option's range (seeds: 0 to 2^64-1) is refused, never wrapped.
-//   - reals (--fill, --effort) are decimal numbers, digits with an optional
+//   - reals (--fill, --effort, --timing-tradeoff) are decimal numbers, digits with an optional
 //     fraction and exponent ("0.5", ".5", "5e-1"): no sign, no blank, no
 //     hex, no inf or nan. A value that is not finite or lies outside the
 //     option's range is refused with the range.
@@ -20,7 +20,8 @@
 // an explicit device size (the size wins, the fill would do nothing),
 // --top or the control-set options with --generate (they apply to a read
 // netlist), --ctrl-reduce-max with --no-ctrl-reduce, --write-json or
-// --keep-placement with --generate (they need a netlist), --write-json
+// --keep-placement with --generate (they need a netlist),
+// --timing-tradeoff with --no-timing, --write-json
 // and --report-json naming one file. File names may not be empty nor end
 // in '/'.
 #ifndef QPLACE_OPTIONS_H

@@ -19,10 +19,12 @@
 #include <unistd.h>
 
 #include "qplace/checks.h"
+#include "qplace/detail_timing.h"
 #include "qplace/output_files.h"
 #include "qplace/picture.h"
 #include "qplace/placement_rules.h"
 #include "qplace/run_report.h"
+#include "qplace/timing/net_weights.h"
 #include "qplace/timing/report.h"
 #include "host/standin/standin_util.h"
 #include "host/ututil.h"
@@ -284,6 +286,9 @@ bool QuadraticPlacer::apMain() {
 
   if (!(opt_.effort > 0 && opt_.effort <= 1000))
     return fail(neoform("the effort must be a number in (0, 1000], not %g", opt_.effort));
+  const TimingDrivenParams& td = opt_.timingDriven;
+  if (!(td.tradeoff >= 0 && td.tradeoff <= 1))
+    return fail(neoform("the timing trade-off must be a number in [0, 1], not %g", td.tradeoff));
 
   // ---- pack
   tst.start(PACK);
@@ -338,6 +343,7 @@ bool QuadraticPlacer::apMain() {
     opt_.detail.maxPasses = std::min(opt_.detail.maxPasses, 1);
     opt_.detail.finalPass = false;
     opt_.detail.annealCap = std::min(opt_.detail.annealCap, 5e6);
+    opt_.timingDriven.reweighEvery = std::max(opt_.timingDriven.reweighEvery, 8);
   }
   opt_.detail.annealMoves *= opt_.effort;
   opt_.detail.annealCap *= opt_.effort;
@@ -363,6 +369,22 @@ bool QuadraticPlacer::apMain() {
     return criticalPathFigure(timing->analysis);
   };
 
+  // Timing-driven placement: the nets' weights taken afresh from an
+  // analysis of the current positions a few times during spreading, on the
+  // model that spreading reads (the register-group rounds' has more nets).
+  const bool timingDriven = timing != nullptr && td.tradeoff > 0;
+  Model* weighted = &m;
+  GlobalPlacer::Reweigh reweigh;
+  if (timingDriven)
+    reweigh = [&](const GlobalResult& r) {
+      timing->analysis.setPositions(r.x, r.y);
+      timing->analysis.setLoosePorts(true);
+      timing->analysis.analyse();
+      timing->analysis.setLoosePorts(false);
+      setTimingWeights(timing->analysis, *weighted, 2 * td.tradeoff * td.netBoost, td.netExponent,
+                       weighted->netWeight);
+    };
+
   // ---- global
   tst.start(GLOBAL);
   Placement p(f, m);
@@ -378,7 +400,7 @@ bool QuadraticPlacer::apMain() {
   {
     // The global placer and its systems live for this phase only.
     GlobalPlacer gp(m, f, p, opt_.global);
-    gp.run(m, opt_.global.anchorStart, 0.0, progress);
+    gp.run(m, opt_.global.anchorStart, 0.0, progress, reweigh, td.reweighEvery);
     figures_.firstHpwl = gp.result().hpwl;
     for (; rounds < opt_.groupRounds; ++rounds) {
       std::vector<std::vector<int>> groups;
@@ -391,10 +413,14 @@ bool QuadraticPlacer::apMain() {
       Model grouped = netsOf(m);
       addNets(grouped, groups, opt_.groupNetWeight);
       const double last = gp.result().weight;
-      gp.run(grouped, std::max(opt_.global.anchorStart, opt_.groupStartShare * last), last, progress);
+      weighted = &grouped;
+      gp.run(grouped, std::max(opt_.global.anchorStart, opt_.groupStartShare * last), last, progress, reweigh,
+             td.reweighEvery);
+      weighted = &m;
     }
     g = gp.result();
   }
+  m.netWeight.clear();  // the nets weigh alike from here on
   tst.sleep(GLOBAL);
   figures_.globalHpwl = g.hpwl = hpwl(m, g.x, g.y);
   figures_.spreadHpwl = g.spreadHpwl = hpwl(m, g.ax, g.ay);
@@ -419,7 +445,9 @@ bool QuadraticPlacer::apMain() {
 
   // ---- detail
   tst.start(DETAIL);
-  DetailResult dr = improve(p, opt_.detail, progress);
+  std::unique_ptr<DetailTiming> detailCost;
+  if (timingDriven) detailCost = std::make_unique<DetailTiming>(timing->analysis, td.tradeoff, td.annealExponent);
+  DetailResult dr = improve(p, opt_.detail, progress, detailCost.get());
   tst.sleep(DETAIL);
   figures_.finalHpwl = hpwl(p);
   figures_.seconds[DETAIL] = tst.report(DETAIL);

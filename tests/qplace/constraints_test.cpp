@@ -311,4 +311,37 @@ TEST(PlacementRules, LegalizationAndDetailKeepFixedAndBoundUnits) {
   EXPECT_EQ(inRow, 5);
 }
 
+// A register group free of registers can still hold fixed lone LUTs: a
+// LUT+register pair legalized into it takes a BLE whose LUT half is free,
+// not the fixed LUT's.
+TEST(PlacementRules, PairsAvoidTheLutHalvesOfFixedLuts) {
+  Small s("regs.json", 4);
+  ASSERT_EQ(s.resolve("fix " + s.lone + " R1C1A L0\n"), "");
+  qplace::Placement p(s.f, s.m);
+  p.rules = &s.rules;
+  qplace::placeFixed(s.rules, p);
+  ASSERT_TRUE(qplace::placeIos(s.m, s.f, p));
+  // The pair aims at the fixed LUT's cluster, everything else far from it.
+  std::vector<double> tx(static_cast<std::size_t>(s.m.numUnits()), 4.0), ty(tx.size(), 4.0);
+  tx[static_cast<std::size_t>(s.unitOf(s.lut))] = ty[static_cast<std::size_t>(s.unitOf(s.lut))] = 1.0;
+  for (int u = 0; u < s.m.numUnits(); ++u)
+    if (p.loc[u] >= 0) {
+      tx[u] = p.x(u);
+      ty[u] = p.y(u);
+    }
+  const qplace::LegalizeResult lr = qplace::legalize(p, tx, ty, qplace::LegalizeParams{});
+  ASSERT_TRUE(lr.ok) << lr.error;
+  EXPECT_EQ(p.loc[s.unitOf(s.lone)], 0);
+  EXPECT_EQ(p.loc[s.unitOf(s.lut)] / qplace::kBles, 0) << "the pair in the cluster it aims at";
+  for (int u = 0; u < s.m.numUnits(); ++u) {
+    if (s.m.isIo(u)) continue;
+    if (s.m.hasLut(u)) {
+      EXPECT_EQ(p.lutAt[static_cast<std::size_t>(p.loc[u])], u) << "unit " << u;
+    }
+    if (s.m.hasReg(u)) {
+      EXPECT_EQ(p.regAt[static_cast<std::size_t>(p.loc[u])], u) << "unit " << u;
+    }
+  }
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 // states, and combinations that would drop an input.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,29 @@ TEST(Options, TimingOptions) {
     EXPECT_EQ(errorOf({"--clock", bad}).rfind("--clock: ", 0), 0u) << bad;
   EXPECT_EQ(errorOf({"--delays", ""}), "--delays needs a file, not an empty name");
   EXPECT_EQ(errorOf({"--no-timing=1"}), "--no-timing takes no value");
+}
+
+// The trade-off: [0, 1] both ends included, refused outside or without a
+// value, and refused with --no-timing (in either order), which it would
+// not change.
+TEST(Options, TimingTradeoff) {
+  EXPECT_EQ(parse({}).options.placer.timingDriven.tradeoff, qplace::TimingDrivenParams().tradeoff);
+  EXPECT_EQ(parse({"--timing-tradeoff", "0"}).options.placer.timingDriven.tradeoff, 0.0);
+  EXPECT_EQ(parse({"--timing-tradeoff=1"}).options.placer.timingDriven.tradeoff, 1.0);
+  EXPECT_EQ(parse({"--timing-tradeoff", ".25"}).options.placer.timingDriven.tradeoff, 0.25);
+  const std::string range = "--timing-tradeoff needs a number in [0, 1], not ";
+  for (const char* bad : {"1.0000001", "-0", "-0.5", "2", "nan", "inf", "", "0.5x"})
+    EXPECT_EQ(errorOf({"--timing-tradeoff", bad}), range + "'" + bad + "'") << bad;
+  EXPECT_EQ(errorOf({"--timing-tradeoff"}), "--timing-tradeoff needs a number in [0, 1]");
+  EXPECT_EQ(errorOf({"--no-timing", "--timing-tradeoff", "0.5"}), "--timing-tradeoff does nothing with --no-timing");
+  EXPECT_EQ(errorOf({"--timing-tradeoff", "0.5", "--no-timing"}), "--timing-tradeoff does nothing with --no-timing");
+  // --help states the default the placer has.
+  char stated[64];
+  std::snprintf(stated, sizeof stated, "(default %g)", qplace::TimingDrivenParams().tradeoff);
+  const std::string help = qplace::usageText("x.json");
+  const std::size_t at = help.find("--timing-tradeoff F");
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(help.find(stated, at), help.find("(default", at));
 }
 
 TEST(Options, FlowOptions) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 
 namespace qplace {
@@ -11,7 +12,6 @@ namespace qplace {
 namespace {
 
 constexpr double kNever = -std::numeric_limits<double>::infinity();
-enum : std::uint8_t { kRouted = 0, kLocal = 1, kBle = 2 };
 
 // Queue keys: rank in the high half, node in the low one, so that the
 // heaps compare keys alone. The forward heap pops the lowest rank first,
@@ -208,6 +208,7 @@ void TimingAnalysis::findPeriods(bool keep) {
   if (keep) return;
   std::fill(period_.begin(), period_.end(), 0.0);
   portsPeriod_ = givenPorts_;
+  bool clockTimed = false;
   for (const TimingDomain& d : domains_) {
     if (d.isPorts()) {
       if (givenPorts_ <= 0) portsPeriod_ = d.need;
@@ -215,8 +216,10 @@ void TimingAnalysis::findPeriods(bool keep) {
       double& p = period_[static_cast<std::size_t>(d.clock)];
       const double given = givenPeriod_[static_cast<std::size_t>(d.clock)];
       p = given > 0 ? given : std::max(p, d.need);
+      clockTimed = clockTimed || d.timed();
     }
   }
+  if (loosePorts_ && clockTimed && givenPorts_ <= 0) portsPeriod_ = kNone;
 }
 
 void TimingAnalysis::summarize() {
@@ -240,6 +243,7 @@ void TimingAnalysis::summarize() {
       const int k = timedIn(v, t, half);
       if (k < 0) continue;
       const double p = periodOfDomain(k);
+      if (p == kNone) continue;  // ports left untimed (setLoosePorts)
       norm_[static_cast<std::size_t>(t)] = std::max(norm_[static_cast<std::size_t>(t)], half ? p / 2 : p);
       TimingDomain& d = domains_[static_cast<std::size_t>(k)];
       d.worstSlack = std::min(d.worstSlack, required(v, t) - a);
@@ -336,13 +340,24 @@ std::vector<double> TimingAnalysis::netCriticality() const {
   return crit;
 }
 
-void TimingAnalysis::refreshCriticality(double exponent) {
+void TimingAnalysis::refreshCriticality(double exponent, double floor) {
   cost_ = 0;
   for (int e = 0; e < g_.numEdges(); ++e) {
     EdgeRec& r = edges_[static_cast<std::size_t>(e)];
     const double c = criticality(e);
     r.weight = c > 0 ? std::pow(c, exponent) : 0.0;
+    if (r.weight < floor) r.weight = 0;
     cost_ += r.weight * r.delay;
+  }
+  const int units = m_.numUnits();
+  hotStart_.assign(static_cast<std::size_t>(units) + 1, 0);
+  hot_.clear();
+  for (int u = 0; u < units; ++u) {
+    for (int i = g_.unitStart[static_cast<std::size_t>(u)]; i < g_.unitStart[static_cast<std::size_t>(u) + 1]; ++i) {
+      const EdgeRec& r = edges_[static_cast<std::size_t>(g_.unitEdges[static_cast<std::size_t>(i)])];
+      if (r.weight > 0) hot_.push_back(Hot{r.weight, r.unitA == u ? r.unitB : r.unitA, r.kind});
+    }
+    hotStart_[static_cast<std::size_t>(u) + 1] = static_cast<int>(hot_.size());
   }
 }
 

@@ -1,0 +1,30 @@
+// Net weights of the quadratic model from the slacks: what makes global
+// placement timing-driven.
+//
+// A net of criticality c (TimingAnalysis::netCriticality: the largest over
+// its signal's connections between two units of 1 - slack / period)
+// weighs 1 + boost * c^exponent; a net without a signal (a register
+// group's, say) keeps its weight. The placer takes the weights afresh from
+// an analysis of the current positions after the first solves and every
+// few spreading iterations (global_place.h), with the ports left loose
+// (TimingAnalysis::setLoosePorts), so the weights follow the placement as
+// it spreads; each weight stays within [1, 1 + boost].
+#ifndef QPLACE_TIMING_NET_WEIGHTS_H
+#define QPLACE_TIMING_NET_WEIGHTS_H
+
+#include <vector>
+
+#include "qplace/timing/analysis.h"
+
+namespace qplace {
+
+// Writes the weights of the first numNets() nets of the analysis's model
+// into `weights` (grown with weights of 1 when shorter; entries beyond are
+// left as they are) from the analysis as it stands. boost >= 0,
+// exponent > 0. O(connections + nets).
+void setTimingWeights(const TimingAnalysis& analysis, const Model& model, double boost, double exponent,
+                      std::vector<double>& weights);
+
+}  // namespace qplace
+
+#endif
