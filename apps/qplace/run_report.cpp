@@ -33,6 +33,7 @@ nlohmann::ordered_json reportOptions(const CliOptions& cli, const PlacerOptions&
             {"effort", cli.placer.effort},
             {"baseline", cli.placer.baseline},
             {"timing", cli.placer.timing},
+            {"timing_tradeoff", cli.placer.timing ? oj(cli.placer.timingDriven.tradeoff) : oj(nullptr)},
             {"clock_periods", oj{{"clocks", clocks},
                                  {"every_clock", pp.everyClock > 0 ? oj(pp.everyClock) : oj(nullptr)},
                                  {"ports", pp.ports > 0 ? oj(pp.ports) : oj(nullptr)}}},

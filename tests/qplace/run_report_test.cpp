@@ -95,6 +95,7 @@ TEST(RunReport, WhatARunDoesNotMeasureIsNull) {
   EXPECT_EQ(r["final"]["critical_path_ns"], nullptr);
   EXPECT_EQ(r["phases"]["detail"]["critical_path_ns"], nullptr);
   EXPECT_EQ(r["options"]["timing"], false);
+  EXPECT_EQ(r["options"]["timing_tradeoff"], nullptr);
 }
 
 // Each fault planted in a valid report is found, at its place.
@@ -113,6 +114,7 @@ TEST(RunReport, SchemaCheckFindsEachKindOfFault) {
       {"a key the schema lacks", [](json& r) { r["extra"] = 1; }, "/: has no key extra in the schema"},
       {"a value outside its enum", [](json& r) { r["device"]["register_rule"] = "quarter"; }, "/device/register_rule: \"quarter\" is none of"},
       {"a number below its minimum", [](json& r) { r["final"]["hpwl"] = -1; }, "/final/hpwl: -1 is below 0"},
+      {"a number above its maximum", [](json& r) { r["options"]["timing_tradeoff"] = 1.5; }, "/options/timing_tradeoff: 1.5 is above 1"},
       {"an array item of the wrong type", [](json& r) { r["timing"]["path"][0]["delay_ns"] = "x"; }, "/timing/path/0/delay_ns: is string"},
       {"a fault behind a $ref", [](json& r) { r["phases"]["pack"] = json::object(); }, "/phases/pack: lacks seconds"},
       {"a clock period as text", [](json& r) { r["options"]["clock_periods"]["clocks"]["clk"] = "10"; }, "/options/clock_periods/clocks/clk: is string"},

@@ -1,5 +1,5 @@
 // A JSON Schema validator for the keywords the run report's schema uses:
-// type (a name or a list), enum, minimum, required, properties,
+// type (a name or a list), enum, minimum, maximum, required, properties,
 // additionalProperties (false or a schema), items, and $ref to the
 // document's own "#/$defs/<name>". Annotations (title, description, $id,
 // $schema) are passed over; any other keyword is reported as unsupported,
@@ -56,6 +56,8 @@ inline void check(const json& root, const json& schema, const json& v, const std
       if (!ok) fault(v.dump() + " is none of " + s.dump());
     } else if (key == "minimum") {
       if (v.is_number() && v.get<double>() < s.get<double>()) fault(v.dump() + " is below " + s.dump());
+    } else if (key == "maximum") {
+      if (v.is_number() && v.get<double>() > s.get<double>()) fault(v.dump() + " is above " + s.dump());
     } else if (key == "required") {
       if (v.is_object())
         for (const json& r : s)
