@@ -345,6 +345,8 @@ bool QuadraticPlacer::apMain() {
     opt_.detail.annealCap = std::min(opt_.detail.annealCap, 5e6);
     opt_.timingDriven.reweighEvery = std::max(opt_.timingDriven.reweighEvery, 8);
   }
+  if (m.numUnits() > 0)
+    opt_.detail.annealMoves = std::max(opt_.detail.annealMoves, opt_.minAnnealTries / m.numUnits());
   opt_.detail.annealMoves *= opt_.effort;
   opt_.detail.annealCap *= opt_.effort;
   Progress& progress = progress_;
