@@ -40,6 +40,7 @@
 #include <string>
 #include <vector>
 
+#include "qplace/net_box.h"
 #include "qplace/netlist_reader.h"
 #include "qplace/placer.h"
 #include "qplace/timing/analysis.h"
@@ -147,15 +148,19 @@ Input& InputOf(int n) {
   return in;
 }
 
-// The detail phase's net boxes: per net the box of its units' positions
-// with the count of units on each edge, so that a move that leaves an edge
-// still held needs no rescan.
+// The detail phase's net boxes (net_box.h): per net the box of its units'
+// places with the count of units on each edge, so that a move that leaves
+// an edge still held needs no rescan. Places are whole clusters and sites.
 class NetBoxes {
 public:
   NetBoxes(const qplace::Model& m, const std::vector<double>& x, const std::vector<double>& y)
-      : m_(m), x_(x), y_(y), movedStamp_(x.size(), -1), movedX_(x.size()), movedY_(x.size()),
+      : m_(m), x_(x.size()), y_(y.size()), movedStamp_(x.size(), -1), movedX_(x.size()), movedY_(x.size()),
         stamp_(static_cast<std::size_t>(m.numNets()), 0), slot_(static_cast<std::size_t>(m.numNets()), 0),
         box_(static_cast<std::size_t>(m.numNets())) {
+    for (std::size_t u = 0; u < x.size(); ++u) {
+      x_[u] = at(x[u]);
+      y_[u] = at(y[u]);
+    }
     for (int n = 0; n < m_.numNets(); ++n) box_[static_cast<std::size_t>(n)] = scan(n);
   }
 
@@ -164,46 +169,17 @@ public:
   void commit(const qplace::UnitMove* moved, int count) {
     evaluate(moved, count);
     for (int k = 0; k < count; ++k) {
-      x_[static_cast<std::size_t>(moved[k].unit)] = moved[k].x;
-      y_[static_cast<std::size_t>(moved[k].unit)] = moved[k].y;
+      x_[static_cast<std::size_t>(moved[k].unit)] = at(moved[k].x);
+      y_[static_cast<std::size_t>(moved[k].unit)] = at(moved[k].y);
     }
     for (std::size_t i = 0; i < nets_.size(); ++i) box_[static_cast<std::size_t>(nets_[i])] = after_[i];
   }
 
 private:
-  struct Box {
-    double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
-    int nx0 = 0, nx1 = 0, ny0 = 0, ny1 = 0;
-    double cost() const { return (x1 - x0) + (y1 - y0); }
-    bool empty() const { return x0 > x1; }
-    void add(double x, double y) {
-      addTo(x, x0, nx0, x1, nx1);
-      addTo(y, y0, ny0, y1, ny1);
-    }
-    bool drop(double x, double y) { return dropFrom(x, x0, nx0, x1, nx1) && dropFrom(y, y0, ny0, y1, ny1); }
-    static void addTo(double v, double& lo, int& nlo, double& hi, int& nhi) {
-      if (v < lo) {
-        lo = v;
-        nlo = 1;
-      } else if (v == lo) {
-        ++nlo;
-      }
-      if (v > hi) {
-        hi = v;
-        nhi = 1;
-      } else if (v == hi) {
-        ++nhi;
-      }
-    }
-    static bool dropFrom(double v, double lo, int& nlo, double hi, int& nhi) {
-      if (v == lo && --nlo <= 0) return false;
-      if (v == hi && --nhi <= 0) return false;
-      return true;
-    }
-  };
+  static int at(double v) { return static_cast<int>(std::lround(v)); }
 
-  Box scan(int net) const {
-    Box b;
+  qplace::NetBox scan(int net) const {
+    qplace::NetBox b;
     for (int i = m_.netStart[net]; i < m_.netStart[net + 1]; ++i) {
       const std::size_t u = static_cast<std::size_t>(m_.netUnits[static_cast<std::size_t>(i)]);
       if (movedStamp_[u] == movedEpoch_) b.add(movedX_[u], movedY_[u]);
@@ -220,8 +196,8 @@ private:
     for (int k = 0; k < count; ++k) {
       const std::size_t u = static_cast<std::size_t>(moved[k].unit);
       movedStamp_[u] = movedEpoch_;
-      movedX_[u] = moved[k].x;
-      movedY_[u] = moved[k].y;
+      movedX_[u] = at(moved[k].x);
+      movedY_[u] = at(moved[k].y);
     }
     for (int k = 0; k < count; ++k) {
       const int u = moved[k].unit;
@@ -233,10 +209,10 @@ private:
           nets_.push_back(n);
           after_.push_back(box_[static_cast<std::size_t>(n)]);
         }
-        Box& b = after_[static_cast<std::size_t>(slot_[static_cast<std::size_t>(n)])];
+        qplace::NetBox& b = after_[static_cast<std::size_t>(slot_[static_cast<std::size_t>(n)])];
         if (b.empty()) continue;
-        if (b.drop(x_[static_cast<std::size_t>(u)], y_[static_cast<std::size_t>(u)])) b.add(moved[k].x, moved[k].y);
-        else b = Box();
+        if (b.drop(x_[static_cast<std::size_t>(u)], y_[static_cast<std::size_t>(u)])) b.add(at(moved[k].x), at(moved[k].y));
+        else b = qplace::NetBox();
       }
     }
     double d = 0;
@@ -248,15 +224,15 @@ private:
   }
 
   const qplace::Model& m_;
-  std::vector<double> x_, y_;
+  std::vector<int> x_, y_;
   std::vector<int> movedStamp_;
-  std::vector<double> movedX_, movedY_;
+  std::vector<int> movedX_, movedY_;
   int movedEpoch_ = 0;
   std::vector<int> stamp_, slot_;
   int epoch_ = 0;
-  std::vector<Box> box_;
+  std::vector<qplace::NetBox> box_;
   std::vector<int> nets_;
-  std::vector<Box> after_;
+  std::vector<qplace::NetBox> after_;
 };
 
 // figures[metric][n]: seconds, per pass or per proposal.
