@@ -81,8 +81,8 @@ struct DetailParams {
   // 200 tries per unit; a longer one starts warmer, by the power 0.75 of
   // its length (at most 0.2): with time to spare, it pays to undo more of
   // the placement it was given.
-  double firstAcceptance = 0.04;
-  double lastAcceptance = 0.002;
+  double firstAcceptance = 0.01;
+  double lastAcceptance = 0.0005;
   // Range limit in clusters (for an I/O unit, border positions): at the
   // start, and at most.
   double startRange = 3;
