@@ -34,6 +34,12 @@ constexpr double kPlainTries = 200;
 constexpr double kWarmest = 0.2;
 // Greedy passes after the annealing, at most.
 constexpr int kFinalPasses = 3;
+// Annealing attempts per timing connection between renewals of the timing
+// weights. Every 3 rather than every one: the renewals (a full analysis
+// each) were a third of the timing's cost in the annealing, and the
+// critical paths and wirelengths came out the same within the seeds'
+// spread (README, timing-driven placement).
+constexpr long kRefreshShare = 3;
 
 // Runs the workers over the regions and keeps the shared state exact and
 // the best placement seen.
@@ -86,9 +92,11 @@ public:
   // regions cut for round `round`. Returns the counts of the round.
   Counts anneal(int round, double perUnit, double t, int range) {
     // The timing weights are renewed when the attempts since the last
-    // renewal have outnumbered the connections: an analysis then costs a
-    // small share of the annealing, whatever the design's size.
-    if (timing_ != nullptr && attemptsSinceRefresh_ >= timing_->analysis().graph().numEdges()) {
+    // renewal have outnumbered the connections kRefreshShare times over:
+    // an analysis then costs a small share of the annealing, whatever the
+    // design's size.
+    if (timing_ != nullptr &&
+        attemptsSinceRefresh_ >= kRefreshShare * static_cast<long>(timing_->analysis().graph().numEdges())) {
       checkpoint();
       attemptsSinceRefresh_ = 0;
     }
