@@ -35,11 +35,10 @@ constexpr double kWarmest = 0.2;
 // Greedy passes after the annealing, at most.
 constexpr int kFinalPasses = 3;
 // Annealing attempts per timing connection between renewals of the timing
-// weights. Every 3 rather than every one: the renewals (a full analysis
-// each) were a third of the timing's cost in the annealing, and the
-// critical paths and wirelengths came out the same within the seeds'
-// spread (README, timing-driven placement).
-constexpr long kRefreshShare = 3;
+// weights. Renewing every 3 saved a third of the timing's cost in the
+// annealing but lost about a point of the critical path over the designs
+// of the README.
+constexpr long kRefreshShare = 1;
 
 // Runs the workers over the regions and keeps the shared state exact and
 // the best placement seen.
@@ -92,7 +91,7 @@ public:
   // regions cut for round `round`. Returns the counts of the round.
   Counts anneal(int round, double perUnit, double t, int range) {
     // The timing weights are renewed when the attempts since the last
-    // renewal have outnumbered the connections kRefreshShare times over:
+    // renewal have outnumbered the connections (kRefreshShare times over):
     // an analysis then costs a small share of the annealing, whatever the
     // design's size.
     if (timing_ != nullptr &&

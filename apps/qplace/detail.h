@@ -32,9 +32,8 @@
 // Timing-driven (a DetailTiming given): every price, of the greedy passes
 // and of the annealing, adds the timing term of detail_timing.h, with
 // weights renewed before each greedy pass and, in the annealing, before
-// the first round that follows three times as many attempts as the design
-// has timing connections (every round or two on small designs, every few
-// on large ones).
+// the first round that follows as many attempts as the design has timing
+// connections (every round on small designs, every few on large ones).
 // Each renewal analyses the placement, and the best placement seen is then
 // the one of lowest figure (1 - F) * wl / wl0 + F * cp / cp0 (wl the
 // wirelength, cp the critical path, wl0 and cp0 the placement given's)
