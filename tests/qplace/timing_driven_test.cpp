@@ -327,6 +327,29 @@ TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
   }
 }
 
+// A long annealing of a small design (many more tries than connections)
+// renews its timing weights about a hundred times, not once a round.
+TEST(TimingDriven, LongAnnealingRenewsItsWeightsBoundedly) {
+  standin::Design d;
+  longPathDesign(d);
+  const qplace::Model m = qplace::packDesign(d);
+  const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
+  qplace::DesignTiming timing(d, m, f.dev, qplace::TimingSettings{});
+  qplace::Placement p(f, m);
+  ASSERT_TRUE(qplace::placeIos(m, f, p));
+  ASSERT_TRUE(qplace::randomPlacement(p, 2));
+  qplace::DetailTiming cost(timing.analysis, 0.3, 12);
+  qplace::DetailParams dp;
+  dp.annealMoves = 3e5 / m.numUnits();
+  qplace::Progress none;
+  const qplace::DetailResult r = qplace::improve(p, dp, none, &cost);
+  // Rounds enough that renewing every round would be far more.
+  ASSERT_GT(r.rounds, 200);
+  ASSERT_LT(timing.graph.numEdges() * 200L, 300000L);
+  EXPECT_LE(cost.refreshes(), 100 + r.passes + 6);
+  EXPECT_GE(cost.refreshes(), 50);
+}
+
 // Trade-off 0 is the wirelength-only placement: the same as without timing,
 // global placement and annealing alike, with the analysis still reported.
 TEST(TimingDriven, TradeoffZeroPlacesOnWirelengthAlone) {
