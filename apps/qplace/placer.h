@@ -72,7 +72,7 @@ struct TimingDrivenParams {
   // Sharp net weights in global placement (only the nets near the critical
   // path weigh much more) and a lighter timing share in the improvement:
   // against boost 4, exponent 3 and the whole F there, the critical path
-  // 20.8% shorter on average instead of 19.5%, for 2.2% more wirelength
+  // 20.7% shorter on average instead of 19.5%, for 2.3% more wirelength
   // instead of 2.8% (the README's designs, seeds 1 and 2).
   double netBoost = 8;          // at F = 0.5, a net of criticality 1 weighs 1 + netBoost
   double netExponent = 8;       // of the criticality, for the net weights
