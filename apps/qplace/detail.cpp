@@ -34,6 +34,11 @@ constexpr double kPlainTries = 200;
 constexpr double kWarmest = 0.2;
 // Greedy passes after the annealing, at most.
 constexpr int kFinalPasses = 3;
+// Renewals of the timing weights in an annealing, at most. A small design
+// anneals many more tries than it has connections (a million at least,
+// DetailParams): renewing after as many tries as connections would analyse
+// it hundreds of times, a third of its whole timing cost.
+constexpr double kMostRefreshes = 100;
 
 // Runs the workers over the regions and keeps the shared state exact and
 // the best placement seen.
@@ -56,6 +61,12 @@ public:
   }
 
   long long total() const { return s_.total; }
+  // The annealing to come makes about `attempts` attempts in all.
+  void planAnnealing(double attempts) {
+    if (timing_ == nullptr) return;
+    refreshAttempts_ = static_cast<long>(
+        std::max(static_cast<double>(timing_->analysis().graph().numEdges()), attempts / kMostRefreshes));
+  }
   const Counts& counts() const { return counts_; }
 
   // One greedy pass over the whole device; returns the wirelength gained.
@@ -86,9 +97,10 @@ public:
   // regions cut for round `round`. Returns the counts of the round.
   Counts anneal(int round, double perUnit, double t, int range) {
     // The timing weights are renewed when the attempts since the last
-    // renewal have outnumbered the connections: an analysis then costs a
-    // small share of the annealing, whatever the design's size.
-    if (timing_ != nullptr && attemptsSinceRefresh_ >= timing_->analysis().graph().numEdges()) {
+    // renewal have outnumbered the connections (and a share of the whole
+    // annealing, see kMostRefreshes): an analysis then costs a small share
+    // of the annealing, whatever the design's size.
+    if (timing_ != nullptr && attemptsSinceRefresh_ >= refreshAttempts_) {
       checkpoint();
       attemptsSinceRefresh_ = 0;
     }
@@ -273,6 +285,7 @@ private:
   double bestFigure_ = 0;
   bool fresh_ = false;
   long attemptsSinceRefresh_ = 0;
+  long refreshAttempts_ = 0;
 };
 
 }  // namespace
@@ -308,6 +321,7 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
                                     params.lastAcceptance, std::max(params.lastAcceptance, kWarmest));
     AnnealSchedule sched(sample, rounds, first, params.lastAcceptance, params.startRange, params.maxRange);
     const double perUnit = budget / rounds / movable;
+    drv.planAnnealing(budget);
     while (!sched.done()) {
       const Counts c = drv.anneal(sched.round(), perUnit, sched.temperature(), sched.range());
       if (progress.due()) {

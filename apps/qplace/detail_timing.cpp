@@ -37,8 +37,10 @@ double DetailTiming::refresh(const Placement& p, long long wirelength) {
 }
 
 int DetailTiming::price(int wirelength, double timing) const {
-  const double v = wlPart_ * wirelength + timingPart_ * timing;
-  return static_cast<int>(std::lround(std::clamp(v, -1e9, 1e9)));
+  // Rounded half away from zero, inline: a price is taken for every try
+  // of the annealing.
+  const double v = std::clamp(wlPart_ * wirelength + timingPart_ * timing, -1e9, 1e9);
+  return v >= 0 ? static_cast<int>(v + 0.5) : -static_cast<int>(0.5 - v);
 }
 
 double DetailTiming::figure(long long wirelength, double criticalPath, long long wl0, double cp0) const {

@@ -448,7 +448,8 @@ bool QuadraticPlacer::apMain() {
   // ---- detail
   tst.start(DETAIL);
   std::unique_ptr<DetailTiming> detailCost;
-  if (timingDriven) detailCost = std::make_unique<DetailTiming>(timing->analysis, td.tradeoff, td.annealExponent);
+  if (timingDriven)
+    detailCost = std::make_unique<DetailTiming>(timing->analysis, td.annealShare * td.tradeoff, td.annealExponent);
   DetailResult dr = improve(p, opt_.detail, progress, detailCost.get());
   tst.sleep(DETAIL);
   figures_.finalHpwl = hpwl(p);

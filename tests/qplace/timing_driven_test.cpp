@@ -3,6 +3,7 @@
 // timing, on one and two threads, and at trade-off 0.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <string>
 #include <vector>
@@ -96,6 +97,63 @@ TEST(TimingDriven, MoveCostAtIsTheChangeOfTheTimingCost) {
   // With the floor above every weight nothing is priced.
   an.refreshCriticality(2, 2.0);
   EXPECT_EQ(an.moveCostAt(cases[0].data(), 1, places), 0.0);
+}
+
+// The weights are criticality^exponent, and those under the floor 0: a
+// floor equal to a connection's own weight keeps it, one just above drops
+// it, for whole and fractional exponents; the timing cost is the sum over
+// the weights kept.
+TEST(TimingDriven, WeightFloorKeepsAWeightEqualToIt) {
+  Row t;
+  TimingAnalysis& an = *t.analysis;
+  an.analyse();
+  const int shortcut = t.edgeInto(t.c, designgen::LUT_B);  // criticality strictly inside (0, 1)
+  for (double exponent : {12.0, 2.5}) {
+    const double own = std::pow(an.criticality(shortcut), exponent);
+    ASSERT_GT(own, 0.0);
+    ASSERT_LT(own, 1.0);
+    for (double floor : {0.0, own, std::nextafter(own, 1.0), 0.999}) {
+      an.refreshCriticality(exponent, floor);
+      double cost = 0;
+      for (int e = 0; e < t.graph->numEdges(); ++e) {
+        const double c = an.criticality(e);
+        const double w = c > 0 ? std::pow(c, exponent) : 0.0;
+        EXPECT_EQ(an.weight(e), w < floor ? 0.0 : w) << exponent << " " << floor << " " << e;
+        cost += an.weight(e) * an.edgeDelay(e);
+      }
+      EXPECT_NEAR(an.timingCost(), cost, 1e-12 * cost) << exponent << " " << floor;
+    }
+    an.refreshCriticality(exponent, own);
+    EXPECT_EQ(an.weight(shortcut), own);
+  }
+}
+
+// A price is rounded half away from zero, the same way for gains and
+// losses: a move and its undoing price as opposites.
+TEST(TimingDriven, PricesOfOppositeChangesAreOpposite) {
+  Row t;
+  TimingAnalysis& an = *t.analysis;
+  qplace::Fabric f = qplace::makeFabric(t.d, *t.model, 0.7, 8, 8, false);
+  qplace::Placement p(f, *t.model);
+  ASSERT_TRUE(qplace::placeIos(*t.model, f, p));
+  ASSERT_TRUE(qplace::randomPlacement(p, 1));
+  for (double tradeoff : {0.0, 0.3, 0.5, 1.0}) {
+    qplace::DetailTiming cost(an, tradeoff, 12);
+    cost.refresh(p, 100);
+    for (int wl : {0, 1, 2, 7, 1000})
+      for (double timing : {0.0, 0.5, 1.25, 333.3, 1e6}) {
+        const int up = cost.price(wl, timing);
+        EXPECT_EQ(cost.price(-wl, -timing), -up) << tradeoff << " " << wl << " " << timing;
+      }
+    EXPECT_EQ(cost.price(5, 0), tradeoff < 1 ? 5 : 0);
+  }
+  // Beyond the bound a price stops at it.
+  qplace::DetailTiming all(an, 1, 12);
+  all.refresh(p, 100);
+  if (all.price(0, 1) > 0) {
+    EXPECT_EQ(all.price(0, 1e300), 1000000000);
+    EXPECT_EQ(all.price(0, -1e300), -1000000000);
+  }
 }
 
 // Loose ports: with a timed clock domain and no ports period, the paths
@@ -267,6 +325,29 @@ TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
     p.writeTo(d);
     EXPECT_EQ(registerRuleFaults(d, f.halfRule) + qplace::checkPlacement(d).errors, 0) << run;
   }
+}
+
+// A long annealing of a small design (many more tries than connections)
+// renews its timing weights about a hundred times, not once a round.
+TEST(TimingDriven, LongAnnealingRenewsItsWeightsBoundedly) {
+  standin::Design d;
+  longPathDesign(d);
+  const qplace::Model m = qplace::packDesign(d);
+  const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
+  qplace::DesignTiming timing(d, m, f.dev, qplace::TimingSettings{});
+  qplace::Placement p(f, m);
+  ASSERT_TRUE(qplace::placeIos(m, f, p));
+  ASSERT_TRUE(qplace::randomPlacement(p, 2));
+  qplace::DetailTiming cost(timing.analysis, 0.3, 12);
+  qplace::DetailParams dp;
+  dp.annealMoves = 2e5 / m.numUnits();
+  qplace::Progress none;
+  const qplace::DetailResult r = qplace::improve(p, dp, none, &cost);
+  // Rounds enough that renewing every round would be far more.
+  ASSERT_GT(r.rounds, 200);
+  ASSERT_LT(timing.graph.numEdges() * 200L, 200000L);
+  EXPECT_LE(cost.refreshes(), 100 + r.passes + 6);
+  EXPECT_GE(cost.refreshes(), 50);
 }
 
 // Trade-off 0 is the wirelength-only placement: the same as without timing,
