@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <exception>
 #include <numeric>
@@ -414,6 +415,7 @@ struct GlobalPlacer::Impl {
         [&] { runX = sx->solve(nets, var, r.x, anchorX, weight, cx, params.cgPasses, params.cgTolerance, from); },
         [&] { runY = sy->solve(nets, var, r.y, anchorY, weight, cy, params.cgPasses, params.cgTolerance, from); });
     r.solves += 2;
+    if (std::getenv("QPLACE_TRACE")) std::fprintf(stderr, "solve %d: passes %u %u\n", r.solves, runX.passes, runY.passes);
     r.cgPasses += static_cast<long>(runX.passes) + static_cast<long>(runY.passes);
     if (rules != nullptr) rules->clamp(r.x, r.y);  // region-bound units stay in their rectangles
   }
