@@ -18,26 +18,28 @@ constexpr double kMinDist = 0.5;
 // units without a path to a fixed one in place and the matrix definite.
 constexpr double kCentrePull = 1e-4;
 // Calls f(a, b, w) for every connection of the bound-to-bound model of the
-// nets of m at positions pos: each net's two extreme units joined to each
-// other and every other unit joined to both, with weight 2 / (p - 1) (times
-// the net's weight) over the distance, the distance at least kMinDist.
-// Nets in order, and within a net the same order every time.
+// nets of m: each net's two extreme units joined to each other and every
+// other unit joined to both, with weight 2 / (p - 1) (times the net's
+// weight) over the distance, the distance at least kMinDist. Units are
+// named by their slots: slot[i] is that of the unit of pin i (m.netUnits[i]),
+// distinct for distinct units, and pos[s] the position of the unit of slot
+// s. Nets in order, and within a net the same order every time.
 template <class F>
-void forEachConnection(const Model& m, const std::vector<double>& pos, F f) {
+void forEachConnection(const Model& m, const int* slot, const double* pos, F f) {
   for (int n = 0; n < m.numNets(); ++n) {
     const int b = m.netStart[n], e = m.netStart[n + 1];
     const int p = e - b;
-    int lo = m.netUnits[b], hi = lo;
+    int lo = slot[b], hi = lo;
     for (int i = b + 1; i < e; ++i) {
-      const int u = m.netUnits[i];
+      const int u = slot[i];
       if (pos[u] < pos[lo]) lo = u;
       if (pos[u] > pos[hi]) hi = u;
     }
-    if (lo == hi) hi = m.netUnits[b + 1];
+    if (lo == hi) hi = slot[b + 1];
     const double scale = 2.0 / (p - 1) * (m.netWeight.empty() ? 1.0 : m.netWeight[n]);
     f(lo, hi, scale / std::max(std::fabs(pos[hi] - pos[lo]), kMinDist));
     for (int i = b; i < e; ++i) {
-      const int u = m.netUnits[i];
+      const int u = slot[i];
       if (u == lo || u == hi) continue;
       f(u, lo, scale / std::max(std::fabs(pos[u] - pos[lo]), kMinDist));
       f(u, hi, scale / std::max(std::fabs(pos[u] - pos[hi]), kMinDist));
@@ -216,38 +218,46 @@ AxisRun AxisSystem::solve(const Model& m, const std::vector<int>& var, std::vect
   const auto n = static_cast<std::size_t>(n_);
   if (at_.empty()) {
     at_ = localOrder(m, var, n_);
-    row_.resize(var.size());
-    for (std::size_t u = 0; u < var.size(); ++u) row_[u] = var[u] < 0 ? -1 : at_[static_cast<std::size_t>(var[u])];
+    // Fixed units take the slots after the variables', in unit order.
+    slotOf_.resize(var.size());
+    int fixed = n_;
+    for (std::size_t u = 0; u < var.size(); ++u)
+      slotOf_[u] = var[u] < 0 ? fixed++ : at_[static_cast<std::size_t>(var[u])];
+    slots_ = fixed;
   }
-  // The place in the system of unit u's variable, -1 for a fixed unit.
-  auto place = [this](int u) { return row_[static_cast<std::size_t>(u)]; };
   auto model = std::make_unique<Level>();
   Level& l = *model;
   l.n = n_;
   l.diag.assign(n, kCentrePull);
   l.rhs.assign(n, kCentrePull * centre);
-  // Connections between two variables, bucketed by row (the smaller
-  // variable): counted first, then written in the same order.
   l.rowStart.assign(n + 1, 0);
-  forEachConnection(m, pos, [&](int a, int b, double w) {
-    const int va = place(a), vb = place(b);
-    if (va >= 0) l.diag[va] += w;
-    if (vb >= 0) l.diag[vb] += w;
-    if (va >= 0 && vb >= 0) {
-      ++l.rowStart[std::min(va, vb) + 1];
-    } else if (va >= 0) {
-      l.rhs[va] += w * pos[b];
-    } else if (vb >= 0) {
-      l.rhs[vb] += w * pos[a];
-    }
-  });
   {
-    std::vector<std::uint32_t> at = l.openRows();
-    forEachConnection(m, pos, [&](int a, int b, double w) {
-      const int va = place(a), vb = place(b);
-      if (va < 0 || vb < 0) return;
-      const std::uint32_t k = at[std::min(va, vb)]++;
-      l.cols[k] = static_cast<std::uint32_t>(std::max(va, vb));
+    // The nets read through slots, and the positions gathered by slot:
+    // a net's variables lie close together in the numbering, so that the
+    // model reads and writes nearby places rather than all over the units.
+    std::vector<int> pinSlot(m.netUnits.size());
+    for (std::size_t i = 0; i < pinSlot.size(); ++i) pinSlot[i] = slotOf_[static_cast<std::size_t>(m.netUnits[i])];
+    std::vector<double> at(static_cast<std::size_t>(slots_));
+    for (std::size_t u = 0; u < var.size(); ++u) at[static_cast<std::size_t>(slotOf_[u])] = pos[u];
+    // Connections between two variables, bucketed by row (the smaller
+    // variable): counted first, then written in the same order.
+    forEachConnection(m, pinSlot.data(), at.data(), [&](int a, int b, double w) {
+      const bool va = a < n_, vb = b < n_;
+      if (va) l.diag[a] += w;
+      if (vb) l.diag[b] += w;
+      if (va && vb) {
+        ++l.rowStart[std::min(a, b) + 1];
+      } else if (va) {
+        l.rhs[a] += w * at[b];
+      } else if (vb) {
+        l.rhs[b] += w * at[a];
+      }
+    });
+    std::vector<std::uint32_t> next = l.openRows();
+    forEachConnection(m, pinSlot.data(), at.data(), [&](int a, int b, double w) {
+      if (a >= n_ || b >= n_) return;
+      const std::uint32_t k = next[std::min(a, b)]++;
+      l.cols[k] = static_cast<std::uint32_t>(std::max(a, b));
       l.weights[k] = w;
     });
   }
@@ -260,7 +270,7 @@ AxisRun AxisSystem::solve(const Model& m, const std::vector<int>& var, std::vect
 
   std::vector<double> x(n);
   for (std::size_t u = 0; u < var.size(); ++u)
-    if (var[u] >= 0) x[static_cast<std::size_t>(place(u))] = start == AxisStart::CENTRE ? std::floor(centre) : pos[u];
+    if (var[u] >= 0) x[static_cast<std::size_t>(slotOf_[u])] = start == AxisStart::CENTRE ? std::floor(centre) : pos[u];
 
   // The matrix is replaced whole at every solve, so that it holds exactly
   // the connections of this one (the bound-to-bound model moves a few
@@ -274,7 +284,7 @@ AxisRun AxisSystem::solve(const Model& m, const std::vector<int>& var, std::vect
   AxisRun run;
   run.passes = solveFrom(*sys_, diagSum, x, maxPasses, tolerance);
   for (std::size_t u = 0; u < var.size(); ++u)
-    if (var[u] >= 0) pos[u] = x[static_cast<std::size_t>(place(u))];
+    if (var[u] >= 0) pos[u] = x[static_cast<std::size_t>(slotOf_[u])];
   return run;
 }
 

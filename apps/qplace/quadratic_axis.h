@@ -68,8 +68,10 @@ private:
   // at_[v]: row of variable v in sys_, numbered so that connected units lie
   // close together (made at the first solve); empty before it.
   std::vector<int> at_;
-  // row_[u]: row of unit u's variable, -1 for a fixed unit; made with at_.
-  std::vector<int> row_;
+  // slotOf_[u]: the row of unit u's variable, or for a fixed unit a slot of
+  // its own from n_ on; slots_ in all. Made with at_.
+  std::vector<int> slotOf_;
+  int slots_ = 0;
 };
 
 }  // namespace qplace
