@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <exception>
 #include <numeric>
@@ -137,11 +136,9 @@ bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads, double
   // The first solve starts from the centre (rounded down to a whole
   // cluster), the later ones from the solution before.
   for (int pass = 0; pass < 3; ++pass) {
-    unsigned px = 0, py = 0;
     const AxisStart from = pass == 0 ? AxisStart::CENTRE : AxisStart::POSITIONS;
-    const double both = solveAxes(solveThreads(threads), [&] { px = sx.solve(m, var, x, ax, w, cx, 100, 1e-4, from).passes; },
-                                  [&] { py = sy.solve(m, var, y, ay, w, cy, 100, 1e-4, from).passes; });
-    if (std::getenv("QPLACE_TRACE")) std::fprintf(stderr, "io solve: passes %u %u\n", px, py);
+    const double both = solveAxes(solveThreads(threads), [&] { sx.solve(m, var, x, ax, w, cx, 100, 1e-4, from); },
+                                  [&] { sy.solve(m, var, y, ay, w, cy, 100, 1e-4, from); });
     if (sideBySide != nullptr) *sideBySide += both;
   }
   // With nothing fixed, that solution is a point at the centre, and the
@@ -149,14 +146,12 @@ bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads, double
   // the logic over the device, the I/O units following their nets alone,
   // gives each I/O unit the side where its logic lies.
   double weight = kIoAnchorStart;
-  unsigned px = 0, py = 0;
   for (int it = 0; it < kIoSpreadIterations; ++it, weight *= kIoAnchorGrowth) {
     roughLegalize(m, f, x, y, 1.0, ax, ay);
     for (int u = 0; u < n; ++u) w[u] = m.isIo(u) ? 0.0 : weight;
     const double both = solveAxes(solveThreads(threads),
-                                  [&] { px = sx.solve(m, var, x, ax, w, cx, 100, 1e-4, AxisStart::POSITIONS).passes; },
-                                  [&] { py = sy.solve(m, var, y, ay, w, cy, 100, 1e-4, AxisStart::POSITIONS).passes; });
-    if (std::getenv("QPLACE_TRACE")) std::fprintf(stderr, "io spread solve: passes %u %u\n", px, py);
+                                  [&] { sx.solve(m, var, x, ax, w, cx, 100, 1e-4, AxisStart::POSITIONS); },
+                                  [&] { sy.solve(m, var, y, ay, w, cy, 100, 1e-4, AxisStart::POSITIONS); });
     if (sideBySide != nullptr) *sideBySide += both;
     if (p.rules != nullptr) p.rules->clamp(x, y);
   }
@@ -412,14 +407,13 @@ struct GlobalPlacer::Impl {
   // units' jitter only sets its connections); every later one, a
   // re-weighting, starts from the positions the one before reached.
   void solve(const Model& nets, GlobalResult& r) {
-    const unsigned passes = params.cgPasses;
     AxisRun runX, runY;
     const AxisStart from = r.solves == 0 ? AxisStart::CENTRE : AxisStart::POSITIONS;
     r.sideBySide += solveAxes(
-        threads, [&] { runX = sx->solve(nets, var, r.x, anchorX, weight, cx, passes, params.cgTolerance, from); },
-        [&] { runY = sy->solve(nets, var, r.y, anchorY, weight, cy, passes, params.cgTolerance, from); });
+        threads,
+        [&] { runX = sx->solve(nets, var, r.x, anchorX, weight, cx, params.cgPasses, params.cgTolerance, from); },
+        [&] { runY = sy->solve(nets, var, r.y, anchorY, weight, cy, params.cgPasses, params.cgTolerance, from); });
     r.solves += 2;
-    if (std::getenv("QPLACE_TRACE")) std::fprintf(stderr, "solve %d: passes %u %u\n", r.solves, runX.passes, runY.passes);
     r.cgPasses += static_cast<long>(runX.passes) + static_cast<long>(runY.passes);
     if (rules != nullptr) rules->clamp(r.x, r.y);  // region-bound units stay in their rectangles
   }
