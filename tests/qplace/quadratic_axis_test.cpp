@@ -1,6 +1,6 @@
 // One axis of quadratic placement on a system large enough that its
 // variables are renumbered for locality: every variable's anchor, start and
-// solution stay with its own unit.
+// solution stay with its own unit, and every fixed unit's position with it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -69,6 +69,18 @@ TEST(QuadraticAxis, LargeSystemKeepsEachVariableWithItsUnit) {
     if (m.netSize(k) == 2)
       worst = std::max(worst, std::fabs(pos[m.netUnits[m.netStart[k]]] - pos[m.netUnits[m.netStart[k] + 1]]));
   EXPECT_LT(worst, 1.0);
+  // The units of a net with a fixed unit follow it to its end of the
+  // device (a fixed unit read at another's place, or at none, would leave
+  // them in the middle or send them to the other end).
+  int astray = 0;
+  for (int k = 0; k < m.numNets(); ++k) {
+    if (m.netSize(k) != 3) continue;
+    const int b = m.netStart[k];
+    const double fixedAt = pos[m.netUnits[b + 2]];
+    for (int i = b; i < b + 2; ++i)
+      if (std::fabs(pos[m.netUnits[i]] - fixedAt) > 125.0) ++astray;
+  }
+  EXPECT_EQ(astray, 0);
 }
 
 }  // namespace
