@@ -339,7 +339,6 @@ bool QuadraticPlacer::apMain() {
 
   if (m.numUnits() > opt_.largeDesign) {
     opt_.global.anchorGrowth = std::max(opt_.global.anchorGrowth, 1.5);
-    opt_.global.cgTolerance = std::max(opt_.global.cgTolerance, opt_.largeCgTolerance);
     opt_.groupStartShare = std::max(opt_.groupStartShare, 0.2);
     opt_.detail.maxPasses = std::min(opt_.detail.maxPasses, 1);
     opt_.detail.finalPass = false;

@@ -125,13 +125,8 @@ struct PlacerOptions {
   // spreading iteration, the register-group round starting at a fifth of
   // the last anchor weight, one greedy improvement pass before the
   // annealing and none after it, at most 5 million annealing attempts, and
-  // timing-driven net weights renewed every 8 spreading iterations at most;
-  // and global placement's solves stopped at a measure of largeCgTolerance
-  // (GlobalParams::cgTolerance; a position error of about 0.003 clusters),
-  // which at 400,000 components takes half the conjugate-gradient passes
-  // for the same wirelength.
+  // timing-driven net weights renewed every 8 spreading iterations at most.
   int largeDesign = 300000;
-  double largeCgTolerance = 1e-5;
 
   GlobalParams global;
   // Rounds of register-group-aware global placement: a trial legalization
