@@ -272,17 +272,17 @@ AxisRun AxisSystem::solve(const Model& m, const std::vector<int>& var, std::vect
   for (std::size_t u = 0; u < var.size(); ++u)
     if (var[u] >= 0) x[static_cast<std::size_t>(slotOf_[u])] = start == AxisStart::CENTRE ? std::floor(centre) : pos[u];
 
-  // The system holds exactly the connections of this solve (the
-  // bound-to-bound model moves a few percent of them at every solve) and
-  // lives for the solve only, so that it never sits beside the next
-  // model; the model is given back before the solve's work vectors are
-  // made.
-  auto sys = std::make_unique<basAP::plQPLinearSystem>(static_cast<unsigned>(n_), 0);
-  const double diagSum = fillSystem(*sys, l);
+  // The matrix is replaced whole at every solve, so that it holds exactly
+  // the connections of this one (the bound-to-bound model moves a few
+  // percent of them at every solve); the old one is given back before the
+  // new one is made.
+  if (sys_ == nullptr) sys_ = std::make_unique<basAP::plQPLinearSystem>(static_cast<unsigned>(n_), 0);
+  const double diagSum = fillSystem(*sys_, l);
+  // The model is large and rebuilt at every solve: given back before the
+  // solve's own work vectors are made.
   model.reset();
   AxisRun run;
-  run.passes = solveFrom(*sys, diagSum, x, maxPasses, tolerance);
-  sys.reset();
+  run.passes = solveFrom(*sys_, diagSum, x, maxPasses, tolerance);
   for (std::size_t u = 0; u < var.size(); ++u)
     if (var[u] >= 0) pos[u] = x[static_cast<std::size_t>(slotOf_[u])];
   return run;

@@ -27,24 +27,19 @@ struct AxisRun {
   unsigned passes = 0;  // conjugate-gradient passes
 };
 
-// The system of one axis over the movable units, made afresh at every
-// solve. Both axes use this one class; an axis shares nothing with the
-// other but what it reads, so the two can solve at the same time, each on
-// a thread of its own, with the same result.
+// The system of one axis over the movable units, kept from one solve to the
+// next. Both axes use this one class; an axis shares nothing with the other
+// but what it reads, so the two can solve at the same time, each on a
+// thread of its own, with the same result.
 //
-// Each solve builds the bound-to-bound model at the positions given, makes
-// the linear system of exactly its connections (the model moves a few
-// percent of them at every solve), solves it and gives it back: between
-// solves an axis keeps only the numbering of its variables (8 bytes a
-// unit). Variables are numbered so that the units of a net lie close
-// together (for large systems; see localOrder), which the model's build
-// and every product of the solve read faster.
+// The linear system is kept from one solve to the next, its matrix replaced
+// whole at each, so that it holds exactly the connections of that solve
+// rather than every connection it ever had (the bound-to-bound model moves
+// a few percent of them at every solve).
 //
-// Memory while solving: the model, 12 bytes a connection and 28 a
-// variable, with 12 bytes a pin and 8 a unit while it is built; then the
-// linear system (about 30 bytes a variable and 12 an entry) beside it for
-// the copy, and after the model is given back, 24 bytes a variable of work
-// vectors.
+// Memory: the linear system (about 14 bytes a variable and 12 an entry) is
+// kept between solves, with 28 bytes a variable of work vectors; while the
+// model is built, 12 bytes a connection more, given back before the solve.
 class AxisSystem {
 public:
   explicit AxisSystem(int numVars);
@@ -69,7 +64,8 @@ public:
 
 private:
   int n_;
-  // at_[v]: row of variable v in the system, numbered so that connected units lie
+  std::unique_ptr<basAP::plQPLinearSystem> sys_;
+  // at_[v]: row of variable v in sys_, numbered so that connected units lie
   // close together (made at the first solve); empty before it.
   std::vector<int> at_;
   // slotOf_[u]: the row of unit u's variable, or for a fixed unit a slot of
