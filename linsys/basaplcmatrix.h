@@ -167,6 +167,73 @@ public:
     Insert(row, k, col, v);
   }
 
+  // Replaces the whole matrix, pattern included, by the one given in row
+  // form: diagonal diag[i], and the upper entries of row i at places
+  // rowStart[i] <= k < rowStart[i + 1] of cols and vals (rowStart has n + 1
+  // elements, rowStart[0] == 0), each row's columns strictly ascending and
+  // above the row. Every given entry is stored, 0 included. The storage
+  // comes out packed, as a solve would leave it, without building the pages
+  // one entry at a time: O(n + entries) and, beside the given arrays, about
+  // the memory of the new storage (the old one is given back first).
+  // Throws std::bad_alloc when out of memory, leaving an empty matrix of
+  // the same size (zero diagonal, nothing stored). Checks
+  // "rowStart[i] <= rowStart[i + 1]" and "cols[k] > i && cols[k] < Size ()"
+  // on every row and entry, before anything changes, and
+  // "cols[k - 1] < cols[k]" within each row.
+  void AssignRows(const T* diag, const std::uint32_t* rowStart, const std::uint32_t* cols, const T* vals) {
+    BASAP_CHECK(rowStart[0] == 0, BASAP_MATRIX_SOURCE);
+    for (std::uint32_t i = 0; i < n_; ++i) {
+      BASAP_CHECK(rowStart[i] <= rowStart[i + 1], BASAP_MATRIX_SOURCE);
+      for (std::uint32_t k = rowStart[i]; k < rowStart[i + 1]; ++k) {
+        BASAP_CHECK(cols[k] > i && cols[k] < Size (), BASAP_MATRIX_SOURCE);
+        if (k > rowStart[i]) BASAP_CHECK(cols[k - 1] < cols[k], BASAP_MATRIX_SOURCE);
+      }
+    }
+    Release();
+    const std::uint32_t pages = PageCount(n_);
+    for (std::uint32_t pg = 0; pg < pages; ++pg) pages_[pg] = Page{nullptr, nullptr, 0, 0};
+    const std::size_t padded = static_cast<std::size_t>(pages) << kPageShift;
+    for (std::size_t i = 0; i < padded; ++i) {
+      // A page's row ends count from the page's first row; the padding
+      // rows past n end where the last row does.
+      const std::size_t row = i < n_ ? i : n_ - 1;
+      end_[i] = rowStart[row + 1] - rowStart[(row >> kPageShift) << kPageShift];
+    }
+    for (std::uint32_t i = 0; i < n_; ++i) diag_[i] = T(0);
+    loose_ = false;
+    // Laid out in the chunks a packing would make: the layout, and with it
+    // every product's order of operations, is that of the same entries set
+    // one by one and packed.
+    const std::vector<Planned> plan = PlanChunks(*this);
+    chunks_.reserve(plan.size());
+    try {
+      for (std::size_t c = 0; c < plan.size(); ++c) {
+        const std::uint32_t cap = plan[c].cap;
+        unsigned char* mem = AllocateBlock(cap);
+        const auto home = static_cast<std::uint32_t>(chunks_.size());
+        chunks_.push_back(Chunk{mem, cap, 0});
+        std::uint32_t at = 0;
+        for (std::uint32_t pg = plan[c].first; pg < PlannedEnd(plan, c); ++pg) {
+          const std::uint32_t used = PageUsed(pg);
+          if (used == 0) continue;
+          const std::uint32_t from = rowStart[pg << kPageShift];
+          const Page to{reinterpret_cast<T*>(mem) + at, ColumnsOf(mem, cap) + at, used, home};
+          std::memcpy(to.vals, vals + from, sizeof(T) * used);
+          std::memcpy(to.cols, cols + from, sizeof(std::uint32_t) * used);
+          pages_[pg] = to;
+          ++chunks_[home].pages;
+          at += used;
+        }
+      }
+    } catch (...) {
+      Release();
+      for (std::uint32_t pg = 0; pg < pages; ++pg) pages_[pg] = Page{nullptr, nullptr, 0, 0};
+      for (std::size_t i = 0; i < padded; ++i) end_[i] = 0;
+      throw;
+    }
+    for (std::uint32_t i = 0; i < n_; ++i) diag_[i] = diag[i];
+  }
+
   // Sets every stored value, diagonal included, to 0; the pattern stays, so
   // rewriting the same positions inserts nothing. O(stored entries).
   void ZeroValues() {

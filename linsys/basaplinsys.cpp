@@ -30,6 +30,13 @@ void plQPLinearSystem::SetMatrixRow(unsigned int i, std::vector<std::pair<unsign
   for (const auto& entry : entries) matrix_.SetEntry(i, entry.first, entry.second.Value());
 }
 
+void plQPLinearSystem::SetMatrixRows(const std::vector<double>& diag, const std::vector<std::uint32_t>& rowStart,
+                                     const std::vector<std::uint32_t>& cols, const std::vector<double>& vals) {
+  BASAP_CHECK(diag.size () == Size () && rowStart.size () == Size () + 1u, BASAP_MATRIX_SOURCE);
+  BASAP_CHECK(rowStart.back () == cols.size () && cols.size () == vals.size (), BASAP_MATRIX_SOURCE);
+  matrix_.AssignRows(diag.data(), rowStart.data(), cols.data(), vals.data());
+}
+
 void plQPLinearSystem::SetRHSVectorEntry(unsigned int i, plFloat64 v) { rhs_[i] = v.Value(); }
 
 double plQPLinearSystem::GetMatrixDiagEntry(unsigned int i) { return matrix_.GetEntry(i, i); }

@@ -68,6 +68,21 @@ public:
   // SetMatrixEntry(i, j, v) for each (j, v) of entries, in vector order (a
   // later pair for the same j wins). The vector is not changed.
   void SetMatrixRow(unsigned int i, std::vector<std::pair<unsigned int, plFloat64>>& entries);
+  // Replaces A, its pattern included, in one call: A(i, i) := diag[i], and
+  // row i's entries above the diagonal are (cols[k], vals[k]) for
+  // rowStart[i] <= k < rowStart[i + 1], columns strictly ascending within
+  // a row; every entry given is stored, 0 included. The same matrix as a
+  // fresh system filled with SetMatrixEntry would hold (it solves the same
+  // bit for bit), built without searching or shifting rows and already
+  // packed: O(n + entries). b, x and the tolerance are untouched.
+  // Sizes: diag n, rowStart n + 1 with rowStart[0] == 0 and rowStart[n] ==
+  // cols.size() == vals.size(); anything else ends the process through the
+  // assertion handler before A changes, quoting
+  // "diag.size () == Size () && rowStart.size () == Size () + 1u",
+  // "rowStart.back () == cols.size () && cols.size () == vals.size ()" or a
+  // row or column check of SparSymMat::AssignRows.
+  void SetMatrixRows(const std::vector<double>& diag, const std::vector<std::uint32_t>& rowStart,
+                     const std::vector<std::uint32_t>& cols, const std::vector<double>& vals);
   // b[i] := v. O(1).
   void SetRHSVectorEntry(unsigned int i, plFloat64 v);
 

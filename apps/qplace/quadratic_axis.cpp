@@ -18,26 +18,28 @@ constexpr double kMinDist = 0.5;
 // units without a path to a fixed one in place and the matrix definite.
 constexpr double kCentrePull = 1e-4;
 // Calls f(a, b, w) for every connection of the bound-to-bound model of the
-// nets of m at positions pos: each net's two extreme units joined to each
-// other and every other unit joined to both, with weight 2 / (p - 1) (times
-// the net's weight) over the distance, the distance at least kMinDist.
-// Nets in order, and within a net the same order every time.
+// nets of m: each net's two extreme units joined to each other and every
+// other unit joined to both, with weight 2 / (p - 1) (times the net's
+// weight) over the distance, the distance at least kMinDist. Units are
+// named by their slots: slot[i] is that of the unit of pin i (m.netUnits[i]),
+// distinct for distinct units, and pos[s] the position of the unit of slot
+// s. Nets in order, and within a net the same order every time.
 template <class F>
-void forEachConnection(const Model& m, const std::vector<double>& pos, F f) {
+void forEachConnection(const Model& m, const int* slot, const double* pos, F f) {
   for (int n = 0; n < m.numNets(); ++n) {
     const int b = m.netStart[n], e = m.netStart[n + 1];
     const int p = e - b;
-    int lo = m.netUnits[b], hi = lo;
+    int lo = slot[b], hi = lo;
     for (int i = b + 1; i < e; ++i) {
-      const int u = m.netUnits[i];
+      const int u = slot[i];
       if (pos[u] < pos[lo]) lo = u;
       if (pos[u] > pos[hi]) hi = u;
     }
-    if (lo == hi) hi = m.netUnits[b + 1];
+    if (lo == hi) hi = slot[b + 1];
     const double scale = 2.0 / (p - 1) * (m.netWeight.empty() ? 1.0 : m.netWeight[n]);
     f(lo, hi, scale / std::max(std::fabs(pos[hi] - pos[lo]), kMinDist));
     for (int i = b; i < e; ++i) {
-      const int u = m.netUnits[i];
+      const int u = slot[i];
       if (u == lo || u == hi) continue;
       f(u, lo, scale / std::max(std::fabs(pos[u] - pos[lo]), kMinDist));
       f(u, hi, scale / std::max(std::fabs(pos[u] - pos[hi]), kMinDist));
@@ -48,42 +50,43 @@ void forEachConnection(const Model& m, const std::vector<double>& pos, F f) {
 // A system in connection form: the matrix has diag on its diagonal and
 // -weight at (v, cols[k]) for each connection k of row v (rowStart[v] <= k <
 // rowStart[v + 1]); every connection joins v to a higher variable. Filled
-// unsorted, then merged: sorted by column, one connection per column.
+// unsorted, then merged: sorted by column, one connection per column, each
+// merged weight stored negated, as the matrix's entry.
 struct Level {
   int n = 0;
-  std::vector<int> rowStart;
+  std::vector<std::uint32_t> rowStart;
   std::vector<std::uint32_t> cols;
   std::vector<double> weights, diag, rhs;
 
   // Room for the connections counted in rowStart[v + 1] (v's count);
   // turns the counts into starts and returns each row's first free place.
-  std::vector<int> openRows() {
+  std::vector<std::uint32_t> openRows() {
     for (int v = 0; v < n; ++v) rowStart[v + 1] += rowStart[v];
     cols.resize(static_cast<std::size_t>(rowStart[n]));
     weights.resize(cols.size());
-    return std::vector<int>(rowStart.begin(), rowStart.end() - 1);
+    return std::vector<std::uint32_t>(rowStart.begin(), rowStart.end() - 1);
   }
 
   // Sorts each row's connections by column and sums those of one column,
-  // in the order they were made, into one; rows move down to stay back to
-  // back.
+  // in the order they were made, into one, negated; rows move down to stay
+  // back to back.
   void mergeRows() {
     struct Link {
       std::uint32_t col;
       double w;
     };
     std::vector<Link> order;
-    int out = 0;
+    std::uint32_t out = 0;
     for (int v = 0; v < n; ++v) {
-      const int b = rowStart[v], e = rowStart[v + 1];
+      const std::uint32_t b = rowStart[v], e = rowStart[v + 1];
       rowStart[v] = out;
       // A stable sort, so that equal columns keep their order: insertion
       // for the short rows nearly all are, merging for the long ones.
       if (e - b <= 32) {
-        for (int i = b + 1; i < e; ++i) {
+        for (std::uint32_t i = b + 1; i < e; ++i) {
           const std::uint32_t c = cols[i];
           const double w = weights[i];
-          int j = i;
+          std::uint32_t j = i;
           for (; j > b && cols[j - 1] > c; --j) {
             cols[j] = cols[j - 1];
             weights[j] = weights[j - 1];
@@ -93,19 +96,19 @@ struct Level {
         }
       } else {
         order.resize(static_cast<std::size_t>(e - b));
-        for (int i = b; i < e; ++i) order[i - b] = {cols[i], weights[i]};
+        for (std::uint32_t i = b; i < e; ++i) order[i - b] = {cols[i], weights[i]};
         std::stable_sort(order.begin(), order.end(), [](const Link& x, const Link& y) { return x.col < y.col; });
-        for (int i = b; i < e; ++i) {
+        for (std::uint32_t i = b; i < e; ++i) {
           cols[i] = order[i - b].col;
           weights[i] = order[i - b].w;
         }
       }
-      for (int i = b; i < e;) {
+      for (std::uint32_t i = b; i < e;) {
         const std::uint32_t c = cols[i];
         double w = 0;
         for (; i < e && cols[i] == c; ++i) w += weights[i];
         cols[out] = c;
-        weights[out] = w;
+        weights[out] = -w;
         ++out;
       }
     }
@@ -113,32 +116,15 @@ struct Level {
     cols.resize(static_cast<std::size_t>(out));
     weights.resize(static_cast<std::size_t>(out));
   }
-
-  // A hash of the pattern: every row's length and columns.
-  std::uint64_t patternHash() const {
-    std::uint64_t h = 0x9e3779b97f4a7c15ull;
-    auto mix = [&h](std::uint64_t v) {
-      h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
-      h *= 0xbf58476d1ce4e5b9ull;
-    };
-    for (int v = 0; v < n; ++v) {
-      mix(static_cast<std::uint64_t>(rowStart[v + 1] - rowStart[v]));
-      for (int k = rowStart[v]; k < rowStart[v + 1]; ++k) mix(cols[k]);
-    }
-    return h;
-  }
 };
 
-// Writes the level into sys (of its size, fresh or of the same pattern) row
-// by row in ascending columns, so that every new entry goes at the end of
-// its row. Returns the sum of the diagonal.
+// Makes sys the level's system: its matrix replaced in one call, its
+// right-hand side written. Returns the sum of the diagonal.
 double fillSystem(basAP::plQPLinearSystem& sys, const Level& l) {
+  sys.SetMatrixRows(l.diag, l.rowStart, l.cols, l.weights);
   double diagSum = 0;
   for (int v = 0; v < l.n; ++v) {
-    const auto row = static_cast<unsigned>(v);
-    for (int k = l.rowStart[v]; k < l.rowStart[v + 1]; ++k) sys.SetMatrixEntry(row, l.cols[k], -l.weights[k]);
-    sys.SetMatrixDiagEntry(row, l.diag[v]);
-    sys.SetRHSVectorEntry(row, l.rhs[v]);
+    sys.SetRHSVectorEntry(static_cast<unsigned>(v), l.rhs[v]);
     diagSum += l.diag[v];
   }
   return diagSum;
@@ -157,6 +143,69 @@ unsigned solveFrom(basAP::plQPLinearSystem& sys, double diagSum, std::vector<dou
   return sys.GetIterations();
 }
 
+// Systems of fewer variables keep the units' order: their vectors sit in
+// the caches whichever order they have.
+constexpr int kOrderLeast = 1 << 16;
+// Nets of more units than this do not lead the numbering of localOrder:
+// their units lie anywhere and would pull far units together.
+constexpr int kOrderMaxNet = 16;
+
+// A numbering of the variables in which the units of a net come close
+// together, so that a product of the system reads neighbouring values from
+// the same or nearby cache lines rather than from anywhere in the vector:
+// breadth first over the nets of at most kOrderMaxNet units, from the lowest
+// variable not numbered yet, each unit's nets and each net's units taken in
+// order; below kOrderLeast variables the order stays. Returns at[v], the
+// place of variable v. O(pins).
+std::vector<int> localOrder(const Model& m, const std::vector<int>& var, int n) {
+  std::vector<int> at(static_cast<std::size_t>(n));
+  if (n < kOrderLeast) {
+    for (int v = 0; v < n; ++v) at[v] = v;
+    return at;
+  }
+  const int units = static_cast<int>(var.size());
+  std::vector<int> start(static_cast<std::size_t>(units) + 1, 0);
+  for (int k = 0; k < m.numNets(); ++k) {
+    if (m.netSize(k) > kOrderMaxNet) continue;
+    for (int i = m.netStart[k]; i < m.netStart[k + 1]; ++i) ++start[m.netUnits[i] + 1];
+  }
+  for (int u = 0; u < units; ++u) start[u + 1] += start[u];
+  std::vector<int> nets(static_cast<std::size_t>(start[units]));
+  {
+    std::vector<int> fill(start.begin(), start.end() - 1);
+    for (int k = 0; k < m.numNets(); ++k) {
+      if (m.netSize(k) > kOrderMaxNet) continue;
+      for (int i = m.netStart[k]; i < m.netStart[k + 1]; ++i) nets[fill[m.netUnits[i]]++] = k;
+    }
+  }
+  std::vector<int> unitOf(static_cast<std::size_t>(n), -1);
+  for (int u = 0; u < units; ++u)
+    if (var[u] >= 0) unitOf[var[u]] = u;
+  std::fill(at.begin(), at.end(), -1);
+  std::vector<int> queue;
+  queue.reserve(static_cast<std::size_t>(n));
+  int next = 0;
+  for (int root = 0; root < n; ++root) {
+    if (at[root] >= 0) continue;
+    at[root] = next++;
+    queue.assign(1, unitOf[root]);
+    for (std::size_t q = 0; q < queue.size(); ++q) {
+      const int u = queue[q];
+      for (int j = start[u]; j < start[u + 1]; ++j) {
+        const int k = nets[j];
+        for (int i = m.netStart[k]; i < m.netStart[k + 1]; ++i) {
+          const int w = m.netUnits[i];
+          const int vw = var[w];
+          if (vw < 0 || at[vw] >= 0) continue;
+          at[vw] = next++;
+          queue.push_back(w);
+        }
+      }
+    }
+  }
+  return at;
+}
+
 }  // namespace
 
 AxisSystem::AxisSystem(int numVars) : n_(numVars) {}
@@ -167,57 +216,67 @@ AxisRun AxisSystem::solve(const Model& m, const std::vector<int>& var, std::vect
                           const std::vector<double>& anchor, const std::vector<double>& anchorW, double centre,
                           unsigned maxPasses, double tolerance, AxisStart start) {
   const auto n = static_cast<std::size_t>(n_);
+  if (at_.empty()) {
+    at_ = localOrder(m, var, n_);
+    // Fixed units take the slots after the variables', in unit order.
+    slotOf_.resize(var.size());
+    int fixed = n_;
+    for (std::size_t u = 0; u < var.size(); ++u)
+      slotOf_[u] = var[u] < 0 ? fixed++ : at_[static_cast<std::size_t>(var[u])];
+    slots_ = fixed;
+  }
   auto model = std::make_unique<Level>();
   Level& l = *model;
   l.n = n_;
   l.diag.assign(n, kCentrePull);
   l.rhs.assign(n, kCentrePull * centre);
-  // Connections between two variables, bucketed by row (the smaller
-  // variable): counted first, then written in the same order.
   l.rowStart.assign(n + 1, 0);
-  forEachConnection(m, pos, [&](int a, int b, double w) {
-    const int va = var[a], vb = var[b];
-    if (va >= 0) l.diag[va] += w;
-    if (vb >= 0) l.diag[vb] += w;
-    if (va >= 0 && vb >= 0) {
-      ++l.rowStart[std::min(va, vb) + 1];
-    } else if (va >= 0) {
-      l.rhs[va] += w * pos[b];
-    } else if (vb >= 0) {
-      l.rhs[vb] += w * pos[a];
-    }
-  });
   {
-    std::vector<int> at = l.openRows();
-    forEachConnection(m, pos, [&](int a, int b, double w) {
-      const int va = var[a], vb = var[b];
-      if (va < 0 || vb < 0) return;
-      const int k = at[std::min(va, vb)]++;
-      l.cols[k] = static_cast<std::uint32_t>(std::max(va, vb));
+    // The nets read through slots, and the positions gathered by slot:
+    // a net's variables lie close together in the numbering, so that the
+    // model reads and writes nearby places rather than all over the units.
+    std::vector<int> pinSlot(m.netUnits.size());
+    for (std::size_t i = 0; i < pinSlot.size(); ++i) pinSlot[i] = slotOf_[static_cast<std::size_t>(m.netUnits[i])];
+    std::vector<double> at(static_cast<std::size_t>(slots_));
+    for (std::size_t u = 0; u < var.size(); ++u) at[static_cast<std::size_t>(slotOf_[u])] = pos[u];
+    // Connections between two variables, bucketed by row (the smaller
+    // variable): counted first, then written in the same order.
+    forEachConnection(m, pinSlot.data(), at.data(), [&](int a, int b, double w) {
+      const bool va = a < n_, vb = b < n_;
+      if (va) l.diag[a] += w;
+      if (vb) l.diag[b] += w;
+      if (va && vb) {
+        ++l.rowStart[std::min(a, b) + 1];
+      } else if (va) {
+        l.rhs[a] += w * at[b];
+      } else if (vb) {
+        l.rhs[b] += w * at[a];
+      }
+    });
+    std::vector<std::uint32_t> next = l.openRows();
+    forEachConnection(m, pinSlot.data(), at.data(), [&](int a, int b, double w) {
+      if (a >= n_ || b >= n_) return;
+      const std::uint32_t k = next[std::min(a, b)]++;
+      l.cols[k] = static_cast<std::uint32_t>(std::max(a, b));
       l.weights[k] = w;
     });
   }
   for (std::size_t v = 0; v < n; ++v) {
-    l.diag[v] += anchorW[v];
-    l.rhs[v] += anchorW[v] * anchor[v];
+    const auto i = static_cast<std::size_t>(at_[v]);
+    l.diag[i] += anchorW[v];
+    l.rhs[i] += anchorW[v] * anchor[v];
   }
   l.mergeRows();
 
   std::vector<double> x(n);
   for (std::size_t u = 0; u < var.size(); ++u)
-    if (var[u] >= 0) x[static_cast<std::size_t>(var[u])] = start == AxisStart::CENTRE ? std::floor(centre) : pos[u];
+    if (var[u] >= 0) x[static_cast<std::size_t>(slotOf_[u])] = start == AxisStart::CENTRE ? std::floor(centre) : pos[u];
 
-  const std::uint64_t pattern = l.patternHash();
-  if (sys_ == nullptr || pattern != pattern_) {
-    sys_.reset();  // before the new one, to hold one system at a time
-    sys_ = std::make_unique<basAP::plQPLinearSystem>(static_cast<unsigned>(n_), 0);
-    pattern_ = pattern;
-  } else {
-    // The same connections (or, by a hash collision, others: then the
-    // positions this solve does not write stay stored at 0, which changes
-    // nothing but the work of a product).
-    sys_->ResetMatrix();
-  }
+  // The matrix is replaced whole at every solve, so that it holds exactly
+  // the connections of this one (the bound-to-bound model moves a few
+  // percent of them at every solve); the old one is given back before the
+  // new one is made.
+  if (sys_ == nullptr) sys_ = std::make_unique<basAP::plQPLinearSystem>(static_cast<unsigned>(n_), 0);
   const double diagSum = fillSystem(*sys_, l);
   // The model is large and rebuilt at every solve: given back before the
   // solve's own work vectors are made.
@@ -225,7 +284,7 @@ AxisRun AxisSystem::solve(const Model& m, const std::vector<int>& var, std::vect
   AxisRun run;
   run.passes = solveFrom(*sys_, diagSum, x, maxPasses, tolerance);
   for (std::size_t u = 0; u < var.size(); ++u)
-    if (var[u] >= 0) pos[u] = x[static_cast<std::size_t>(var[u])];
+    if (var[u] >= 0) pos[u] = x[static_cast<std::size_t>(slotOf_[u])];
   return run;
 }
 

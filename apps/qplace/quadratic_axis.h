@@ -32,9 +32,8 @@ struct AxisRun {
 // but what it reads, so the two can solve at the same time, each on a
 // thread of its own, with the same result.
 //
-// The linear system is kept while the model's connections stay the same
-// (new values on the same stored positions); when they change it is built
-// anew, so that its matrix holds exactly the connections of this solve
+// The linear system is kept from one solve to the next, its matrix replaced
+// whole at each, so that it holds exactly the connections of that solve
 // rather than every connection it ever had (the bound-to-bound model moves
 // a few percent of them at every solve).
 //
@@ -54,6 +53,9 @@ public:
   // where pos has it; anchor / anchorW: per variable, weight 0 for none.
   // The solve stops when the measure of plQPLinearSystem::Solve is at most
   // tolerance times the sum of the diagonal, or after maxPasses passes.
+  // The numbering of the units' variables in the system is made at the
+  // first call, from that call's var and nets: later calls must give the
+  // same var (their nets may differ).
   // Cost: O(pins + connections log(row length)) to build, plus the passes,
   // each O(variables + connections).
   AxisRun solve(const Model& m, const std::vector<int>& var, std::vector<double>& pos,
@@ -63,7 +65,13 @@ public:
 private:
   int n_;
   std::unique_ptr<basAP::plQPLinearSystem> sys_;
-  std::uint64_t pattern_ = 0;  // hash of sys_'s stored pattern
+  // at_[v]: row of variable v in sys_, numbered so that connected units lie
+  // close together (made at the first solve); empty before it.
+  std::vector<int> at_;
+  // slotOf_[u]: the row of unit u's variable, or for a fixed unit a slot of
+  // its own from n_ on; slots_ in all. Made with at_.
+  std::vector<int> slotOf_;
+  int slots_ = 0;
 };
 
 }  // namespace qplace
