@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -280,19 +281,42 @@ TEST(TimingDriven, SamePlacementOnOneAndTwoThreads) {
   EXPECT_EQ(one.siteOf, two.siteOf);
 }
 
+// The long-path design packed on its device, with its timing, the I/O
+// placed and the logic at random (seed `seed`).
+struct RandomLongPath {
+  standin::Design d;
+  qplace::Model m;
+  qplace::Fabric f;
+  qplace::DesignTiming timing;
+  qplace::Placement p;
+
+  explicit RandomLongPath(std::uint64_t seed)
+      : m(qplace::packDesign(built(d))),
+        f(qplace::makeFabric(d, m, 0.7, 0, 0, false)),
+        timing(d, m, f.dev, qplace::TimingSettings{}),
+        p(f, m) {
+    placed = qplace::placeIos(m, f, p) && qplace::randomPlacement(p, seed);
+  }
+  bool placed = false;
+
+private:
+  static standin::Design& built(standin::Design& d) {
+    longPathDesign(d);
+    return d;
+  }
+};
+
 // The timing-driven improvement keeps its promise: never longer than the
 // placement given, and never of a higher figure (wirelength and critical
 // path against the given one's), from a random placement, again from its
 // result, and with an annealing that stays hot to the end and wanders off.
 TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
-  standin::Design d;
-  longPathDesign(d);
-  const qplace::Model m = qplace::packDesign(d);
-  const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
-  qplace::DesignTiming timing(d, m, f.dev, qplace::TimingSettings{});
-  qplace::Placement p(f, m);
-  ASSERT_TRUE(qplace::placeIos(m, f, p));
-  ASSERT_TRUE(qplace::randomPlacement(p, 5));
+  RandomLongPath lp(5);
+  ASSERT_TRUE(lp.placed);
+  standin::Design& d = lp.d;
+  const qplace::Fabric& f = lp.f;
+  qplace::DesignTiming& timing = lp.timing;
+  qplace::Placement& p = lp.p;
   qplace::DetailTiming cost(timing.analysis, 0.5, 12);
   qplace::Progress none;
   auto measure = [&](double& cp) {
@@ -330,22 +354,16 @@ TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
 // A long annealing of a small design (many more tries than connections)
 // renews its timing weights about a hundred times, not once a round.
 TEST(TimingDriven, LongAnnealingRenewsItsWeightsBoundedly) {
-  standin::Design d;
-  longPathDesign(d);
-  const qplace::Model m = qplace::packDesign(d);
-  const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
-  qplace::DesignTiming timing(d, m, f.dev, qplace::TimingSettings{});
-  qplace::Placement p(f, m);
-  ASSERT_TRUE(qplace::placeIos(m, f, p));
-  ASSERT_TRUE(qplace::randomPlacement(p, 2));
-  qplace::DetailTiming cost(timing.analysis, 0.3, 12);
+  RandomLongPath lp(2);
+  ASSERT_TRUE(lp.placed);
+  qplace::DetailTiming cost(lp.timing.analysis, 0.3, 12);
   qplace::DetailParams dp;
-  dp.annealMoves = 2e5 / m.numUnits();
+  dp.annealMoves = 2e5 / lp.m.numUnits();
   qplace::Progress none;
-  const qplace::DetailResult r = qplace::improve(p, dp, none, &cost);
+  const qplace::DetailResult r = qplace::improve(lp.p, dp, none, &cost);
   // Rounds enough that renewing every round would be far more.
   ASSERT_GT(r.rounds, 200);
-  ASSERT_LT(timing.graph.numEdges() * 200L, 200000L);
+  ASSERT_LT(lp.timing.graph.numEdges() * 200L, 200000L);
   EXPECT_LE(cost.refreshes(), 100 + r.passes + 6);
   EXPECT_GE(cost.refreshes(), 50);
 }
