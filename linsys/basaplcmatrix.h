@@ -207,24 +207,14 @@ public:
     const std::vector<Planned> plan = PlanChunks(*this);
     chunks_.reserve(plan.size());
     try {
-      for (std::size_t c = 0; c < plan.size(); ++c) {
-        const std::uint32_t cap = plan[c].cap;
-        unsigned char* mem = AllocateBlock(cap);
-        const auto home = static_cast<std::uint32_t>(chunks_.size());
-        chunks_.push_back(Chunk{mem, cap, 0});
-        std::uint32_t at = 0;
-        for (std::uint32_t pg = plan[c].first; pg < PlannedEnd(plan, c); ++pg) {
-          const std::uint32_t used = PageUsed(pg);
-          if (used == 0) continue;
-          const std::uint32_t from = rowStart[pg << kPageShift];
-          const Page to{reinterpret_cast<T*>(mem) + at, ColumnsOf(mem, cap) + at, used, home};
-          std::memcpy(to.vals, vals + from, sizeof(T) * used);
-          std::memcpy(to.cols, cols + from, sizeof(std::uint32_t) * used);
-          pages_[pg] = to;
-          ++chunks_[home].pages;
-          at += used;
-        }
-      }
+      for (std::size_t c = 0; c < plan.size(); ++c)
+        LayOutChunk(
+            plan, c, [&](std::uint32_t pg) { return PageUsed(pg); },
+            [&](std::uint32_t pg, const Page& to) {
+              const std::uint32_t from = rowStart[pg << kPageShift];
+              std::memcpy(to.vals, vals + from, sizeof(T) * to.cap);
+              std::memcpy(to.cols, cols + from, sizeof(std::uint32_t) * to.cap);
+            });
     } catch (...) {
       Release();
       for (std::uint32_t pg = 0; pg < pages; ++pg) pages_[pg] = Page{nullptr, nullptr, 0, 0};
@@ -569,23 +559,14 @@ private:
     try {
       for (std::size_t c = 0; c < plan.size(); ++c) {
         if (plan[c].inPlace) continue;
-        const std::uint32_t cap = plan[c].cap;
-        unsigned char* mem = AllocateBlock(cap);
-        const auto home = static_cast<std::uint32_t>(chunks_.size());
-        chunks_.push_back(Chunk{mem, cap, 0});
-        std::uint32_t at = 0;
-        for (std::uint32_t pg = plan[c].first; pg < PlannedEnd(plan, c); ++pg) {
-          const std::uint32_t used = src.PageUsed(pg);
-          if (used == 0) continue;
-          const Page& from = src.pages_[pg];
-          const Page to{reinterpret_cast<T*>(mem) + at, ColumnsOf(mem, cap) + at, used, home};
-          std::memcpy(to.vals, from.vals, sizeof(T) * used);
-          std::memcpy(to.cols, from.cols, sizeof(std::uint32_t) * used);
-          if (self) Vacate(pages_[pg]);
-          pages_[pg] = to;
-          ++chunks_[home].pages;
-          at += used;
-        }
+        LayOutChunk(
+            plan, c, [&](std::uint32_t pg) { return src.PageUsed(pg); },
+            [&](std::uint32_t pg, const Page& to) {
+              const Page& from = src.pages_[pg];
+              std::memcpy(to.vals, from.vals, sizeof(T) * to.cap);
+              std::memcpy(to.cols, from.cols, sizeof(std::uint32_t) * to.cap);
+              if (self) Vacate(pages_[pg]);
+            });
       }
     } catch (...) {
       DropEmptyChunks();
@@ -598,6 +579,29 @@ private:
     try {
       chunks_.shrink_to_fit();
     } catch (const std::bad_alloc&) {
+    }
+  }
+
+  // Makes chunk c of the plan and lays its pages out in it back to back:
+  // page pg takes used(pg) places (none when 0), fill(pg, to) copies its
+  // entries into them (to.cap of each, and may give up the page's old
+  // place), then the page lives there. The list of chunks must have room
+  // for the new one, so that only the chunk's own allocation can throw.
+  template <class Used, class Fill>
+  void LayOutChunk(const std::vector<Planned>& plan, std::size_t c, Used used, Fill fill) {
+    const std::uint32_t cap = plan[c].cap;
+    unsigned char* mem = AllocateBlock(cap);
+    const auto home = static_cast<std::uint32_t>(chunks_.size());
+    chunks_.push_back(Chunk{mem, cap, 0});
+    std::uint32_t at = 0;
+    for (std::uint32_t pg = plan[c].first; pg < PlannedEnd(plan, c); ++pg) {
+      const std::uint32_t n = used(pg);
+      if (n == 0) continue;
+      const Page to{reinterpret_cast<T*>(mem) + at, ColumnsOf(mem, cap) + at, n, home};
+      fill(pg, to);
+      pages_[pg] = to;
+      ++chunks_[home].pages;
+      at += n;
     }
   }
 
