@@ -119,6 +119,25 @@ struct Small {
       if (nl.portComps[k] == nullptr) c.portsWithoutIo.push_back(ln.ports[k].name);
   }
 
+  // Places the fixed units and the I/O of p under the resolved rules, then
+  // legalizes the rest towards (tx, ty); a unit placed already aims where
+  // it is.
+  qplace::LegalizeResult legalizeUnderRules(qplace::Placement& p, std::vector<double> tx, std::vector<double> ty) {
+    p.rules = &rules;
+    qplace::placeFixed(rules, p);
+    if (!qplace::placeIos(m, f, p)) {
+      qplace::LegalizeResult none;
+      none.error = "no room for the I/O";
+      return none;
+    }
+    for (int u = 0; u < m.numUnits(); ++u)
+      if (p.loc[u] >= 0) {
+        tx[u] = p.x(u);
+        ty[u] = p.y(u);
+      }
+    return qplace::legalize(p, tx, ty, qplace::LegalizeParams{});
+  }
+
   // Resolves `text` (read as "c.pcf", after any kept locations in c):
   // the error, empty when it resolves.
   std::string resolve(const std::string& text) {
@@ -279,16 +298,8 @@ TEST(PlacementRules, LegalizationAndDetailKeepFixedAndBoundUnits) {
   ASSERT_EQ(s.resolve("fix " + r0 + " R4C4B R1\nregion $auto$ff.cc:266:slice$18? 1 1 3 2\nregion $abc$* 1 1 1 4\n"), "");
   ASSERT_TRUE(s.warnings.empty()) << s.warnings[0];
   qplace::Placement p(s.f, s.m);
-  p.rules = &s.rules;
-  qplace::placeFixed(s.rules, p);
-  ASSERT_TRUE(qplace::placeIos(s.m, s.f, p));
-  std::vector<double> tx(static_cast<std::size_t>(s.m.numUnits()), 3.0), ty(tx.size(), 3.0);
-  for (int u = 0; u < s.m.numUnits(); ++u)
-    if (p.loc[u] >= 0) {
-      tx[u] = p.x(u);
-      ty[u] = p.y(u);
-    }
-  const qplace::LegalizeResult lr = qplace::legalize(p, tx, ty, qplace::LegalizeParams{});
+  const std::vector<double> far(static_cast<std::size_t>(s.m.numUnits()), 3.0);
+  const qplace::LegalizeResult lr = s.legalizeUnderRules(p, far, far);
   ASSERT_TRUE(lr.ok) << lr.error;
   auto obeys = [&](const char* phase) {
     for (int u = 0; u < s.m.numUnits(); ++u) {
@@ -318,18 +329,10 @@ TEST(PlacementRules, PairsAvoidTheLutHalvesOfFixedLuts) {
   Small s("regs.json", 4);
   ASSERT_EQ(s.resolve("fix " + s.lone + " R1C1A L0\n"), "");
   qplace::Placement p(s.f, s.m);
-  p.rules = &s.rules;
-  qplace::placeFixed(s.rules, p);
-  ASSERT_TRUE(qplace::placeIos(s.m, s.f, p));
   // The pair aims at the fixed LUT's cluster, everything else far from it.
-  std::vector<double> tx(static_cast<std::size_t>(s.m.numUnits()), 4.0), ty(tx.size(), 4.0);
-  tx[static_cast<std::size_t>(s.unitOf(s.lut))] = ty[static_cast<std::size_t>(s.unitOf(s.lut))] = 1.0;
-  for (int u = 0; u < s.m.numUnits(); ++u)
-    if (p.loc[u] >= 0) {
-      tx[u] = p.x(u);
-      ty[u] = p.y(u);
-    }
-  const qplace::LegalizeResult lr = qplace::legalize(p, tx, ty, qplace::LegalizeParams{});
+  std::vector<double> target(static_cast<std::size_t>(s.m.numUnits()), 4.0);
+  target[static_cast<std::size_t>(s.unitOf(s.lut))] = 1.0;
+  const qplace::LegalizeResult lr = s.legalizeUnderRules(p, target, target);
   ASSERT_TRUE(lr.ok) << lr.error;
   EXPECT_EQ(p.loc[s.unitOf(s.lone)], 0);
   EXPECT_EQ(p.loc[s.unitOf(s.lut)] / qplace::kBles, 0) << "the pair in the cluster it aims at";
