@@ -43,6 +43,13 @@ struct Model {
   std::vector<standin::Signal*> netSignal;
   // Weight of each net in global placement; empty for all 1.
   std::vector<double> netWeight;
+  // Extra two-unit connections of global placement, beside the nets:
+  // pair k joins units pairUnits[2k] and pairUnits[2k + 1] with weight
+  // pairWeight[k], as a two-unit net of that weight would (timing-driven
+  // placement's critical connections). Empty for none; no wirelength
+  // counts them.
+  std::vector<int> pairUnits;
+  std::vector<double> pairWeight;
   // Nets of unit u: unitNets[unitNetStart[u] .. unitNetStart[u+1]).
   std::vector<int> unitNetStart;
   std::vector<int> unitNets;

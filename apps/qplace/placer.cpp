@@ -371,9 +371,10 @@ bool QuadraticPlacer::apMain() {
     return criticalPathFigure(timing->analysis);
   };
 
-  // Timing-driven placement: the nets' weights taken afresh from an
-  // analysis of the current positions a few times during spreading, on the
-  // model that spreading reads (the register-group rounds' has more nets).
+  // Timing-driven placement: the nets' weights and the critical
+  // connections' pairs taken afresh from an analysis of the current
+  // positions a few times during spreading, on the model that spreading
+  // reads (the register-group rounds' has more nets).
   const bool timingDriven = timing != nullptr && td.tradeoff > 0;
   Model* weighted = &m;
   GlobalPlacer::Reweigh reweigh;
@@ -385,6 +386,8 @@ bool QuadraticPlacer::apMain() {
       timing->analysis.setLoosePorts(false);
       setTimingWeights(timing->analysis, *weighted, 2 * td.tradeoff * td.netBoost, td.netExponent,
                        weighted->netWeight);
+      setCriticalPairs(timing->analysis, 2 * td.tradeoff * td.pairBoost, td.pairExponent, td.pairFloor,
+                       weighted->pairUnits, weighted->pairWeight);
     };
 
   // ---- global
@@ -412,6 +415,9 @@ bool QuadraticPlacer::apMain() {
         groups = registerGroups(trial);
       }
       // Spreading reads the nets alone: no copy of the units.
+      // The round's model takes the net weights as they stand; its pairs
+      // come with its first renewal (measured a little better than taking
+      // the last pairs along, within the seeds' spread).
       Model grouped = netsOf(m);
       addNets(grouped, groups, opt_.groupNetWeight);
       const double last = gp.result().weight;
@@ -422,7 +428,9 @@ bool QuadraticPlacer::apMain() {
     }
     g = gp.result();
   }
-  m.netWeight.clear();  // the nets weigh alike from here on
+  m.netWeight.clear();  // the nets weigh alike from here on, and the pairs go
+  m.pairUnits.clear();
+  m.pairWeight.clear();
   tst.sleep(GLOBAL);
   figures_.globalHpwl = g.hpwl = hpwl(m, g.x, g.y);
   figures_.spreadHpwl = g.spreadHpwl = hpwl(m, g.ax, g.ay);

@@ -23,7 +23,9 @@ constexpr double kCentrePull = 1e-4;
 // weight) over the distance, the distance at least kMinDist. Units are
 // named by their slots: slot[i] is that of the unit of pin i (m.netUnits[i]),
 // distinct for distinct units, and pos[s] the position of the unit of slot
-// s. Nets in order, and within a net the same order every time.
+// s. Nets in order, and within a net the same order every time; then the
+// model's pairs (m.pairUnits), weight 2 x theirs over the distance, whose
+// slots follow the pins' in slot.
 template <class F>
 void forEachConnection(const Model& m, const int* slot, const double* pos, F f) {
   for (int n = 0; n < m.numNets(); ++n) {
@@ -44,6 +46,11 @@ void forEachConnection(const Model& m, const int* slot, const double* pos, F f) 
       f(u, lo, scale / std::max(std::fabs(pos[u] - pos[lo]), kMinDist));
       f(u, hi, scale / std::max(std::fabs(pos[u] - pos[hi]), kMinDist));
     }
+  }
+  const int* pair = slot + m.netUnits.size();
+  for (std::size_t k = 0; k < m.pairWeight.size(); ++k) {
+    const int a = pair[2 * k], b = pair[2 * k + 1];
+    if (a != b) f(a, b, 2 * m.pairWeight[k] / std::max(std::fabs(pos[a] - pos[b]), kMinDist));
   }
 }
 
@@ -235,8 +242,10 @@ AxisRun AxisSystem::solve(const Model& m, const std::vector<int>& var, std::vect
     // The nets read through slots, and the positions gathered by slot:
     // a net's variables lie close together in the numbering, so that the
     // model reads and writes nearby places rather than all over the units.
-    std::vector<int> pinSlot(m.netUnits.size());
-    for (std::size_t i = 0; i < pinSlot.size(); ++i) pinSlot[i] = slotOf_[static_cast<std::size_t>(m.netUnits[i])];
+    std::vector<int> pinSlot(m.netUnits.size() + 2 * m.pairWeight.size());
+    for (std::size_t i = 0; i < m.netUnits.size(); ++i) pinSlot[i] = slotOf_[static_cast<std::size_t>(m.netUnits[i])];
+    for (std::size_t i = 0; i < 2 * m.pairWeight.size(); ++i)
+      pinSlot[m.netUnits.size() + i] = slotOf_[static_cast<std::size_t>(m.pairUnits[i])];
     std::vector<double> at(static_cast<std::size_t>(slots_));
     for (std::size_t u = 0; u < var.size(); ++u) at[static_cast<std::size_t>(slotOf_[u])] = pos[u];
     // Connections between two variables, bucketed by row (the smaller

@@ -25,6 +25,17 @@ namespace qplace {
 void setTimingWeights(const TimingAnalysis& analysis, const Model& model, double boost, double exponent,
                       std::vector<double>& weights);
 
+// Writes the critical connections of the analysis as pairs of the
+// quadratic model (Model::pairUnits, pairWeight; replaced whole): each
+// connection between two units whose criticality c has boost * c^exponent
+// of at least `floor` joins its driver's unit to its load's with that
+// weight; a connection repeated between the same two units (a signal on
+// two pins of one load) counts once, at its largest weight. In the order
+// of the timing graph's connections. boost >= 0, exponent > 0, floor > 0.
+// O(connections).
+void setCriticalPairs(const TimingAnalysis& analysis, double boost, double exponent, double floor,
+                      std::vector<int>& pairUnits, std::vector<double>& pairWeight);
+
 }  // namespace qplace
 
 #endif
