@@ -23,8 +23,9 @@ void setCriticalPairs(const TimingAnalysis& analysis, double boost, double expon
   if (!(boost > 0)) return;
   const TimingGraph& g = analysis.graph();
   // Below this criticality the weight is under the floor: no power taken
-  // for the many connections far from critical.
-  const double least = std::pow(floor / boost, 1 / exponent);
+  // for the many connections far from critical. The margin leaves the
+  // decision near the bound to the exact test.
+  const double least = std::pow(floor / boost, 1 / exponent) * (1 - 1e-9);
   for (int e = 0; e < g.numEdges(); ++e) {
     const int a = g.unit[static_cast<std::size_t>(g.from[static_cast<std::size_t>(e)])];
     const int b = g.unit[static_cast<std::size_t>(g.to[static_cast<std::size_t>(e)])];
