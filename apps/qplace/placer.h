@@ -73,17 +73,18 @@ struct TimingDrivenParams {
   // Sharp net weights in global placement (only the nets near the critical
   // path weigh much more), a pair for each connection very near the
   // critical path (it draws the critical load to its driver, not the
-  // whole net), and a lighter timing share in the improvement. Against
-  // the net weights alone (boost 8) and annealShare 5/6, the designs that
-  // gained least, nerv and aes, went from 13% to 15-16% over seeds 1 to 4
-  // for half a point more wirelength on average (README).
+  // whole net), and in the improvement a lighter timing share on sharper
+  // connection weights. Against the net weights alone (boost 8), share 5/6
+  // and exponent 12, the designs that gained least, nerv and aes, went
+  // from -12.8% and -11.4% to -15.9% and -14.5% over seeds 1 to 8 for the
+  // same wirelength on nerv and 0.8 points more on aes (README).
   double netBoost = 5.6;        // at F = 0.5, a net of criticality 1 weighs 1 + netBoost
   double netExponent = 8;       // of the criticality, for the net weights
   double pairBoost = 4;         // at F = 0.5, a connection of criticality 1 pairs with weight pairBoost
   double pairExponent = 24;     // of the criticality, for the pairs' weights
   double pairFloor = 0.05;      // pairs of a lighter weight are left out
   int reweighEvery = 4;         // spreading iterations between re-weightings
-  double annealExponent = 12;   // of the criticality, for the prices' connection weights
+  double annealExponent = 16;   // of the criticality, for the prices' connection weights
   double annealShare = 0.75;    // of F, for the prices and the best placement kept
 };
 
