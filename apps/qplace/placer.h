@@ -76,8 +76,8 @@ struct TimingDrivenParams {
   // whole net), and in the improvement a lighter timing share on sharper
   // connection weights. Against the net weights alone (boost 8), share 5/6
   // and exponent 12, the designs that gained least, nerv and aes, went
-  // from -12.8% and -11.4% to -15.9% and -14.5% over seeds 1 to 8 for the
-  // same wirelength on nerv and 0.8 points more on aes (README).
+  // from -12.8% and -11.4% to -15.9% and -14.5% over seeds 1 to 8, for
+  // a point more wirelength on each (README).
   double netBoost = 5.6;        // at F = 0.5, a net of criticality 1 weighs 1 + netBoost
   double netExponent = 8;       // of the criticality, for the net weights
   double pairBoost = 4;         // at F = 0.5, a connection of criticality 1 pairs with weight pairBoost
