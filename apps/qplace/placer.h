@@ -67,7 +67,7 @@ struct TimingDrivenParams {
   // weights' and the pairs' boosts grow as 2F, the detailed improvement's
   // prices weigh timing by annealShare x F against the wirelength's
   // 1 - annealShare x F. apMain fails outside [0, 1]. 0.3 shortened the
-  // critical path of the designs measured by 15 to 29% for 1 to 5% more
+  // critical path of the designs measured by 14 to 30% for at most 5% more
   // wirelength (README).
   double tradeoff = 0.3;
   // Sharp net weights in global placement (only the nets near the critical
