@@ -1,5 +1,5 @@
-// Net weights of the quadratic model from the slacks: what makes global
-// placement timing-driven.
+// Net weights and critical pairs of the quadratic model from the slacks:
+// what makes global placement timing-driven.
 //
 // A net of criticality c (TimingAnalysis::netCriticality: the largest over
 // its signal's connections between two units of 1 - slack / period)
