@@ -105,8 +105,9 @@ bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads = 0, do
 // up to `clusterSize` connected units (see coarsen), each I/O unit and each
 // placed unit a cluster of its own, the clusters' areas those of their
 // units. At a million units that costs a fifth of placing every unit
-// (about 3 processor seconds against 15); the I/O units' sides come out
-// as good (over seeds, the final wirelength came out shorter, not longer).
+// (3 to 4 processor seconds against about 16); the I/O units take other
+// sites, and the final wirelength moves by a few percent either way with
+// them (see the README's "Scale").
 struct IoPlacement {
   int threads = 0;               // as GlobalParams::threads
   double* sideBySide = nullptr;  // when given, the solves' time side by side is added to it
