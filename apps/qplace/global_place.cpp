@@ -12,6 +12,7 @@
 #include <queue>
 #include <thread>
 
+#include "qplace/coarsen.h"
 #include "qplace/quadratic_axis.h"
 
 #include "qplace/placement_rules.h"
@@ -106,30 +107,17 @@ constexpr int kIoSpreadIterations = 8;
 constexpr double kIoAnchorStart = 0.02;
 constexpr double kIoAnchorGrowth = 2.0;
 
-bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads, double* sideBySide) {
+namespace {
+
+// The solves and the short spreading of placeIos on the units of m, whose
+// areas are `area`: units with var[u] < 0 hold at (x[u], y[u]), the others
+// start there (the first solve from the centre); the I/O units follow their
+// nets alone.
+void spreadForIos(const Model& m, const std::vector<double>& area, const Fabric& f, const std::vector<int>& var,
+                  std::vector<double>& x, std::vector<double>& y, const PlacementRules* rules, int threads,
+                  double* sideBySide) {
   const int n = m.numUnits();
-  // The I/O units placed already (fixed ones) keep their sites; the rest
-  // take free ones.
-  std::vector<int> ios, freeSites;
-  for (int u = 0; u < n; ++u)
-    if (m.isIo(u) && p.loc[u] < 0) ios.push_back(u);
-  for (int i = 0; i < f.numIoSites(); ++i)
-    if (p.ioAt[i] < 0) freeSites.push_back(i);
-  if (ios.empty()) return true;
-  if (ios.size() > freeSites.size()) return false;
   const double cx = (f.cols + 1) / 2.0, cy = (f.rows + 1) / 2.0;
-  std::vector<int> var(static_cast<std::size_t>(n));
-  std::iota(var.begin(), var.end(), 0);
-  std::vector<double> x(static_cast<std::size_t>(n), cx), y(static_cast<std::size_t>(n), cy);
-  for (int u = 0; u < n; ++u) {
-    x[u] += jitter(u, 1);
-    y[u] += jitter(u, 2);
-    if (p.loc[u] >= 0) {  // a placed unit holds where it is (its variable stays unused)
-      var[u] = -1;
-      x[u] = p.x(u);
-      y[u] = p.y(u);
-    }
-  }
   std::vector<double> ax(static_cast<std::size_t>(n), cx), ay(static_cast<std::size_t>(n), cy),
       w(static_cast<std::size_t>(n), 1e-3);
   AxisSystem sx(n), sy(n);
@@ -147,19 +135,87 @@ bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads, double
   // gives each I/O unit the side where its logic lies.
   double weight = kIoAnchorStart;
   for (int it = 0; it < kIoSpreadIterations; ++it, weight *= kIoAnchorGrowth) {
-    roughLegalize(m, f, x, y, 1.0, ax, ay);
+    roughLegalize(m, area, f, x, y, 1.0, ax, ay);
     for (int u = 0; u < n; ++u) w[u] = m.isIo(u) ? 0.0 : weight;
     const double both = solveAxes(solveThreads(threads),
                                   [&] { sx.solve(m, var, x, ax, w, cx, 100, 1e-4, AxisStart::POSITIONS); },
                                   [&] { sy.solve(m, var, y, ay, w, cy, 100, 1e-4, AxisStart::POSITIONS); });
     if (sideBySide != nullptr) *sideBySide += both;
-    if (p.rules != nullptr) p.rules->clamp(x, y);
+    if (rules != nullptr) rules->clamp(x, y);
+  }
+}
+
+}  // namespace
+
+bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads, double* sideBySide) {
+  return placeIos(m, f, p, IoPlacement{threads, sideBySide});
+}
+
+bool placeIos(const Model& m, const Fabric& f, Placement& p, const IoPlacement& how) {
+  const int n = m.numUnits();
+  // The I/O units placed already (fixed ones) keep their sites; the rest
+  // take free ones.
+  std::vector<int> ios, freeSites;
+  for (int u = 0; u < n; ++u)
+    if (m.isIo(u) && p.loc[u] < 0) ios.push_back(u);
+  for (int i = 0; i < f.numIoSites(); ++i)
+    if (p.ioAt[i] < 0) freeSites.push_back(i);
+  if (ios.empty()) return true;
+  if (ios.size() > freeSites.size()) return false;
+  const double cx = (f.cols + 1) / 2.0, cy = (f.rows + 1) / 2.0;
+  // Positions of the I/O units to take their angles from.
+  std::vector<double> ioX(ios.size()), ioY(ios.size());
+  if (n > how.coarseAbove && p.rules == nullptr) {
+    // A large design spreads its clusters instead of its units: the I/O
+    // units (and the placed ones) each a cluster of their own.
+    std::vector<char> alone(static_cast<std::size_t>(n), 0);
+    for (int u = 0; u < n; ++u) alone[u] = m.isIo(u) || p.loc[u] >= 0;
+    const Coarsening c = coarsen(m, unitAreas(m), alone, how.clusterSize);
+    const int k = c.model.numUnits();
+    std::vector<int> var(static_cast<std::size_t>(k));
+    std::vector<double> x(static_cast<std::size_t>(k)), y(static_cast<std::size_t>(k));
+    int vars = 0;
+    for (int g = 0; g < k; ++g) {
+      const int u = c.first[g];
+      if (p.loc[u] >= 0) {
+        var[g] = -1;
+        x[g] = p.x(u);
+        y[g] = p.y(u);
+      } else {
+        var[g] = vars++;
+        x[g] = cx + jitter(g, 1);
+        y[g] = cy + jitter(g, 2);
+      }
+    }
+    spreadForIos(c.model, c.area, f, var, x, y, nullptr, how.threads, how.sideBySide);
+    for (std::size_t i = 0; i < ios.size(); ++i) {
+      ioX[i] = x[c.clusterOf[ios[i]]];
+      ioY[i] = y[c.clusterOf[ios[i]]];
+    }
+  } else {
+    std::vector<int> var(static_cast<std::size_t>(n));
+    std::iota(var.begin(), var.end(), 0);
+    std::vector<double> x(static_cast<std::size_t>(n), cx), y(static_cast<std::size_t>(n), cy);
+    for (int u = 0; u < n; ++u) {
+      x[u] += jitter(u, 1);
+      y[u] += jitter(u, 2);
+      if (p.loc[u] >= 0) {  // a placed unit holds where it is (its variable stays unused)
+        var[u] = -1;
+        x[u] = p.x(u);
+        y[u] = p.y(u);
+      }
+    }
+    spreadForIos(m, unitAreas(m), f, var, x, y, p.rules, how.threads, how.sideBySide);
+    for (std::size_t i = 0; i < ios.size(); ++i) {
+      ioX[i] = x[ios[i]];
+      ioY[i] = y[ios[i]];
+    }
   }
   // Each I/O unit's angle around the centre, and each free site's.
   const std::size_t s = freeSites.size();
   std::vector<double> siteAngle(s), ioAngle(ios.size());
   for (std::size_t i = 0; i < s; ++i) siteAngle[i] = std::atan2(f.ioY[freeSites[i]] - cy, f.ioX[freeSites[i]] - cx);
-  for (std::size_t k = 0; k < ios.size(); ++k) ioAngle[k] = std::atan2(y[ios[k]] - cy, x[ios[k]] - cx);
+  for (std::size_t k = 0; k < ios.size(); ++k) ioAngle[k] = std::atan2(ioY[k] - cy, ioX[k] - cx);
   const std::vector<int> site = assignAlongBorder(siteAngle, ioAngle);
   for (std::size_t k = 0; k < ios.size(); ++k) p.putIo(ios[k], freeSites[site[k]]);
   return true;
@@ -255,7 +311,7 @@ struct Bisect {
   const Model& m;
   const Fabric& f;
   double cap;
-  std::vector<double> area;  // per unit
+  const std::vector<double>& area;  // per unit
   std::vector<double>& ax;
   std::vector<double>& ay;
   std::vector<int> cells;
@@ -322,10 +378,16 @@ struct Bisect {
 void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x,
                    const std::vector<double>& y, double density, std::vector<double>& ax,
                    std::vector<double>& ay) {
+  roughLegalize(m, unitAreas(m), f, x, y, density, ax, ay);
+}
+
+void roughLegalize(const Model& m, const std::vector<double>& area, const Fabric& f, const std::vector<double>& x,
+                   const std::vector<double>& y, double density, std::vector<double>& ax,
+                   std::vector<double>& ay) {
   ax = x;
   ay = y;
   const double cap = kBles * density;
-  Bisect bis{m, f, cap, unitAreas(m), ax, ay, {}};
+  Bisect bis{m, f, cap, area, ax, ay, {}};
   const int rows = f.rows, cols = f.cols;
   // Use of each cluster, and its prefix sums over rectangles.
   std::vector<double> use(static_cast<std::size_t>(f.numClusters()), 0.0);

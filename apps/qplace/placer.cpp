@@ -398,8 +398,13 @@ bool QuadraticPlacer::apMain() {
     placeFixed(rules, p);
   }
   double ioSideBySide = 0;
-  if (!placeIos(m, f, p, opt_.global.threads, &ioSideBySide))
-    return fail("the device is too small: no room for the I/O components");
+  // A large design places its I/O from a placement of clusters of its
+  // units.
+  IoPlacement io;
+  io.threads = opt_.global.threads;
+  io.sideBySide = &ioSideBySide;
+  io.coarseAbove = opt_.largeDesign;
+  if (!placeIos(m, f, p, io)) return fail("the device is too small: no room for the I/O components");
   GlobalResult g;
   int rounds = 0;
   {

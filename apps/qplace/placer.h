@@ -137,7 +137,9 @@ struct PlacerOptions {
   // spreading iteration, the register-group round starting at a fifth of
   // the last anchor weight, one greedy improvement pass before the
   // annealing and none after it, at most 5 million annealing attempts, and
-  // timing-driven net weights renewed every 8 spreading iterations at most.
+  // timing-driven net weights renewed every 8 spreading iterations at most;
+  // their I/O placed from a placement of clusters of their units (see
+  // IoPlacement).
   int largeDesign = 300000;
 
   GlobalParams global;

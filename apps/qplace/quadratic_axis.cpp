@@ -215,6 +215,9 @@ std::vector<int> localOrder(const Model& m, const std::vector<int>& var, int n) 
 
 }  // namespace
 
+// The model of the last solve, its arrays reused by the next.
+struct AxisSystem::ModelArrays : Level {};
+
 AxisSystem::AxisSystem(int numVars) : n_(numVars) {}
 
 AxisSystem::~AxisSystem() = default;
@@ -232,8 +235,11 @@ AxisRun AxisSystem::solve(const Model& m, const std::vector<int>& var, std::vect
       slotOf_[u] = var[u] < 0 ? fixed++ : at_[static_cast<std::size_t>(var[u])];
     slots_ = fixed;
   }
-  auto model = std::make_unique<Level>();
-  Level& l = *model;
+  // The model's arrays are kept from one solve to the next: made afresh,
+  // their pages would be faulted in and zeroed at every solve, which at a
+  // million units cost more than filling them.
+  if (model_ == nullptr) model_ = std::make_unique<ModelArrays>();
+  Level& l = *model_;
   l.n = n_;
   l.diag.assign(n, kCentrePull);
   l.rhs.assign(n, kCentrePull * centre);
@@ -287,9 +293,6 @@ AxisRun AxisSystem::solve(const Model& m, const std::vector<int>& var, std::vect
   // new one is made.
   if (sys_ == nullptr) sys_ = std::make_unique<basAP::plQPLinearSystem>(static_cast<unsigned>(n_), 0);
   const double diagSum = fillSystem(*sys_, l);
-  // The model is large and rebuilt at every solve: given back before the
-  // solve's own work vectors are made.
-  model.reset();
   AxisRun run;
   run.passes = solveFrom(*sys_, diagSum, x, maxPasses, tolerance);
   for (std::size_t u = 0; u < var.size(); ++u)

@@ -38,8 +38,9 @@ struct AxisRun {
 // a few percent of them at every solve).
 //
 // Memory: the linear system (about 14 bytes a variable and 12 an entry) is
-// kept between solves, with 28 bytes a variable of work vectors; while the
-// model is built, 12 bytes a connection more, given back before the solve.
+// kept between solves, with 28 bytes a variable of work vectors, and so
+// are the arrays of the bound-to-bound model (about 28 bytes a variable
+// and 12 a connection), reused by the next solve.
 class AxisSystem {
 public:
   explicit AxisSystem(int numVars);
@@ -65,6 +66,9 @@ public:
 private:
   int n_;
   std::unique_ptr<basAP::plQPLinearSystem> sys_;
+  // The model's arrays, kept for the next solve.
+  struct ModelArrays;
+  std::unique_ptr<ModelArrays> model_;
   // at_[v]: row of variable v in sys_, numbered so that connected units lie
   // close together (made at the first solve); empty before it.
   std::vector<int> at_;
