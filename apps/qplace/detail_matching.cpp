@@ -33,9 +33,6 @@ constexpr int kSharedNetLimit = 16;
 // within a fraction of a price per unit beyond.
 constexpr long kScale = 32;
 
-// Marks a site a unit may not take.
-constexpr int kBarred = 1 << 30;
-
 }  // namespace
 
 void Worker::matchIo(int reach) {
@@ -76,54 +73,58 @@ void Worker::matchIoSet(int reach) {
   const int n = static_cast<int>(set_.size());
   const int s = static_cast<int>(sites_.size());
   if (s < 2) return;
+  // Each site's column, -1 for a site outside the set.
+  if (colOf_.size() != static_cast<std::size_t>(f_.numIoSites())) colOf_.assign(static_cast<std::size_t>(f_.numIoSites()), -1);
+  for (int k = 0; k < s; ++k) colOf_[sites_[k]] = k;
+  // Arcs: each unit to its own site (price 0) and to the set's sites within
+  // reach of its site or of its optimal region's, each once.
   const int ringSize = static_cast<int>(s_.ring.size());
-  auto ringDistance = [&](int a, int b) {
-    const int d = std::abs(s_.ringPos[a] - s_.ringPos[b]);
-    return std::min(d, ringSize - d);
-  };
-  // Prices of each unit at each site in its reach; its own costs nothing.
-  price_.assign(static_cast<std::size_t>(n) * s, kBarred);
+  const int span = std::min(ringSize, 2 * reach + 1);
+  arcs_.clear();
   int worst = 0;
   for (int i = 0; i < n; ++i) {
     const int u = set_[i];
+    arcs_.push_back(Arc{i, i, 0});
+    const std::size_t first = arcs_.size();
     const int aim = optimumNow(u);
-    for (int k = 0; k < s; ++k) {
-      int& pr = price_[static_cast<std::size_t>(i) * s + k];
-      if (k == i) {
-        pr = 0;
-        continue;
+    for (int centre : {sites_[i], aim}) {
+      if (centre < 0) continue;
+      for (int d = 0; d < span; ++d) {
+        const int site = s_.ring[static_cast<std::size_t>(((s_.ringPos[centre] - reach + d) % ringSize + ringSize) % ringSize)];
+        const int k = colOf_[site];
+        if (k < 0 || k == i || !allowed(u, site)) continue;
+        if (std::any_of(arcs_.begin() + static_cast<long>(first), arcs_.end(), [&](const Arc& a) { return a.col == k; }))
+          continue;
+        const int pr = priceMove(u, f_.ioX[site], f_.ioY[site]);
+        arcs_.push_back(Arc{i, k, pr});
+        worst = std::max(worst, pr);
       }
-      const int site = sites_[k];
-      if (ringDistance(site, sites_[i]) > reach && (aim < 0 || ringDistance(site, aim) > reach)) continue;
-      if (!allowed(u, site)) continue;
-      pr = priceMove(u, f_.ioX[site], f_.ioY[site]);
-      worst = std::max(worst, pr);
     }
   }
-  // Weights: positive, higher for lower prices; a barred site has none. A
-  // price too large for the weights' range is left out too (the unit's own
-  // site, of price 0, always stays in).
+  for (int k = 0; k < s; ++k) colOf_[sites_[k]] = -1;
+  // Weights: positive, higher for lower prices. A price too large for the
+  // weights' range is left out (the unit's own site, of price 0, stays in
+  // while any does).
   const long base = kScale * worst + 1;
   AP_MATCHING match(n, s);
-  for (int i = 0; i < n; ++i)
-    for (int k = 0; k < s; ++k) {
-      const int pr = price_[static_cast<std::size_t>(i) * s + k];
-      if (pr == kBarred) continue;
-      const long w = base - kScale * pr;
-      if (w > 0 && w < (1L << 23)) match.AddArc(i, k, static_cast<int>(w));
-    }
+  for (const Arc& a : arcs_) {
+    const long w = base - kScale * a.price;
+    if (w > 0 && w < (1L << 23)) match.AddArc(a.row, a.col, static_cast<int>(w));
+  }
   rowMatch_.assign(static_cast<std::size_t>(n), -1);
   colMatch_.assign(static_cast<std::size_t>(s), -1);
   int total = 0;
   match.Solver(rowMatch_.data(), colMatch_.data(), &total, 0);
+  // The price of the assignment, from the arcs taken.
   long sum = 0;
+  for (const Arc& a : arcs_)
+    if (rowMatch_[static_cast<std::size_t>(a.row)] == a.col) sum += a.price;
   moved_list_.clear();
   to_.clear();
   from_.clear();
   for (int i = 0; i < n; ++i) {
     const int k = rowMatch_[static_cast<std::size_t>(i)];
     if (k < 0) return;  // not expected: every unit may keep its site
-    sum += price_[static_cast<std::size_t>(i) * s + k];
     if (k == i) continue;
     moved_list_.push_back(Moved{set_[i], f_.ioX[sites_[k]], f_.ioY[sites_[k]]});
     to_.push_back(sites_[k]);

@@ -306,7 +306,12 @@ private:
   std::vector<int> moved_;  // units moved since open()
   std::vector<TimingAnalysis::WholeMove> unitMoves_;
   // The I/O matching's scratch space.
-  std::vector<int> set_, sites_, price_, rowMatch_, colMatch_, to_, from_;
+  struct Arc {
+    int row, col, price;
+  };
+  std::vector<Arc> arcs_;
+  std::vector<int> set_, sites_, rowMatch_, colMatch_, to_, from_;
+  std::vector<int> colOf_;    // per I/O site: its column in the set being matched, or -1
   std::vector<int> netMark_;  // per net: netEpoch_ while a unit of the set being built is on it
   int netEpoch_ = 0;
 };
