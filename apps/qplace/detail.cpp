@@ -82,6 +82,19 @@ public:
     return before - s_.total;
   }
 
+  // The I/O units matched to the sites of the whole device; returns the
+  // wirelength gained.
+  long long matchIo(int reach) {
+    checkpoint();
+    const long long before = s_.total;
+    whole();
+    Worker& w = *workers_[0];
+    w.open(0);
+    w.matchIo(reach);
+    finish();
+    return before - s_.total;
+  }
+
   // The losses of a sample of attempts over the whole device, none made.
   LossCounts sample(int count, int range) {
     whole();
@@ -334,6 +347,9 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
     }
     res.rounds = rounds;
     res.restored = drv.restoreBest();
+    // The I/O units where the logic ended: matched afresh, in chains of
+    // moves the annealing's single ones rarely make.
+    if (params.moveIo && params.ioMatchReach > 0) drv.matchIo(params.ioMatchReach);
     // Greedy passes while they gain: the annealing ends before a freeze.
     if (params.finalPass)
       for (int k = 0; k < kFinalPasses; ++k)

@@ -22,12 +22,15 @@
 // attempts accepted.
 //
 // The best placement seen at the end of a pass or round is kept and
-// restored when the annealing ends longer; then greedy passes while they
-// gain. So the result is never longer than the placement given. Every
-// change is checked against the register rules before it is made, so the
-// placement stays legal throughout, and against the placement's rules
-// (fixed units never move, region-bound ones only within their
-// rectangles).
+// restored when the annealing ends longer. Then the I/O units are matched
+// to the border's sites (detail_worker.h, matchIo): in sets sharing no
+// net, each set reassigned at once at the least total price, which makes
+// the chains of moves, one unit making room for the next, that single
+// moves and swaps rarely do; then greedy passes while they gain. So the
+// result is never longer than the placement given. Every change is checked
+// against the register rules before it is made, so the placement stays
+// legal throughout, and against the placement's rules (fixed units never
+// move, region-bound ones only within their rectangles).
 //
 // Timing-driven (a DetailTiming given): every price, of the greedy passes
 // and of the annealing, adds the timing term of detail_timing.h, with
@@ -93,6 +96,10 @@ struct DetailParams {
   double setAim = 0.6;            // share of a register's attempts aimed at a group of its set
   double groupTrades = 0.1;       // share of a register's attempts that trade its whole group
   bool moveIo = true;             // false: the I/O units keep their sites
+  // I/O matching after the annealing: border positions each way around an
+  // I/O unit's site (and its optimal region's) that it is offered; 0 for
+  // none.
+  int ioMatchReach = 16;
   bool finalPass = true;          // greedy passes after the annealing (while they gain, at most 3)
   std::uint64_t seed = 1;
 };

@@ -113,6 +113,13 @@ public:
   // place around its optimal region that gains most.
   void unitPass();
 
+  // Matches the region's I/O units to its sites (detail_matching.cpp): in
+  // sets sharing no net, each unit offered the sites within `reach` border
+  // positions of its own or its optimal region's, the assignment of least
+  // total price made when it gains. Costs the pins of the I/O units' nets
+  // per site offered, and a solve per set; nothing when reach <= 0.
+  void matchIo(int reach);
+
   // Losses of `count` attempts at `range`, none made.
   void sample(int count, int range, Rng& rng);
 
@@ -261,6 +268,10 @@ private:
   // refuse it. False when the move is illegal or leaves the region.
   bool propose(int u, int range, Rng& rng, Attempt& a);
 
+  // One set of the I/O matching: set_ with the sites sites_ (theirs first,
+  // in order, then the free ones).
+  void matchIoSet(int reach);
+
   // Makes the move priced last by propose or planIo (for a group trade,
   // planned last).
   void apply(const Attempt& a);
@@ -294,6 +305,15 @@ private:
   std::vector<Moved> moved_list_;
   std::vector<int> moved_;  // units moved since open()
   std::vector<TimingAnalysis::WholeMove> unitMoves_;
+  // The I/O matching's scratch space.
+  struct Arc {
+    int row, col, price;
+  };
+  std::vector<Arc> arcs_;
+  std::vector<int> set_, sites_, rowMatch_, colMatch_, to_, from_;
+  std::vector<int> colOf_;    // per I/O site: its column in the set being matched, or -1
+  std::vector<int> netMark_;  // per net: netEpoch_ while a unit of the set being built is on it
+  int netEpoch_ = 0;
 };
 
 }  // namespace improvement

@@ -203,6 +203,45 @@ TEST(Improve, IoUnitsMoveAlongTheBorderUnlessFixed) {
   }
 }
 
+TEST(Improve, IoMatchingAloneShortensAndKeepsOneUnitASite) {
+  // No greedy pass, an annealing too short to try anything and no last
+  // pass: what moves is the I/O matching's doing. Ports at random sites,
+  // the logic where the random placement left it; some nets join two ports
+  // (the wide fanout's), so a set does not hold every port at once.
+  for (const Case& c : hardCases(300)) {
+    for (int reach : {0, 1, 16}) {
+      Placed pl(c.build, RANDOM, 11);
+      std::vector<int> logic;
+      for (int u = 0; u < pl.m.numUnits(); ++u)
+        if (!pl.m.isIo(u)) logic.push_back(pl.p->loc[u]);
+      DetailParams dp;
+      dp.maxPasses = 0;
+      dp.annealMoves = 2.0 / pl.m.numUnits();  // two tries in ten rounds: none
+      dp.finalPass = false;
+      dp.ioMatchReach = reach;
+      const DetailResult r = pl.improve(dp);
+      EXPECT_EQ(r.after, qplace::hpwl(*pl.p)) << c.name << " reach " << reach;
+      if (reach == 0) EXPECT_EQ(r.after, r.before) << c.name;
+      else EXPECT_LT(r.after, r.before) << c.name << " reach " << reach;
+      std::vector<int> logicAfter, sites;
+      for (int u = 0; u < pl.m.numUnits(); ++u) {
+        if (!pl.m.isIo(u)) {
+          logicAfter.push_back(pl.p->loc[u]);
+          continue;
+        }
+        sites.push_back(pl.p->loc[u]);
+        EXPECT_EQ(pl.p->ioAt[pl.p->loc[u]], u) << c.name;
+      }
+      EXPECT_EQ(logicAfter, logic) << c.name;
+      EXPECT_EQ(std::set<int>(sites.begin(), sites.end()).size(), sites.size()) << c.name;
+      int held = 0;
+      for (int site = 0; site < pl.f.numIoSites(); ++site) held += pl.p->ioAt[site] >= 0;
+      EXPECT_EQ(held, static_cast<int>(sites.size())) << c.name;
+      EXPECT_EQ(pl.faults(), 0) << c.name;
+    }
+  }
+}
+
 TEST(Improve, ParametersOutOfRangeAreTakenAtTheirBounds) {
   Placed pl([](standin::Design& d) { cases::disjointPieces(d, 12); }, RANDOM, 5);
   DetailParams dp;
