@@ -5,26 +5,35 @@
 // per signal and a definition per design primitive.
 //
 // Application-data slots: UP_Access::m_PhyInstance_idx is 3 and
-// UP_Access::m_PhyNet_idx is 5, of kAppDataSlots slots per object.
+// UP_Access::m_PhyNet_idx is 5, of kAppDataSlots slots per object (slots 0
+// to 5: a design has an instance a component and a net a signal, so each
+// slot costs 8 bytes a component or signal).
 // Constraint type CONSTRAINT_ALL (0) selects every constraint; another type
 // selects the constraints of that `type`.
 #ifndef BASAPLACE_STANDIN_UDB_H
 #define BASAPLACE_STANDIN_UDB_H
 
 #include <deque>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/udb.h"
 
 namespace standin {
 
-constexpr int kAppDataSlots = 8;
+constexpr int kAppDataSlots = 6;
 
-// getPrimitiveName(j, ...) gives primNames[j], or "" past its end.
+// getPrimitiveName(j, ...) gives primNames[j], or "" past its end; most
+// instances have no names, and no list.
 struct Instance : udb::PhyInstance {
   void* appData[kAppDataSlots] = {};
-  std::vector<std::string> primNames;
+  std::unique_ptr<std::vector<std::string>> primNames;
+
+  void setPrimNames(std::vector<std::string> names) {
+    primNames = std::make_unique<std::vector<std::string>>(std::move(names));
+  }
 };
 
 struct Net : udb::UnfoldedNet {

@@ -91,7 +91,7 @@ void* udb::Instance::getAppData(int index) {
 std::string udb::PhyInstance::getPrimitiveName(unsigned short index,
                                                DesignObjectXRef::Xref_NameType /*type*/) {
   const auto& names = static_cast<standin::Instance*>(this)->primNames;
-  return index < names.size() ? names[index] : std::string();
+  return names != nullptr && index < names->size() ? (*names)[index] : std::string();
 }
 
 void* udb::UnfoldedNet::getAppData(int index) {
