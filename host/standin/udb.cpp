@@ -44,10 +44,6 @@ udb::Iterator<T>* iterate(Records& records) {
   return new udb::Iterator<T>(state);
 }
 
-void* slot(void* const (&appData)[standin::kAppDataSlots], int index) {
-  return index >= 0 && index < standin::kAppDataSlots ? appData[index] : nullptr;
-}
-
 }  // namespace
 
 std::string udb::Constraint::toString() { return static_cast<standin::Constraint*>(this)->text; }
@@ -85,7 +81,7 @@ udb::Iterator<udb::PhyPrimitive>* udb::PhyView::getPrimIter() {
 }
 
 void* udb::Instance::getAppData(int index) {
-  return slot(static_cast<standin::Instance*>(this)->appData, index);
+  return static_cast<standin::Instance*>(this)->appData.get(index);
 }
 
 std::string udb::PhyInstance::getPrimitiveName(unsigned short index,
@@ -95,5 +91,5 @@ std::string udb::PhyInstance::getPrimitiveName(unsigned short index,
 }
 
 void* udb::UnfoldedNet::getAppData(int index) {
-  return slot(static_cast<standin::Net*>(this)->appData, index);
+  return static_cast<standin::Net*>(this)->appData.get(index);
 }
