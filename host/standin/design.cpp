@@ -77,8 +77,8 @@ void Design::setPinRowCol(Site* site, unsigned short pin, short row, short col) 
 Geom* Design::addGeom(Site* site, unsigned short row, unsigned short col) {
   Geom& geom = geoms.emplace_back();
   const std::size_t n = site->physite != nullptr ? site->physite->numPins : 0;
-  geom.xs.assign(n, 0);
-  geom.ys.assign(n, 0);
+  geom.xs = geomValues.take(n);
+  geom.ys = geomValues.take(n);
   geom.pinx = geom.xs.data();
   geom.piny = geom.ys.data();
   geom.col = col;
@@ -134,8 +134,8 @@ Comp* Design::addComp(const std::string& compName, Prim* prim) {
   comp.prim = prim;
   comp.logic = prim != nullptr ? prim->cell : nullptr;
   const std::size_t numPins = prim != nullptr ? prim->ports.size() : 0;
-  comp.sigpins.assign(numPins, nullptr);
-  comp.signals.assign(numPins, nullptr);
+  comp.sigpins = sigpinRows.take(numPins);
+  comp.signals = signalRows.take(numPins);
 
   Instance& instance = instances.emplace_back();
   instance.appData[UP_Access::m_PhyInstance_idx] = static_cast<UP_COMP*>(&comp);

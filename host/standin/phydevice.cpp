@@ -47,8 +47,8 @@ int RoutingGraph::addArc(Node* from, Node* to, bool directional) {
   arc.ends[0] = from;
   arc.ends[1] = to;
   arc.directional = directional;
-  from->arcs.push_back(index);
-  if (to != from) to->arcs.push_back(index);
+  arcLists_.push(from->arcs, index);
+  if (to != from) arcLists_.push(to->arcs, index);
   return index;
 }
 

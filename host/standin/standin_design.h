@@ -44,6 +44,7 @@
 #include "host/standin/standin_cell.h"
 #include "host/standin/standin_device.h"
 #include "host/standin/standin_graph.h"
+#include "host/standin/standin_pool.h"
 #include "host/standin/standin_udb.h"
 
 namespace standin {
@@ -104,8 +105,10 @@ struct Comp : UP_COMP {
   Site* site = nullptr;
   Instance* instance = nullptr;
   UP_REGCTRL* regctrl = nullptr;
-  std::vector<SigPin*> sigpins;  // per component pin; null when unconnected
-  std::vector<Signal*> signals;  // per component pin; null when unconnected
+  // Per component pin, null when unconnected; one entry a port of the
+  // primitive, held by the design's pools.
+  Row<SigPin*> sigpins;
+  Row<Signal*> signals;
   int type = 0;      // UP_INFO::getcomptype
   bool pfu = true;   // UP_INFO::comp_is_pfu_pff
 };
@@ -125,11 +128,12 @@ struct Signal : UP_SIGNAL {
   unsigned clocks = 0;
 };
 
-// A site's geometry; pinx and piny point into xs and ys, which keep the
-// length they were made with.
+// A site's geometry; pinx and piny point into xs and ys, runs of the
+// design's pool that keep the length they were made with. A caller with
+// values of its own may point pinx and piny at them instead.
 struct Geom : UP_SITEGEOM {
-  std::vector<int> xs;
-  std::vector<int> ys;
+  Row<int> xs;
+  Row<int> ys;
 };
 
 enum Slot { L0 = 0, L1 = 1, R0 = 2, R1 = 3 };
@@ -274,6 +278,10 @@ public:
   std::deque<Instance> instances;
   std::deque<Net> nets;
   std::vector<std::unique_ptr<UP_PATH>> paths;
+  // The components' pin rows.
+  Pool<SigPin*> sigpinRows;
+  Pool<Signal*> signalRows;
+  Pool<int> geomValues;  // the geometries' X and Y values
 
 private:
   SigPin* connect(Signal* sig, Comp* comp, int pin, bool driver);

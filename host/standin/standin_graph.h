@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "host/phydevice.h"
+#include "host/standin/standin_pool.h"
 
 namespace standin {
 
@@ -27,12 +28,13 @@ class RoutingGraph;
 
 // A routing node. PhyNode_ITERATOR walks `arcs` (indexes into its graph) in
 // order: the arcs of which the node is an end, in the order they were added.
+// The list grows through its graph (addArc, reserveArcs).
 struct Node : PhyNode {
   RoutingGraph* graph = nullptr;
   std::string name;
   unsigned char cost = 0;   // getcostcode
   unsigned char flags = 0;  // getflags
-  std::vector<int> arcs;
+  List<int> arcs;
 };
 
 // A routing arc from ends[0] to ends[1]. PhyNode_ITERATOR::getcurnode gives,
@@ -56,6 +58,9 @@ public:
   // Adds an arc between two nodes of this graph and returns its index. An
   // arc from a node to itself is listed once in that node's arcs.
   int addArc(Node* from, Node* to, bool directional);
+  // Room for `n` arcs of the node in all, so that a node whose arcs are
+  // known ahead takes no more than it needs.
+  void reserveArcs(Node* node, std::size_t n) { arcLists_.reserve(node->arcs, n); }
   // The id of arc `index`.
   PhyArc_ID id(int index) const;
   // The arc that an id names, or null.
@@ -68,6 +73,7 @@ public:
 
 private:
   std::uint32_t number_;
+  Pool<int> arcLists_;
 };
 
 // The no-arc id.

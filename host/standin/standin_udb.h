@@ -5,14 +5,20 @@
 // per signal and a definition per design primitive.
 //
 // Application-data slots: UP_Access::m_PhyInstance_idx is 3 and
-// UP_Access::m_PhyNet_idx is 5, of kAppDataSlots slots per object.
+// UP_Access::m_PhyNet_idx is 5, of kAppDataSlots slots per object. An
+// object carries data in one slot at a time (AppData): the builder fills
+// just the one slot the library reads, and a design has an instance a
+// component and a net a signal, so a full table would cost 64 bytes a
+// component and as much a signal.
 // Constraint type CONSTRAINT_ALL (0) selects every constraint; another type
 // selects the constraints of that `type`.
 #ifndef BASAPLACE_STANDIN_UDB_H
 #define BASAPLACE_STANDIN_UDB_H
 
 #include <deque>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/udb.h"
@@ -21,14 +27,36 @@ namespace standin {
 
 constexpr int kAppDataSlots = 8;
 
-// getPrimitiveName(j, ...) gives primNames[j], or "" past its end.
+// The application data of an object: one slot in use, or none. Writing
+// through appData[k] makes k the slot in use (the data of another slot is
+// dropped); get(k) reads slot k, null when it is not the one in use or is
+// out of range.
+class AppData {
+public:
+  void*& operator[](int slot) {
+    slot_ = slot;
+    return value_;
+  }
+  void* get(int slot) const { return slot == slot_ && slot >= 0 && slot < kAppDataSlots ? value_ : nullptr; }
+
+private:
+  int slot_ = -1;
+  void* value_ = nullptr;
+};
+
+// getPrimitiveName(j, ...) gives primNames[j], or "" past its end; most
+// instances have no names, and no list.
 struct Instance : udb::PhyInstance {
-  void* appData[kAppDataSlots] = {};
-  std::vector<std::string> primNames;
+  AppData appData;
+  std::unique_ptr<std::vector<std::string>> primNames;
+
+  void setPrimNames(std::vector<std::string> names) {
+    primNames = std::make_unique<std::vector<std::string>>(std::move(names));
+  }
 };
 
 struct Net : udb::UnfoldedNet {
-  void* appData[kAppDataSlots] = {};
+  AppData appData;
 };
 
 struct TopPort : udb::PhyPort {

@@ -44,10 +44,6 @@ udb::Iterator<T>* iterate(Records& records) {
   return new udb::Iterator<T>(state);
 }
 
-void* slot(void* const (&appData)[standin::kAppDataSlots], int index) {
-  return index >= 0 && index < standin::kAppDataSlots ? appData[index] : nullptr;
-}
-
 }  // namespace
 
 std::string udb::Constraint::toString() { return static_cast<standin::Constraint*>(this)->text; }
@@ -85,15 +81,15 @@ udb::Iterator<udb::PhyPrimitive>* udb::PhyView::getPrimIter() {
 }
 
 void* udb::Instance::getAppData(int index) {
-  return slot(static_cast<standin::Instance*>(this)->appData, index);
+  return static_cast<standin::Instance*>(this)->appData.get(index);
 }
 
 std::string udb::PhyInstance::getPrimitiveName(unsigned short index,
                                                DesignObjectXRef::Xref_NameType /*type*/) {
   const auto& names = static_cast<standin::Instance*>(this)->primNames;
-  return index < names.size() ? names[index] : std::string();
+  return names != nullptr && index < names->size() ? (*names)[index] : std::string();
 }
 
 void* udb::UnfoldedNet::getAppData(int index) {
-  return slot(static_cast<standin::Net*>(this)->appData, index);
+  return static_cast<standin::Net*>(this)->appData.get(index);
 }

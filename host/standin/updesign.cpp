@@ -2,6 +2,7 @@
 // standin_design.h, each host method reading the fields of the stand-in
 // record that `this` is.
 #include <cstddef>
+#include <type_traits>
 
 #include "host/standin/standin_design.h"
 
@@ -35,8 +36,8 @@ auto* elementAt(Table& table, int index) {
 }
 
 // The pointer stored at `index` of a table of pointers, or null out of range.
-template <class T>
-T* entryAt(std::vector<T*>& table, int index) {
+template <class Table>
+auto entryAt(const Table& table, int index) -> std::decay_t<decltype(table[0])> {
   return index >= 0 && static_cast<std::size_t>(index) < table.size()
              ? table[static_cast<std::size_t>(index)]
              : nullptr;

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -109,9 +110,9 @@ public:
     reg->type = 3;
     in->type = out->type = 1;
     in->sname = "ioin";
-    instances[static_cast<std::size_t>(lut->id)].primNames = {"lut_a/LUT0", "", "lut_a/FF0"};
-    instances[static_cast<std::size_t>(reg->id)].primNames = {"", "reg_b/FF0"};
-    instances[static_cast<std::size_t>(brokenInst->id)].primNames = {"bad/LUT0"};
+    instances[static_cast<std::size_t>(lut->id)].setPrimNames({"lut_a/LUT0", "", "lut_a/FF0"});
+    instances[static_cast<std::size_t>(reg->id)].setPrimNames({"", "reg_b/FF0"});
+    instances[static_cast<std::size_t>(brokenInst->id)].setPrimNames({"bad/LUT0"});
     // broken: the instance carries another component
     brokenInst->instance->appData[UP_Access::m_PhyInstance_idx] = static_cast<UP_COMP*>(lut);
 
@@ -164,13 +165,13 @@ private:
             unsigned short sub) {
     standin::Geom* g = addGeom(site, static_cast<unsigned short>(site->row),
                                static_cast<unsigned short>(site->col));
-    g->xs = std::move(xs);
-    g->ys = std::move(ys);
-    g->pinx = g->xs.data();
-    g->piny = g->ys.data();
+    g->pinx = values_.emplace_back(std::move(xs)).data();
+    g->piny = values_.emplace_back(std::move(ys)).data();
     g->quad = quad;
     g->sub = sub;
   }
+
+  std::deque<std::vector<int>> values_;  // the geometries given values here
 };
 
 class Golden : public ReportCapture {

@@ -102,7 +102,7 @@ struct DeviceParams {
 // "OUTPIN", and 2, "INPIN") come later, one per component pin that
 // routeSignal routes, with directional arcs from an output pin's node to
 // every wire of its cluster and from every wire to an input pin's node.
-// Memory: about 140 bytes of the stand-in's records per node, arcs included;
+// Memory: about 116 bytes of the stand-in's records per node, arcs included;
 // with 8 tracks a fitted device has about 1.8 nodes per component.
 //
 // Long wires (when longTracks > 0) come after all of that: cluster i owns

@@ -74,15 +74,15 @@ void detail::addWires(standin::Design& d, Device& dev, int tracks) {
       const std::size_t upDownArcs = static_cast<std::size_t>(r > 0) + (r + 1 < w.rows);
       for (int t = 0; t < tracks; ++t) {
         std::snprintf(name, sizeof name, "%s_H%d", at.c_str(), t);
-        graph.addNode(name, detail::COST_HWIRE)->arcs.reserve(1 + sideArcs);
+        graph.reserveArcs(graph.addNode(name, detail::COST_HWIRE), 1 + sideArcs);
       }
       for (int t = 0; t < tracks; ++t) {
         std::snprintf(name, sizeof name, "%s_V%d", at.c_str(), t);
-        graph.addNode(name, detail::COST_VWIRE)->arcs.reserve(1 + upDownArcs);
+        graph.reserveArcs(graph.addNode(name, detail::COST_VWIRE), 1 + upDownArcs);
       }
       for (int k = 0; k < dev.wires.switches; ++k) {
         std::snprintf(name, sizeof name, "%s_S%d", at.c_str(), k);
-        graph.addNode(name, detail::COST_SWITCH)->arcs.reserve(std::min(4, 2 * (tracks - 2 * k)));
+        graph.reserveArcs(graph.addNode(name, detail::COST_SWITCH), std::min(4, 2 * (tracks - 2 * k)));
       }
     }
   }
@@ -121,11 +121,11 @@ void detail::addLongWires(standin::Design& d, Device& dev, int longTracks, int s
       const std::string at = position(r + 1, c + 1);
       for (int t = 0; t < longTracks; ++t) {
         std::snprintf(name, sizeof name, "%s_LH%d", at.c_str(), t);
-        graph.addNode(name, detail::COST_LONGWIRE)->arcs.reserve(4);
+        graph.reserveArcs(graph.addNode(name, detail::COST_LONGWIRE), 4);
       }
       for (int t = 0; t < longTracks; ++t) {
         std::snprintf(name, sizeof name, "%s_LV%d", at.c_str(), t);
-        graph.addNode(name, detail::COST_LONGWIRE)->arcs.reserve(4);
+        graph.reserveArcs(graph.addNode(name, detail::COST_LONGWIRE), 4);
       }
     }
   }
