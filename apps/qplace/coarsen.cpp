@@ -19,20 +19,8 @@ Coarsening coarsen(const Model& m, const std::vector<double>& area, const std::v
   Coarsening c;
   c.clusterOf.assign(static_cast<std::size_t>(units), -1);
   // The small nets of each unit.
-  std::vector<int> start(static_cast<std::size_t>(units) + 1, 0);
-  for (int k = 0; k < m.numNets(); ++k) {
-    if (m.netSize(k) > kGrowMaxNet) continue;
-    for (int i = m.netStart[k]; i < m.netStart[k + 1]; ++i) ++start[static_cast<std::size_t>(m.netUnits[i]) + 1];
-  }
-  for (int u = 0; u < units; ++u) start[u + 1] += start[u];
-  std::vector<int> nets(static_cast<std::size_t>(start[units]));
-  {
-    std::vector<int> fill(start.begin(), start.end() - 1);
-    for (int k = 0; k < m.numNets(); ++k) {
-      if (m.netSize(k) > kGrowMaxNet) continue;
-      for (int i = m.netStart[k]; i < m.netStart[k + 1]; ++i) nets[fill[m.netUnits[i]]++] = k;
-    }
-  }
+  std::vector<int> start, nets;
+  indexUnitNets(m, units, kGrowMaxNet, start, nets);
   std::vector<int> members;
   for (int seed = 0; seed < units; ++seed) {
     if (c.clusterOf[seed] >= 0) continue;

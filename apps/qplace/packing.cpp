@@ -2,19 +2,13 @@
 #include "qplace/packing.h"
 
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <unordered_map>
 
 #include "host/standin/gen/designgen.h"
 
 namespace qplace {
-
-namespace {
-
-// Fills unitNetStart and unitNets from the nets.
-void indexUnitNets(Model& m);
-
-}  // namespace
 
 int Model::numOf(UnitKind k) const {
   return static_cast<int>(std::count(kind.begin(), kind.end(), k));
@@ -88,25 +82,25 @@ Model packDesign(standin::Design& d) {
     m.netSignal.push_back(&s);
     m.netStart.push_back(static_cast<int>(m.netUnits.size()));
   }
-  indexUnitNets(m);
+  indexUnitNets(m, m.numUnits(), std::numeric_limits<int>::max(), m.unitNetStart, m.unitNets);
   return m;
 }
 
-namespace {
-
-void indexUnitNets(Model& m) {
-  std::vector<int> degree(m.kind.size(), 0);
-  for (int u : m.netUnits) ++degree[static_cast<std::size_t>(u)];
-  m.unitNetStart.assign(m.kind.size() + 1, 0);
-  for (std::size_t u = 0; u < m.kind.size(); ++u) m.unitNetStart[u + 1] = m.unitNetStart[u] + degree[u];
-  m.unitNets.resize(m.netUnits.size());
-  std::vector<int> fill(m.unitNetStart.begin(), m.unitNetStart.end() - 1);
-  for (int n = 0; n < m.numNets(); ++n)
+void indexUnitNets(const Model& m, int units, int maxUnits, std::vector<int>& start, std::vector<int>& nets) {
+  start.assign(static_cast<std::size_t>(units) + 1, 0);
+  for (int n = 0; n < m.numNets(); ++n) {
+    if (m.netSize(n) > maxUnits) continue;
+    for (int i = m.netStart[n]; i < m.netStart[n + 1]; ++i) ++start[static_cast<std::size_t>(m.netUnits[i]) + 1];
+  }
+  for (int u = 0; u < units; ++u) start[u + 1] += start[u];
+  nets.resize(static_cast<std::size_t>(start[units]));
+  std::vector<int> fill(start.begin(), start.end() - 1);
+  for (int n = 0; n < m.numNets(); ++n) {
+    if (m.netSize(n) > maxUnits) continue;
     for (int i = m.netStart[n]; i < m.netStart[n + 1]; ++i)
-      m.unitNets[static_cast<std::size_t>(fill[static_cast<std::size_t>(m.netUnits[i])]++)] = n;
+      nets[static_cast<std::size_t>(fill[static_cast<std::size_t>(m.netUnits[i])]++)] = n;
+  }
 }
-
-}  // namespace
 
 void addNets(Model& m, const std::vector<std::vector<int>>& nets, double weight) {
   if (m.netWeight.empty()) m.netWeight.assign(m.netSignal.size(), 1.0);
@@ -116,7 +110,7 @@ void addNets(Model& m, const std::vector<std::vector<int>>& nets, double weight)
     m.netSignal.push_back(nullptr);
     m.netWeight.push_back(weight);
   }
-  if (!m.kind.empty()) indexUnitNets(m);
+  if (!m.kind.empty()) indexUnitNets(m, m.numUnits(), std::numeric_limits<int>::max(), m.unitNetStart, m.unitNets);
 }
 
 Model netsOf(const Model& m) {

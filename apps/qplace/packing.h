@@ -66,6 +66,12 @@ struct Model {
   int numOf(UnitKind k) const;
 };
 
+// The nets of each of the first `units` units among the nets of m of at
+// most maxUnits units, in net order: those of unit u are
+// nets[start[u] .. start[u + 1]). Every unit of those nets must be below
+// `units`. O(units + pins).
+void indexUnitNets(const Model& m, int units, int maxUnits, std::vector<int>& start, std::vector<int>& nets);
+
 // Appends nets over units (each a list of distinct units, at least two)
 // with the given weight, and rebuilds the unit-to-net index of a model
 // with units. The new nets have no signal. O(pins of the model).

@@ -171,20 +171,8 @@ std::vector<int> localOrder(const Model& m, const std::vector<int>& var, int n) 
     return at;
   }
   const int units = static_cast<int>(var.size());
-  std::vector<int> start(static_cast<std::size_t>(units) + 1, 0);
-  for (int k = 0; k < m.numNets(); ++k) {
-    if (m.netSize(k) > kOrderMaxNet) continue;
-    for (int i = m.netStart[k]; i < m.netStart[k + 1]; ++i) ++start[m.netUnits[i] + 1];
-  }
-  for (int u = 0; u < units; ++u) start[u + 1] += start[u];
-  std::vector<int> nets(static_cast<std::size_t>(start[units]));
-  {
-    std::vector<int> fill(start.begin(), start.end() - 1);
-    for (int k = 0; k < m.numNets(); ++k) {
-      if (m.netSize(k) > kOrderMaxNet) continue;
-      for (int i = m.netStart[k]; i < m.netStart[k + 1]; ++i) nets[fill[m.netUnits[i]]++] = k;
-    }
-  }
+  std::vector<int> start, nets;
+  indexUnitNets(m, units, kOrderMaxNet, start, nets);
   std::vector<int> unitOf(static_cast<std::size_t>(n), -1);
   for (int u = 0; u < units; ++u)
     if (var[u] >= 0) unitOf[var[u]] = u;
