@@ -147,10 +147,6 @@ void spreadForIos(const Model& m, const std::vector<double>& area, const Fabric&
 
 }  // namespace
 
-bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads, double* sideBySide) {
-  return placeIos(m, f, p, IoPlacement{threads, sideBySide});
-}
-
 bool placeIos(const Model& m, const Fabric& f, Placement& p, const IoPlacement& how) {
   const int n = m.numUnits();
   // The I/O units placed already (fixed ones) keep their sites; the rest

@@ -89,20 +89,9 @@ private:
   GlobalResult r_;
 };
 
-// Fixes the unplaced I/O units on free border sites of `p`: a short global
-// placement of every unit not placed yet (a few solves, then a few
-// spreading iterations of the logic, the I/O units held by their nets
-// alone; units placed already, fixed ones, hold where they are); the I/O
-// units then take free border sites in the angular order of their
-// positions around the centre (see assignAlongBorder). Returns false,
-// placing none, when too few sites are free. `threads` as
-// GlobalParams::threads; the processor time its two threads spend side by
-// side is added to *sideBySide when given.
-bool placeIos(const Model& m, const Fabric& f, Placement& p, int threads = 0, double* sideBySide = nullptr);
-
-// placeIos with a choice for large designs: above `coarseAbove` units, and
-// without placement rules, the short global placement runs on clusters of
-// up to `clusterSize` connected units (see coarsen), each I/O unit and each
+// How placeIos works. Above `coarseAbove` units, and without placement
+// rules, its short global placement runs on clusters of up to
+// `clusterSize` connected units (see coarsen), each I/O unit and each
 // placed unit a cluster of its own, the clusters' areas those of their
 // units. At a million units that costs a fifth of placing every unit
 // (3 to 4 processor seconds against about 16); the I/O units take other
@@ -114,7 +103,15 @@ struct IoPlacement {
   int coarseAbove = 1 << 30;     // units; the default keeps every design on its units
   int clusterSize = 8;
 };
-bool placeIos(const Model& m, const Fabric& f, Placement& p, const IoPlacement& how);
+
+// Fixes the unplaced I/O units on free border sites of `p`: a short global
+// placement of every unit not placed yet (a few solves, then a few
+// spreading iterations of the logic, the I/O units held by their nets
+// alone; units placed already, fixed ones, hold where they are); the I/O
+// units then take free border sites in the angular order of their
+// positions around the centre (see assignAlongBorder). Returns false,
+// placing none, when too few sites are free.
+bool placeIos(const Model& m, const Fabric& f, Placement& p, const IoPlacement& how = {});
 
 // Gives each of the angles `ioAngle` (radians around the device centre) a
 // site of its own among those at `siteAngle`, keeping their circular order:

@@ -35,7 +35,9 @@ GlobalRun placeGlobally(int threads) {
   const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
   qplace::Placement p(f, m);
   GlobalRun run;
-  if (!qplace::placeIos(m, f, p, threads)) return run;
+  qplace::IoPlacement io;
+  io.threads = threads;
+  if (!qplace::placeIos(m, f, p, io)) return run;
   run.ioLoc = p.loc;
   qplace::GlobalParams params;
   params.threads = threads;
