@@ -138,7 +138,7 @@ Comp* Design::addComp(const std::string& compName, Prim* prim) {
   comp.signals = signalRows.take(numPins);
 
   Instance& instance = instances.emplace_back();
-  instance.appData[UP_Access::m_PhyInstance_idx] = static_cast<UP_COMP*>(&comp);
+  instance.appData.set(UP_Access::m_PhyInstance_idx, static_cast<UP_COMP*>(&comp));
   comp.instance = &instance;
   return &comp;
 }
@@ -148,7 +148,7 @@ Signal* Design::addSignal(const std::string& sigName) {
   sig.id = static_cast<int>(signals.size()) - 1;
   sig.name = sigName;
   Net& net = nets.emplace_back();
-  net.appData[UP_Access::m_PhyNet_idx] = static_cast<UP_SIGNAL*>(&sig);
+  net.appData.set(UP_Access::m_PhyNet_idx, static_cast<UP_SIGNAL*>(&sig));
   sig.net = &net;
   return &sig;
 }

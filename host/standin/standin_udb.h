@@ -27,15 +27,15 @@ namespace standin {
 
 constexpr int kAppDataSlots = 8;
 
-// The application data of an object: one slot in use, or none. Writing
-// through appData[k] makes k the slot in use (the data of another slot is
+// The application data of an object: one slot in use, or none. set(k, v)
+// makes k the slot in use, holding v (the data of another slot is
 // dropped); get(k) reads slot k, null when it is not the one in use or is
 // out of range.
 class AppData {
 public:
-  void*& operator[](int slot) {
+  void set(int slot, void* value) {
     slot_ = slot;
-    return value_;
+    value_ = value;
   }
   void* get(int slot) const { return slot == slot_ && slot >= 0 && slot < kAppDataSlots ? value_ : nullptr; }
 

@@ -46,7 +46,7 @@ TEST(Records, PinRowsAndAppDataReadBackThroughTheHost) {
   EXPECT_EQ(s->getnet()->getAppData(UP_Access::m_PhyNet_idx), static_cast<void*>(static_cast<UP_SIGNAL*>(s)));
   EXPECT_EQ(s->getnet()->getAppData(UP_Access::m_PhyInstance_idx), nullptr);
   // Writing another slot moves the data there.
-  d.comps[3].instance->appData[6] = &d.comps[4];
+  d.comps[3].instance->appData.set(6, &d.comps[4]);
   EXPECT_EQ(d.comps[3].instance->getAppData(6), static_cast<void*>(&d.comps[4]));
   EXPECT_EQ(d.comps[3].instance->getAppData(UP_Access::m_PhyInstance_idx), nullptr);
   EXPECT_EQ(inst->getPrimitiveName(0, udb::DesignObjectXRef::XREF_DBNAME), "");

@@ -114,7 +114,7 @@ public:
     instances[static_cast<std::size_t>(reg->id)].setPrimNames({"", "reg_b/FF0"});
     instances[static_cast<std::size_t>(brokenInst->id)].setPrimNames({"bad/LUT0"});
     // broken: the instance carries another component
-    brokenInst->instance->appData[UP_Access::m_PhyInstance_idx] = static_cast<UP_COMP*>(lut);
+    brokenInst->instance->appData.set(UP_Access::m_PhyInstance_idx, static_cast<UP_COMP*>(lut));
 
     place(lut, slice0);
     place(reg, slice0);
