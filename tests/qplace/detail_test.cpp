@@ -190,15 +190,7 @@ TEST(Improve, IoUnitsMoveAlongTheBorderUnlessFixed) {
     for (int u = 0; u < pl.m.numUnits(); ++u)
       if (pl.m.isIo(u)) after.push_back(pl.p->loc[u]);
     EXPECT_EQ(r.ioMoves > 0, moveIo);
-    EXPECT_EQ(after == sites, !moveIo);
-    // Each site holds at most one unit, and the records agree.
-    std::set<int> distinct(after.begin(), after.end());
-    EXPECT_EQ(distinct.size(), after.size());
-    for (int u = 0; u < pl.m.numUnits(); ++u) {
-      if (pl.m.isIo(u)) {
-        EXPECT_EQ(pl.p->ioAt[pl.p->loc[u]], u);
-      }
-    }
+    EXPECT_EQ(after == sites, !moveIo);  // one unit a site: the I/O matching's test below
     EXPECT_EQ(pl.faults(), 0);
   }
 }
