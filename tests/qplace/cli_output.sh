@@ -27,7 +27,7 @@ state() { (cd "$1" && find . -type f | sort | xargs -r md5sum); }
 
 # 1.
 echo x > file
-"$Q" --generate 2000 --out file/sub >out 2>err
+"$Q" --generate 500 --out file/sub >out 2>err
 rc=$?
 [ $rc -eq 1 ] || fail "1: exit status $rc, expected 1"
 [ -s out ] && fail "1: work started before the folder was refused"
@@ -35,7 +35,7 @@ grep -q "^qplace: error: file/sub: cannot create the folder file: Not a director
   fail "1: no error naming the folder and the reason"
 
 # 2.
-"$Q" --generate 2000 --out d -q >out 2>err
+"$Q" --generate 500 --out d -q >out 2>err
 rc=$?
 [ $rc -eq 0 ] || fail "2: exit status $rc"
 expected="./bbox.txt ./placement.lct ./placement.svg"
@@ -46,7 +46,7 @@ before=$(state d)
 
 # 3. The limit is in blocks of 512 or 1024 bytes: a few kB, less than any
 # of the files. The signal it raises is ignored, so writes fail with EFBIG.
-( trap '' XFSZ; ulimit -f 4; exec "$Q" --generate 2000 --seed 2 --out d -q ) >out 2>err
+( trap '' XFSZ; ulimit -f 4; exec "$Q" --generate 500 --seed 2 --out d -q ) >out 2>err
 rc=$?
 [ $rc -eq 1 ] || fail "3: exit status $rc, expected 1"
 grep -q "^qplace: error: d/placement.lct: cannot write: File too large; no file of this run was kept$" err ||
@@ -54,7 +54,7 @@ grep -q "^qplace: error: d/placement.lct: cannot write: File too large; no file 
 [ "$(state d)" = "$before" ] || fail "3: the folder changed: $(state d)"
 
 # 4.
-{ "$Q" --generate 2000 --seed 3 --out e 2>err; echo $? >status; } | head -1 >first
+{ "$Q" --generate 500 --seed 3 --out e 2>err; echo $? >status; } | head -1 >first
 [ "$(cat status)" = 0 ] || fail "4: exit status $(cat status) with standard output closed"
 [ "$(wc -l <first)" -eq 1 ] || fail "4: head saw no line"
 [ -s e/placement.lct ] && [ -s e/bbox.txt ] && [ -s e/placement.svg ] || fail "4: files missing: $(ls -a e)"
@@ -62,7 +62,7 @@ grep -q "^qplace: error: d/placement.lct: cannot write: File too large; no file 
 
 # 5.
 if [ -f d/placement.png ]; then
-  PATH=/nonexistent "$Q" --generate 2000 --seed 4 --out d -q >out 2>err
+  PATH=/nonexistent "$Q" --generate 500 --seed 4 --out d -q >out 2>err
   rc=$?
   [ $rc -eq 0 ] || fail "5: exit status $rc"
   grep -q "^qplace: warning: no PNG: rsvg-convert is not installed (Debian package librsvg2-bin) (the earlier d/placement.png removed)$" err ||
@@ -80,7 +80,7 @@ grep -q "^qplace: error: the device is too small" err || fail "6: no error on st
 
 # 7.
 if [ -w /dev/full ]; then
-  "$Q" --generate 2000 --out g >/dev/full 2>err
+  "$Q" --generate 500 --out g >/dev/full 2>err
   rc=$?
   [ $rc -eq 0 ] || fail "7: exit status $rc"
   grep -q "^qplace: warning: standard output: No space left on device; the log there is incomplete$" err ||

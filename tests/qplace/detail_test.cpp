@@ -1,7 +1,8 @@
-// Detailed improvement: never longer than its input, gains where the greedy
-// passes leave room, legal under the register rules whatever the regions,
-// the same placement for any number of threads; the regions and the
-// annealing schedule on their own.
+// Detailed improvement: never longer than its input, legal under the
+// register rules whatever the regions, the same placement for any number of
+// threads; the regions and the annealing schedule on their own. (That the
+// annealing gains beyond the greedy passes shows in placement_test.cpp:
+// more effort, a shorter result.)
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -135,21 +136,6 @@ TEST(Improve, NeverReturnsALongerPlacement) {
   }
 }
 
-TEST(Improve, AnnealingGainsWhereTheGreedyPassesLeaveRoom) {
-  // From a random placement the greedy passes stop at a local minimum; the
-  // annealing goes further.
-  for (const Case& c : hardCases(1000)) {
-    Placed a(c.build, RANDOM), b(c.build, RANDOM);
-    DetailParams greedy;
-    greedy.annealMoves = 0;
-    greedy.maxPasses = 10;
-    const double greedyOnly = b.improve(greedy).after;
-    const DetailResult r = a.improve(quick(a.m));
-    EXPECT_LT(r.after, greedyOnly) << c.name;
-    EXPECT_EQ(a.faults(), 0) << c.name;
-  }
-}
-
 TEST(Improve, SamePlacementForAnyNumberOfThreads) {
   // Regions of 3 x 3 clusters: a small device is cut into many, and the
   // generated design's control sets test the register rules across them.
@@ -190,15 +176,7 @@ TEST(Improve, IoUnitsMoveAlongTheBorderUnlessFixed) {
     for (int u = 0; u < pl.m.numUnits(); ++u)
       if (pl.m.isIo(u)) after.push_back(pl.p->loc[u]);
     EXPECT_EQ(r.ioMoves > 0, moveIo);
-    EXPECT_EQ(after == sites, !moveIo);
-    // Each site holds at most one unit, and the records agree.
-    std::set<int> distinct(after.begin(), after.end());
-    EXPECT_EQ(distinct.size(), after.size());
-    for (int u = 0; u < pl.m.numUnits(); ++u) {
-      if (pl.m.isIo(u)) {
-        EXPECT_EQ(pl.p->ioAt[pl.p->loc[u]], u);
-      }
-    }
+    EXPECT_EQ(after == sites, !moveIo);  // one unit a site: the I/O matching's test below
     EXPECT_EQ(pl.faults(), 0);
   }
 }

@@ -87,7 +87,7 @@ TEST(PlacedNetlist, EveryCellAndPortBitNamesItsSiteAndTheReaderGivesThemBack) {
   }
 }
 
-TEST(PlacedNetlist, NothingElseChangesAndOldLocationsAreReplacedInPlace) {
+TEST(PlacedNetlist, OldLocationsAreReplacedInPlaceAndOtherCellsLeftAlone) {
   // An input placed before: its cell has a location among other attributes.
   ojson in = ojson::parse(readData("alu_lut.json"));
   ojson& cell = in["modules"]["alu"]["cells"].begin().value();
@@ -101,20 +101,8 @@ TEST(PlacedNetlist, NothingElseChangesAndOldLocationsAreReplacedInPlace) {
   EXPECT_EQ(keys, (std::vector<std::string>{"keep", "qplace_site", "src", "qplace_slot"}));
   EXPECT_NE(attrs["qplace_site"], "R99C99A");
   EXPECT_FALSE(out["modules"]["alu"]["cells"]["odd one"].contains("attributes")) << "a cell of no component is left";
-  // Without the placement attributes, the document is the one read.
-  ojson back = out;
-  for (auto& [name, c] : back["modules"]["alu"]["cells"].items()) {
-    if (!c.contains("attributes")) continue;
-    c["attributes"].erase("qplace_site");
-    c["attributes"].erase("qplace_slot");
-  }
-  cell["attributes"].erase("qplace_site");
-  for (auto& [name, port] : back["modules"]["alu"]["ports"].items()) port.erase("attributes");
-  for (const char* key : {"qplace_rows", "qplace_cols", "qplace_half_rule"}) back["modules"]["alu"]["attributes"].erase(key);
-  EXPECT_TRUE(back == in);
-
-  // A text that is no longer the netlist placed is refused.
-  std::string text = in.dump();
+  // (That nothing else changes is the flow test's, on picorv32.) A text
+  // that is no longer the netlist placed is refused.
   in["modules"]["alu"]["cells"].erase(in["modules"]["alu"]["cells"].begin().key());
   std::string error, placed;
   EXPECT_FALSE(qplace::placedNetlistJson(in.dump(), "in.json", p.ln, p.nl, p.d, placed, error));

@@ -24,10 +24,9 @@ std::string errorOf(const std::vector<std::string>& args) { return parse(args).e
 
 TEST(Options, CountsTakeDecimalDigitsInRangeAndNothingElse) {
   const std::string seedRange = "--seed needs a whole number from 0 to 18446744073709551615, not ";
-  for (const char* bad : {"nan", "inf", "-inf", "1e30", "1e3", "18446744073709551616", "99999999999999999999999",
+  for (const char* bad : {"nan", "inf", "-inf", "1e30", "1e3", "99999999999999999999999",
                           "-1", "-0", "+1", "1.5", "1.", "0x10", " 5", "5 ", "", "5x", "٣"})
     EXPECT_EQ(errorOf({"--seed", bad}), seedRange + "'" + bad + "'") << bad;
-  EXPECT_EQ(parse({"--seed", "18446744073709551615"}).options.placer.seed, 18446744073709551615u);
   EXPECT_EQ(parse({"--seed", "0"}).options.placer.seed, 0u);
   EXPECT_EQ(parse({"--seed", "010"}).options.placer.seed, 10u);  // decimal, not octal
 
@@ -48,7 +47,7 @@ TEST(Options, CountsTakeDecimalDigitsInRangeAndNothingElse) {
 
 TEST(Options, RealsAreFiniteAndWithinTheStatedRange) {
   const std::string fill = "--fill needs a number in [0.05, 0.9], not ";
-  for (const char* bad : {"1", "0", "0.91", "0.049", "-0", "nan", "inf", "1e400", "0x0.8p0", " 0.5", "0.5 ", "",
+  for (const char* bad : {"1", "0", "-0", "nan", "inf", "1e400", "0x0.8p0", " 0.5", "0.5 ", "",
                           ".", "e1", "5e", "0.5.1", "+0.5", "0,5"})
     EXPECT_EQ(errorOf({"--fill", bad}), fill + "'" + bad + "'") << bad;
   for (const auto& [text, value] : std::vector<std::pair<const char*, double>>{
@@ -58,14 +57,13 @@ TEST(Options, RealsAreFiniteAndWithinTheStatedRange) {
     EXPECT_EQ(r.options.placer.fill, value) << text;
   }
   const std::string effort = "--effort needs a number in (0, 1000], not ";
-  for (const char* bad : {"0", "-0", "1e-400", "1000.001", "1e4", "fast"})
+  for (const char* bad : {"0", "-0", "1e-400", "1e4", "fast"})
     EXPECT_EQ(errorOf({"--effort", bad}), effort + "'" + bad + "'") << bad;
-  EXPECT_EQ(parse({"--effort", "1000"}).options.placer.effort, 1000.0);
   EXPECT_EQ(parse({"--effort", "1e-3"}).options.placer.effort, 0.001);
 }
 
 // What --help promises is what is accepted: each bound it prints is taken,
-// the next value past it refused.
+// the next value past it refused (the other values refused are above).
 TEST(Options, HelpStatesTheBoundsThatAreAccepted) {
   const std::string help = qplace::usageText("x.json");
   struct Bound {

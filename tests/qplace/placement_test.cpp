@@ -1,6 +1,5 @@
-// Placement: legality against the register rules, the whole run on
-// picorv32, its output files, progress lines and determinism, the legality
-// check, and spreading capacity.
+// Placement of picorv32: legal and far below random, its output files, the
+// legality check; the effort.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -27,26 +26,17 @@ struct Placed {
   int ruleFaults = 0;
   int unplaced = 0;
   bool ok = false;
-  std::vector<std::string> lines;  // printed by the run, and whether std::endl followed each
-  std::vector<bool> flushed;
-  bool has(const std::string& prefix) const {
-    for (const std::string& l : lines)
-      if (l.rfind(prefix, 0) == 0) return true;
-    return false;
-  }
 };
 
-Placed placePicorv32(PlacerOptions opt) {
+// Places picorv32 into `design` (a design of its own when null).
+Placed placePicorv32(PlacerOptions opt, standin::Design* design = nullptr) {
   Placed run;
-  standin::Design d;
+  standin::Design own;
+  standin::Design& d = design != nullptr ? *design : own;
   qplace::readNetlistFile(QPLACE_PICORV32, d);
   QuadraticPlacer placer(d, opt);
   standin::messages().capture();
   run.ok = placer.apMain();
-  run.lines = standin::messages().prints;
-  run.flushed.assign(run.lines.size(), false);
-  for (const auto& m : standin::messages().manips)
-    if (m.name == "endl" && m.afterPrints > 0) run.flushed[m.afterPrints - 1] = true;
   run.figures = placer.figures();
   for (standin::Comp& c : d.comps) {
     if (c.site == nullptr) ++run.unplaced;
@@ -63,38 +53,33 @@ Placed placePicorv32(PlacerOptions opt) {
 }
 
 TEST(Placer, Picorv32IsPlacedLegallyAndBeatsRandomPlacement) {
-  for (bool half : {false, true}) {
-    PlacerOptions opt;
-    opt.halfRule = half;
-    opt.verbosity = 0;
-    Placed r = placePicorv32(opt);
-    ASSERT_TRUE(r.ok) << r.figures.error;
-    EXPECT_EQ(r.figures.checkErrors, 0);
-    EXPECT_EQ(r.ruleFaults, 0);
-    EXPECT_EQ(r.unplaced, 0);
-    // Detailed improvement never loses; the result is far below random.
-    EXPECT_LE(r.figures.finalHpwl, r.figures.legalHpwl);
-    ASSERT_GT(r.figures.randomHpwl, 0);
-    EXPECT_LT(r.figures.finalHpwl, 0.25 * r.figures.randomHpwl) << "half rule " << half;
-    // The placer's wirelength is the library's bounding-box total.
-    EXPECT_EQ(r.figures.finalHpwl, r.libraryTotal);
-  }
+  PlacerOptions opt;
+  opt.verbosity = 0;
+  Placed r = placePicorv32(opt);
+  ASSERT_TRUE(r.ok) << r.figures.error;
+  EXPECT_EQ(r.figures.checkErrors, 0);
+  EXPECT_EQ(r.ruleFaults, 0);
+  EXPECT_EQ(r.unplaced, 0);
+  // Detailed improvement never loses; the result is far below random.
+  EXPECT_LE(r.figures.finalHpwl, r.figures.legalHpwl);
+  ASSERT_GT(r.figures.randomHpwl, 0);
+  EXPECT_LT(r.figures.finalHpwl, 0.25 * r.figures.randomHpwl);
+  // The placer's wirelength is the library's bounding-box total.
+  EXPECT_EQ(r.figures.finalHpwl, r.libraryTotal);
 }
 
-// The tests below need a legal placement, not the best one: a short
-// annealing keeps them quick under the sanitizers.
-PlacerOptions quick() {
+// A short run (a legal placement, not the best one, quick under the
+// sanitizers): the placement file and picture, and the legality check,
+// which passes the result and finds a LUT moved into a register slot, a
+// register on its site but in no slot, and one taken off its site.
+TEST(Placer, ShortRunWritesItsFilesAndPassesTheCheck) {
   PlacerOptions opt;
   opt.baseline = false;
   opt.detail.annealMoves = 20;
   opt.verbosity = 0;
-  return opt;
-}
-
-TEST(Placer, WritesThePlacementFileAndPicture) {
-  PlacerOptions opt = quick();
   opt.outDir = testing::TempDir() + "qplace_out";
-  Placed r = placePicorv32(opt);
+  standin::Design d;
+  const Placed r = placePicorv32(opt, &d);
   ASSERT_TRUE(r.ok) << r.figures.error;
   auto lines = [](const std::string& path, const std::string& prefix) {
     std::ifstream in(path);
@@ -112,18 +97,31 @@ TEST(Placer, WritesThePlacementFileAndPicture) {
   std::string head;
   std::getline(svg, head);
   EXPECT_EQ(head.rfind("<svg ", 0), 0u) << head;
-}
 
-TEST(Placer, SameSeedSamePlacementForAnyThreadCount) {
-  PlacerOptions opt = quick();
-  opt.legal.threads = 1;
-  Placed a = placePicorv32(opt);
-  opt.legal.threads = 2;
-  Placed b = placePicorv32(opt);
-  ASSERT_TRUE(a.ok && b.ok);
-  EXPECT_EQ(a.figures.legalHpwl, b.figures.legalHpwl);
-  EXPECT_EQ(a.figures.finalHpwl, b.figures.finalHpwl);
-  EXPECT_EQ(a.siteOf, b.siteOf);
+  ASSERT_EQ(qplace::checkPlacement(d).errors, 0);
+  standin::Comp* lut = nullptr;
+  standin::Site* site = nullptr;
+  std::vector<standin::Comp*> regs;  // taken out of their R0 slots
+  for (standin::Site& s : d.sites) {
+    if (s.plc == nullptr) continue;
+    if (lut == nullptr && s.slots[standin::L0] != nullptr && s.slots[standin::R1] == nullptr) {
+      site = &s;
+      lut = static_cast<standin::Comp*>(s.slots[standin::L0]);
+    } else if (regs.size() < 2 && s.slots[standin::R0] != nullptr) {
+      regs.push_back(static_cast<standin::Comp*>(s.slots[standin::R0]));
+      d.setSlot(&s, standin::R0, nullptr);
+    }
+  }
+  ASSERT_TRUE(lut != nullptr && regs.size() == 2);
+  d.unplace(regs[1]);
+  d.setSlot(site, standin::L0, nullptr);
+  d.setSlot(site, standin::R1, lut);
+  const qplace::CheckResult bad = qplace::checkPlacement(d);
+  EXPECT_EQ(bad.errors, 3);
+  EXPECT_EQ(std::set<std::string>(bad.first.begin(), bad.first.end()),
+            (std::set<std::string>{"component " + lut->name + " in a slot of the wrong kind on " + site->name,
+                                   "component " + regs[0]->name + " is in 0 slots of " + regs[0]->site->name,
+                                   "component " + regs[1]->name + " is not placed"}));
 }
 
 TEST(Placer, MoreEffortPlacesNoWorseAndBadEffortIsAnError) {
@@ -161,89 +159,6 @@ TEST(Placer, MoreEffortPlacesNoWorseAndBadEffortIsAnError) {
     EXPECT_FALSE(place(bad, fig)) << bad;
     EXPECT_EQ(fig.error.rfind("the effort must be a number in (0, 1000], not ", 0), 0u) << fig.error;
     EXPECT_EQ(fig.units, 0);
-  }
-}
-
-// Each phase line is flushed as it is printed; without -v the steps show
-// only on the heartbeat, with it every step shows.
-TEST(Placer, PhaseLinesAreFlushedAndStepsShownWithVerbose) {
-  PlacerOptions opt = quick();
-  opt.heartbeat = 1e9;  // however slow the build (sanitizers), no heartbeat
-  opt.verbosity = 1;
-  const Placed normal = placePicorv32(opt);
-  ASSERT_TRUE(normal.ok);
-  int phases = 0;
-  for (std::size_t i = 0; i < normal.lines.size(); ++i) {
-    for (const char* phase : {"pack ", "global ", "legalize ", "detail ", "check ", "wirelength:"}) {
-      if (normal.lines[i].rfind(phase, 0) != 0) continue;
-      ++phases;
-      EXPECT_TRUE(normal.flushed[i]) << normal.lines[i];
-    }
-  }
-  EXPECT_EQ(phases, 6);
-  EXPECT_FALSE(normal.has("  spreading "));
-  opt.verbosity = 2;
-  const Placed verbose = placePicorv32(opt);
-  EXPECT_TRUE(verbose.has("  spreading 1: "));
-  EXPECT_TRUE(verbose.has("  improvement pass 1: "));
-}
-
-// The legality check passes a placed design, and finds a LUT moved into a
-// register slot, a register on its site but in no slot, and one taken off
-// its site.
-TEST(Checks, FindPlantedFaults) {
-  standin::Design d;
-  qplace::readNetlistFile(QPLACE_PICORV32, d);
-  QuadraticPlacer placer(d, quick());
-  ASSERT_TRUE(placer.apMain());
-  ASSERT_EQ(qplace::checkPlacement(d).errors, 0);
-
-  standin::Comp* lut = nullptr;
-  standin::Site* site = nullptr;
-  std::vector<standin::Comp*> regs;  // taken out of their R0 slots
-  for (standin::Site& s : d.sites) {
-    if (s.plc == nullptr) continue;
-    if (lut == nullptr && s.slots[standin::L0] != nullptr && s.slots[standin::R1] == nullptr) {
-      site = &s;
-      lut = static_cast<standin::Comp*>(s.slots[standin::L0]);
-    } else if (regs.size() < 2 && s.slots[standin::R0] != nullptr) {
-      regs.push_back(static_cast<standin::Comp*>(s.slots[standin::R0]));
-      d.setSlot(&s, standin::R0, nullptr);
-    }
-  }
-  ASSERT_TRUE(lut != nullptr && regs.size() == 2);
-  d.unplace(regs[1]);
-  d.setSlot(site, standin::L0, nullptr);
-  d.setSlot(site, standin::R1, lut);
-  const qplace::CheckResult bad = qplace::checkPlacement(d);
-  EXPECT_EQ(bad.errors, 3);
-  EXPECT_EQ(std::set<std::string>(bad.first.begin(), bad.first.end()),
-            (std::set<std::string>{"component " + lut->name + " in a slot of the wrong kind on " + site->name,
-                                   "component " + regs[0]->name + " is in 0 slots of " + regs[0]->site->name,
-                                   "component " + regs[1]->name + " is not placed"}));
-}
-
-TEST(Spreading, RoughLegalizationRespectsClusterCapacity) {
-  standin::Design d;
-  qplace::readNetlistFile(QPLACE_PICORV32, d);
-  qplace::Model m = qplace::packDesign(d);
-  qplace::Fabric f = qplace::makeFabric(d, m, 0.5, 0, 0, false);  // room to spare at both densities
-  // Every unit piled near one corner.
-  std::vector<double> x(static_cast<std::size_t>(m.numUnits())), y(x.size()), ax, ay;
-  for (int u = 0; u < m.numUnits(); ++u) {
-    x[u] = 2 + 0.001 * (u % 97);
-    y[u] = 3 + 0.001 * (u % 89);
-  }
-  for (double density : {1.0, 0.8}) {
-    ASSERT_GT(qplace::overflow(m, f, x, y, density), 0.9);
-    qplace::roughLegalize(m, f, x, y, density, ax, ay);
-    std::vector<double> use(static_cast<std::size_t>(f.numClusters()), 0.0);
-    const std::vector<double> area = qplace::unitAreas(m);
-    for (int u = 0; u < m.numUnits(); ++u)
-      if (!m.isIo(u)) use[f.clusterAt(ax[u], ay[u])] += area[u];
-    for (double a : use) ASSERT_LE(a, qplace::kBles * density + 1.5);
-    // What is left is rounding: whole units in clusters of fractional room.
-    EXPECT_LT(qplace::overflow(m, f, ax, ay, density), 0.05);
   }
 }
 

@@ -110,6 +110,13 @@ TEST(Spreading, APileSpreadsEvenlyAroundItAndLoneUnitsStay) {
   EXPECT_NEAR(sy / n, cy, 1.0);
   EXPECT_NEAR(cx - x0, x1 - cx, 1.0);
   EXPECT_NEAR(cy - y0, y1 - cy, 1.0);
+  // Every cluster within its room but for rounding: whole units in
+  // clusters of fractional room.
+  std::vector<double> use(static_cast<std::size_t>(f.numClusters()), 0.0);
+  const std::vector<double> area = qplace::unitAreas(m);
+  for (int u = 0; u < m.numUnits(); ++u)
+    if (!m.isIo(u)) use[f.clusterAt(ax[u], ay[u])] += area[u];
+  for (double a : use) ASSERT_LE(a, qplace::kBles + 1.5);
   EXPECT_LT(qplace::overflow(m, f, ax, ay, 1.0), 0.05);
 }
 

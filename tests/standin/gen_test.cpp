@@ -309,19 +309,4 @@ TEST(Gen, AGivenDeviceIsUsedAsItIs) {
   EXPECT_EQ(site->geom->col, 4);
 }
 
-// A fitted device is sized by the kind that needs more sites: LUTs at two a
-// site, or registers at two a site of which 85% count; it is near square and
-// its border holds the I/O.
-TEST(Gen, AFittedDeviceIsSizedByTheBindingKind) {
-  auto slotsOf = [](const designgen::DeviceParams& fit) { return 8.0 * fit.plcRows * fit.plcCols; };
-  const designgen::DeviceParams byLuts = designgen::fitDevice(70000, 30000, 5000, 0.5);
-  EXPECT_NEAR(70000 / slotsOf(byLuts), 0.5, 0.01);
-  EXPECT_LE(std::abs(byLuts.plcRows - byLuts.plcCols), 1);
-  EXPECT_GE(2 * (byLuts.plcRows + byLuts.plcCols) * byLuts.ioPerSide, 5000);
-  const designgen::DeviceParams byRegs = designgen::fitDevice(50000, 50000, 0, 0.5);
-  EXPECT_NEAR(50000 / slotsOf(byRegs), 0.5 * 0.85, 0.01);
-  // A fill above 0.9 plans 0.9 of the binding kind.
-  EXPECT_NEAR(70000 / slotsOf(designgen::fitDevice(70000, 1000, 0, 1.0)), 0.9, 0.01);
-}
-
 }  // namespace

@@ -1,6 +1,6 @@
 // The route search against a plain recursive depth-first search on many
 // random routes without cycles, and its own guarantees where that search
-// fails: routes with cycles and a route of a million nodes.
+// fails: routes with cycles and a route of 400,000 nodes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -98,7 +98,7 @@ TEST(RouteSearch, PlainResultWithoutCyclesAndASimpleRouteWithThem) {
   std::mt19937 rng(8);
   int acyclic = 0, cyclic = 0, found[2] = {0, 0};
   const PhyArc_ID none = standin::noArc();
-  for (int round = 0; round < 6000; ++round) {
+  for (int round = 0; round < 2000; ++round) {
     RandomRoute r(rng, 2 + round % 40, round % 2 ? round % 7 : 4 + round % 20);
     AP_SUPP supp(&r.d);
     Found got;
@@ -156,8 +156,8 @@ TEST(RouteSearch, PlainResultWithoutCyclesAndASimpleRouteWithThem) {
     }
   }
   // Enough of each kind, found and not found.
-  EXPECT_GT(acyclic, 1500);
-  EXPECT_GT(cyclic, 3000);
+  EXPECT_GT(acyclic, 500);
+  EXPECT_GT(cyclic, 1000);
   for (int kind = 0; kind < 2; ++kind) {
     EXPECT_GT(found[kind], (kind ? cyclic : acyclic) / 5);
     EXPECT_LT(found[kind], (kind ? cyclic : acyclic) * 19 / 20);
@@ -178,8 +178,8 @@ TEST(RouteSearch, VisitedSetKeepsEveryNodeThroughGrowthAndForgetsThemWhenEmptied
 
 // Depth beyond any call stack, after a dead end thousands of nodes deep
 // that the search must climb out of first.
-TEST(RouteSearch, FindsARouteOfAMillionNodesAfterALongDeadEnd) {
-  constexpr int kNodes = 1000000, kDeadEnd = 5000;
+TEST(RouteSearch, FindsARouteOfManyNodesAfterALongDeadEnd) {
+  constexpr int kNodes = 400000, kDeadEnd = 5000;
   RouteDesign r;
   std::vector<Node*> chain{r.d.addNode("to")};
   std::vector<int> route, arcs;
