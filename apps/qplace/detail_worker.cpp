@@ -322,7 +322,19 @@ inline bool extentChange(int o, int n, int lo, int nlo, int hi, int nhi, int& d)
 }  // namespace
 
 int Worker::rescanDelta(int i, int u, int nx, int ny) const {
-  return scanWith(m_.unitNets[i], u, nx, ny).cost() - lbox_[pins_[i].local].cost();
+  const int net = m_.unitNets[i];
+  const int* units = m_.netUnits.data();
+  int x0 = nx, x1 = nx, y0 = ny, y1 = ny;
+  for (int k = m_.netStart[net]; k < m_.netStart[net + 1]; ++k) {
+    const int v = units[k];
+    if (v == u) continue;
+    const int vx = px(v), vy = py(v);
+    x0 = std::min(x0, vx);
+    x1 = std::max(x1, vx);
+    y0 = std::min(y0, vy);
+    y1 = std::max(y1, vy);
+  }
+  return (x1 - x0) + (y1 - y0) - lbox_[pins_[i].local].cost();
 }
 
 // The prices of the tries, read through plain pointers held for the whole
@@ -501,12 +513,23 @@ int Worker::optimum(int u) {
   return s_.optimum[u];
 }
 
+bool Worker::fitsInstead(int u, int pos, int v) const {
+  if (m_.hasLut(u) && p_.lutAt[pos] >= 0 && p_.lutAt[pos] != v) return false;
+  if (!m_.hasReg(u)) return true;
+  if (p_.regAt[pos] >= 0 && p_.regAt[pos] != v) return false;
+  // The group's set stays only while registers other than v's hold it.
+  const int g = groupAt(pos);
+  return p_.groupRegs[g] == (m_.hasReg(v) ? 1 : 0) || p_.groupCtrl[g] < 0 || p_.groupCtrl[g] == m_.ctrl[u];
+}
+
 bool Worker::swappable(int u, int v) {
   const int pu = p_.loc[u], pv = p_.loc[v];
   if (!allowed(u, pv) || !allowed(v, pu)) return false;
   // Units of one kind and one control set (or none): every BLE half and
   // every group keeps what it holds.
   if (m_.kind[u] == m_.kind[v] && m_.ctrl[u] == m_.ctrl[v]) return true;
+  // In two clusters, each unit's leaving touches only its own group.
+  if (pu / kBles != pv / kBles) return fitsInstead(u, pv, v) && fitsInstead(v, pu, u);
   p_.take(u);
   p_.take(v);
   const bool ok = p_.fits(u, pv) && p_.fits(v, pu);

@@ -213,6 +213,9 @@ private:
 
   // Whether u and v may trade places.
   bool swappable(int u, int v);
+  // Whether u may take BLE pos once v, the unit there, has left it (u's
+  // own BLE being in another cluster).
+  bool fitsInstead(int u, int pos, int v) const;
 
   // The units of a cluster, each once.
   void unitsOf(int cluster, std::vector<int>& out) const;
