@@ -73,8 +73,8 @@ struct DetailParams {
   int radius = 1;          // clusters around the optimal region that are tried
   // Annealing after the greedy passes: tries per unit (I/O included), at
   // most annealCap in all; 0 for none.
-  double annealMoves = 200;
-  double annealCap = 1e7;
+  double annealMoves = 250;
+  double annealCap = 1.25e7;
   // Tries per unit in a round: a longer annealing has more rounds, so its
   // temperature falls more slowly; at least minRounds.
   double roundTries = 5;

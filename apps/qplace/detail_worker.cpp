@@ -109,6 +109,7 @@ Worker::Worker(Shared& s, const DetailParams& params, Progress* progress)
   movedX_.resize(static_cast<std::size_t>(m_.numUnits()));
   movedY_.resize(static_cast<std::size_t>(m_.numUnits()));
   exclStamp_.assign(static_cast<std::size_t>(m_.numUnits()), -1);
+  pins_.resize(m_.unitNets.size());
 }
 
 void Worker::open(int r) {
@@ -121,10 +122,16 @@ void Worker::open(int r) {
   for (int u : s_.units[static_cast<std::size_t>(r)])
     for (int i = m_.unitNetStart[u]; i < m_.unitNetStart[u + 1]; ++i) {
       const int n = m_.unitNets[i];
-      if (lstamp_[n] == openEpoch_) continue;
-      lstamp_[n] = openEpoch_;
-      lidx_[n] = static_cast<int>(lbox_.size());
-      lbox_.push_back(s_.box[n]);
+      const int first = m_.netStart[n];
+      pins_[i].other = m_.netStart[n + 1] - first != 2 ? -1
+                       : m_.netUnits[first] == u ? m_.netUnits[first + 1]
+                                                 : m_.netUnits[first];
+      if (lstamp_[n] != openEpoch_) {
+        lstamp_[n] = openEpoch_;
+        lidx_[n] = static_cast<int>(lbox_.size());
+        lbox_.push_back(s_.box[n]);
+      }
+      pins_[i].local = lidx_[n];
     }
   nstamp_.assign(lbox_.size(), -1);
   nslot_.assign(lbox_.size(), 0);
@@ -285,62 +292,159 @@ NetBox Worker::scanWith(int net, int u, int ux, int uy) const {
   return b;
 }
 
-int Worker::moveNet(int i, int u, int ox, int oy, int nx, int ny, bool make, NetBox& b) const {
-  const int net = m_.unitNets[i];
-  const int first = m_.netStart[net];
-  if (m_.netStart[net + 1] - first == 2) {
+int Worker::moveNet(int i, int u, int ox, int oy, int nx, int ny, NetBox& b) const {
+  const Pin& pin = pins_[i];
+  if (pin.other >= 0) {
     // Most nets: the other unit alone makes the box.
-    const int v = m_.netUnits[first] == u ? m_.netUnits[first + 1] : m_.netUnits[first];
-    const int vx = px(v), vy = py(v);
-    if (make) {
-      b = NetBox();
-      b.add(nx, ny);
-      b.add(vx, vy);
-    }
+    const int vx = px(pin.other), vy = py(pin.other);
+    b = NetBox();
+    b.add(nx, ny);
+    b.add(vx, vy);
     return std::abs(nx - vx) + std::abs(ny - vy) - std::abs(ox - vx) - std::abs(oy - vy);
   }
-  const NetBox& now = lbox_[lidx_[net]];
+  const NetBox& now = lbox_[pin.local];
   b = now;
-  if (!b.move(ox, oy, nx, ny)) b = scanWith(net, u, nx, ny);
+  if (!b.move(ox, oy, nx, ny)) b = scanWith(m_.unitNets[i], u, nx, ny);
   return b.cost() - now.cost();
 }
+
+namespace {
+
+// The change of a box's extent along one axis when a unit goes from o to
+// n; false when the unit alone held an edge that it leaves inwards (the
+// new edge is then unknown without a rescan).
+inline bool extentChange(int o, int n, int lo, int nlo, int hi, int nhi, int& d) {
+  if ((o == lo && nlo == 1 && n > lo) || (o == hi && nhi == 1 && n < hi)) return false;
+  d = std::max(hi, n) - std::min(lo, n) - (hi - lo);
+  return true;
+}
+
+}  // namespace
+
+int Worker::rescanDelta(int i, int u, int nx, int ny) const {
+  const int net = m_.unitNets[i];
+  const int* units = m_.netUnits.data();
+  int x0 = nx, x1 = nx, y0 = ny, y1 = ny;
+  for (int k = m_.netStart[net]; k < m_.netStart[net + 1]; ++k) {
+    const int v = units[k];
+    if (v == u) continue;
+    const int vx = px(v), vy = py(v);
+    x0 = std::min(x0, vx);
+    x1 = std::max(x1, vx);
+    y0 = std::min(y0, vy);
+    y1 = std::max(y1, vy);
+  }
+  return (x1 - x0) + (y1 - y0) - lbox_[pins_[i].local].cost();
+}
+
+// The prices of the tries, read through plain pointers held for the whole
+// try (the stamps written meanwhile alias nothing that they read).
+struct Worker::Pricer {
+  const Worker& w;
+  const Pin* pins;
+  const NetBox* boxes;
+  const int *owner, *x, *y, *sx, *sy;
+  int region;
+
+  explicit Pricer(const Worker& wk)
+      : w(wk),
+        pins(wk.pins_.data()),
+        boxes(wk.lbox_.data()),
+        owner(wk.s_.owner.data()),
+        x(wk.s_.x.data()),
+        y(wk.s_.y.data()),
+        sx(wk.s_.sx.data()),
+        sy(wk.s_.sy.data()),
+        region(wk.region_) {}
+
+  // u's net i with u going from (ox, oy) to (nx, ny).
+  int delta(int i, int u, int ox, int oy, int nx, int ny) const {
+    const Pin pin = pins[i];
+    if (pin.other >= 0) {
+      const int v = pin.other;
+      const bool mine = owner[v] == region;
+      const int vx = mine ? x[v] : sx[v], vy = mine ? y[v] : sy[v];
+      return std::abs(nx - vx) + std::abs(ny - vy) - std::abs(ox - vx) - std::abs(oy - vy);
+    }
+    const NetBox& b = boxes[pin.local];
+    int dx = 0, dy = 0;
+    if ((ox == nx || extentChange(ox, nx, b.x0, b.nx0, b.x1, b.nx1, dx)) &&
+        (oy == ny || extentChange(oy, ny, b.y0, b.ny0, b.y1, b.ny1, dy)))
+      return dx + dy;
+    return w.rescanDelta(i, u, nx, ny);
+  }
+};
 
 int Worker::move(int u, int nx, int ny, bool make) {
   const int ox = s_.x[u], oy = s_.y[u];
   int d = 0;
-  NetBox b;
-  for (int i = m_.unitNetStart[u]; i < m_.unitNetStart[u + 1]; ++i) {
-    d += moveNet(i, u, ox, oy, nx, ny, make, b);
-    if (make) lbox_[lidx_[m_.unitNets[i]]] = b;
+  const int end = m_.unitNetStart[u + 1];
+  if (!make) {
+    const Pricer pr(*this);
+    for (int i = m_.unitNetStart[u]; i < end; ++i) d += pr.delta(i, u, ox, oy, nx, ny);
+    return d;
   }
-  if (make) place(u, nx, ny, d);
+  NetBox b;
+  for (int i = m_.unitNetStart[u]; i < end; ++i) {
+    d += moveNet(i, u, ox, oy, nx, ny, b);
+    lbox_[pins_[i].local] = b;
+  }
+  place(u, nx, ny, d);
   return d;
 }
 
 int Worker::swap(int u, int v, bool make) {
   const int ux = s_.x[u], uy = s_.y[u], vx = s_.x[v], vy = s_.y[v];
+  const int u0 = m_.unitNetStart[u], u1 = m_.unitNetStart[u + 1];
+  const int v0 = m_.unitNetStart[v], v1 = m_.unitNetStart[v + 1];
+  // A net of both keeps its box: a two-unit one is known from its other
+  // unit, a larger one by its stamp.
   const int mark = ++epoch_, both = ++epoch_;
-  for (int i = m_.unitNetStart[v]; i < m_.unitNetStart[v + 1]; ++i) nstamp_[lidx_[m_.unitNets[i]]] = mark;
+  int* stamp = nstamp_.data();
+  const Pin* pins = pins_.data();
+  for (int i = v0; i < v1; ++i)
+    if (pins[i].other < 0) stamp[pins[i].local] = mark;
   int d = 0;
-  NetBox b;
-  for (int i = m_.unitNetStart[u]; i < m_.unitNetStart[u + 1]; ++i) {
-    int& st = nstamp_[lidx_[m_.unitNets[i]]];
-    if (st == mark) {
-      st = both;
-      continue;
+  if (!make) {
+    const Pricer pr(*this);
+    for (int i = u0; i < u1; ++i) {
+      const Pin pin = pins[i];
+      if (pin.other == v) continue;
+      if (pin.other < 0 && stamp[pin.local] == mark) {
+        stamp[pin.local] = both;
+        continue;
+      }
+      d += pr.delta(i, u, ux, uy, vx, vy);
     }
-    d += moveNet(i, u, ux, uy, vx, vy, make, b);
-    if (make) lbox_[lidx_[m_.unitNets[i]]] = b;
+    for (int i = v0; i < v1; ++i) {
+      const Pin pin = pins[i];
+      if (pin.other == u || (pin.other < 0 && stamp[pin.local] == both)) continue;
+      d += pr.delta(i, v, vx, vy, ux, uy);
+    }
+    return d;
   }
-  for (int i = m_.unitNetStart[v]; i < m_.unitNetStart[v + 1]; ++i) {
-    if (nstamp_[lidx_[m_.unitNets[i]]] == both) continue;
-    d += moveNet(i, v, vx, vy, ux, uy, make, b);
-    if (make) lbox_[lidx_[m_.unitNets[i]]] = b;
+  NetBox b;
+  for (int i = u0; i < u1; ++i) {
+    const Pin& pin = pins_[i];
+    if (pin.other == v) continue;
+    if (pin.other < 0) {
+      int& st = nstamp_[pin.local];
+      if (st == mark) {
+        st = both;
+        continue;
+      }
+    }
+    d += moveNet(i, u, ux, uy, vx, vy, b);
+    lbox_[pin.local] = b;
   }
-  if (make) {
-    place(u, vx, vy, 0);
-    place(v, ux, uy, d);
+  for (int i = v0; i < v1; ++i) {
+    const Pin& pin = pins_[i];
+    if (pin.other == u || (pin.other < 0 && nstamp_[pin.local] == both)) continue;
+    d += moveNet(i, v, vx, vy, ux, uy, b);
+    lbox_[pin.local] = b;
   }
+  place(u, vx, vy, 0);
+  place(v, ux, uy, d);
   return d;
 }
 
@@ -409,12 +513,23 @@ int Worker::optimum(int u) {
   return s_.optimum[u];
 }
 
+bool Worker::fitsInstead(int u, int pos, int v) const {
+  if (m_.hasLut(u) && p_.lutAt[pos] >= 0 && p_.lutAt[pos] != v) return false;
+  if (!m_.hasReg(u)) return true;
+  if (p_.regAt[pos] >= 0 && p_.regAt[pos] != v) return false;
+  // The group's set stays only while registers other than v's hold it.
+  const int g = groupAt(pos);
+  return p_.groupRegs[g] == (m_.hasReg(v) ? 1 : 0) || p_.groupCtrl[g] < 0 || p_.groupCtrl[g] == m_.ctrl[u];
+}
+
 bool Worker::swappable(int u, int v) {
   const int pu = p_.loc[u], pv = p_.loc[v];
   if (!allowed(u, pv) || !allowed(v, pu)) return false;
   // Units of one kind and one control set (or none): every BLE half and
   // every group keeps what it holds.
   if (m_.kind[u] == m_.kind[v] && m_.ctrl[u] == m_.ctrl[v]) return true;
+  // In two clusters, each unit's leaving touches only its own group.
+  if (pu / kBles != pv / kBles) return fitsInstead(u, pv, v) && fitsInstead(v, pu, u);
   p_.take(u);
   p_.take(v);
   const bool ok = p_.fits(u, pv) && p_.fits(v, pu);

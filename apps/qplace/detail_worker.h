@@ -180,8 +180,14 @@ private:
   // Box of a net with unit u at (ux, uy).
   NetBox scanWith(int net, int u, int ux, int uy) const;
   // u's net i (an index into unitNets) with u moved from (ox, oy) to
-  // (nx, ny): the change of its half perimeter, and with `make` its box.
-  int moveNet(int i, int u, int ox, int oy, int nx, int ny, bool make, NetBox& b) const;
+  // (nx, ny): the change of its half perimeter, and its box after in b.
+  int moveNet(int i, int u, int ox, int oy, int nx, int ny, NetBox& b) const;
+  // The same change without the box, as a try is priced (Pricer, in
+  // detail_worker.cpp): from the other unit of a two-unit net, else from
+  // the net's box and its edge counts, the net rescanned (rescanDelta)
+  // only when u alone held an edge that it leaves inwards.
+  struct Pricer;
+  [[gnu::noinline]] int rescanDelta(int i, int u, int nx, int ny) const;
 
   // The change of wirelength when unit u alone goes to (nx, ny); with
   // `make`, makes the move. The unit's nets are visited once and no box is
@@ -207,6 +213,9 @@ private:
 
   // Whether u and v may trade places.
   bool swappable(int u, int v);
+  // Whether u may take BLE pos once v, the unit there, has left it (u's
+  // own BLE being in another cluster).
+  bool fitsInstead(int u, int pos, int v) const;
 
   // The units of a cluster, each once.
   void unitsOf(int cluster, std::vector<int>& out) const;
@@ -289,6 +298,15 @@ private:
   // is openEpoch_.
   std::vector<NetBox> lbox_;
   std::vector<int> lidx_, lstamp_;
+  // Per entry of unitNets, for the region's units (set by open()): the
+  // net's index into lbox_ and, for a net of two units, the other one (-1
+  // for any other net). A try reads its unit's nets from here, in a row,
+  // and prices a two-unit net from the other unit alone.
+  struct Pin {
+    int local;
+    int other;
+  };
+  std::vector<Pin> pins_;
   int openEpoch_ = 0;
   std::vector<int> nstamp_, nslot_;  // per region net: epoch last gathered, and its place in nets_
   int epoch_ = 0;

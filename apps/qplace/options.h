@@ -41,7 +41,7 @@ constexpr double kMinFill = 0.05, kMaxFill = 0.9;  // the sizing's share of the 
 constexpr double kMaxEffort = 1000;                // effort in (0, kMaxEffort]
 
 struct CliOptions {
-  PlacerOptions placer;       // outDir defaults to "qplace-out", minAnnealTries to a million
+  PlacerOptions placer;       // outDir defaults to "qplace-out", minAnnealTries to 1.25 million
   std::string input;          // the netlist; empty: the default one (or --generate)
   int generate = 0;           // components of a generated design; 0: read a netlist
   std::string top;            // module to place; empty: the one marked top

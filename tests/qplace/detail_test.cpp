@@ -233,7 +233,7 @@ TEST(Improve, ParametersOutOfRangeAreTakenAtTheirBounds) {
   EXPECT_LT(r.after, r.before);
   EXPECT_EQ(r.after, qplace::hpwl(*pl.p));
   // At least one try per unit a round: no more rounds than tries per unit.
-  EXPECT_EQ(r.rounds, 200);
+  EXPECT_EQ(r.rounds, static_cast<int>(dp.annealMoves));
   EXPECT_EQ(pl.faults(), 0);
 }
 

@@ -251,17 +251,24 @@ Placed placeLongPath(qplace::PlacerOptions opt) {
 }
 
 TEST(TimingDriven, ShortensTheLongPathForLittleWirelength) {
-  qplace::PlacerOptions opt;
-  const Placed timed = placeLongPath(opt);
-  opt.timingDriven.tradeoff = 0;
-  const Placed plain = placeLongPath(opt);
-  // The critical path is the chain's in both (24 LUTs against the rings' one).
-  EXPECT_GT(plain.fig.criticalNs[2], kChain * 0.28);
-  EXPECT_LT(timed.fig.criticalNs[2], 0.85 * plain.fig.criticalNs[2]);
-  // 149 units on 5 x 6 clusters: a few more units of wirelength (74 to 86
-  // when this was written) are many percent of it.
-  EXPECT_LT(timed.fig.finalHpwl, 1.3 * plain.fig.finalHpwl);
-  EXPECT_EQ(timed.fig.checkErrors, 0);
+  // Over three seeds: on so small a design one seed's path moves by 10%
+  // (0.68 to 0.97 of the plain one's over seeds 1 to 6).
+  double ratio = 0;
+  for (std::uint64_t seed : {1, 2, 3}) {
+    qplace::PlacerOptions opt;
+    opt.seed = seed;
+    const Placed timed = placeLongPath(opt);
+    opt.timingDriven.tradeoff = 0;
+    const Placed plain = placeLongPath(opt);
+    // The critical path is the chain's in both (24 LUTs against the rings' one).
+    EXPECT_GT(plain.fig.criticalNs[2], kChain * 0.28);
+    ratio += timed.fig.criticalNs[2] / plain.fig.criticalNs[2] / 3;
+    // 149 units on 5 x 6 clusters: a few more units of wirelength (74 to 86
+    // when this was written) are many percent of it.
+    EXPECT_LT(timed.fig.finalHpwl, 1.3 * plain.fig.finalHpwl) << "seed " << seed;
+    EXPECT_EQ(timed.fig.checkErrors, 0);
+  }
+  EXPECT_LT(ratio, 0.85);
 }
 
 TEST(TimingDriven, SamePlacementOnOneAndTwoThreads) {
