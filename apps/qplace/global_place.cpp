@@ -135,7 +135,7 @@ void spreadForIos(const Model& m, const std::vector<double>& area, const Fabric&
   // gives each I/O unit the side where its logic lies.
   double weight = kIoAnchorStart;
   for (int it = 0; it < kIoSpreadIterations; ++it, weight *= kIoAnchorGrowth) {
-    roughLegalize(m, area, f, x, y, 1.0, ax, ay);
+    roughLegalize(m, area, f, x, y, 1.0, ax, ay, solveThreads(threads));
     for (int u = 0; u < n; ++u) w[u] = m.isIo(u) ? 0.0 : weight;
     const double both = solveAxes(solveThreads(threads),
                                   [&] { sx.solve(m, var, x, ax, w, cx, 100, 1e-4, AxisStart::POSITIONS); },
@@ -298,6 +298,10 @@ double overflow(const Model& m, const Fabric& f, const std::vector<double>& x,
 
 namespace {
 
+// Units in overfull rectangles below which rough legalization spreads them
+// on one thread: a thread costs more than it saves there.
+constexpr std::size_t kBisectShareLeast = 20000;
+
 // Half the side of the box, around a cluster's centre, into which rough
 // legalization puts its units: well inside the cluster, so that a solve
 // that lands near its anchors counts in the same cluster.
@@ -379,7 +383,7 @@ void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x
 
 void roughLegalize(const Model& m, const std::vector<double>& area, const Fabric& f, const std::vector<double>& x,
                    const std::vector<double>& y, double density, std::vector<double>& ax,
-                   std::vector<double>& ay) {
+                   std::vector<double>& ay, int threads) {
   ax = x;
   ay = y;
   const double cap = kBles * density;
@@ -435,16 +439,48 @@ void roughLegalize(const Model& m, const std::vector<double>& area, const Fabric
       for (int cc = q.c0; cc < q.c1; ++cc) owner[r * cols + cc] = id;
   }
   // Each rectangle's units spread within it: each cut moves across only
-  // what exceeds a side's room.
+  // what exceeds a side's room. The rectangles share no unit, so that on
+  // two threads each takes a share of them, the result the same.
   std::vector<std::vector<int>> members(regions.size());
   for (int u = 0; u < m.numUnits(); ++u)
     if (clusterOf[u] >= 0 && owner[clusterOf[u]] >= 0) members[owner[clusterOf[u]]].push_back(u);
-  for (std::size_t k = 0; k < regions.size(); ++k) {
-    if (!alive[k]) continue;
-    bis.cells = members[k];
-    const Rect& q = regions[k];
-    bis.run(q.c0, q.c1, q.r0, q.r1, 0, static_cast<int>(bis.cells.size()));
+  auto spread = [&](Bisect& b, std::size_t from, std::size_t to) {
+    for (std::size_t k = from; k < to; ++k) {
+      if (!alive[k]) continue;
+      b.cells = std::move(members[k]);
+      const Rect& q = regions[k];
+      b.run(q.c0, q.c1, q.r0, q.r1, 0, static_cast<int>(b.cells.size()));
+    }
+  };
+  // The split: the first rectangles up to half the units on one thread.
+  std::size_t total = 0, half = 0, split = 0;
+  for (std::size_t k = 0; k < regions.size(); ++k)
+    if (alive[k]) total += members[k].size();
+  while (split < regions.size() && 2 * half < total) {
+    if (alive[split]) half += members[split].size();
+    ++split;
   }
+  if (threads < 2 || total < kBisectShareLeast) {
+    spread(bis, 0, regions.size());
+    return;
+  }
+  Bisect other = bis;
+  std::exception_ptr failed;
+  std::thread t([&] {
+    try {
+      spread(other, split, regions.size());
+    } catch (...) {
+      failed = std::current_exception();
+    }
+  });
+  try {
+    spread(bis, 0, split);
+  } catch (...) {
+    t.join();
+    throw;
+  }
+  t.join();
+  if (failed) std::rethrow_exception(failed);
 }
 
 struct GlobalPlacer::Impl {
@@ -543,7 +579,7 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
   for (int it = 0; it < params.maxSpreadIterations &&
                    (w < minWeight || (r_.overflow > params.targetOverflow && gap > params.gapTarget));
        ++it) {
-    roughLegalize(s.m, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay);
+    roughLegalize(s.m, unitAreas(s.m), s.f, r_.x, r_.y, params.density, r_.ax, r_.ay, s.threads);
     if (s.rules != nullptr) s.rules->clamp(r_.ax, r_.ay);
     for (int u = 0; u < n; ++u) {
       if (s.var[u] < 0) continue;
@@ -566,7 +602,7 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
     w *= params.anchorGrowth;
     if (reweigh && reweighEvery > 0 && (it + 1) % reweighEvery == 0) reweigh(r_);
   }
-  roughLegalize(s.m, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay);
+  roughLegalize(s.m, unitAreas(s.m), s.f, r_.x, r_.y, params.density, r_.ax, r_.ay, s.threads);
   if (s.rules != nullptr) s.rules->clamp(r_.ax, r_.ay);
   r_.spreadHpwl = hpwl(nets, r_.ax, r_.ay);
   return r_;

@@ -140,10 +140,12 @@ void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x
                    const std::vector<double>& y, double density, std::vector<double>& ax,
                    std::vector<double>& ay);
 // The same with the units' areas given (area[u] per unit of m), rather
-// than unitAreas(m): for a model of clusters.
+// than unitAreas(m): for a model of clusters. With threads >= 2 the
+// rectangles are spread on two threads, each its share (when they hold
+// enough units to be worth a thread); the result is the same.
 void roughLegalize(const Model& m, const std::vector<double>& area, const Fabric& f, const std::vector<double>& x,
                    const std::vector<double>& y, double density, std::vector<double>& ax,
-                   std::vector<double>& ay);
+                   std::vector<double>& ay, int threads = 1);
 
 // Area of each unit in BLEs, for spreading: 1 for a LUT+register pair; when
 // lone LUTs outnumber lone registers, 1 for a lone LUT and 1/2 for a lone

@@ -25,8 +25,9 @@ constexpr double kCentrePull = 1e-4;
 // distinct for distinct units, and pos[s] the position of the unit of slot
 // s. Nets in order, and within a net the same order every time; then the
 // model's pairs (m.pairUnits), weight 2 x theirs over the distance, whose
-// slots follow the pins' in slot.
-template <class F>
+// slots follow the pins' in slot. With kWeighed false the weight is not
+// worked out, and f is called with 0 for it (for counting).
+template <bool kWeighed = true, class F>
 void forEachConnection(const Model& m, const int* slot, const double* pos, F f) {
   for (int n = 0; n < m.numNets(); ++n) {
     const int b = m.netStart[n], e = m.netStart[n + 1];
@@ -38,6 +39,16 @@ void forEachConnection(const Model& m, const int* slot, const double* pos, F f) 
       if (pos[u] > pos[hi]) hi = u;
     }
     if (lo == hi) hi = slot[b + 1];
+    if (!kWeighed) {
+      f(lo, hi, 0.0);
+      for (int i = b; i < e; ++i) {
+        const int u = slot[i];
+        if (u == lo || u == hi) continue;
+        f(u, lo, 0.0);
+        f(u, hi, 0.0);
+      }
+      continue;
+    }
     const double scale = 2.0 / (p - 1) * (m.netWeight.empty() ? 1.0 : m.netWeight[n]);
     f(lo, hi, scale / std::max(std::fabs(pos[hi] - pos[lo]), kMinDist));
     for (int i = b; i < e; ++i) {
@@ -50,7 +61,7 @@ void forEachConnection(const Model& m, const int* slot, const double* pos, F f) 
   const int* pair = slot + m.netUnits.size();
   for (std::size_t k = 0; k < m.pairWeight.size(); ++k) {
     const int a = pair[2 * k], b = pair[2 * k + 1];
-    if (a != b) f(a, b, 2 * m.pairWeight[k] / std::max(std::fabs(pos[a] - pos[b]), kMinDist));
+    if (a != b) f(a, b, kWeighed ? 2 * m.pairWeight[k] / std::max(std::fabs(pos[a] - pos[b]), kMinDist) : 0.0);
   }
 }
 
@@ -243,25 +254,26 @@ AxisRun AxisSystem::solve(const Model& m, const std::vector<int>& var, std::vect
     std::vector<double> at(static_cast<std::size_t>(slots_));
     for (std::size_t u = 0; u < var.size(); ++u) at[static_cast<std::size_t>(slotOf_[u])] = pos[u];
     // Connections between two variables, bucketed by row (the smaller
-    // variable): counted first, then written in the same order.
+    // variable): counted first (their weights are not needed for that),
+    // then weighed and written in the same order, the diagonal and the
+    // right-hand side summed as they come.
+    forEachConnection<false>(m, pinSlot.data(), at.data(), [&](int a, int b, double) {
+      if (a < n_ && b < n_) ++l.rowStart[std::min(a, b) + 1];
+    });
+    std::vector<std::uint32_t> next = l.openRows();
     forEachConnection(m, pinSlot.data(), at.data(), [&](int a, int b, double w) {
       const bool va = a < n_, vb = b < n_;
       if (va) l.diag[a] += w;
       if (vb) l.diag[b] += w;
       if (va && vb) {
-        ++l.rowStart[std::min(a, b) + 1];
+        const std::uint32_t k = next[std::min(a, b)]++;
+        l.cols[k] = static_cast<std::uint32_t>(std::max(a, b));
+        l.weights[k] = w;
       } else if (va) {
         l.rhs[a] += w * at[b];
       } else if (vb) {
         l.rhs[b] += w * at[a];
       }
-    });
-    std::vector<std::uint32_t> next = l.openRows();
-    forEachConnection(m, pinSlot.data(), at.data(), [&](int a, int b, double w) {
-      if (a >= n_ || b >= n_) return;
-      const std::uint32_t k = next[std::min(a, b)]++;
-      l.cols[k] = static_cast<std::uint32_t>(std::max(a, b));
-      l.weights[k] = w;
     });
   }
   for (std::size_t v = 0; v < n; ++v) {

@@ -1,0 +1,87 @@
+// Rough legalization on two threads: the rectangles of a large design are
+// shared between the threads, and the positions must come out bit for bit
+// those of one thread, wherever the split between the shares falls.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "host/standin/gen/designgen.h"
+#include "qplace/global_place.h"
+#include "qplace/packing.h"
+
+namespace {
+
+bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+// A design big enough for the rectangles to be shared between two
+// threads (some 30,000 logic units), with its device.
+struct Large {
+  standin::Design d;
+  qplace::Model m;
+  qplace::Fabric f;
+  Large() {
+    designgen::Params design;
+    design.components = 40000;
+    design.place = false;
+    designgen::generate(d, design);
+    m = qplace::packDesign(d);
+    f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
+  }
+};
+
+const Large& large() {
+  static const Large l;
+  return l;
+}
+
+// Units piled on `spots` points spread over the device (unit u on spot
+// u % spots, jittered within its cluster), so that rough legalization grows
+// many rectangles, some meeting and swallowing others.
+void piles(const qplace::Model& m, const qplace::Fabric& f, int spots, std::vector<double>& x,
+           std::vector<double>& y) {
+  x.assign(static_cast<std::size_t>(m.numUnits()), 0.0);
+  y.assign(x.size(), 0.0);
+  for (int u = 0; u < m.numUnits(); ++u) {
+    const int s = u % spots;
+    x[u] = 1 + (s * 7919 % f.cols) + 0.002 * (u % 101 - 50);
+    y[u] = 1 + (s * 104729 % f.rows) + 0.002 * (u % 103 - 51);
+  }
+}
+
+TEST(RoughLegalizeThreads, TwoThreadsGiveTheBitsOfOne) {
+  const Large& l = large();
+  ASSERT_GT(l.m.numUnits(), 25000);
+  const std::vector<double> area = qplace::unitAreas(l.m);
+  // Few piles: a handful of large rectangles, the split falling inside
+  // the list of rectangles unevenly. Many piles: many small ones.
+  for (int spots : {3, 40, 997}) {
+    std::vector<double> x, y;
+    piles(l.m, l.f, spots, x, y);
+    std::vector<double> ax1, ay1, ax2, ay2;
+    qplace::roughLegalize(l.m, area, l.f, x, y, 1.0, ax1, ay1, 1);
+    qplace::roughLegalize(l.m, area, l.f, x, y, 1.0, ax2, ay2, 2);
+    EXPECT_TRUE(sameBits(ax1, ax2)) << spots << " piles";
+    EXPECT_TRUE(sameBits(ay1, ay2)) << spots << " piles";
+    // The piles were spread (so that the rectangles had units to share).
+    EXPECT_GT(qplace::overflow(l.m, l.f, x, y, 1.0), 0.5) << spots << " piles";
+    EXPECT_LT(qplace::overflow(l.m, l.f, ax2, ay2, 1.0), 0.05) << spots << " piles";
+  }
+}
+
+TEST(RoughLegalizeThreads, AFullDeviceRectangleIsOneShare) {
+  // Every unit on one cluster: one rectangle, grown to the whole device,
+  // which the first thread takes alone; the second has nothing to do.
+  const Large& l = large();
+  const std::vector<double> area = qplace::unitAreas(l.m);
+  std::vector<double> x(static_cast<std::size_t>(l.m.numUnits()), 2.0), y(x.size(), 2.0), ax1, ay1, ax2, ay2;
+  qplace::roughLegalize(l.m, area, l.f, x, y, 1.0, ax1, ay1, 1);
+  qplace::roughLegalize(l.m, area, l.f, x, y, 1.0, ax2, ay2, 2);
+  EXPECT_TRUE(sameBits(ax1, ax2));
+  EXPECT_TRUE(sameBits(ay1, ay2));
+  EXPECT_LT(qplace::overflow(l.m, l.f, ax2, ay2, 1.0), 0.05);
+}
+
+}  // namespace
