@@ -119,7 +119,7 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
   ParsedArgs r;
   CliOptions& o = r.options;
   o.placer.outDir = "qplace-out";
-  o.placer.minAnnealTries = 1.25e6;  // small designs anneal a little longer (placer.h)
+  o.placer.minAnnealTries = kCommandLineAnnealTries;  // small designs anneal a little longer (placer.h)
   bool fillGiven = false, generateGiven = false, ctrlMaxGiven = false, topGiven = false, tradeoffGiven = false;
   // A file name: not empty, and naming no folder.
   auto file = [&](const std::string& name, const std::string& value, std::string& out) {

@@ -88,6 +88,10 @@ struct TimingDrivenParams {
   double annealShare = 0.75;    // of F, for the prices and the best placement kept
 };
 
+// The least number of annealing tries that the qplace command line asks
+// for (PlacerOptions::minAnnealTries).
+constexpr double kCommandLineAnnealTries = 1.25e6;
+
 struct PlacerOptions {
   // Device: sized for the design at `fill` unless rows and cols are given;
   // ignored when `device` is set (a device already in the design).
@@ -128,8 +132,9 @@ struct PlacerOptions {
   double effort = 1;
   // A small design anneals at least this many tries in all (times the
   // effort), however few its units; designs of more than minAnnealTries /
-  // 250 units are not affected. qplace asks for 1.25 million (about 0.4 s;
-  // a design of 300 units gains 4% to 5%); 0, the default here, for none.
+  // 250 units are not affected. qplace asks for kCommandLineAnnealTries
+  // (about 0.4 s; a design of 300 units gains 4% to 5%); 0, the default
+  // here, for none.
   double minAnnealTries = 0;
 
   // Designs of more units than this get a shorter schedule, to keep the run

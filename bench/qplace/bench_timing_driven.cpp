@@ -73,7 +73,7 @@ bool placeOnce(const std::string& path, int generated, std::uint64_t seed, bool 
           (nl.regFalling[i] ? qplace::REG_FALLING : 0) | (nl.regLatch[i] ? qplace::REG_LATCH : 0));
   }
   opt.seed = seed;
-  opt.minAnnealTries = 1e6;  // as the command line has it
+  opt.minAnnealTries = qplace::kCommandLineAnnealTries;  // as the command line has it
   opt.verbosity = 0;
   opt.baseline = false;
   opt.routeSignals = 0;
