@@ -35,9 +35,10 @@ constexpr double kWarmest = 0.2;
 // Greedy passes after the annealing, at most.
 constexpr int kFinalPasses = 3;
 // Renewals of the timing weights in an annealing, at most. A small design
-// anneals many more tries than it has connections (1.25 million at least,
-// DetailParams): renewing after as many tries as connections would analyse
-// it hundreds of times, a third of its whole timing cost.
+// anneals many more tries than it has connections (qplace asks for 1.25
+// million at least, PlacerOptions::minAnnealTries): renewing after as many
+// tries as connections would analyse it hundreds of times, a third of its
+// whole timing cost.
 constexpr double kMostRefreshes = 100;
 
 // Runs the workers over the regions and keeps the shared state exact and
