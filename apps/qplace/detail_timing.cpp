@@ -16,8 +16,38 @@ constexpr double kWeightFloor = 0.2;
 
 }  // namespace
 
-DetailTiming::DetailTiming(TimingAnalysis& analysis, double tradeoff, double exponent)
-    : a_(analysis), f_(std::clamp(tradeoff, 0.0, 1.0)), exponent_(exponent) {}
+DetailTiming::DetailTiming(TimingAnalysis& analysis, const DelayTable& table, double tradeoff, double exponent)
+    : a_(analysis),
+      cols_(table.cols()),
+      rows_(table.rows()),
+      local_(analysis.delays().local),
+      f_(std::clamp(tradeoff, 0.0, 1.0)),
+      exponent_(exponent) {
+  // A copy of the entries, read in a row by the tries' prices.
+  table_.resize(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(cols_));
+  for (int dy = 0; dy < rows_; ++dy)
+    for (int dx = 0; dx < cols_; ++dx) table_[static_cast<std::size_t>(dy) * cols_ + dx] = table.at(dx, dy);
+}
+
+void DetailTiming::makeRows(const Model& m) {
+  const TimingGraph& g = a_.graph();
+  const int units = m.numUnits();
+  first_.assign(static_cast<std::size_t>(units) + 1, 0);
+  row_.clear();
+  for (int u = 0; u < units; ++u) {
+    for (int i = g.unitStart[static_cast<std::size_t>(u)]; i < g.unitStart[static_cast<std::size_t>(u) + 1]; ++i) {
+      const int e = g.unitEdges[static_cast<std::size_t>(i)];
+      const double w = a_.weight(e);
+      if (!(w > 0)) continue;
+      const int a = g.unit[static_cast<std::size_t>(g.from[static_cast<std::size_t>(e)])];
+      const int b = g.unit[static_cast<std::size_t>(g.to[static_cast<std::size_t>(e)])];
+      const int other = a == u ? b : a;
+      if (other == u) continue;  // within the unit: the same delay wherever it goes
+      row_.push_back(Row{w, other, !m.isIo(u) && !m.isIo(other) ? 1 : 0});
+    }
+    first_[static_cast<std::size_t>(u) + 1] = static_cast<int>(row_.size());
+  }
+}
 
 double DetailTiming::refresh(const Placement& p, long long wirelength) {
   a_.setPositions(p);
@@ -25,6 +55,7 @@ double DetailTiming::refresh(const Placement& p, long long wirelength) {
   a_.analyse();
   a_.setLoosePorts(false);
   a_.refreshCriticality(exponent_, kWeightFloor);
+  makeRows(*p.model);
   ++refreshes_;
   const int k = a_.worstDomain();
   critical_ = k >= 0 ? a_.domain(k).need : 0;
@@ -34,13 +65,6 @@ double DetailTiming::refresh(const Placement& p, long long wirelength) {
   wlPart_ = (1 - f_) / larger;
   timingPart_ = f_ * scale / larger;
   return critical_;
-}
-
-int DetailTiming::price(int wirelength, double timing) const {
-  // Rounded half away from zero, inline: a price is taken for every try
-  // of the annealing.
-  const double v = std::clamp(wlPart_ * wirelength + timingPart_ * timing, -1e9, 1e9);
-  return v >= 0 ? static_cast<int>(v + 0.5) : -static_cast<int>(0.5 - v);
 }
 
 double DetailTiming::figure(long long wirelength, double criticalPath, long long wl0, double cp0) const {

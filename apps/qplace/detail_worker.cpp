@@ -268,18 +268,37 @@ int Worker::priced(int wl, const Moved* moved, int numMoved) {
   return s_.timing->price(wl, s_.timing->analysis().moveCostAt(unitMoves_.data(), numMoved, places));
 }
 
+// Where this region sees the units, read through plain pointers (the
+// timing term's loops then keep them in registers).
+struct Worker::Places {
+  const int *owner, *x, *y, *sx, *sy;
+  int region;
+  explicit Places(const Worker& w)
+      : owner(w.s_.owner.data()), x(w.s_.x.data()), y(w.s_.y.data()), sx(w.s_.sx.data()), sy(w.s_.sy.data()),
+        region(w.region_) {}
+  void operator()(int v, int& vx, int& vy) const {
+    const bool mine = owner[v] == region;
+    vx = mine ? x[v] : sx[v];
+    vy = mine ? y[v] : sy[v];
+  }
+};
+
 int Worker::priceMove(int u, int nx, int ny) {
   const int d = move(u, nx, ny, false);
-  if (s_.timing == nullptr) return d;
-  const Moved m{u, nx, ny};
-  return priced(d, &m, 1);
+  const DetailTiming* t = s_.timing;
+  if (t == nullptr) return d;
+  if (!t->hot(u)) return t->price(d, 0.0);
+  return t->price(d, t->moveCost(u, nx, ny, Places(*this)));
 }
 
 int Worker::priceSwap(int u, int v) {
   const int d = swap(u, v, false);
-  if (s_.timing == nullptr) return d;
-  const Moved m[2] = {{u, s_.x[v], s_.y[v]}, {v, s_.x[u], s_.y[u]}};
-  return priced(d, m, 2);
+  const DetailTiming* t = s_.timing;
+  if (t == nullptr) return d;
+  if (!t->hot(u) && !t->hot(v)) return t->price(d, 0.0);
+  // v is this region's too (a swap partner always is): its place is
+  // s_.x, s_.y, as u's.
+  return t->price(d, t->swapCost(u, v, Places(*this)));
 }
 
 NetBox Worker::scanWith(int net, int u, int ux, int uy) const {

@@ -175,6 +175,7 @@ private:
   int priced(int wl, const Moved* moved, int numMoved);
   // Prices of u alone going to (nx, ny), and of u and v trading places.
   int priceMove(int u, int nx, int ny);
+  struct Places;
   int priceSwap(int u, int v);
 
   // Box of a net with unit u at (ux, uy).

@@ -462,7 +462,7 @@ bool QuadraticPlacer::apMain() {
   tst.start(DETAIL);
   std::unique_ptr<DetailTiming> detailCost;
   if (timingDriven)
-    detailCost = std::make_unique<DetailTiming>(timing->analysis, td.annealShare * td.tradeoff, td.annealExponent);
+    detailCost = std::make_unique<DetailTiming>(timing->analysis, timing->table, td.annealShare * td.tradeoff, td.annealExponent);
   DetailResult dr = improve(p, opt_.detail, progress, detailCost.get());
   tst.sleep(DETAIL);
   figures_.finalHpwl = hpwl(p);

@@ -139,7 +139,7 @@ TEST(TimingDriven, PricesOfOppositeChangesAreOpposite) {
   ASSERT_TRUE(qplace::placeIos(*t.model, f, p));
   ASSERT_TRUE(qplace::randomPlacement(p, 1));
   for (double tradeoff : {0.0, 0.3, 0.5, 1.0}) {
-    qplace::DetailTiming cost(an, tradeoff, 12);
+    qplace::DetailTiming cost(an, *t.table, tradeoff, 12);
     cost.refresh(p, 100);
     for (int wl : {0, 1, 2, 7, 1000})
       for (double timing : {0.0, 0.5, 1.25, 333.3, 1e6}) {
@@ -149,7 +149,7 @@ TEST(TimingDriven, PricesOfOppositeChangesAreOpposite) {
     EXPECT_EQ(cost.price(5, 0), tradeoff < 1 ? 5 : 0);
   }
   // Beyond the bound a price stops at it.
-  qplace::DetailTiming all(an, 1, 12);
+  qplace::DetailTiming all(an, *t.table, 1, 12);
   all.refresh(p, 100);
   if (all.price(0, 1) > 0) {
     EXPECT_EQ(all.price(0, 1e300), 1000000000);
@@ -324,10 +324,10 @@ TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
   const qplace::Fabric& f = lp.f;
   qplace::DesignTiming& timing = lp.timing;
   qplace::Placement& p = lp.p;
-  qplace::DetailTiming cost(timing.analysis, 0.5, 12);
+  qplace::DetailTiming cost(timing.analysis, timing.table, 0.5, 12);
   qplace::Progress none;
   auto measure = [&](double& cp) {
-    qplace::DetailTiming probe(timing.analysis, 0.5, 12);
+    qplace::DetailTiming probe(timing.analysis, timing.table, 0.5, 12);
     cp = probe.refresh(p, 0);
     return qplace::hpwl(p);
   };
@@ -363,7 +363,7 @@ TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
 TEST(TimingDriven, LongAnnealingRenewsItsWeightsBoundedly) {
   RandomLongPath lp(2);
   ASSERT_TRUE(lp.placed);
-  qplace::DetailTiming cost(lp.timing.analysis, 0.3, 12);
+  qplace::DetailTiming cost(lp.timing.analysis, lp.timing.table, 0.3, 12);
   qplace::DetailParams dp;
   dp.annealMoves = 2e5 / lp.m.numUnits();
   qplace::Progress none;

@@ -1,0 +1,194 @@
+// The annealing's cheap timing term (DetailTiming::moveCost, swapCost):
+// over random tries on a generated design, the same figure, bit for bit,
+// as the analysis's own pricing, and the change of the timing sum that a
+// full recount after the move gives.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "host/standin/gen/designgen.h"
+#include "qplace/detail_timing.h"
+#include "qplace/global_place.h"
+#include "qplace/legalize.h"
+#include "qplace/timing/design_timing.h"
+
+namespace {
+
+using qplace::TimingAnalysis;
+
+struct Generated {
+  standin::Design d;
+  qplace::Model m;
+  qplace::Fabric f;
+  qplace::DesignTiming timing;
+  qplace::Placement p;
+  bool placed = false;
+
+  explicit Generated(int components)
+      : m(qplace::packDesign(built(d, components))),
+        f(qplace::makeFabric(d, m, 0.7, 0, 0, false)),
+        timing(d, m, f.dev, qplace::TimingSettings{}),
+        p(f, m) {
+    placed = qplace::placeIos(m, f, p) && qplace::randomPlacement(p, 7);
+  }
+
+private:
+  static standin::Design& built(standin::Design& d, int components) {
+    designgen::Params gp;
+    gp.components = components;
+    gp.place = false;
+    gp.threads = 1;
+    designgen::generate(d, gp);
+    return d;
+  }
+};
+
+// The weighted delay sum at whole positions xs, ys, counted afresh over
+// every connection with the weights of the last refresh.
+double recount(TimingAnalysis& an, const std::vector<int>& xs, const std::vector<int>& ys) {
+  std::vector<double> fx(xs.begin(), xs.end()), fy(ys.begin(), ys.end());
+  an.setPositions(fx, fy);
+  an.analyse(true);
+  double sum = 0;
+  for (int e = 0; e < an.graph().numEdges(); ++e) sum += an.weight(e) * an.edgeDelay(e);
+  return sum;
+}
+
+// Random moves and swaps, of logic units to any cluster and of I/O units
+// along the border (clamped beside the grid), swaps of units connected to
+// each other and of units in one cluster (the local delay) among them; the
+// caller's places drift from the analysis's as tries are made. Low
+// exponents, so that most units have weighted connections, and a floor
+// that leaves some out.
+TEST(DetailTiming, TriesPricedAsTheAnalysisAndAFullRecount) {
+  Generated g(700);
+  ASSERT_TRUE(g.placed);
+  TimingAnalysis& an = g.timing.analysis;
+  const qplace::Model& m = g.m;
+  const int n = m.numUnits();
+  for (double exponent : {1.0, 4.0}) {
+    qplace::DetailTiming cost(an, g.timing.table, 0.3, exponent);
+    cost.refresh(g.p, 1000);
+    std::vector<int> xs(static_cast<std::size_t>(n)), ys(static_cast<std::size_t>(n));
+    for (int u = 0; u < n; ++u) {
+      xs[u] = static_cast<int>(std::lround(g.p.x(u)));
+      ys[u] = static_cast<int>(std::lround(g.p.y(u)));
+    }
+    auto places = [&](int u, int& x, int& y) {
+      x = xs[u];
+      y = ys[u];
+    };
+    // Every unit's neighbours by net, for swaps of connected units.
+    std::vector<std::vector<int>> near(static_cast<std::size_t>(n));
+    for (int k = 0; k < m.numNets(); ++k)
+      for (int i = m.netStart[k]; i + 1 < m.netStart[k + 1]; ++i) {
+        near[m.netUnits[i]].push_back(m.netUnits[i + 1]);
+        near[m.netUnits[i + 1]].push_back(m.netUnits[i]);
+      }
+    std::mt19937_64 rng(static_cast<std::uint64_t>(exponent * 10));
+    auto below = [&](int k) { return static_cast<int>(rng() % static_cast<std::uint64_t>(k)); };
+    int hot = 0, connectedSwaps = 0, sameCluster = 0, recounted = 0;
+    for (int t = 0; t < 6000; ++t) {
+      const int u = below(n);
+      hot += cost.hot(u);
+      const int kind = below(3);
+      double cheap = 0, full = 0;
+      int nx = 0, ny = 0, v = -1;
+      if (kind == 0) {
+        // u alone to a random place of its kind.
+        if (m.isIo(u)) {
+          const int s = below(g.f.numIoSites());
+          nx = g.f.ioX[s];
+          ny = g.f.ioY[s];
+        } else {
+          nx = 1 + below(g.f.cols);
+          ny = 1 + below(g.f.rows);
+        }
+        cheap = cost.moveCost(u, nx, ny, places);
+        const TimingAnalysis::WholeMove mv{u, nx, ny};
+        full = an.moveCostAt(&mv, 1, places);
+        if (!cost.hot(u)) {
+          EXPECT_EQ(cheap, 0.0);
+        }
+      } else {
+        // u and v trade places: v a neighbour of u, or any unit.
+        const std::vector<int>& l = near[static_cast<std::size_t>(u)];
+        v = kind == 1 && !l.empty() ? l[static_cast<std::size_t>(below(static_cast<int>(l.size())))] : below(n);
+        if (v == u || m.isIo(u) != m.isIo(v)) continue;
+        connectedSwaps += kind == 1;
+        // Half the time v is put in u's cluster first (in the caller's view).
+        if (below(2) == 0 && !m.isIo(u)) {
+          xs[v] = xs[u];
+          ys[v] = ys[u];
+          ++sameCluster;
+        }
+        cheap = cost.swapCost(u, v, places);
+        const TimingAnalysis::WholeMove mv[2] = {{u, xs[v], ys[v]}, {v, xs[u], ys[u]}};
+        full = an.moveCostAt(mv, 2, places);
+      }
+      ASSERT_EQ(cheap, full) << "try " << t << ", unit " << u << ", with " << v;
+      if (t % 300 == 0) {
+        // Against the whole sum counted before and after the move.
+        const double before = recount(an, xs, ys);
+        std::vector<int> ax = xs, ay = ys;
+        if (v < 0) {
+          ax[u] = nx;
+          ay[u] = ny;
+        } else {
+          std::swap(ax[u], ax[v]);
+          std::swap(ay[u], ay[v]);
+        }
+        const double after = recount(an, ax, ay);
+        EXPECT_NEAR(cheap, after - before, 1e-9 * (before + 1)) << "try " << t;
+        ++recounted;
+      }
+      // Made, half the time: the places the next tries see.
+      if (below(2) == 0) {
+        if (v < 0) {
+          xs[u] = nx;
+          ys[u] = ny;
+        } else {
+          std::swap(xs[u], xs[v]);
+          std::swap(ys[u], ys[v]);
+        }
+      }
+    }
+    // The tries met what they are meant to.
+    EXPECT_GT(hot, 500) << exponent;
+    EXPECT_LT(hot, 6000) << exponent;
+    EXPECT_GT(connectedSwaps, 300) << exponent;
+    EXPECT_GT(sameCluster, 300) << exponent;
+    EXPECT_GE(recounted, 15) << exponent;
+  }
+}
+
+// Before the first refresh nothing is weighted; a floor above every
+// weight leaves every unit without a weighted connection.
+TEST(DetailTiming, NothingPricedWithoutWeights) {
+  Generated g(300);
+  ASSERT_TRUE(g.placed);
+  qplace::DetailTiming cost(g.timing.analysis, g.timing.table, 0.3, 2);
+  auto places = [&](int u, int& x, int& y) {
+    x = static_cast<int>(std::lround(g.p.x(u)));
+    y = static_cast<int>(std::lround(g.p.y(u)));
+  };
+  EXPECT_EQ(cost.moveCost(0, 3, 3, places), 0.0);
+  EXPECT_EQ(cost.swapCost(0, 1, places), 0.0);
+  cost.refresh(g.p, 1000);
+  int hot = 0;
+  for (int u = 0; u < g.m.numUnits(); ++u) hot += cost.hot(u);
+  EXPECT_GT(hot, 0);
+  // An exponent so high that no weight reaches the floor but the
+  // critical path's own (criticality 1).
+  qplace::DetailTiming sharp(g.timing.analysis, g.timing.table, 0.3, 1e6);
+  sharp.refresh(g.p, 1000);
+  int sharpHot = 0;
+  for (int u = 0; u < g.m.numUnits(); ++u) sharpHot += sharp.hot(u);
+  EXPECT_GT(sharpHot, 0);
+  EXPECT_LT(sharpHot, hot);
+}
+
+}  // namespace
