@@ -29,6 +29,24 @@ DetailTiming::DetailTiming(TimingAnalysis& analysis, const DelayTable& table, do
     for (int dx = 0; dx < cols_; ++dx) table_[static_cast<std::size_t>(dy) * cols_ + dx] = table.at(dx, dy);
 }
 
+double DetailTiming::weigh() {
+  const int edges = a_.graph().numEdges();
+  weight_.resize(static_cast<std::size_t>(edges));
+  // Below this criticality the weight is under the floor: no power to
+  // take (most connections on a large design). The margin leaves the
+  // decision near the bound to the exact test.
+  const double below = std::pow(kWeightFloor, 1 / exponent_) * (1 - 1e-9);
+  double sum = 0;
+  for (int e = 0; e < edges; ++e) {
+    const double c = a_.criticality(e);
+    double w = c > below && c > 0 ? std::pow(c, exponent_) : 0.0;
+    if (w < kWeightFloor) w = 0;
+    weight_[static_cast<std::size_t>(e)] = w;
+    sum += w * a_.edgeDelay(e);
+  }
+  return sum;
+}
+
 void DetailTiming::makeRows(const Model& m) {
   const TimingGraph& g = a_.graph();
   const int units = m.numUnits();
@@ -37,7 +55,7 @@ void DetailTiming::makeRows(const Model& m) {
   for (int u = 0; u < units; ++u) {
     for (int i = g.unitStart[static_cast<std::size_t>(u)]; i < g.unitStart[static_cast<std::size_t>(u) + 1]; ++i) {
       const int e = g.unitEdges[static_cast<std::size_t>(i)];
-      const double w = a_.weight(e);
+      const double w = weight_[static_cast<std::size_t>(e)];
       if (!(w > 0)) continue;
       const int a = g.unit[static_cast<std::size_t>(g.from[static_cast<std::size_t>(e)])];
       const int b = g.unit[static_cast<std::size_t>(g.to[static_cast<std::size_t>(e)])];
@@ -54,12 +72,11 @@ double DetailTiming::refresh(const Placement& p, long long wirelength) {
   a_.setLoosePorts(true);
   a_.analyse();
   a_.setLoosePorts(false);
-  a_.refreshCriticality(exponent_, kWeightFloor);
+  const double sum = weigh();
   makeRows(*p.model);
   ++refreshes_;
   const int k = a_.worstDomain();
   critical_ = k >= 0 ? a_.domain(k).need : 0;
-  const double sum = a_.timingCost();
   const double scale = sum > 0 ? static_cast<double>(std::max(1LL, wirelength)) / sum : 0.0;
   const double larger = std::max(1 - f_, f_);
   wlPart_ = (1 - f_) / larger;

@@ -65,6 +65,9 @@ public:
 
   const TimingAnalysis& analysis() const { return a_; }
 
+  // A connection's weight as of the last refresh() (criticality^exponent,
+  // 0 under the floor); `edge` of the analysis's graph.
+  double weight(int edge) const { return weight_[static_cast<std::size_t>(edge)]; }
   // Whether unit u has a connection of weight above 0 to another unit.
   bool hot(int u) const { return first_[static_cast<std::size_t>(u)] != first_[static_cast<std::size_t>(u) + 1]; }
   // The change of the timing sum if unit u alone went to the whole place
@@ -76,6 +79,9 @@ public:
   double moveCost(int u, int nx, int ny, const Places& places) const;
   template <class Places>
   double swapCost(int u, int v, const Places& places) const;
+  // The same for any number of units (distinct) moved at once.
+  template <class Places>
+  double movesCost(const TimingAnalysis::WholeMove* moves, int count, const Places& places) const;
 
   // How good a placement is against the one given: (1 - F) * wl / wl0 +
   // F * cp / cp0, each ratio taken as 1 when its base is 0.
@@ -88,6 +94,9 @@ private:
     int other;
     int local;  // 1 when both ends are logic: a connection within a cluster costs `local`
   };
+  // The connection weights, criticality^exponent (0 under the floor), and
+  // their sum of weight x delay.
+  double weigh();
   void makeRows(const Model& m);
   void clamp(int& x, int& y) const {
     x = x < 1 ? 1 : x > cols_ ? cols_ : x;
@@ -109,6 +118,7 @@ private:
   // analysis' own list.
   std::vector<int> first_;
   std::vector<Row> row_;
+  std::vector<double> weight_;  // per connection of the timing graph
   double f_, exponent_;
   double wlPart_ = 1, timingPart_ = 0;  // the price's factors, the scale included
   double critical_ = 0;
@@ -169,6 +179,38 @@ double DetailTiming::swapCost(int u, int v, const Places& places) const {
     places(r.other, ox, oy);
     clamp(ox, oy);
     change += r.weight * (delay(r, ux, uy, ox, oy) - delay(r, vx, vy, ox, oy));
+  }
+  return change;
+}
+
+template <class Places>
+double DetailTiming::movesCost(const TimingAnalysis::WholeMove* moves, int count, const Places& places) const {
+  double change = 0;
+  if (first_.empty()) return change;
+  for (int k = 0; k < count; ++k) {
+    const int u = moves[k].unit;
+    const int first = first_[static_cast<std::size_t>(u)], last = first_[static_cast<std::size_t>(u) + 1];
+    if (first == last) continue;
+    int ux = 0, uy = 0, mx = moves[k].x, my = moves[k].y;
+    places(u, ux, uy);
+    clamp(ux, uy);
+    clamp(mx, my);
+    for (int i = first; i < last; ++i) {
+      const Row& r = row_[static_cast<std::size_t>(i)];
+      int j = 0;
+      while (j < count && moves[j].unit != r.other) ++j;
+      if (j < k) continue;  // both ends moved: counted from the other end
+      int ox = 0, oy = 0;
+      places(r.other, ox, oy);
+      clamp(ox, oy);
+      int nx = ox, ny = oy;
+      if (j < count) {
+        nx = moves[j].x;
+        ny = moves[j].y;
+        clamp(nx, ny);
+      }
+      change += r.weight * (delay(r, mx, my, nx, ny) - delay(r, ux, uy, ox, oy));
+    }
   }
   return change;
 }

@@ -255,19 +255,6 @@ void Worker::commit(const Moved* moved, int numMoved) {
   for (int k = 0; k < numMoved; ++k) place(moved[k].u, moved[k].x, moved[k].y, k == 0 ? d : 0);
 }
 
-int Worker::priced(int wl, const Moved* moved, int numMoved) {
-  if (s_.timing == nullptr) return wl;
-  unitMoves_.clear();
-  for (int k = 0; k < numMoved; ++k)
-    unitMoves_.push_back(TimingAnalysis::WholeMove{moved[k].u, moved[k].x, moved[k].y});
-  // Where this region sees the units.
-  auto places = [this](int v, int& x, int& y) {
-    x = px(v);
-    y = py(v);
-  };
-  return s_.timing->price(wl, s_.timing->analysis().moveCostAt(unitMoves_.data(), numMoved, places));
-}
-
 // Where this region sees the units, read through plain pointers (the
 // timing term's loops then keep them in registers).
 struct Worker::Places {
@@ -282,6 +269,14 @@ struct Worker::Places {
     vy = mine ? y[v] : sy[v];
   }
 };
+
+int Worker::priced(int wl, const Moved* moved, int numMoved) {
+  if (s_.timing == nullptr) return wl;
+  unitMoves_.clear();
+  for (int k = 0; k < numMoved; ++k)
+    unitMoves_.push_back(TimingAnalysis::WholeMove{moved[k].u, moved[k].x, moved[k].y});
+  return s_.timing->price(wl, s_.timing->movesCost(unitMoves_.data(), numMoved, Places(*this)));
+}
 
 int Worker::priceMove(int u, int nx, int ny) {
   const int d = move(u, nx, ny, false);

@@ -1,4 +1,5 @@
-// The annealing's cheap timing term (DetailTiming::moveCost, swapCost):
+// The annealing's cheap timing term (DetailTiming::moveCost, swapCost,
+// movesCost) and its weights:
 // over random tries on a generated design, the same figure, bit for bit,
 // as the analysis's own pricing, and the change of the timing sum that a
 // full recount after the move gives.
@@ -72,6 +73,15 @@ TEST(DetailTiming, TriesPricedAsTheAnalysisAndAFullRecount) {
   for (double exponent : {1.0, 4.0}) {
     qplace::DetailTiming cost(an, g.timing.table, 0.3, exponent);
     cost.refresh(g.p, 1000);
+    // The analysis's own weights, from the same analysis and floor.
+    an.refreshCriticality(exponent, 0.2);
+    int weighted = 0;
+    for (int e = 0; e < an.graph().numEdges(); ++e) {
+      ASSERT_EQ(cost.weight(e), an.weight(e)) << e;
+      weighted += cost.weight(e) > 0;
+    }
+    EXPECT_GT(weighted, 0);
+    EXPECT_LT(weighted, an.graph().numEdges());
     std::vector<int> xs(static_cast<std::size_t>(n)), ys(static_cast<std::size_t>(n));
     for (int u = 0; u < n; ++u) {
       xs[u] = static_cast<int>(std::lround(g.p.x(u)));
@@ -90,13 +100,29 @@ TEST(DetailTiming, TriesPricedAsTheAnalysisAndAFullRecount) {
       }
     std::mt19937_64 rng(static_cast<std::uint64_t>(exponent * 10));
     auto below = [&](int k) { return static_cast<int>(rng() % static_cast<std::uint64_t>(k)); };
-    int hot = 0, connectedSwaps = 0, sameCluster = 0, recounted = 0;
+    int hot = 0, connectedSwaps = 0, sameCluster = 0, recounted = 0, groups = 0;
     for (int t = 0; t < 6000; ++t) {
       const int u = below(n);
       hot += cost.hot(u);
-      const int kind = below(3);
+      const int kind = below(4);
       double cheap = 0, full = 0;
       int nx = 0, ny = 0, v = -1;
+      if (kind == 3) {
+        // u and up to three of its neighbours, all to random clusters (the
+        // general case: a cluster or group trade).
+        if (m.isIo(u)) continue;
+        std::vector<TimingAnalysis::WholeMove> mv{{u, 1 + below(g.f.cols), 1 + below(g.f.rows)}};
+        for (int w : near[static_cast<std::size_t>(u)]) {
+          bool seen = false;
+          for (const auto& x : mv) seen = seen || x.unit == w;
+          if (seen || m.isIo(w) || mv.size() == 4) continue;
+          mv.push_back({w, 1 + below(g.f.cols), 1 + below(g.f.rows)});
+        }
+        const int c = static_cast<int>(mv.size());
+        ASSERT_EQ(cost.movesCost(mv.data(), c, places), an.moveCostAt(mv.data(), c, places)) << "try " << t;
+        ++groups;
+        continue;
+      }
       if (kind == 0) {
         // u alone to a random place of its kind.
         if (m.isIo(u)) {
@@ -161,7 +187,8 @@ TEST(DetailTiming, TriesPricedAsTheAnalysisAndAFullRecount) {
     EXPECT_LT(hot, 6000) << exponent;
     EXPECT_GT(connectedSwaps, 300) << exponent;
     EXPECT_GT(sameCluster, 300) << exponent;
-    EXPECT_GE(recounted, 15) << exponent;
+    EXPECT_GE(recounted, 12) << exponent;
+    EXPECT_GT(groups, 500) << exponent;
   }
 }
 
