@@ -443,6 +443,7 @@ bool QuadraticPlacer::apMain() {
   m.pairUnits.clear();
   m.pairWeight.clear();
   tst.sleep(GLOBAL);
+  figures_.groupRounds = rounds;
   figures_.globalHpwl = g.hpwl = hpwl(m, g.x, g.y);
   figures_.spreadHpwl = g.spreadHpwl = hpwl(m, g.ax, g.ay);
   figures_.overflow = g.overflow;

@@ -180,6 +180,7 @@ struct PlacerFigures {
   int units = 0, nets = 0, pairs = 0, controlSets = 0;
   int rows = 0, cols = 0;
   double firstHpwl = 0;    // quadratic solution before the register-group rounds
+  int groupRounds = 0;     // register-group rounds run
   double globalHpwl = 0;   // last quadratic solution
   double spreadHpwl = 0;   // its rough legalization
   double overflow = 0;
