@@ -337,6 +337,12 @@ bool QuadraticPlacer::apMain() {
     if (!line.empty()) say(1, "rules     " + line);
   }
 
+  // One control set or none: no register-group rounds, slower spreading
+  // (see PlacerOptions::oneSetAnchorGrowth).
+  if (m.numCtrl <= 1 && m.numUnits() <= opt_.largeDesign) {
+    opt_.groupRounds = 0;
+    opt_.global.anchorGrowth = std::min(opt_.global.anchorGrowth, opt_.oneSetAnchorGrowth);
+  }
   if (m.numUnits() > opt_.largeDesign) {
     opt_.global.anchorGrowth = std::max(opt_.global.anchorGrowth, 1.5);
     opt_.groupStartShare = std::max(opt_.groupStartShare, 0.2);
@@ -437,6 +443,7 @@ bool QuadraticPlacer::apMain() {
   m.pairUnits.clear();
   m.pairWeight.clear();
   tst.sleep(GLOBAL);
+  figures_.groupRounds = rounds;
   figures_.globalHpwl = g.hpwl = hpwl(m, g.x, g.y);
   figures_.spreadHpwl = g.spreadHpwl = hpwl(m, g.ax, g.ay);
   figures_.overflow = g.overflow;

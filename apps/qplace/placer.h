@@ -161,6 +161,13 @@ struct PlacerOptions {
   // A round starts at the first anchor weight, or at this share of the
   // last one when that is higher.
   double groupStartShare = 0.0;
+  // A design of at most largeDesign units whose registers are all of one
+  // control set (or that has none) skips the register-group rounds: any
+  // group takes any of its registers, so the trial groups would only tie
+  // registers that legalization groups however they lie. It spends their
+  // time on slower spreading instead, its anchors growing by this factor
+  // an iteration (when it is below global.anchorGrowth).
+  double oneSetAnchorGrowth = 1.2;
   LegalizeParams legal;
   DetailParams detail;
 
@@ -177,6 +184,7 @@ struct PlacerFigures {
   int units = 0, nets = 0, pairs = 0, controlSets = 0;
   int rows = 0, cols = 0;
   double firstHpwl = 0;    // quadratic solution before the register-group rounds
+  int groupRounds = 0;     // register-group rounds run
   double globalHpwl = 0;   // last quadratic solution
   double spreadHpwl = 0;   // its rough legalization
   double overflow = 0;
