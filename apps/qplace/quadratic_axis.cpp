@@ -25,21 +25,33 @@ constexpr double kCentrePull = 1e-4;
 // distinct for distinct units, and pos[s] the position of the unit of slot
 // s. Nets in order, and within a net the same order every time; then the
 // model's pairs (m.pairUnits), weight 2 x theirs over the distance, whose
-// slots follow the pins' in slot. With kWeighed false the weight is not
-// worked out, and f is called with 0 for it (for counting).
-template <bool kWeighed = true, class F>
-void forEachConnection(const Model& m, const int* slot, const double* pos, F f) {
+// slots follow the pins' in slot.
+//
+// With kWeighed false the weight is not worked out, f is called with 0 for
+// it (for counting), and each net's extreme units are found and written to
+// ends (2 a net: the lowest, then the highest); with kWeighed true they are
+// read from there, as a call with kWeighed false at the same positions
+// left them.
+template <bool kWeighed, class F>
+void forEachConnection(const Model& m, const int* slot, const double* pos, int* ends, F f) {
   for (int n = 0; n < m.numNets(); ++n) {
     const int b = m.netStart[n], e = m.netStart[n + 1];
     const int p = e - b;
-    int lo = slot[b], hi = lo;
-    for (int i = b + 1; i < e; ++i) {
-      const int u = slot[i];
-      if (pos[u] < pos[lo]) lo = u;
-      if (pos[u] > pos[hi]) hi = u;
-    }
-    if (lo == hi) hi = slot[b + 1];
+    int lo, hi;
     if (!kWeighed) {
+      // The extremes' positions held aside: each comparison then waits on
+      // no load of the one before.
+      lo = hi = slot[b];
+      double atLo = pos[lo], atHi = atLo;
+      for (int i = b + 1; i < e; ++i) {
+        const int u = slot[i];
+        const double at = pos[u];
+        if (at < atLo) lo = u, atLo = at;
+        if (at > atHi) hi = u, atHi = at;
+      }
+      if (lo == hi) hi = slot[b + 1];
+      ends[2 * n] = lo;
+      ends[2 * n + 1] = hi;
       f(lo, hi, 0.0);
       for (int i = b; i < e; ++i) {
         const int u = slot[i];
@@ -49,13 +61,17 @@ void forEachConnection(const Model& m, const int* slot, const double* pos, F f) 
       }
       continue;
     }
+    lo = ends[2 * n];
+    hi = ends[2 * n + 1];
+    const double atLo = pos[lo], atHi = pos[hi];
     const double scale = 2.0 / (p - 1) * (m.netWeight.empty() ? 1.0 : m.netWeight[n]);
-    f(lo, hi, scale / std::max(std::fabs(pos[hi] - pos[lo]), kMinDist));
+    f(lo, hi, scale / std::max(std::fabs(atHi - atLo), kMinDist));
     for (int i = b; i < e; ++i) {
       const int u = slot[i];
       if (u == lo || u == hi) continue;
-      f(u, lo, scale / std::max(std::fabs(pos[u] - pos[lo]), kMinDist));
-      f(u, hi, scale / std::max(std::fabs(pos[u] - pos[hi]), kMinDist));
+      const double at = pos[u];
+      f(u, lo, scale / std::max(std::fabs(at - atLo), kMinDist));
+      f(u, hi, scale / std::max(std::fabs(at - atHi), kMinDist));
     }
   }
   const int* pair = slot + m.netUnits.size();
@@ -215,7 +231,9 @@ std::vector<int> localOrder(const Model& m, const std::vector<int>& var, int n) 
 }  // namespace
 
 // The model of the last solve, its arrays reused by the next.
-struct AxisSystem::ModelArrays : Level {};
+struct AxisSystem::ModelArrays : Level {
+  std::vector<int> ends;  // each net's extreme units, as the counting pass found them
+};
 
 AxisSystem::AxisSystem(int numVars) : n_(numVars) {}
 
@@ -257,11 +275,12 @@ AxisRun AxisSystem::solve(const Model& m, const std::vector<int>& var, std::vect
     // variable): counted first (their weights are not needed for that),
     // then weighed and written in the same order, the diagonal and the
     // right-hand side summed as they come.
-    forEachConnection<false>(m, pinSlot.data(), at.data(), [&](int a, int b, double) {
+    model_->ends.resize(2 * static_cast<std::size_t>(m.numNets()));
+    forEachConnection<false>(m, pinSlot.data(), at.data(), model_->ends.data(), [&](int a, int b, double) {
       if (a < n_ && b < n_) ++l.rowStart[std::min(a, b) + 1];
     });
     std::vector<std::uint32_t> next = l.openRows();
-    forEachConnection(m, pinSlot.data(), at.data(), [&](int a, int b, double w) {
+    forEachConnection<true>(m, pinSlot.data(), at.data(), model_->ends.data(), [&](int a, int b, double w) {
       const bool va = a < n_, vb = b < n_;
       if (va) l.diag[a] += w;
       if (vb) l.diag[b] += w;

@@ -39,8 +39,8 @@ struct AxisRun {
 //
 // Memory: the linear system (about 14 bytes a variable and 12 an entry) is
 // kept between solves, with 28 bytes a variable of work vectors, and so
-// are the arrays of the bound-to-bound model (about 28 bytes a variable
-// and 12 a connection), reused by the next solve.
+// are the arrays of the bound-to-bound model (about 28 bytes a variable,
+// 12 a connection and 8 a net), reused by the next solve.
 class AxisSystem {
 public:
   explicit AxisSystem(int numVars);
