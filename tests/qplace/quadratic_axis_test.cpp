@@ -84,3 +84,43 @@ TEST(QuadraticAxis, LargeSystemKeepsEachVariableWithItsUnit) {
 }
 
 }  // namespace
+
+namespace {
+
+// One movable unit c on a net of four with three fixed units at 0, 5 and
+// 10: the bound-to-bound model joins the net's two extreme units and every
+// other unit to both, so which connections c has, and their weights, follow
+// where c stands when the model is built.
+TEST(QuadraticAxis, ConnectionsFollowTheExtremesOfEachSolve) {
+  qplace::Model m;
+  m.kind.assign(4, qplace::UNIT_IO);
+  m.kind[2] = qplace::UNIT_LUT;  // c
+  for (int u : {0, 1, 2, 3}) m.netUnits.push_back(u);
+  m.netStart.push_back(4);
+  m.netSignal.push_back(nullptr);
+  const std::vector<int> var = {-1, -1, 0, -1};
+  const std::vector<double> none(1, 0.0);
+  const double centre = 6, pull = 1e-4, s = 2.0 / 3;  // the net's 2 / (p - 1)
+  auto expected = [&](std::vector<std::pair<double, double>> links) {  // (weight, position) of c's neighbours
+    double num = pull * centre, den = pull;
+    for (const auto& [w, at] : links) num += w * at, den += w;
+    return num / den;
+  };
+  qplace::AxisSystem axis(1);
+  // c at 2, inside: the extremes are the units at 0 and 10, c joins both.
+  std::vector<double> pos = {0, 10, 2, 5};
+  axis.solve(m, var, pos, none, none, centre, 50, 1e-15, qplace::AxisStart::POSITIONS);
+  EXPECT_NEAR(pos[2], expected({{s / 2, 0}, {s / 8, 10}}), 1e-9);
+  // c at 12, now an extreme itself: it joins the other extreme (0) and each
+  // unit inside (10 and 5). Connections kept from the solve before would
+  // leave out the one to 5.
+  pos[2] = 12;
+  axis.solve(m, var, pos, none, none, centre, 50, 1e-15, qplace::AxisStart::POSITIONS);
+  EXPECT_NEAR(pos[2], expected({{s / 12, 0}, {s / 2, 10}, {s / 7, 5}}), 1e-9);
+  // c at -3, the low extreme: joined to 10 (the other extreme), 0 and 5.
+  pos[2] = -3;
+  axis.solve(m, var, pos, none, none, centre, 50, 1e-15, qplace::AxisStart::POSITIONS);
+  EXPECT_NEAR(pos[2], expected({{s / 13, 10}, {s / 3, 0}, {s / 8, 5}}), 1e-9);
+}
+
+}  // namespace
