@@ -20,6 +20,7 @@
 
 #include "qplace/checks.h"
 #include "qplace/detail_timing.h"
+#include "qplace/memory_budget.h"
 #include "qplace/output_files.h"
 #include "qplace/picture.h"
 #include "qplace/placement_rules.h"
@@ -359,6 +360,11 @@ bool QuadraticPlacer::apMain() {
     timing = std::make_unique<DesignTiming>(d_, m, f.dev, opt_.timingSettings);
     tst.sleep(TIMING);
   }
+  const bool graphDropped = opt_.dropRoutingGraph && opt_.device != nullptr && opt_.device->wires.tracks > 0;
+  if (graphDropped) {
+    d_.dropRoutingGraph();
+    releaseFreeMemory();
+  }
   auto analysed = [&](int phase, auto&& setPositions) {
     if (!timing) return std::string();
     tst.start(TIMING);
@@ -518,6 +524,7 @@ bool QuadraticPlacer::apMain() {
 
   // ---- report
   tst.start(REPORT);
+  if (graphDropped && opt_.routeSignals > 0) designgen::remakeRouting(d_, *opt_.device);
   routeSome(f, supp);
   std::vector<std::pair<std::string, std::string>> flowFiles;  // path, text
   std::string err;

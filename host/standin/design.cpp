@@ -229,6 +229,11 @@ int Design::addArc(Node* from, Node* to, bool directional) {
   return phy.graph.addArc(from, to, directional);
 }
 
+void Design::dropRoutingGraph() {
+  phy.graph.clear();
+  for (SigPin& sp : sigpins) sp.node = nullptr;
+}
+
 UP_PATH* Design::route(Signal* sig, const std::vector<int>& arcs) {
   paths.push_back(std::make_unique<UP_PATH>());
   UP_PATH* path = paths.back().get();

@@ -251,6 +251,12 @@ public:
   // Routing graph of the device.
   Node* addNode(const std::string& nodeName, unsigned char cost = 0);
   int addArc(Node* from, Node* to, bool directional = true);
+  // Destroys the routing graph (RoutingGraph::clear) and clears every
+  // signal pin's node. Signals keep their paths, whose arcs then name no
+  // arc until the graph is made again with the same arcs. For a caller
+  // that needs the graph only at times and its memory in between. Linear
+  // in the graph and the signal pins.
+  void dropRoutingGraph();
   // Gives the signal a path of these arcs, in order (addarc with
   // 0x3fffffff, 0, 0), marks it routed, marks the arcs used and sets
   // PhyNode::ON_ROUTE on their end nodes.

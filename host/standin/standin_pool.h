@@ -93,6 +93,18 @@ public:
   // Entries held in blocks, for memory reports.
   std::size_t entriesHeld() const { return held_; }
 
+  // Gives every block back: every run and list of this pool dangles from
+  // now on (lists must be reset by their owners). The pool starts afresh.
+  void clear() {
+    blocks_.clear();
+    blocks_.shrink_to_fit();
+    spare_.clear();
+    spare_.shrink_to_fit();
+    next_ = nullptr;
+    left_ = 0;
+    held_ = 0;
+  }
+
 private:
   T* carve(std::size_t n) {
     if (n > (std::size_t{1} << 31)) throw std::length_error("standin::Pool: run too long");
