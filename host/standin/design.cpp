@@ -162,7 +162,6 @@ SigPin* Design::connect(Signal* sig, Comp* comp, int pin, bool driver) {
   SigPin& sp = sigpins.emplace_back();
   sp.comp = comp;
   sp.pinid = pin;
-  sp.name = port.name.c_str();
   sp.signal = sig;
   sp.port = &port;
   sp.type = pinTypeOf(port.dir);

@@ -83,16 +83,17 @@ struct Prim : UP_PRIM {
 };
 
 // A pin of a signal on a component.
-// There are several pins a component: the record is kept small (48
-// bytes), its name borrowed from the port.
+// There are several pins a component: the record is kept small (40
+// bytes); its name is its port's ("" without a port).
 struct SigPin : UP_SIGPIN {
   Comp* comp = nullptr;
   int pinid = 0;
   CM_PINTYPE type{};  // pinTypeOf the port's direction
-  const char* name = "";  // the port's name, held by the port
   Signal* signal = nullptr;
   Port* port = nullptr;
   Node* node = nullptr;
+
+  const char* name() const { return port != nullptr ? port->name.c_str() : ""; }
 };
 
 // A component. getname ignores its argument.

@@ -106,7 +106,7 @@ int UP_SIGNAL::isrouted() { return self(this).routed; }
 
 UP_COMP* UP_SIGPIN::getcomp() { return self(this).comp; }
 int UP_SIGPIN::getpinid() { return self(this).pinid; }
-const char* UP_SIGPIN::getname() { return self(this).name; }
+const char* UP_SIGPIN::getname() { return self(this).name(); }
 UP_SIGNAL* UP_SIGPIN::getsignal() { return self(this).signal; }
 UP_PORT* UP_SIGPIN::getport() { return self(this).port; }
 CM_PINTYPE UP_SIGPIN::getpintype() { return self(this).type; }
