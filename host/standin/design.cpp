@@ -130,7 +130,6 @@ Comp* Design::addComp(const std::string& compName, Prim* prim) {
   Comp& comp = comps.emplace_back();
   comp.id = static_cast<int>(comps.size()) - 1;
   comp.name = compName;
-  comp.sname = compName;
   comp.prim = prim;
   comp.logic = prim != nullptr ? prim->cell : nullptr;
   const std::size_t numPins = prim != nullptr ? prim->ports.size() : 0;

@@ -96,11 +96,34 @@ struct SigPin : UP_SIGPIN {
   const char* name() const { return port != nullptr ? port->name.c_str() : ""; }
 };
 
+// A short name that is the component's name until one is given
+// (`comp->sname = "u"`): a pointer, as few components get one of their own.
+class ShortName {
+public:
+  ShortName() = default;
+  ShortName(const ShortName& o) : text_(o.text_ ? std::make_unique<std::string>(*o.text_) : nullptr) {}
+  ShortName& operator=(const ShortName& o) {
+    if (this != &o) text_ = o.text_ ? std::make_unique<std::string>(*o.text_) : nullptr;
+    return *this;
+  }
+  ShortName& operator=(std::string text) {
+    text_ = std::make_unique<std::string>(std::move(text));
+    return *this;
+  }
+  // The name given, or `name` when none was.
+  const std::string& orElse(const std::string& name) const { return text_ ? *text_ : name; }
+
+private:
+  std::unique_ptr<std::string> text_;
+};
+
 // A component. getname ignores its argument.
 struct Comp : UP_COMP {
   int id = 0;
+  int type = 0;      // UP_INFO::getcomptype
+  bool pfu = true;   // UP_INFO::comp_is_pfu_pff
   std::string name;
-  std::string sname;  // short name; the name by default
+  ShortName sname;   // getsname; the name unless given
   Prim* prim = nullptr;
   Cell* logic = nullptr;
   Site* site = nullptr;
@@ -110,8 +133,6 @@ struct Comp : UP_COMP {
   // primitive, held by the design's pools.
   Row<SigPin*> sigpins;
   Row<Signal*> signals;
-  int type = 0;      // UP_INFO::getcomptype
-  bool pfu = true;   // UP_INFO::comp_is_pfu_pff
 };
 
 // A signal. The clock tests answer from `clocks`: UP_INFO::isclkN is true
@@ -120,13 +141,13 @@ struct Signal : UP_SIGNAL {
   static constexpr unsigned CLK1 = 1, CLK2 = 2, CLK3 = 4;
 
   int id = 0;
-  std::string name;
-  std::vector<SigPin*> pins;  // drivers first
   short numDrivers = 0;
-  Net* net = nullptr;
-  UP_PATH* path = nullptr;
   int routed = 0;  // isrouted
   unsigned clocks = 0;
+  std::string name;
+  std::vector<SigPin*> pins;  // drivers first
+  Net* net = nullptr;
+  UP_PATH* path = nullptr;
 };
 
 // A site's geometry; pinx and piny point into xs and ys, runs of the
@@ -144,20 +165,20 @@ enum Slot { L0 = 0, L1 = 1, R0 = 2, R1 = 3 };
 // (site, pin) (Design::setPinRowCol). getnumaccbels appends `bels`.
 struct Site : UP_SITE {
   int id = 0;
+  int uniqBels = 1;  // getnumuniqbels
+  bool hasSlots = false;    // getslotcomps is null without a slot table
+  bool pfu = true;   // UP_INFO::site_is_pfu_pff
+  unsigned short plcpos = 0;
+  short row = 0;
+  short col = 0;
   std::string name;
   DeviceSite* dsite = nullptr;
   PhySiteRec* physite = nullptr;
   Comp* comp = nullptr;     // the occupant: the first component placed
   std::vector<Comp*> bels;  // the components placed here, in placing order
-  bool hasSlots = false;    // getslotcomps is null without a slot table
   UP_COMP* slots[4] = {nullptr, nullptr, nullptr, nullptr};
   Geom* geom = nullptr;
-  int uniqBels = 1;  // getnumuniqbels
-  bool pfu = true;   // UP_INFO::site_is_pfu_pff
   Plc* plc = nullptr;
-  unsigned short plcpos = 0;
-  short row = 0;
-  short col = 0;
 };
 
 // A logic cluster of four sites, at positions 0 to 3.
@@ -227,6 +248,9 @@ public:
   Comp* addComp(const std::string& compName, Prim* prim);
   // A signal with its net.
   Signal* addSignal(const std::string& sigName);
+  // Room for `n` pins of the signal in all, for a caller that knows how
+  // many it will connect: the pin list then takes no more than it needs.
+  void reservePins(Signal* sig, std::size_t n) { sig->pins.reserve(n); }
   // Connects component pin `pin` to a signal: a new signal pin, put after
   // the signal's drivers (addDriver, which counts it as one more driver) or
   // at the end (addLoad). The component's pin `pin` then refers to the new
@@ -288,7 +312,9 @@ public:
   // The components' pin rows.
   Pool<SigPin*> sigpinRows;
   Pool<Signal*> signalRows;
-  Pool<int> geomValues;  // the geometries' X and Y values
+  // The geometries' X and Y values, zero unless a caller sets them: in
+  // growing blocks, whose pages stay unused until written.
+  Pool<int> geomValues{16384, true};
 
 private:
   SigPin* connect(Signal* sig, Comp* comp, int pin, bool driver);

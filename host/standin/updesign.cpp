@@ -73,7 +73,7 @@ udb::PhyView* UP_DESIGN::getphyview() { return &self(this).view; }
 // ------------------------------------------------------------------ components
 int UP_COMP::getid() { return self(this).id; }
 const char* UP_COMP::getname(bool /*full*/) { return self(this).name.c_str(); }
-const char* UP_COMP::getsname() { return self(this).sname.c_str(); }
+const char* UP_COMP::getsname() { return self(this).sname.orElse(self(this).name).c_str(); }
 int UP_COMP::getnumpins() { return static_cast<int>(self(this).sigpins.size()); }
 UP_SIGPIN* UP_COMP::getsigpin(int pin) { return entryAt(self(this).sigpins, pin); }
 UP_SIGNAL* UP_COMP::getsignal(int pin) { return entryAt(self(this).signals, pin); }
