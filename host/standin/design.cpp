@@ -77,10 +77,8 @@ void Design::setPinRowCol(Site* site, unsigned short pin, short row, short col) 
 Geom* Design::addGeom(Site* site, unsigned short row, unsigned short col) {
   Geom& geom = geoms.emplace_back();
   const std::size_t n = site->physite != nullptr ? site->physite->numPins : 0;
-  geom.xs = geomValues.take(n);
-  geom.ys = geomValues.take(n);
-  geom.pinx = geom.xs.data();
-  geom.piny = geom.ys.data();
+  geom.pinx = geomValues.take(n).data();
+  geom.piny = geomValues.take(n).data();
   geom.col = col;
   geom.row = row;
   geom.sub = 0;

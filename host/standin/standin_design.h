@@ -150,13 +150,10 @@ struct Signal : UP_SIGNAL {
   UP_PATH* path = nullptr;
 };
 
-// A site's geometry; pinx and piny point into xs and ys, runs of the
-// design's pool that keep the length they were made with. A caller with
-// values of its own may point pinx and piny at them instead.
-struct Geom : UP_SITEGEOM {
-  Row<int> xs;
-  Row<int> ys;
-};
+// A site's geometry; pinx and piny point at runs of the design's pool
+// (geomValues) of the site's pin count each. A caller with values of its
+// own may point them at those instead.
+struct Geom : UP_SITEGEOM {};
 
 enum Slot { L0 = 0, L1 = 1, R0 = 2, R1 = 3 };
 
