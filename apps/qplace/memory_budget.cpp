@@ -2,6 +2,9 @@
 #include "qplace/memory_budget.h"
 
 #include <sys/sysinfo.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -61,6 +64,12 @@ std::string byteText(std::uint64_t bytes) {
   if (u == 0) std::snprintf(buf, sizeof buf, "%llu bytes", static_cast<unsigned long long>(bytes));
   else std::snprintf(buf, sizeof buf, v < 9.95 ? "%.1f %s" : "%.0f %s", v, units[u]);
   return buf;
+}
+
+void releaseFreeMemory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
 }
 
 }  // namespace qplace

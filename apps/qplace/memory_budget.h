@@ -39,6 +39,12 @@ inline std::uint64_t placeBytes(std::uint64_t components, std::uint64_t pins) {
   return components * kBytesPerComponent + pins * kBytesPerPin;
 }
 
+// Gives the allocator's free pages back to the system (glibc's
+// malloc_trim, nothing elsewhere), so that the memory of a large structure
+// just freed leaves the resident size instead of waiting, in holes of the
+// heap, for allocations of its size. Time linear in the heap's free lists.
+void releaseFreeMemory();
+
 // "1.2 GB", "310 MB", "12 kB", "300 bytes": decimal units, three digits.
 std::string byteText(std::uint64_t bytes);
 

@@ -20,6 +20,7 @@
 
 #include "qplace/checks.h"
 #include "qplace/detail_timing.h"
+#include "qplace/memory_budget.h"
 #include "qplace/output_files.h"
 #include "qplace/picture.h"
 #include "qplace/placement_rules.h"
@@ -182,7 +183,7 @@ void QuadraticPlacer::routeSome(const Fabric& f, AP_SUPP& supp) {
     if (opt_.verbosity == 0) continue;
     const std::size_t first = opt_.verbosity >= 2 ? 1 : s->pins.size() - 1;
     for (std::size_t k = first; k < s->pins.size(); ++k)
-      if (supp.getRoute("  ", s->pins[k], nullptr) == 0) warn(std::string("no route found to ") + s->pins[k]->name);
+      if (supp.getRoute("  ", s->pins[k], nullptr) == 0) warn(std::string("no route found to ") + s->pins[k]->name());
   }
 }
 
@@ -365,6 +366,11 @@ bool QuadraticPlacer::apMain() {
     timing = std::make_unique<DesignTiming>(d_, m, f.dev, opt_.timingSettings);
     tst.sleep(TIMING);
   }
+  const bool graphDropped = opt_.dropRoutingGraph && opt_.device != nullptr && opt_.device->wires.tracks > 0;
+  if (graphDropped) {
+    d_.dropRoutingGraph();
+    releaseFreeMemory();
+  }
   auto analysed = [&](int phase, auto&& setPositions) {
     if (!timing) return std::string();
     tst.start(TIMING);
@@ -514,6 +520,12 @@ bool QuadraticPlacer::apMain() {
     while (!report.empty() && report.back() == '\n') report.pop_back();
     say(1, report);
   }
+  // Timing is done unless the run report wants it: its memory goes before
+  // the files are made (and the routing graph made again).
+  if (opt_.reportJson.empty()) {
+    detailCost.reset();
+    timing.reset();
+  }
 
   // The figures the files report.
   if (opt_.baseline) {
@@ -525,6 +537,10 @@ bool QuadraticPlacer::apMain() {
 
   // ---- report
   tst.start(REPORT);
+  if (graphDropped && opt_.routeSignals > 0) {
+    releaseFreeMemory();  // what the placement phases freed, before the graph takes its room again
+    designgen::remakeRouting(d_, *opt_.device);
+  }
   routeSome(f, supp);
   std::vector<std::pair<std::string, std::string>> flowFiles;  // path, text
   std::string err;

@@ -127,6 +127,12 @@ struct PlacerOptions {
   double heartbeat = 5;          // seconds between the progress lines of a long phase
   int pictureNets = 3;
   int routeSignals = 3;          // signals routed on the device's routing graph and printed
+  // With `device` set, its routing graph is dropped from the design once
+  // timing has its delay table (Design::dropRoutingGraph) and made again
+  // (designgen::remakeRouting) only to route the signals above: nothing
+  // reads it in between, and it is about a quarter of a generated design's
+  // memory. Pointers into the graph dangle from the start of apMain.
+  bool dropRoutingGraph = false;
 
   // Time for quality: scales the detailed improvement's annealing (attempts
   // per unit and the cap on attempts, the large-design cap included), so the

@@ -168,6 +168,7 @@ int run(const qplace::CliOptions& cli) {
     gp.device.routing = true;
     gen = designgen::generate(d, gp);
     opt.device = &gen.device;
+    opt.dropRoutingGraph = true;  // the design is ours; its graph is wanted only at the end
     if (opt.verbosity >= 1)
       ut_msgman->print(neoform("generated %d components in %.3f s: %zu LUTs, %zu registers, %zu I/O, %zu signals",
                                cli.generate, seconds(), gen.luts.size(), gen.regs.size(), gen.ios.size(),

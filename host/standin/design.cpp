@@ -77,10 +77,8 @@ void Design::setPinRowCol(Site* site, unsigned short pin, short row, short col) 
 Geom* Design::addGeom(Site* site, unsigned short row, unsigned short col) {
   Geom& geom = geoms.emplace_back();
   const std::size_t n = site->physite != nullptr ? site->physite->numPins : 0;
-  geom.xs = geomValues.take(n);
-  geom.ys = geomValues.take(n);
-  geom.pinx = geom.xs.data();
-  geom.piny = geom.ys.data();
+  geom.pinx = geomValues.take(n).data();
+  geom.piny = geomValues.take(n).data();
   geom.col = col;
   geom.row = row;
   geom.sub = 0;
@@ -130,7 +128,6 @@ Comp* Design::addComp(const std::string& compName, Prim* prim) {
   Comp& comp = comps.emplace_back();
   comp.id = static_cast<int>(comps.size()) - 1;
   comp.name = compName;
-  comp.sname = compName;
   comp.prim = prim;
   comp.logic = prim != nullptr ? prim->cell : nullptr;
   const std::size_t numPins = prim != nullptr ? prim->ports.size() : 0;
@@ -162,7 +159,6 @@ SigPin* Design::connect(Signal* sig, Comp* comp, int pin, bool driver) {
   SigPin& sp = sigpins.emplace_back();
   sp.comp = comp;
   sp.pinid = pin;
-  sp.name = port.name.c_str();
   sp.signal = sig;
   sp.port = &port;
   sp.type = pinTypeOf(port.dir);
@@ -227,6 +223,11 @@ Node* Design::addNode(const std::string& nodeName, unsigned char cost) {
 
 int Design::addArc(Node* from, Node* to, bool directional) {
   return phy.graph.addArc(from, to, directional);
+}
+
+void Design::dropRoutingGraph() {
+  phy.graph.clear();
+  for (SigPin& sp : sigpins) sp.node = nullptr;
 }
 
 UP_PATH* Design::route(Signal* sig, const std::vector<int>& arcs) {

@@ -52,6 +52,12 @@ int RoutingGraph::addArc(Node* from, Node* to, bool directional) {
   return index;
 }
 
+void RoutingGraph::clear() {
+  std::deque<Node>().swap(nodes);
+  std::deque<Arc>().swap(arcs);
+  arcLists_.clear();
+}
+
 PhyArc_ID RoutingGraph::id(int index) const {
   PhyArc_ID arcId;
   putWord(arcId.bytes, static_cast<std::uint32_t>(index));

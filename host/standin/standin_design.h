@@ -83,23 +83,47 @@ struct Prim : UP_PRIM {
 };
 
 // A pin of a signal on a component.
-// There are several pins a component: the record is kept small (48
-// bytes), its name borrowed from the port.
+// There are several pins a component: the record is kept small (40
+// bytes); its name is its port's ("" without a port).
 struct SigPin : UP_SIGPIN {
   Comp* comp = nullptr;
   int pinid = 0;
   CM_PINTYPE type{};  // pinTypeOf the port's direction
-  const char* name = "";  // the port's name, held by the port
   Signal* signal = nullptr;
   Port* port = nullptr;
   Node* node = nullptr;
+
+  const char* name() const { return port != nullptr ? port->name.c_str() : ""; }
+};
+
+// A short name that is the component's name until one is given
+// (`comp->sname = "u"`): a pointer, as few components get one of their own.
+class ShortName {
+public:
+  ShortName() = default;
+  ShortName(const ShortName& o) : text_(o.text_ ? std::make_unique<std::string>(*o.text_) : nullptr) {}
+  ShortName& operator=(const ShortName& o) {
+    if (this != &o) text_ = o.text_ ? std::make_unique<std::string>(*o.text_) : nullptr;
+    return *this;
+  }
+  ShortName& operator=(std::string text) {
+    text_ = std::make_unique<std::string>(std::move(text));
+    return *this;
+  }
+  // The name given, or `name` when none was.
+  const std::string& orElse(const std::string& name) const { return text_ ? *text_ : name; }
+
+private:
+  std::unique_ptr<std::string> text_;
 };
 
 // A component. getname ignores its argument.
 struct Comp : UP_COMP {
   int id = 0;
+  int type = 0;      // UP_INFO::getcomptype
+  bool pfu = true;   // UP_INFO::comp_is_pfu_pff
   std::string name;
-  std::string sname;  // short name; the name by default
+  ShortName sname;   // getsname; the name unless given
   Prim* prim = nullptr;
   Cell* logic = nullptr;
   Site* site = nullptr;
@@ -109,8 +133,6 @@ struct Comp : UP_COMP {
   // primitive, held by the design's pools.
   Row<SigPin*> sigpins;
   Row<Signal*> signals;
-  int type = 0;      // UP_INFO::getcomptype
-  bool pfu = true;   // UP_INFO::comp_is_pfu_pff
 };
 
 // A signal. The clock tests answer from `clocks`: UP_INFO::isclkN is true
@@ -119,22 +141,19 @@ struct Signal : UP_SIGNAL {
   static constexpr unsigned CLK1 = 1, CLK2 = 2, CLK3 = 4;
 
   int id = 0;
-  std::string name;
-  std::vector<SigPin*> pins;  // drivers first
   short numDrivers = 0;
-  Net* net = nullptr;
-  UP_PATH* path = nullptr;
   int routed = 0;  // isrouted
   unsigned clocks = 0;
+  std::string name;
+  std::vector<SigPin*> pins;  // drivers first
+  Net* net = nullptr;
+  UP_PATH* path = nullptr;
 };
 
-// A site's geometry; pinx and piny point into xs and ys, runs of the
-// design's pool that keep the length they were made with. A caller with
-// values of its own may point pinx and piny at them instead.
-struct Geom : UP_SITEGEOM {
-  Row<int> xs;
-  Row<int> ys;
-};
+// A site's geometry; pinx and piny point at runs of the design's pool
+// (geomValues) of the site's pin count each. A caller with values of its
+// own may point them at those instead.
+struct Geom : UP_SITEGEOM {};
 
 enum Slot { L0 = 0, L1 = 1, R0 = 2, R1 = 3 };
 
@@ -143,20 +162,20 @@ enum Slot { L0 = 0, L1 = 1, R0 = 2, R1 = 3 };
 // (site, pin) (Design::setPinRowCol). getnumaccbels appends `bels`.
 struct Site : UP_SITE {
   int id = 0;
+  int uniqBels = 1;  // getnumuniqbels
+  bool hasSlots = false;    // getslotcomps is null without a slot table
+  bool pfu = true;   // UP_INFO::site_is_pfu_pff
+  unsigned short plcpos = 0;
+  short row = 0;
+  short col = 0;
   std::string name;
   DeviceSite* dsite = nullptr;
   PhySiteRec* physite = nullptr;
   Comp* comp = nullptr;     // the occupant: the first component placed
   std::vector<Comp*> bels;  // the components placed here, in placing order
-  bool hasSlots = false;    // getslotcomps is null without a slot table
   UP_COMP* slots[4] = {nullptr, nullptr, nullptr, nullptr};
   Geom* geom = nullptr;
-  int uniqBels = 1;  // getnumuniqbels
-  bool pfu = true;   // UP_INFO::site_is_pfu_pff
   Plc* plc = nullptr;
-  unsigned short plcpos = 0;
-  short row = 0;
-  short col = 0;
 };
 
 // A logic cluster of four sites, at positions 0 to 3.
@@ -226,6 +245,9 @@ public:
   Comp* addComp(const std::string& compName, Prim* prim);
   // A signal with its net.
   Signal* addSignal(const std::string& sigName);
+  // Room for `n` pins of the signal in all, for a caller that knows how
+  // many it will connect: the pin list then takes no more than it needs.
+  void reservePins(Signal* sig, std::size_t n) { sig->pins.reserve(n); }
   // Connects component pin `pin` to a signal: a new signal pin, put after
   // the signal's drivers (addDriver, which counts it as one more driver) or
   // at the end (addLoad). The component's pin `pin` then refers to the new
@@ -251,6 +273,12 @@ public:
   // Routing graph of the device.
   Node* addNode(const std::string& nodeName, unsigned char cost = 0);
   int addArc(Node* from, Node* to, bool directional = true);
+  // Destroys the routing graph (RoutingGraph::clear) and clears every
+  // signal pin's node. Signals keep their paths, whose arcs then name no
+  // arc until the graph is made again with the same arcs. For a caller
+  // that needs the graph only at times and its memory in between. Linear
+  // in the graph and the signal pins.
+  void dropRoutingGraph();
   // Gives the signal a path of these arcs, in order (addarc with
   // 0x3fffffff, 0, 0), marks it routed, marks the arcs used and sets
   // PhyNode::ON_ROUTE on their end nodes.
@@ -281,7 +309,9 @@ public:
   // The components' pin rows.
   Pool<SigPin*> sigpinRows;
   Pool<Signal*> signalRows;
-  Pool<int> geomValues;  // the geometries' X and Y values
+  // The geometries' X and Y values, zero unless a caller sets them: in
+  // growing blocks, whose pages stay unused until written.
+  Pool<int> geomValues{16384, true};
 
 private:
   SigPin* connect(Signal* sig, Comp* comp, int pin, bool driver);

@@ -34,10 +34,34 @@ struct SiteType : NP_SITEPARAM {
   int uniqBels = 1;  // UP_SITE::getnumuniqbels of its new sites
 };
 
+// A text that most records lack: a pointer until one is given
+// (`altname = "P1"`); reads as an optional string.
+class OptionalText {
+public:
+  OptionalText() = default;
+  OptionalText(const OptionalText& o) : text_(o.text_ ? std::make_unique<std::string>(*o.text_) : nullptr) {}
+  OptionalText& operator=(const OptionalText& o) {
+    if (this != &o) text_ = o.text_ ? std::make_unique<std::string>(*o.text_) : nullptr;
+    return *this;
+  }
+  OptionalText& operator=(std::string text) {
+    text_ = std::make_unique<std::string>(std::move(text));
+    return *this;
+  }
+  void reset() { text_.reset(); }
+  bool has_value() const { return text_ != nullptr; }
+  explicit operator bool() const { return has_value(); }
+  const std::string& operator*() const { return *text_; }
+  const std::string* operator->() const { return text_.get(); }
+
+private:
+  std::unique_ptr<std::string> text_;
+};
+
 // A device site. Its location reads as (row, column): x is the row.
 struct DeviceSite : NP_DSITE {
   std::string name;
-  std::optional<std::string> altname;  // the linked object's name, if any
+  OptionalText altname;  // the linked object's name, if any
   SiteType* type = nullptr;
   UT_POINT loc{0, 0};
 };

@@ -61,6 +61,12 @@ public:
   // Room for `n` arcs of the node in all, so that a node whose arcs are
   // known ahead takes no more than it needs.
   void reserveArcs(Node* node, std::size_t n) { arcLists_.reserve(node->arcs, n); }
+  // Destroys every node and arc and gives their memory back: pointers to
+  // them dangle and the ids of the graph's arcs name no arc until arcs of
+  // those indexes are added again. The graph keeps its number. Linear in
+  // the graph.
+  void clear();
+
   // The id of arc `index`.
   PhyArc_ID id(int index) const;
   // The arc that an id names, or null.

@@ -16,8 +16,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <stdexcept>
+#include <type_traits>
 #include <vector>
 
 namespace standin {
@@ -69,10 +72,18 @@ private:
 // capacity (a power of two) and handed out again to lists that grow to it.
 // take and push are amortised constant time; a run longer than 2^31
 // entries throws std::length_error.
+//
+// Entries of a trivial type come zeroed from calloc, so a block large
+// enough for the allocator to map it on its own stays out of the resident
+// memory until its pages are written. With `growBlocks`, each block is
+// twice the last, up to 2^23 entries: a pool of entries that mostly stay
+// zero (the stand-in's geometry values) then costs address space, not
+// memory.
 template <class T>
 class Pool {
 public:
-  explicit Pool(std::size_t blockEntries = 16384) : blockEntries_(blockEntries) {}
+  explicit Pool(std::size_t blockEntries = 16384, bool growBlocks = false)
+      : blockEntries_(blockEntries), growBlocks_(growBlocks) {}
   Pool(const Pool&) = delete;
   Pool& operator=(const Pool&) = delete;
 
@@ -93,6 +104,18 @@ public:
   // Entries held in blocks, for memory reports.
   std::size_t entriesHeld() const { return held_; }
 
+  // Gives every block back: every run and list of this pool dangles from
+  // now on (lists must be reset by their owners). The pool starts afresh.
+  void clear() {
+    blocks_.clear();
+    blocks_.shrink_to_fit();
+    spare_.clear();
+    spare_.shrink_to_fit();
+    next_ = nullptr;
+    left_ = 0;
+    held_ = 0;
+  }
+
 private:
   T* carve(std::size_t n) {
     if (n > (std::size_t{1} << 31)) throw std::length_error("standin::Pool: run too long");
@@ -101,11 +124,12 @@ private:
       // A run longer than a block gets a block of its own; the current
       // block keeps its room.
       if (n > blockEntries_ / 4) {
-        blocks_.push_back(std::make_unique<T[]>(n));
+        blocks_.push_back(makeBlock(n));
         held_ += n;
         return blocks_.back().get();
       }
-      blocks_.push_back(std::make_unique<T[]>(blockEntries_));
+      if (growBlocks_ && !blocks_.empty()) blockEntries_ = std::min(2 * blockEntries_, kLargestGrownBlock);
+      blocks_.push_back(makeBlock(blockEntries_));
       held_ += blockEntries_;
       next_ = blocks_.back().get();
       left_ = blockEntries_;
@@ -141,8 +165,28 @@ private:
     list.capacity_ = static_cast<std::uint32_t>(capacity);
   }
 
+  static constexpr std::size_t kLargestGrownBlock = std::size_t{1} << 23;
+  static constexpr bool kZeroed = std::is_trivial<T>::value;
+
+  // calloc'd for a trivial type (freed by free), else new[]'d.
+  struct BlockDeleter {
+    void operator()(T* block) const {
+      if (kZeroed) std::free(block);
+      else delete[] block;
+    }
+  };
+  using Block = std::unique_ptr<T, BlockDeleter>;
+
+  static Block makeBlock(std::size_t n) {
+    if (!kZeroed) return Block(new T[n]());
+    void* block = std::calloc(n, sizeof(T));
+    if (block == nullptr) throw std::bad_alloc();
+    return Block(static_cast<T*>(block));
+  }
+
   std::size_t blockEntries_;
-  std::vector<std::unique_ptr<T[]>> blocks_;
+  bool growBlocks_;
+  std::vector<Block> blocks_;
   T* next_ = nullptr;
   std::size_t left_ = 0;
   std::size_t held_ = 0;

@@ -73,7 +73,7 @@ udb::PhyView* UP_DESIGN::getphyview() { return &self(this).view; }
 // ------------------------------------------------------------------ components
 int UP_COMP::getid() { return self(this).id; }
 const char* UP_COMP::getname(bool /*full*/) { return self(this).name.c_str(); }
-const char* UP_COMP::getsname() { return self(this).sname.c_str(); }
+const char* UP_COMP::getsname() { return self(this).sname.orElse(self(this).name).c_str(); }
 int UP_COMP::getnumpins() { return static_cast<int>(self(this).sigpins.size()); }
 UP_SIGPIN* UP_COMP::getsigpin(int pin) { return entryAt(self(this).sigpins, pin); }
 UP_SIGNAL* UP_COMP::getsignal(int pin) { return entryAt(self(this).signals, pin); }
@@ -106,7 +106,7 @@ int UP_SIGNAL::isrouted() { return self(this).routed; }
 
 UP_COMP* UP_SIGPIN::getcomp() { return self(this).comp; }
 int UP_SIGPIN::getpinid() { return self(this).pinid; }
-const char* UP_SIGPIN::getname() { return self(this).name; }
+const char* UP_SIGPIN::getname() { return self(this).name(); }
 UP_SIGNAL* UP_SIGPIN::getsignal() { return self(this).signal; }
 UP_PORT* UP_SIGPIN::getport() { return self(this).port; }
 CM_PINTYPE UP_SIGPIN::getpintype() { return self(this).type; }

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -159,6 +160,63 @@ TEST(GenRoute, RefusesCleanly) {
   d.place(lut[3], static_cast<standin::Site*>(dev.plcAt(0, 1)->sites[1]));
   EXPECT_FALSE(designgen::routeSignal(d, bare, c));
   EXPECT_EQ(d.phy.graph.nodes.size(), nodes);
+}
+
+// The graph dropped and made again is the same graph, node for node and
+// arc for arc, and routes as before; the pins lose their nodes meanwhile.
+TEST(GenRoute, TheGraphDroppedAndMadeAgainIsTheSame) {
+  for (int longTracks : {0, 2}) {
+    standin::Design d;
+    Params p;
+    p.components = 600;
+    p.place = true;
+    p.device.routing = true;
+    p.device.longTracks = longTracks;
+    const Generated g = designgen::generate(d, p);
+    auto fingerprint = [&] {
+      std::vector<std::string> out;
+      for (const Node& n : d.phy.graph.nodes) {
+        std::string line = n.name + " " + std::to_string(n.cost) + ":";
+        for (int a : n.arcs) line += " " + std::to_string(a);
+        out.push_back(line);
+      }
+      for (const standin::Arc& a : d.phy.graph.arcs)
+        out.push_back(std::string(a.ends[0]->name) + ">" + a.ends[1]->name + (a.directional ? "" : " both"));
+      return out;
+    };
+    const std::vector<std::string> before = fingerprint();
+    ASSERT_GT(before.size(), 1000u);
+    EXPECT_THROW(designgen::remakeRouting(d, g.device), std::logic_error);  // not empty
+
+    Signal* sig = nullptr;
+    for (Signal& s : d.signals)
+      if (s.clocks == 0 && s.numDrivers == 1 && s.pins.size() == 3) {
+        sig = &s;
+        break;
+      }
+    ASSERT_NE(sig, nullptr);
+    ASSERT_TRUE(designgen::routeSignal(d, g.device, sig));
+    const std::size_t routedArcs = sig->path->getarcs()->size();
+    const PhyArc_ID first = (*sig->path->getarcs())[0]->getarcid();
+    d.dropRoutingGraph();
+    EXPECT_TRUE(d.phy.graph.nodes.empty());
+    EXPECT_EQ(first.getnode(0), nullptr);  // names no arc now
+    for (const standin::SigPin* pin : sig->pins) EXPECT_EQ(pin->node, nullptr);
+
+    designgen::remakeRouting(d, g.device);
+    EXPECT_EQ(fingerprint(), before) << "long tracks " << longTracks;
+    // Another signal routes on the graph made again as on the first.
+    Signal* other = nullptr;
+    for (Signal& s : d.signals)
+      if (&s != sig && s.clocks == 0 && s.numDrivers == 1 && s.pins.size() == 3) {
+        other = &s;
+        break;
+      }
+    ASSERT_NE(other, nullptr);
+    EXPECT_TRUE(designgen::routeSignal(d, g.device, other));
+    checkTree(other);
+    EXPECT_GT(routedArcs, 0u);
+  }
 }
 
 }  // namespace

@@ -52,4 +52,37 @@ TEST(Records, PinRowsAndAppDataReadBackThroughTheHost) {
   EXPECT_EQ(inst->getPrimitiveName(0, udb::DesignObjectXRef::XREF_DBNAME), "");
 }
 
+// Names held only when given: a component's short name is its name until
+// set, a device site has no alternative name until given one, and copies
+// keep their own.
+TEST(Records, ShortAndAlternativeNamesOnlyWhenGiven) {
+  standin::Design d;
+  standin::Prim* prim = d.addPrim("P", {{"A", udb::DIR_INPUT}});
+  standin::Comp* c = d.addComp("long_component_name_0", prim);
+  EXPECT_STREQ(static_cast<UP_COMP*>(c)->getsname(), "long_component_name_0");
+  c->sname = "s";
+  EXPECT_STREQ(static_cast<UP_COMP*>(c)->getsname(), "s");
+  standin::Comp copy = *c;
+  c->sname = "t";
+  EXPECT_STREQ(static_cast<UP_COMP*>(&copy)->getsname(), "s");
+  c->sname = "";
+  EXPECT_STREQ(static_cast<UP_COMP*>(c)->getsname(), "");
+
+  standin::SiteType* type = d.addSiteType("T", {{"A", udb::DIR_INPUT}});
+  standin::Site* site = d.addSite("S", type, 1, 1);
+  EXPECT_EQ(site->dsite->getaltname(), nullptr);
+  site->dsite->altname = "ALT";
+  EXPECT_STREQ(site->dsite->getaltname(), "ALT");
+  standin::DeviceSite other = *site->dsite;
+  site->dsite->altname.reset();
+  EXPECT_EQ(site->dsite->getaltname(), nullptr);
+  EXPECT_STREQ(other.getaltname(), "ALT");
+  // A pin's name is its port's, and follows a port link broken on purpose.
+  standin::Signal* sig = d.addSignal("n");
+  standin::SigPin* pin = d.addLoad(sig, c, 0);
+  EXPECT_STREQ(static_cast<UP_SIGPIN*>(pin)->getname(), "A");
+  pin->port = nullptr;
+  EXPECT_STREQ(static_cast<UP_SIGPIN*>(pin)->getname(), "");
+}
+
 }  // namespace

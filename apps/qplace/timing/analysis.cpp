@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <stdexcept>
 
 namespace qplace {
 
@@ -55,6 +56,8 @@ TimingAnalysis::TimingAnalysis(const TimingGraph& graph, const Model& model, con
   period_.assign(static_cast<std::size_t>(clocks), 0);
   norm_.assign(static_cast<std::size_t>(nd_), 0);
 
+  static_assert(sizeof(EdgeRec) == 24, "a connection's record is three words");
+  if (m_.numUnits() >= kMostUnits) throw std::length_error("timing analysis: too many units");
   pos_.assign(static_cast<std::size_t>(m_.numUnits()), Pos{1, 1});
   const int edges = g_.numEdges();
   edges_.resize(static_cast<std::size_t>(edges));
@@ -359,7 +362,7 @@ void TimingAnalysis::refreshCriticality(double exponent, double floor) {
   for (int u = 0; u < units; ++u) {
     for (int i = g_.unitStart[static_cast<std::size_t>(u)]; i < g_.unitStart[static_cast<std::size_t>(u) + 1]; ++i) {
       const EdgeRec& r = edges_[static_cast<std::size_t>(g_.unitEdges[static_cast<std::size_t>(i)])];
-      if (r.weight > 0) hot_.push_back(Hot{r.weight, r.unitA == u ? r.unitB : r.unitA, r.kind});
+      if (r.weight > 0) hot_.push_back(Hot{r.weight, r.unitA == u ? r.unitB : r.unitA, static_cast<std::uint8_t>(r.kind)});
     }
     hotStart_[static_cast<std::size_t>(u) + 1] = static_cast<int>(hot_.size());
   }

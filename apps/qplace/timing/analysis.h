@@ -41,8 +41,8 @@
 // loads (backward), so a driver of many loads costs them all (about 30
 // nodes a move on picorv32 and on generated designs; see bench_timing).
 //
-// Times are in picoseconds. Memory: 16 bytes per node and domain, 32 per
-// edge.
+// Times are in picoseconds. Memory: 16 bytes per node and domain, 24 per
+// edge. A model of 2^29 units or more throws std::length_error.
 #ifndef QPLACE_TIMING_ANALYSIS_H
 #define QPLACE_TIMING_ANALYSIS_H
 
@@ -194,13 +194,17 @@ private:
   // Kinds of connection: between clusters, within one, LUT to the
   // register of its own BLE.
   enum : std::uint8_t { kRouted = 0, kLocal = 1, kBle = 2 };
-  // What a move reads of a connection, in one place.
+  // What a move reads of a connection, in one place: 24 bytes, the load's
+  // unit sharing a word with the kind (units number fewer than 2^29).
   struct EdgeRec {
+    EdgeRec() : unitB(0), kind(0) {}
     double delay = 0;
     double weight = 0;
-    int unitA = 0, unitB = 0;  // of its driver and its load
-    std::uint8_t kind = 0;     // kRouted, kLocal or kBle
+    int unitA = 0;      // of its driver
+    int unitB : 30;     // of its load
+    unsigned kind : 2;  // kRouted, kLocal or kBle
   };
+  static constexpr int kMostUnits = 1 << 29;
   struct Pos {
     double x, y;
   };

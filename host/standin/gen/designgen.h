@@ -153,6 +153,14 @@ struct Device {
 // design's architecture information. Linear in the size of the device.
 Device addDevice(standin::Design& d, const DeviceParams& params);
 
+// Makes the routing graph of a device with one again, after
+// Design::dropRoutingGraph: the same wire nodes and arcs under the same
+// numbers, as addDevice made them (pin nodes that routeSignal added are not
+// made again). Nothing for a device without a graph. Throws
+// std::logic_error when the design's graph is not empty or the device's
+// graph did not start at node and arc 0. Linear in the size of the device.
+void remakeRouting(standin::Design& d, const Device& device);
+
 // The smallest square-ish device whose logic holds `luts` LUTs and `regs`
 // registers with about `fill` of the slots of the binding kind used, with
 // border room for `ios` I/O components (ioPerSide 2 or more). The binding

@@ -204,6 +204,21 @@ Device addDevice(standin::Design& d, const DeviceParams& params) {
   return dev;
 }
 
+void remakeRouting(standin::Design& d, const Device& device) {
+  const Wires& w = device.wires;
+  if (w.tracks == 0) return;
+  if (!d.phy.graph.nodes.empty() || !d.phy.graph.arcs.empty() || w.firstNode != 0 || w.firstArc != 0)
+    throw std::logic_error("designgen::remakeRouting: the graph is not empty or did not start at node and arc 0");
+  Device again;
+  again.plcRows = device.plcRows;
+  again.plcCols = device.plcCols;
+  detail::addWires(d, again, w.tracks);
+  if (w.longTracks > 0) detail::addLongWires(d, again, w.longTracks, w.longSpan);
+  const Wires& m = again.wires;
+  if (m.switches != w.switches || m.firstLongNode != w.firstLongNode || m.firstLongArc != w.firstLongArc)
+    throw std::logic_error("designgen::remakeRouting: the graph made again differs from the device's");
+}
+
 DeviceParams fitDevice(int luts, int regs, int ios, double fill, int minClusters) {
   // Never plan more than this share of either kind's slots, whatever `fill`
   // says: a placer needs some room to move.

@@ -46,6 +46,7 @@ private:
   void connectChosen(const char* prefix, int number, standin::Comp* driver, int pin) {
     if (chosen_.empty()) return;
     standin::Signal* sig = newSignal(prefix, number);
+    d_.reservePins(sig, 1 + chosen_.size());
     d_.addDriver(sig, driver, pin);
     for (const auto& [comp, load] : chosen_) d_.addLoad(sig, comp, load);
     chosen_.clear();

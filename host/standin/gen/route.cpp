@@ -155,7 +155,7 @@ int addPinNode(standin::Design& d, const WireLayout& w, standin::SigPin* pin, in
   std::string name = site->name + ".";
   for (int slot = 0; slot < 4 && site->hasSlots; ++slot)
     if (site->slots[slot] == pin->comp) name += std::string(kSlotNames[slot]) + ".";
-  node = d.addNode(name + pin->name, output ? detail::COST_OUTPIN : detail::COST_INPIN);
+  node = d.addNode(name + pin->name(), output ? detail::COST_OUTPIN : detail::COST_INPIN);
   d.phy.graph.reserveArcs(node, static_cast<std::size_t>(2 * w.tracks));
   const int first = static_cast<int>(d.phy.graph.arcs.size());
   for (int k = 0; k < 2 * w.tracks; ++k) {
