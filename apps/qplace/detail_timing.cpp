@@ -32,15 +32,10 @@ DetailTiming::DetailTiming(TimingAnalysis& analysis, const DelayTable& table, do
 double DetailTiming::weigh() {
   const int edges = a_.graph().numEdges();
   weight_.resize(static_cast<std::size_t>(edges));
-  // Below this criticality the weight is under the floor: no power to
-  // take (most connections on a large design). The margin leaves the
-  // decision near the bound to the exact test.
-  const double below = std::pow(kWeightFloor, 1 / exponent_) * (1 - 1e-9);
+  const TimingAnalysis::CriticalityWeight weighOne(exponent_, kWeightFloor);
   double sum = 0;
   for (int e = 0; e < edges; ++e) {
-    const double c = a_.criticality(e);
-    double w = c > below && c > 0 ? std::pow(c, exponent_) : 0.0;
-    if (w < kWeightFloor) w = 0;
+    const double w = weighOne(a_.criticality(e));
     weight_[static_cast<std::size_t>(e)] = w;
     sum += w * a_.edgeDelay(e);
   }

@@ -345,15 +345,10 @@ std::vector<double> TimingAnalysis::netCriticality() const {
 
 void TimingAnalysis::refreshCriticality(double exponent, double floor) {
   cost_ = 0;
-  // Below this criticality the weight is under the floor: no power to
-  // take (most connections on a large design). The margin leaves the
-  // decision near the bound to the exact test.
-  const double below = floor > 0 ? std::pow(floor, 1 / exponent) * (1 - 1e-9) : 0.0;
+  const CriticalityWeight weigh(exponent, floor);
   for (int e = 0; e < g_.numEdges(); ++e) {
     EdgeRec& r = edges_[static_cast<std::size_t>(e)];
-    const double c = criticality(e);
-    r.weight = c > below && c > 0 ? std::pow(c, exponent) : 0.0;
-    if (r.weight < floor) r.weight = 0;
+    r.weight = weigh(criticality(e));
     cost_ += r.weight * r.delay;
   }
   const int units = m_.numUnits();

@@ -46,6 +46,7 @@
 #ifndef QPLACE_TIMING_ANALYSIS_H
 #define QPLACE_TIMING_ANALYSIS_H
 
+#include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
@@ -151,6 +152,23 @@ public:
   // Per net of the model: the largest criticality of its signal's
   // connections between two units (0 for nets without a signal).
   std::vector<double> netCriticality() const;
+
+  // A connection's weight from its criticality c: c^exponent, taken as 0
+  // when below `floor`. The power is skipped where it would fall under the
+  // floor (most connections of a large design); the margin leaves the
+  // decision near the bound to the exact test.
+  class CriticalityWeight {
+  public:
+    CriticalityWeight(double exponent, double floor)
+        : exponent_(exponent), floor_(floor), below_(floor > 0 ? std::pow(floor, 1 / exponent) * (1 - 1e-9) : 0.0) {}
+    double operator()(double c) const {
+      const double w = c > below_ && c > 0 ? std::pow(c, exponent_) : 0.0;
+      return w < floor_ ? 0.0 : w;
+    }
+
+  private:
+    double exponent_, floor_, below_;
+  };
 
   // The annealer's timing cost, sum over connections of weight x delay,
   // with weights criticality^exponent taken now and kept until the next
