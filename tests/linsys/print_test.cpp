@@ -7,13 +7,16 @@
 #include <sstream>
 #include <string>
 
+#include <unistd.h>
+
 namespace {
 
 using basAP::plQPLinearSystem;
 
 // What PrintBase(mode, ...) writes on a fresh file stream (Print for mode -1).
+// The file is the process's own: CTest runs this file's tests side by side.
 std::string Printed(plQPLinearSystem& s, int mode) {
-  const std::string path = ::testing::TempDir() + "linsys_print.txt";
+  const std::string path = ::testing::TempDir() + "linsys_print_" + std::to_string(::getpid()) + ".txt";
   {
     std::ofstream os(path);
     mode < 0 ? s.Print(os) : s.PrintBase(mode, os);
