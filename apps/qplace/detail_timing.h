@@ -20,12 +20,13 @@
 // critical path, which the improvement weighs against the wirelength to
 // keep the best placement seen (detail.h).
 //
-// A try of the annealing moves one unit or swaps two: moveCost() and
-// swapCost() price those from rows of their own, made by refresh(), that
-// hold per unit its weighted connections to other units (a unit's
-// connections within itself never change delay), so that a unit with none
-// costs a look at two integers. They give, bit for bit, what
-// TimingAnalysis::moveCostAt gives for the same move.
+// Prices read rows made by refresh() that hold per unit its weighted
+// connections to other units (a unit's connections within itself never
+// change delay), so that a unit with none costs a look at two integers,
+// and a connection two look-ups in a copy of the delay table. A try of the
+// annealing moves one unit or swaps two: moveCost() and swapCost() price
+// those; movesCost() prices any number of units moved at once (trades of
+// clusters or register groups, the I/O matching's chains).
 #ifndef QPLACE_DETAIL_TIMING_H
 #define QPLACE_DETAIL_TIMING_H
 
@@ -79,9 +80,15 @@ public:
   double moveCost(int u, int nx, int ny, const Places& places) const;
   template <class Places>
   double swapCost(int u, int v, const Places& places) const;
-  // The same for any number of units (distinct) moved at once.
+  // The same for any number of units (distinct) moved at once, each to
+  // its whole place (x, y): what moveCost() and swapCost() give for one
+  // unit or a swap. A connection between two moved units is counted once.
+  struct Move {
+    int unit;
+    int x, y;
+  };
   template <class Places>
-  double movesCost(const TimingAnalysis::WholeMove* moves, int count, const Places& places) const;
+  double movesCost(const Move* moves, int count, const Places& places) const;
 
   // How good a placement is against the one given: (1 - F) * wl / wl0 +
   // F * cp / cp0, each ratio taken as 1 when its base is 0.
@@ -184,7 +191,7 @@ double DetailTiming::swapCost(int u, int v, const Places& places) const {
 }
 
 template <class Places>
-double DetailTiming::movesCost(const TimingAnalysis::WholeMove* moves, int count, const Places& places) const {
+double DetailTiming::movesCost(const Move* moves, int count, const Places& places) const {
   double change = 0;
   if (first_.empty()) return change;
   for (int k = 0; k < count; ++k) {

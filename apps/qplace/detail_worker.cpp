@@ -274,7 +274,7 @@ int Worker::priced(int wl, const Moved* moved, int numMoved) {
   if (s_.timing == nullptr) return wl;
   unitMoves_.clear();
   for (int k = 0; k < numMoved; ++k)
-    unitMoves_.push_back(TimingAnalysis::WholeMove{moved[k].u, moved[k].x, moved[k].y});
+    unitMoves_.push_back(DetailTiming::Move{moved[k].u, moved[k].x, moved[k].y});
   return s_.timing->price(wl, s_.timing->movesCost(unitMoves_.data(), numMoved, Places(*this)));
 }
 

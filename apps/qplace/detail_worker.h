@@ -323,7 +323,7 @@ private:
   std::vector<char> used_;
   std::vector<Moved> moved_list_;
   std::vector<int> moved_;  // units moved since open()
-  std::vector<TimingAnalysis::WholeMove> unitMoves_;
+  std::vector<DetailTiming::Move> unitMoves_;
   // The I/O matching's scratch space.
   struct Arc {
     int row, col, price;

@@ -396,10 +396,10 @@ bool QuadraticPlacer::apMain() {
       timing->analysis.setLoosePorts(true);
       timing->analysis.analyse();
       timing->analysis.setLoosePorts(false);
-      setTimingWeights(timing->analysis, *weighted, 2 * td.tradeoff * td.netBoost, td.netExponent,
-                       weighted->netWeight);
-      setCriticalPairs(timing->analysis, 2 * td.tradeoff * td.pairBoost, td.pairExponent, td.pairFloor,
-                       weighted->pairUnits, weighted->pairWeight);
+      const double boost = 2 * td.tradeoff * globalTimingShare(timing->analysis, td.portsGlobalShare);
+      setTimingWeights(timing->analysis, *weighted, boost * td.netBoost, td.netExponent, weighted->netWeight);
+      setCriticalPairs(timing->analysis, boost * td.pairBoost, td.pairExponent, td.pairFloor, weighted->pairUnits,
+                       weighted->pairWeight);
     };
 
   // ---- global

@@ -83,6 +83,13 @@ struct TimingDrivenParams {
   double pairBoost = 4;         // at F = 0.5, a connection of criticality 1 pairs with weight pairBoost
   double pairExponent = 24;     // of the criticality, for the pairs' weights
   double pairFloor = 0.05;      // pairs of a lighter weight are left out
+  // Of the two boosts, when no clock domain is timed and the critical path
+  // runs between ports (timing/net_weights.h: globalTimingShare). Over seeds
+  // 1 to 12 of C7552_lev2 and 1 to 16 of alu4_lev2, the two designs without
+  // registers, the full boosts gave -20.2% and -15.6% critical path for
+  // +5.1% and +3.3% wirelength, half of them -18.9% and -16.2% for +4.1% and
+  // +2.7%, none -17.1% and -15.2% for +3.2% and +2.0% (README).
+  double portsGlobalShare = 0.5;
   int reweighEvery = 4;         // spreading iterations between re-weightings
   double annealExponent = 16;   // of the criticality, for the prices' connection weights
   // Of F, for the prices and the best placement kept: 7/8 against 3/4

@@ -1,6 +1,7 @@
-// Timing-driven placement: the move prices of the annealing against the
-// analysis, and the placer on a design of one long path, with and without
-// timing, on one and two threads, and at trade-off 0.
+// Timing-driven placement: the weights of the annealing's prices, global
+// placement's share of its boosts, and the placer on designs of one long
+// path, with and without timing, on one and two threads, and at
+// trade-off 0.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,6 +15,7 @@
 #include "qplace/detail_timing.h"
 #include "qplace/legalize.h"
 #include "qplace/timing/design_timing.h"
+#include "qplace/timing/net_weights.h"
 #include "qplace/netlist_reader.h"
 #include "qplace/placer.h"
 #include "rule_faults.h"
@@ -23,7 +25,7 @@ namespace {
 
 using qplace::TimingAnalysis;
 
-// ---- moveCostAt: what the annealing's timing term prices
+// ---- the weights of the annealing's timing term
 
 // Three LUTs in a row between two registers and two ports; units placed
 // at whole positions, I/O on the border outside the grid.
@@ -47,58 +49,6 @@ struct Row : timing_test::Circuit {
   }
   int unit(const standin::Comp* comp) const { return model->unitOfComp[static_cast<std::size_t>(comp->id)]; }
 };
-
-// The price of a move, a swap and a move of two connected units is the
-// change of the weighted delay sum that making it gives; a weight floor
-// leaves the light connections out; clamping puts border I/O beside the
-// grid as the analysis does.
-TEST(TimingDriven, MoveCostAtIsTheChangeOfTheTimingCost) {
-  Row t;
-  TimingAnalysis& an = *t.analysis;
-  an.analyse();
-  an.refreshCriticality(2);
-  // The analysis's own positions, as whole numbers (what the annealing keeps).
-  auto places = [&](int u, int& x, int& y) {
-    x = static_cast<int>(an.x(u));
-    y = static_cast<int>(an.y(u));
-  };
-  const int a = t.unit(t.a), b = t.unit(t.b), c = t.unit(t.c), out = t.unit(t.out);
-  // Each case from where the ones before left the units.
-  const std::vector<std::vector<TimingAnalysis::WholeMove>> cases = {
-      {{b, 2, 2}},                     // one unit
-      {{a, 2, 2}, {b, 3, 1}},          // a swap of two connected units
-      {{b, 1, 1}, {c, 8, 8}},          // two connected units, both moved
-      {{out, 0, 1}},                   // an I/O unit along the border (clamped)
-  };
-  for (const auto& moves : cases) {
-    const int n = static_cast<int>(moves.size());
-    const double priced = an.moveCostAt(moves.data(), n, places);
-    EXPECT_NE(priced, 0.0) << moves[0].unit;
-    std::vector<qplace::UnitMove> um;
-    for (const auto& m : moves) um.push_back(qplace::UnitMove{m.unit, double(m.x), double(m.y)});
-    const double before = an.timingCost();
-    EXPECT_NEAR(priced, an.moveCost(um.data(), n), 1e-9 * before) << moves[0].unit;
-    an.move(um.data(), n);
-    EXPECT_NEAR(priced, an.timingCost() - before, 1e-9 * before) << moves[0].unit;
-  }
-  const TimingAnalysis::WholeMove stay{c, 8, 8};
-  EXPECT_EQ(an.moveCostAt(&stay, 1, places), 0.0);
-
-  // The places are the caller's, not the analysis's: with everything one
-  // column over, b going to its place in that view changes nothing, though
-  // from where the analysis holds it that is a move.
-  auto shifted = [&](int u, int& x, int& y) {
-    places(u, x, y);
-    ++x;
-  };
-  const TimingAnalysis::WholeMove right{b, static_cast<int>(an.x(b)) + 1, static_cast<int>(an.y(b))};
-  const qplace::UnitMove rightAt{b, an.x(b) + 1, an.y(b)};
-  EXPECT_EQ(an.moveCostAt(&right, 1, shifted), 0.0);
-  EXPECT_NE(an.moveCost(&rightAt, 1), 0.0);
-  // With the floor above every weight nothing is priced.
-  an.refreshCriticality(2, 2.0);
-  EXPECT_EQ(an.moveCostAt(cases[0].data(), 1, places), 0.0);
-}
 
 // The weights are criticality^exponent, and those under the floor 0: a
 // floor equal to a connection's own weight keeps it, one just above drops
@@ -184,6 +134,42 @@ TEST(TimingDriven, LoosePortsLeaveThePortPathsOut) {
   an.analyse();
   EXPECT_GT(an.criticality(into), 0.0);
   EXPECT_GT(an.criticality(out), 0.0);
+}
+
+// Global placement's boosts are scaled down only where the critical path
+// runs between ports: a clocked design keeps them whole whatever the
+// share given, loose ports or not; a design without registers gets the
+// share, never more than the whole boost nor less than none; before any
+// analysis, nothing timed, the boosts stay whole.
+TEST(TimingDriven, GlobalShareOnlyWhereThePortsAreCritical) {
+  Row clocked;
+  TimingAnalysis& an = *clocked.analysis;
+  EXPECT_EQ(qplace::globalTimingShare(an, 0.5), 1.0);
+  for (bool loose : {false, true}) {
+    an.setLoosePorts(loose);
+    an.analyse();
+    EXPECT_EQ(qplace::globalTimingShare(an, 0.5), 1.0) << loose;
+    EXPECT_EQ(qplace::globalTimingShare(an, 0.0), 1.0) << loose;
+  }
+
+  timing_test::Circuit comb;
+  standin::Comp* in = comb.io("in", 0, 3);
+  standin::Comp* a = comb.lut("a", 3, 1);
+  standin::Comp* b = comb.lut("b", 6, 6);
+  standin::Comp* out = comb.io("out", 9, 4);
+  comb.net("n_in", in, designgen::IO_O, {{a, designgen::LUT_A}});
+  comb.net("n_a", a, designgen::LUT_Z, {{b, designgen::LUT_A}});
+  comb.net("n_b", b, designgen::LUT_Z, {{out, designgen::IO_I}});
+  comb.build();
+  TimingAnalysis& ca = *comb.analysis;
+  ca.setLoosePorts(true);
+  ca.analyse();
+  ASSERT_GE(ca.worstDomain(), 0);
+  ASSERT_TRUE(ca.domain(ca.worstDomain()).isPorts());
+  EXPECT_EQ(qplace::globalTimingShare(ca, 0.5), 0.5);
+  EXPECT_EQ(qplace::globalTimingShare(ca, 0.0), 0.0);
+  EXPECT_EQ(qplace::globalTimingShare(ca, 1.7), 1.0);
+  EXPECT_EQ(qplace::globalTimingShare(ca, -0.3), 0.0);
 }
 
 // ---- the placer on a design of one long path
@@ -400,6 +386,64 @@ TEST(TimingDriven, TradeoffZeroPlacesOnWirelengthAlone) {
   qplace::QuadraticPlacer bad(d, opt);
   EXPECT_FALSE(bad.apMain());
   EXPECT_EQ(bad.figures().error, "the timing trade-off must be a number in [0, 1], not 1.5");
+}
+
+// A chain of kChain LUTs from an input port to an output port, with no
+// register: each chain LUT also reads one of six other inputs, whose pads
+// the wirelength draws it to, so that the chain is scattered.
+standin::Design& combinationalPathDesign(standin::Design& d) {
+  qplace::LogicBuilder b;
+  std::vector<qplace::NetId> side;
+  for (int k = 0; k < 6; ++k) side.push_back(b.input("x" + std::to_string(k)));
+  qplace::NetId prev = b.input("din");
+  for (int i = 0; i < kChain; ++i) prev = b.lut("c" + std::to_string(i), {prev, side[(i * 5) % 6]}, 0x6);
+  b.output("dout", prev);
+  qplace::buildDesign(b.ln, d);
+  return d;
+}
+
+qplace::PlacerFigures placeCombinational(qplace::PlacerOptions opt) {
+  standin::Design d;
+  combinationalPathDesign(d);
+  opt.verbosity = 0;
+  opt.baseline = false;
+  opt.routeSignals = 0;
+  qplace::QuadraticPlacer placer(d, opt);
+  EXPECT_TRUE(placer.apMain()) << placer.figures().error;
+  return placer.figures();
+}
+
+// The share of the global boosts applies where the ports are critical
+// only: the long path between registers places the same whatever the
+// share; the path between ports does not, and places the same on one and
+// two threads.
+TEST(TimingDriven, GlobalShareAppliesToPortPathsOnly) {
+  qplace::PlacerOptions opt;
+  const Placed whole = placeLongPath(opt);
+  opt.timingDriven.portsGlobalShare = 0;
+  const Placed none = placeLongPath(opt);
+  EXPECT_EQ(whole.fig.globalHpwl, none.fig.globalHpwl);
+  EXPECT_EQ(whole.siteOf, none.siteOf);
+
+  qplace::PlacerOptions copt;
+  copt.global.threads = copt.detail.threads = copt.legal.threads = 1;
+  const qplace::PlacerFigures one = placeCombinational(copt);
+  copt.global.threads = copt.detail.threads = copt.legal.threads = 2;
+  const qplace::PlacerFigures two = placeCombinational(copt);
+  EXPECT_EQ(one.globalHpwl, two.globalHpwl);
+  EXPECT_EQ(one.finalHpwl, two.finalHpwl);
+  EXPECT_EQ(one.criticalNs[2], two.criticalNs[2]);
+  copt.timingDriven.portsGlobalShare = 1;
+  const qplace::PlacerFigures full = placeCombinational(copt);
+  copt.timingDriven.portsGlobalShare = 0;
+  const qplace::PlacerFigures bare = placeCombinational(copt);
+  // The global placement differs with the share (the weights it solves
+  // with), and with no share it is the wirelength-only one.
+  EXPECT_NE(full.globalHpwl, two.globalHpwl);
+  copt.timingDriven.tradeoff = 0;
+  const qplace::PlacerFigures plain = placeCombinational(copt);
+  EXPECT_EQ(bare.globalHpwl, plain.globalHpwl);
+  EXPECT_GT(plain.criticalNs[2], 0);
 }
 
 }  // namespace

@@ -351,16 +351,6 @@ void TimingAnalysis::refreshCriticality(double exponent, double floor) {
     r.weight = weigh(criticality(e));
     cost_ += r.weight * r.delay;
   }
-  const int units = m_.numUnits();
-  hotStart_.assign(static_cast<std::size_t>(units) + 1, 0);
-  hot_.clear();
-  for (int u = 0; u < units; ++u) {
-    for (int i = g_.unitStart[static_cast<std::size_t>(u)]; i < g_.unitStart[static_cast<std::size_t>(u) + 1]; ++i) {
-      const EdgeRec& r = edges_[static_cast<std::size_t>(g_.unitEdges[static_cast<std::size_t>(i)])];
-      if (r.weight > 0) hot_.push_back(Hot{r.weight, r.unitA == u ? r.unitB : r.unitA, static_cast<std::uint8_t>(r.kind)});
-    }
-    hotStart_[static_cast<std::size_t>(u) + 1] = static_cast<int>(hot_.size());
-  }
 }
 
 template <class F>

@@ -172,29 +172,12 @@ public:
 
   // The annealer's timing cost, sum over connections of weight x delay,
   // with weights criticality^exponent taken now and kept until the next
-  // call; a weight below `floor` is taken as 0 (the connection then costs
-  // moveCostAt nothing: it reads a list, per unit, of the connections of
-  // weight above 0, made here).
+  // call; a weight below `floor` is taken as 0. O(connections).
   void refreshCriticality(double exponent, double floor = 0);
   double timingCost() const { return cost_; }
   // The change of timingCost() if these units (distinct) moved; changes
   // nothing. O(connections of the moved units).
   double moveCost(const UnitMove* moves, int count) const;
-  struct WholeMove {
-    int unit;
-    int x, y;
-  };
-  // The change of timingCost() if these units (distinct) moved to whole
-  // places (clusters; I/O sites on the border as Placement gives them),
-  // the other ends of their connections, and the moved units' old places,
-  // where `places(unit, x, y)` puts them: the positions of a caller that
-  // keeps its own (an annealer's region, say, while the analysis holds
-  // those of the round's start). Connections of weight 0 are skipped. The
-  // same delays as at fractional positions, by table look-ups alone.
-  // Changes nothing and reads no position of the analysis, so threads may
-  // call it at once. O(connections of the moved units).
-  template <class Places>
-  double moveCostAt(const WholeMove* moves, int count, const Places& places) const;
   // A connection's weight as of the last refreshCriticality() (0 before).
   double weight(int edge) const { return edges_[static_cast<std::size_t>(edge)].weight; }
   // Moves them: positions, connection delays and the cost. Arrival and
@@ -230,17 +213,6 @@ private:
     return static_cast<std::size_t>(node) * static_cast<std::size_t>(nd_) + static_cast<std::size_t>(domain);
   }
   double delayAt(std::uint8_t kind, Pos a, Pos b) const;
-  // The delay between two whole places, already clamped to the table.
-  double delayWhole(std::uint8_t kind, int ax, int ay, int bx, int by) const {
-    if (kind == kBle) return dm_.ble;
-    const int dx = ax > bx ? ax - bx : bx - ax, dy = ay > by ? ay - by : by - ay;
-    if (kind == kLocal && dx == 0 && dy == 0) return dm_.local;
-    return table_.at(dx, dy);
-  }
-  void clampWhole(int& x, int& y) const {
-    x = x < 1 ? 1 : x > table_.cols() ? table_.cols() : x;
-    y = y < 1 ? 1 : y > table_.rows() ? table_.rows() : y;
-  }
   Pos clamped(double x, double y) const;
   // Calls f(edge, its record, its delay after the move) for each
   // connection of the moved units (distinct), once each.
@@ -273,16 +245,6 @@ private:
   std::vector<double> norm_;         // by launching domain
   long unrelatedEnds_ = 0;
 
-  // Per unit, its connections of weight above 0 as of the last
-  // refreshCriticality: hot_[hotStart_[u] .. hotStart_[u + 1]).
-  struct Hot {
-    double weight;
-    int other;
-    std::uint8_t kind;
-  };
-  std::vector<int> hotStart_;
-  std::vector<Hot> hot_;
-
   std::vector<Pos> pos_;             // per unit, clamped to the table
   std::vector<EdgeRec> edges_;
   std::vector<double> arr_, req_;
@@ -294,38 +256,6 @@ private:
   std::vector<char> inFwd_, inBwd_;
   std::vector<double> scratch_;
 };
-
-template <class Places>
-double TimingAnalysis::moveCostAt(const WholeMove* moves, int count, const Places& places) const {
-  double change = 0;
-  if (hotStart_.empty()) return 0;  // no weights yet
-  for (int k = 0; k < count; ++k) {
-    const int u = moves[k].unit;
-    const int first = hotStart_[static_cast<std::size_t>(u)], last = hotStart_[static_cast<std::size_t>(u) + 1];
-    if (first == last) continue;
-    int ux = 0, uy = 0, mx = moves[k].x, my = moves[k].y;
-    places(u, ux, uy);
-    clampWhole(ux, uy);
-    clampWhole(mx, my);
-    for (int i = first; i < last; ++i) {
-      const Hot& r = hot_[static_cast<std::size_t>(i)];
-      int j = 0;
-      while (j < count && moves[j].unit != r.other) ++j;
-      if (j < k) continue;  // both ends moved: done from the other end
-      int ox = 0, oy = 0;
-      places(r.other, ox, oy);
-      clampWhole(ox, oy);
-      int nx = ox, ny = oy;
-      if (j < count) {
-        nx = moves[j].x;
-        ny = moves[j].y;
-        clampWhole(nx, ny);
-      }
-      change += r.weight * (delayWhole(r.kind, mx, my, nx, ny) - delayWhole(r.kind, ux, uy, ox, oy));
-    }
-  }
-  return change;
-}
 
 }  // namespace qplace
 

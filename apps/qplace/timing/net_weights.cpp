@@ -6,6 +6,12 @@
 
 namespace qplace {
 
+double globalTimingShare(const TimingAnalysis& analysis, double portsShare) {
+  const int k = analysis.worstDomain();
+  if (k < 0 || !analysis.domain(k).isPorts()) return 1.0;
+  return std::clamp(portsShare, 0.0, 1.0);
+}
+
 void setTimingWeights(const TimingAnalysis& analysis, const Model& model, double boost, double exponent,
                       std::vector<double>& weights) {
   const std::vector<double> crit = analysis.netCriticality();

@@ -9,6 +9,14 @@
 // few spreading iterations (global_place.h), with the ports left loose
 // (TimingAnalysis::setLoosePorts), so the weights follow the placement as
 // it spreads; each weight stays within [1, 1 + boost].
+//
+// A design whose timed paths all run between ports (no clock domain timed:
+// no register, or none clocked) has its boosts scaled by
+// globalTimingShare(): global placement holds the I/O units where a short
+// wirelength-only spreading put them, and the detailed improvement moves
+// them afterwards, so the paths that global placement straightens end at
+// provisional places, and the weights cost wirelength for little of the
+// final critical path.
 #ifndef QPLACE_TIMING_NET_WEIGHTS_H
 #define QPLACE_TIMING_NET_WEIGHTS_H
 
@@ -17,6 +25,11 @@
 #include "qplace/timing/analysis.h"
 
 namespace qplace {
+
+// The share of the global boosts to apply after this analysis: `portsShare`
+// (clamped to [0, 1]) when the worst domain timed is the ports domain, 1
+// otherwise (a clock domain timed, or nothing timed). O(domains).
+double globalTimingShare(const TimingAnalysis& analysis, double portsShare);
 
 // Writes the weights of the first numNets() nets of the analysis's model
 // into `weights` (grown with weights of 1 when shorter; entries beyond are
