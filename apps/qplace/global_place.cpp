@@ -281,11 +281,13 @@ std::vector<int> assignAlongBorder(const std::vector<double>& siteAngle, const s
   return result;
 }
 
-double overflow(const Model& m, const Fabric& f, const std::vector<double>& x,
-                const std::vector<double>& y, double density) {
+namespace {
+
+// overflow() with the units' areas given.
+double overflowOf(const Model& m, const std::vector<double>& area, const Fabric& f, const std::vector<double>& x,
+                  const std::vector<double>& y, double density) {
   std::vector<double> use(static_cast<std::size_t>(f.numClusters()), 0.0);
   double total = 0;
-  const std::vector<double> area = unitAreas(m);
   for (int u = 0; u < m.numUnits(); ++u) {
     if (m.isIo(u)) continue;
     const double a = area[u];
@@ -296,6 +298,13 @@ double overflow(const Model& m, const Fabric& f, const std::vector<double>& x,
   double over = 0;
   for (double a : use) over += std::max(0.0, a - cap);
   return total > 0 ? over / total : 0.0;
+}
+
+}  // namespace
+
+double overflow(const Model& m, const Fabric& f, const std::vector<double>& x,
+                const std::vector<double>& y, double density) {
+  return overflowOf(m, unitAreas(m), f, x, y, density);
 }
 
 namespace {
@@ -554,7 +563,8 @@ void roughLegalize(const Model& m, const std::vector<double>& area, const Fabric
 struct GlobalPlacer::Impl {
   Impl(const Model& m, const Fabric& f, const Placement& p, const GlobalParams& params)
       : m(m), f(f), params(params), threads(solveThreads(params.threads)), cx((f.cols + 1) / 2.0),
-        cy((f.rows + 1) / 2.0), var(static_cast<std::size_t>(m.numUnits()), -1), rules(p.rules) {
+        cy((f.rows + 1) / 2.0), var(static_cast<std::size_t>(m.numUnits()), -1), area(unitAreas(m)),
+        rules(p.rules) {
     // Placed units (the I/O, fixed logic) hold where they are.
     for (int u = 0; u < m.numUnits(); ++u)
       if (!m.isIo(u) && p.loc[u] < 0) var[u] = numVars++;
@@ -589,7 +599,20 @@ struct GlobalPlacer::Impl {
   int numVars = 0;
   std::unique_ptr<AxisSystem> sx, sy;
   std::vector<double> anchorX, anchorY, weight;
+  std::vector<double> area;  // of each unit, for spreading (unitAreas)
   const PlacementRules* rules;
+
+  // The wirelength and overflow of the solution, and the wirelength of its
+  // rough legalization (when `spread` is given), side by side on two
+  // threads: each is summed in its own order whatever the thread.
+  void measure(const Model& nets, GlobalResult& r, double* spread) const {
+    solveAxes(
+        spread != nullptr ? threads : 1, [&] { if (spread != nullptr) *spread = hpwl(nets, r.ax, r.ay); },
+        [&] {
+          r.hpwl = hpwl(nets, r.x, r.y);
+          r.overflow = overflowOf(m, area, f, r.x, r.y, params.density);
+        });
+  }
 };
 
 GlobalPlacer::GlobalPlacer(const Model& m, const Fabric& f, const Placement& p, const GlobalParams& params)
@@ -637,8 +660,7 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
     }
     if (reweigh) reweigh(r_);
   }
-  r_.hpwl = hpwl(nets, r_.x, r_.y);
-  r_.overflow = overflow(s.m, s.f, r_.x, r_.y, params.density);
+  s.measure(nets, r_, nullptr);
   std::snprintf(line, sizeof line, "  quadratic: %d solves, hpwl %.0f, overflow %.3f", r_.solves, r_.hpwl,
                 r_.overflow);
   progress.step(line);
@@ -647,7 +669,7 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
   for (int it = 0; it < params.maxSpreadIterations &&
                    (w < minWeight || (r_.overflow > params.targetOverflow && gap > params.gapTarget));
        ++it) {
-    roughLegalize(s.m, unitAreas(s.m), s.f, r_.x, r_.y, params.density, r_.ax, r_.ay, s.threads);
+    roughLegalize(s.m, s.area, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay, s.threads);
     if (s.rules != nullptr) s.rules->clamp(r_.ax, r_.ay);
     for (int u = 0; u < n; ++u) {
       if (s.var[u] < 0) continue;
@@ -656,9 +678,8 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
       s.weight[s.var[u]] = w;
     }
     s.solve(nets, r_);
-    r_.hpwl = hpwl(nets, r_.x, r_.y);
-    r_.overflow = overflow(s.m, s.f, r_.x, r_.y, params.density);
-    const double spread = hpwl(nets, r_.ax, r_.ay);
+    double spread = 0;
+    s.measure(nets, r_, &spread);
     gap = std::fabs(spread - r_.hpwl) / std::max(spread, 1.0);
     ++r_.iterations;
     r_.weight = w;
@@ -670,7 +691,7 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
     w *= params.anchorGrowth;
     if (reweigh && reweighEvery > 0 && (it + 1) % reweighEvery == 0) reweigh(r_);
   }
-  roughLegalize(s.m, unitAreas(s.m), s.f, r_.x, r_.y, params.density, r_.ax, r_.ay, s.threads);
+  roughLegalize(s.m, s.area, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay, s.threads);
   if (s.rules != nullptr) s.rules->clamp(r_.ax, r_.ay);
   r_.spreadHpwl = hpwl(nets, r_.ax, r_.ay);
   return r_;
