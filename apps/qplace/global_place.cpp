@@ -578,13 +578,12 @@ struct GlobalPlacer::Impl {
   // One solve of each axis. The very first starts from the centre (the
   // units' jitter only sets its connections); every later one, a
   // re-weighting, starts from the positions the one before reached.
-  void solve(const Model& nets, GlobalResult& r) {
+  void solve(const Model& nets, GlobalResult& r, double tolerance) {
     AxisRun runX, runY;
     const AxisStart from = r.solves == 0 ? AxisStart::CENTRE : AxisStart::POSITIONS;
     r.sideBySide += solveAxes(
-        threads,
-        [&] { runX = sx->solve(nets, var, r.x, anchorX, weight, cx, params.cgPasses, params.cgTolerance, from); },
-        [&] { runY = sy->solve(nets, var, r.y, anchorY, weight, cy, params.cgPasses, params.cgTolerance, from); });
+        threads, [&] { runX = sx->solve(nets, var, r.x, anchorX, weight, cx, params.cgPasses, tolerance, from); },
+        [&] { runY = sy->solve(nets, var, r.y, anchorY, weight, cy, params.cgPasses, tolerance, from); });
     r.solves += 2;
     r.cgPasses += static_cast<long>(runX.passes) + static_cast<long>(runY.passes);
     if (rules != nullptr) rules->clamp(r.x, r.y);  // region-bound units stay in their rectangles
@@ -651,8 +650,9 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
   // goes on spreading from where the last one stopped.
   char line[200];
   if (r_.solves == 0) {
+    const double plain = params.initialTolerance > 0 ? params.initialTolerance : params.cgTolerance;
     for (int pass = 0; pass < params.initialPasses; ++pass) {
-      s.solve(nets, r_);
+      s.solve(nets, r_, plain);
       if (progress.due()) {
         std::snprintf(line, sizeof line, "  quadratic: %d solves", r_.solves);
         progress.step(line);
@@ -677,7 +677,7 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
       s.anchorY[s.var[u]] = r_.ay[u];
       s.weight[s.var[u]] = w;
     }
-    s.solve(nets, r_);
+    s.solve(nets, r_, params.cgTolerance);
     double spread = 0;
     s.measure(nets, r_, &spread);
     gap = std::fabs(spread - r_.hpwl) / std::max(spread, 1.0);

@@ -30,6 +30,8 @@ struct GlobalParams {
   double anchorGrowth = 1.35;     // factor per iteration
   unsigned cgPasses = 400;        // bound on conjugate-gradient passes per solve
   double cgTolerance = 1e-6;      // stopping measure, times the sum of the diagonal
+  // Stopping measure of the plain passes before spreading (0: cgTolerance).
+  double initialTolerance = 0;
   std::uint64_t seed = 1;         // of the start positions around the centre
   // Threads of the solves: with 2, x and y are solved at the same time,
   // one system each; 1 solves them in turn. The result is the same bit for
