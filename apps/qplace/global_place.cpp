@@ -6,8 +6,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <condition_variable>
 #include <ctime>
 #include <exception>
+#include <mutex>
 #include <numeric>
 #include <queue>
 #include <thread>
@@ -279,11 +281,13 @@ std::vector<int> assignAlongBorder(const std::vector<double>& siteAngle, const s
   return result;
 }
 
-double overflow(const Model& m, const Fabric& f, const std::vector<double>& x,
-                const std::vector<double>& y, double density) {
+namespace {
+
+// overflow() with the units' areas given.
+double overflowOf(const Model& m, const std::vector<double>& area, const Fabric& f, const std::vector<double>& x,
+                  const std::vector<double>& y, double density) {
   std::vector<double> use(static_cast<std::size_t>(f.numClusters()), 0.0);
   double total = 0;
-  const std::vector<double> area = unitAreas(m);
   for (int u = 0; u < m.numUnits(); ++u) {
     if (m.isIo(u)) continue;
     const double a = area[u];
@@ -296,16 +300,33 @@ double overflow(const Model& m, const Fabric& f, const std::vector<double>& x,
   return total > 0 ? over / total : 0.0;
 }
 
+}  // namespace
+
+double overflow(const Model& m, const Fabric& f, const std::vector<double>& x,
+                const std::vector<double>& y, double density) {
+  return overflowOf(m, unitAreas(m), f, x, y, density);
+}
+
 namespace {
 
 // Units in overfull rectangles below which rough legalization spreads them
 // on one thread: a thread costs more than it saves there.
 constexpr std::size_t kBisectShareLeast = 20000;
+// Pieces of at most this many units are spread whole by one thread.
+constexpr std::size_t kBisectGrainLeast = 4096;
 
 // Half the side of the box, around a cluster's centre, into which rough
 // legalization puts its units: well inside the cluster, so that a solve
 // that lands near its anchors counts in the same cluster.
 constexpr double kLeafHalf = 0.3;
+
+// A rectangle of clusters and the units in it, cells[b, e) of its
+// region's list: what one bisection step works on.
+struct Piece {
+  int c0, c1, r0, r1;
+  int* cells;
+  int b, e;
+};
 
 struct Bisect {
   const Model& m;
@@ -314,29 +335,44 @@ struct Bisect {
   const std::vector<double>& area;  // per unit
   std::vector<double>& ax;
   std::vector<double>& ay;
-  std::vector<int> cells;
 
-  void run(int c0, int c1, int r0, int r1, int b, int e) {
-    if (b >= e) return;
-    if (c1 - c0 == 1 && r1 - r0 == 1) {
-      const double cx = c0 + 1, cy = r0 + 1;
+  // Spreads the piece's units within it, cutting recursively down to
+  // single clusters.
+  void run(const Piece& q) {
+    if (q.b >= q.e) return;
+    Piece lo, hi;
+    if (!cut(q, lo, hi)) return;
+    run(lo);
+    run(hi);
+  }
+
+  // One step: a piece of one cluster pulls its units into the cluster's
+  // middle and returns false; a larger one is cut in two halves (the
+  // columns when it is at least as wide as high, else the rows), moving
+  // across the cut only what exceeds a side's room, and the halves go to
+  // lo and hi. Touches only the piece's units and its part of the list,
+  // so that pieces that share neither can be cut at the same time.
+  bool cut(const Piece& q, Piece& lo, Piece& hi) {
+    const int b = q.b, e = q.e;
+    int* cells = q.cells;
+    if (q.c1 - q.c0 == 1 && q.r1 - q.r0 == 1) {
+      const double cx = q.c0 + 1, cy = q.r0 + 1;
       for (int i = b; i < e; ++i) {
         const int u = cells[i];
         ax[u] = std::clamp(ax[u], cx - kLeafHalf, cx + kLeafHalf);
         ay[u] = std::clamp(ay[u], cy - kLeafHalf, cy + kLeafHalf);
       }
-      return;
+      return false;
     }
-    const bool vertical = (c1 - c0) >= (r1 - r0);  // cut between columns
+    const bool vertical = (q.c1 - q.c0) >= (q.r1 - q.r0);  // cut between columns
     std::vector<double>& pos = vertical ? ax : ay;
-    const int lo = vertical ? c0 : r0, hi = vertical ? c1 : r1;
-    const int mid = (lo + hi) / 2;
+    const int from = vertical ? q.c0 : q.r0, to = vertical ? q.c1 : q.r1;
+    const int mid = (from + to) / 2;
     const double cut = mid + 0.5;  // between grid index mid-1 and mid (coordinates index+1)
-    const double span = vertical ? (r1 - r0) : (c1 - c0);
-    const double cap1 = (mid - lo) * span * cap, cap2 = (hi - mid) * span * cap;
-    auto midIt = std::partition(cells.begin() + b, cells.begin() + e,
-                                [&](int u) { return pos[u] < cut; });
-    int k = static_cast<int>(midIt - cells.begin());
+    const double span = vertical ? (q.r1 - q.r0) : (q.c1 - q.c0);
+    const double cap1 = (mid - from) * span * cap, cap2 = (to - mid) * span * cap;
+    int* midIt = std::partition(cells + b, cells + e, [&](int u) { return pos[u] < cut; });
+    int k = static_cast<int>(midIt - cells);
     double a1 = 0, a2 = 0;
     for (int i = b; i < k; ++i) a1 += area[cells[i]];
     for (int i = k; i < e; ++i) a2 += area[cells[i]];
@@ -351,7 +387,7 @@ struct Bisect {
       int want = std::clamp(static_cast<int>(std::lround((e - b) * t1 / a)), 0, e - b);
       auto byPos = [&](int u, int v) { return pos[u] < pos[v]; };
       for (int round = 0; round < 4; ++round) {
-        std::nth_element(cells.begin() + b, cells.begin() + b + want, cells.begin() + e, byPos);
+        std::nth_element(cells + b, cells + b + want, cells + e, byPos);
         double low = 0;
         for (int i = b; i < b + want; ++i) low += area[cells[i]];
         const int fix = static_cast<int>(std::lround((t1 - low) * (e - b) / a));
@@ -363,15 +399,81 @@ struct Bisect {
       for (int i = b; i < k; ++i) pos[cells[i]] = std::min(pos[cells[i]], cut - 1e-3);
       for (int i = k; i < e; ++i) pos[cells[i]] = std::max(pos[cells[i]], cut + 1e-3);
     }
-    if (vertical) {
-      run(c0, mid, r0, r1, b, k);
-      run(mid, c1, r0, r1, k, e);
-    } else {
-      run(c0, c1, r0, mid, b, k);
-      run(c0, c1, mid, r1, k, e);
-    }
+    lo = q;
+    hi = q;
+    lo.e = hi.b = k;
+    if (vertical) lo.c1 = hi.c0 = mid;
+    else lo.r1 = hi.r0 = mid;
+    return true;
   }
 };
+
+// Spreads the pieces on `threads` threads (at most 2). Each thread takes
+// the next piece from a shared list; a piece of more than `grain` units is
+// cut once, its upper half put back on the list for either thread, and
+// the thread goes on with the lower half; a smaller one is spread whole.
+// The pieces share no unit and no part of a list, so the positions are
+// the same whichever thread spreads which piece, and in whatever order.
+void spreadPieces(Bisect& bis, std::vector<Piece> pieces, std::size_t grain, int threads) {
+  if (threads < 2) {
+    for (const Piece& q : pieces) bis.run(q);
+    return;
+  }
+  std::reverse(pieces.begin(), pieces.end());  // taken from the back, in the given order
+  std::mutex lock;
+  std::condition_variable changed;
+  int busy = 0;  // threads holding a piece they may still cut
+  auto work = [&](Bisect& b) {
+    std::unique_lock<std::mutex> hold(lock);
+    for (;;) {
+      changed.wait(hold, [&] { return !pieces.empty() || busy == 0; });
+      if (pieces.empty()) return;
+      Piece q = pieces.back();
+      pieces.pop_back();
+      ++busy;
+      hold.unlock();
+      try {
+        Piece lo, hi;
+        while (static_cast<std::size_t>(q.e - q.b) > grain && b.cut(q, lo, hi)) {
+          {
+            const std::lock_guard<std::mutex> put(lock);
+            pieces.push_back(hi);
+          }
+          changed.notify_one();
+          q = lo;
+        }
+        b.run(q);
+      } catch (...) {
+        // The other thread must not wait for this one's pieces.
+        hold.lock();
+        --busy;
+        pieces.clear();
+        changed.notify_all();
+        throw;
+      }
+      hold.lock();
+      --busy;
+      changed.notify_all();
+    }
+  };
+  Bisect other = bis;
+  std::exception_ptr failed;
+  std::thread t([&] {
+    try {
+      work(other);
+    } catch (...) {
+      failed = std::current_exception();
+    }
+  });
+  try {
+    work(bis);
+  } catch (...) {
+    t.join();
+    throw;
+  }
+  t.join();
+  if (failed) std::rethrow_exception(failed);
+}
 
 }  // namespace
 
@@ -387,7 +489,7 @@ void roughLegalize(const Model& m, const std::vector<double>& area, const Fabric
   ax = x;
   ay = y;
   const double cap = kBles * density;
-  Bisect bis{m, f, cap, area, ax, ay, {}};
+  Bisect bis{m, f, cap, area, ax, ay};
   const int rows = f.rows, cols = f.cols;
   // Use of each cluster, and its prefix sums over rectangles.
   std::vector<double> use(static_cast<std::size_t>(f.numClusters()), 0.0);
@@ -439,54 +541,30 @@ void roughLegalize(const Model& m, const std::vector<double>& area, const Fabric
       for (int cc = q.c0; cc < q.c1; ++cc) owner[r * cols + cc] = id;
   }
   // Each rectangle's units spread within it: each cut moves across only
-  // what exceeds a side's room. The rectangles share no unit, so that on
-  // two threads each takes a share of them, the result the same.
+  // what exceeds a side's room. The rectangles share no unit, and the
+  // halves of a cut neither, so that two threads can share the work.
   std::vector<std::vector<int>> members(regions.size());
   for (int u = 0; u < m.numUnits(); ++u)
     if (clusterOf[u] >= 0 && owner[clusterOf[u]] >= 0) members[owner[clusterOf[u]]].push_back(u);
-  auto spread = [&](Bisect& b, std::size_t from, std::size_t to) {
-    for (std::size_t k = from; k < to; ++k) {
-      if (!alive[k]) continue;
-      b.cells = std::move(members[k]);
-      const Rect& q = regions[k];
-      b.run(q.c0, q.c1, q.r0, q.r1, 0, static_cast<int>(b.cells.size()));
-    }
-  };
-  // The split: the first rectangles up to half the units on one thread.
-  std::size_t total = 0, half = 0, split = 0;
-  for (std::size_t k = 0; k < regions.size(); ++k)
-    if (alive[k]) total += members[k].size();
-  while (split < regions.size() && 2 * half < total) {
-    if (alive[split]) half += members[split].size();
-    ++split;
+  std::vector<Piece> pieces;
+  std::size_t total = 0;
+  for (std::size_t k = 0; k < regions.size(); ++k) {
+    if (!alive[k] || members[k].empty()) continue;
+    const Rect& q = regions[k];
+    pieces.push_back(Piece{q.c0, q.c1, q.r0, q.r1, members[k].data(), 0, static_cast<int>(members[k].size())});
+    total += members[k].size();
   }
-  if (threads < 2 || total < kBisectShareLeast) {
-    spread(bis, 0, regions.size());
-    return;
-  }
-  Bisect other = bis;
-  std::exception_ptr failed;
-  std::thread t([&] {
-    try {
-      spread(other, split, regions.size());
-    } catch (...) {
-      failed = std::current_exception();
-    }
-  });
-  try {
-    spread(bis, 0, split);
-  } catch (...) {
-    t.join();
-    throw;
-  }
-  t.join();
-  if (failed) std::rethrow_exception(failed);
+  // Pieces of more than an eighth of the units are cut before they are
+  // spread, so that the threads end close together.
+  spreadPieces(bis, std::move(pieces), std::max(total / 8, kBisectGrainLeast),
+               total < kBisectShareLeast ? 1 : threads);
 }
 
 struct GlobalPlacer::Impl {
   Impl(const Model& m, const Fabric& f, const Placement& p, const GlobalParams& params)
       : m(m), f(f), params(params), threads(solveThreads(params.threads)), cx((f.cols + 1) / 2.0),
-        cy((f.rows + 1) / 2.0), var(static_cast<std::size_t>(m.numUnits()), -1), rules(p.rules) {
+        cy((f.rows + 1) / 2.0), var(static_cast<std::size_t>(m.numUnits()), -1), area(unitAreas(m)),
+        rules(p.rules) {
     // Placed units (the I/O, fixed logic) hold where they are.
     for (int u = 0; u < m.numUnits(); ++u)
       if (!m.isIo(u) && p.loc[u] < 0) var[u] = numVars++;
@@ -500,13 +578,12 @@ struct GlobalPlacer::Impl {
   // One solve of each axis. The very first starts from the centre (the
   // units' jitter only sets its connections); every later one, a
   // re-weighting, starts from the positions the one before reached.
-  void solve(const Model& nets, GlobalResult& r) {
+  void solve(const Model& nets, GlobalResult& r, double tolerance) {
     AxisRun runX, runY;
     const AxisStart from = r.solves == 0 ? AxisStart::CENTRE : AxisStart::POSITIONS;
     r.sideBySide += solveAxes(
-        threads,
-        [&] { runX = sx->solve(nets, var, r.x, anchorX, weight, cx, params.cgPasses, params.cgTolerance, from); },
-        [&] { runY = sy->solve(nets, var, r.y, anchorY, weight, cy, params.cgPasses, params.cgTolerance, from); });
+        threads, [&] { runX = sx->solve(nets, var, r.x, anchorX, weight, cx, params.cgPasses, tolerance, from); },
+        [&] { runY = sy->solve(nets, var, r.y, anchorY, weight, cy, params.cgPasses, tolerance, from); });
     r.solves += 2;
     r.cgPasses += static_cast<long>(runX.passes) + static_cast<long>(runY.passes);
     if (rules != nullptr) rules->clamp(r.x, r.y);  // region-bound units stay in their rectangles
@@ -521,7 +598,20 @@ struct GlobalPlacer::Impl {
   int numVars = 0;
   std::unique_ptr<AxisSystem> sx, sy;
   std::vector<double> anchorX, anchorY, weight;
+  std::vector<double> area;  // of each unit, for spreading (unitAreas)
   const PlacementRules* rules;
+
+  // The wirelength and overflow of the solution, and the wirelength of its
+  // rough legalization (when `spread` is given), side by side on two
+  // threads: each is summed in its own order whatever the thread.
+  void measure(const Model& nets, GlobalResult& r, double* spread) const {
+    solveAxes(
+        spread != nullptr ? threads : 1, [&] { if (spread != nullptr) *spread = hpwl(nets, r.ax, r.ay); },
+        [&] {
+          r.hpwl = hpwl(nets, r.x, r.y);
+          r.overflow = overflowOf(m, area, f, r.x, r.y, params.density);
+        });
+  }
 };
 
 GlobalPlacer::GlobalPlacer(const Model& m, const Fabric& f, const Placement& p, const GlobalParams& params)
@@ -560,8 +650,9 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
   // goes on spreading from where the last one stopped.
   char line[200];
   if (r_.solves == 0) {
+    const double plain = params.initialTolerance > 0 ? params.initialTolerance : params.cgTolerance;
     for (int pass = 0; pass < params.initialPasses; ++pass) {
-      s.solve(nets, r_);
+      s.solve(nets, r_, plain);
       if (progress.due()) {
         std::snprintf(line, sizeof line, "  quadratic: %d solves", r_.solves);
         progress.step(line);
@@ -569,8 +660,7 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
     }
     if (reweigh) reweigh(r_);
   }
-  r_.hpwl = hpwl(nets, r_.x, r_.y);
-  r_.overflow = overflow(s.m, s.f, r_.x, r_.y, params.density);
+  s.measure(nets, r_, nullptr);
   std::snprintf(line, sizeof line, "  quadratic: %d solves, hpwl %.0f, overflow %.3f", r_.solves, r_.hpwl,
                 r_.overflow);
   progress.step(line);
@@ -579,7 +669,7 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
   for (int it = 0; it < params.maxSpreadIterations &&
                    (w < minWeight || (r_.overflow > params.targetOverflow && gap > params.gapTarget));
        ++it) {
-    roughLegalize(s.m, unitAreas(s.m), s.f, r_.x, r_.y, params.density, r_.ax, r_.ay, s.threads);
+    roughLegalize(s.m, s.area, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay, s.threads);
     if (s.rules != nullptr) s.rules->clamp(r_.ax, r_.ay);
     for (int u = 0; u < n; ++u) {
       if (s.var[u] < 0) continue;
@@ -587,10 +677,9 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
       s.anchorY[s.var[u]] = r_.ay[u];
       s.weight[s.var[u]] = w;
     }
-    s.solve(nets, r_);
-    r_.hpwl = hpwl(nets, r_.x, r_.y);
-    r_.overflow = overflow(s.m, s.f, r_.x, r_.y, params.density);
-    const double spread = hpwl(nets, r_.ax, r_.ay);
+    s.solve(nets, r_, params.cgTolerance);
+    double spread = 0;
+    s.measure(nets, r_, &spread);
     gap = std::fabs(spread - r_.hpwl) / std::max(spread, 1.0);
     ++r_.iterations;
     r_.weight = w;
@@ -602,7 +691,7 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
     w *= params.anchorGrowth;
     if (reweigh && reweighEvery > 0 && (it + 1) % reweighEvery == 0) reweigh(r_);
   }
-  roughLegalize(s.m, unitAreas(s.m), s.f, r_.x, r_.y, params.density, r_.ax, r_.ay, s.threads);
+  roughLegalize(s.m, s.area, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay, s.threads);
   if (s.rules != nullptr) s.rules->clamp(r_.ax, r_.ay);
   r_.spreadHpwl = hpwl(nets, r_.ax, r_.ay);
   return r_;

@@ -30,6 +30,8 @@ struct GlobalParams {
   double anchorGrowth = 1.35;     // factor per iteration
   unsigned cgPasses = 400;        // bound on conjugate-gradient passes per solve
   double cgTolerance = 1e-6;      // stopping measure, times the sum of the diagonal
+  // Stopping measure of the plain passes before spreading (0: cgTolerance).
+  double initialTolerance = 0;
   std::uint64_t seed = 1;         // of the start positions around the centre
   // Threads of the solves: with 2, x and y are solved at the same time,
   // one system each; 1 solves them in turn. The result is the same bit for
@@ -140,9 +142,10 @@ void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x
                    const std::vector<double>& y, double density, std::vector<double>& ax,
                    std::vector<double>& ay);
 // The same with the units' areas given (area[u] per unit of m), rather
-// than unitAreas(m): for a model of clusters. With threads >= 2 the
-// rectangles are spread on two threads, each its share (when they hold
-// enough units to be worth a thread); the result is the same.
+// than unitAreas(m): for a model of clusters. With threads >= 2 (and
+// enough units in the rectangles to be worth a thread) the rectangles, and
+// the halves of a large one's first cuts, are spread on two threads, each
+// taking the next from a shared list; the result is the same.
 void roughLegalize(const Model& m, const std::vector<double>& area, const Fabric& f, const std::vector<double>& x,
                    const std::vector<double>& y, double density, std::vector<double>& ax,
                    std::vector<double>& ay, int threads = 1);

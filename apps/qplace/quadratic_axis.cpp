@@ -92,13 +92,19 @@ struct Level {
   std::vector<std::uint32_t> cols;
   std::vector<double> weights, diag, rhs;
 
-  // Room for the connections counted in rowStart[v + 1] (v's count);
-  // turns the counts into starts and returns each row's first free place.
-  std::vector<std::uint32_t> openRows() {
-    for (int v = 0; v < n; ++v) rowStart[v + 1] += rowStart[v];
-    cols.resize(static_cast<std::size_t>(rowStart[n]));
+  // Room for the connections counted in rowStart[v + 1] (v's count):
+  // rowStart[v + 1] becomes the start of row v, where v's connections are
+  // then written at rowStart[v + 1]++, so that once all are written it is
+  // the end of row v, the start of row v + 1 (no array of cursors).
+  void openRows() {
+    std::uint32_t at = 0;
+    for (int v = 0; v < n; ++v) {
+      const std::uint32_t count = rowStart[v + 1];
+      rowStart[v + 1] = at;
+      at += count;
+    }
+    cols.resize(static_cast<std::size_t>(at));
     weights.resize(cols.size());
-    return std::vector<std::uint32_t>(rowStart.begin(), rowStart.end() - 1);
   }
 
   // Sorts each row's connections by column and sums those of one column,
@@ -279,13 +285,13 @@ AxisRun AxisSystem::solve(const Model& m, const std::vector<int>& var, std::vect
     forEachConnection<false>(m, pinSlot.data(), at.data(), model_->ends.data(), [&](int a, int b, double) {
       if (a < n_ && b < n_) ++l.rowStart[std::min(a, b) + 1];
     });
-    std::vector<std::uint32_t> next = l.openRows();
+    l.openRows();
     forEachConnection<true>(m, pinSlot.data(), at.data(), model_->ends.data(), [&](int a, int b, double w) {
       const bool va = a < n_, vb = b < n_;
       if (va) l.diag[a] += w;
       if (vb) l.diag[b] += w;
       if (va && vb) {
-        const std::uint32_t k = next[std::min(a, b)]++;
+        const std::uint32_t k = l.rowStart[std::min(a, b) + 1]++;
         l.cols[k] = static_cast<std::uint32_t>(std::max(a, b));
         l.weights[k] = w;
       } else if (va) {

@@ -1,6 +1,7 @@
-// Rough legalization on two threads: the rectangles of a large design are
-// shared between the threads, and the positions must come out bit for bit
-// those of one thread, wherever the split between the shares falls.
+// Rough legalization on two threads: the rectangles of a large design, and
+// the halves of the cuts of a large one, are shared between the threads as
+// they come free, and the positions must come out bit for bit those of one
+// thread, whichever thread takes which piece.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -71,9 +72,9 @@ TEST(RoughLegalizeThreads, TwoThreadsGiveTheBitsOfOne) {
   }
 }
 
-TEST(RoughLegalizeThreads, AFullDeviceRectangleIsOneShare) {
+TEST(RoughLegalizeThreads, AFullDeviceRectangleIsSharedByItsCuts) {
   // Every unit on one cluster: one rectangle, grown to the whole device,
-  // which the first thread takes alone; the second has nothing to do.
+  // whose cuts the two threads share; the units tie on every cut.
   const Large& l = large();
   const std::vector<double> area = qplace::unitAreas(l.m);
   std::vector<double> x(static_cast<std::size_t>(l.m.numUnits()), 2.0), y(x.size(), 2.0), ax1, ay1, ax2, ay2;
@@ -82,6 +83,27 @@ TEST(RoughLegalizeThreads, AFullDeviceRectangleIsOneShare) {
   EXPECT_TRUE(sameBits(ax1, ax2));
   EXPECT_TRUE(sameBits(ay1, ay2));
   EXPECT_LT(qplace::overflow(l.m, l.f, ax2, ay2, 1.0), 0.05);
+}
+
+TEST(RoughLegalizeThreads, EveryTwoThreadRunGivesTheSameBits) {
+  // One heavy pile beside many light ones: the threads take the pieces in
+  // an order that varies from run to run, the positions must not.
+  const Large& l = large();
+  const std::vector<double> area = qplace::unitAreas(l.m);
+  std::vector<double> x, y, ax1, ay1;
+  piles(l.m, l.f, 61, x, y);
+  for (int u = 0; u < l.m.numUnits(); u += 3) {
+    x[u] = l.f.cols / 3.0 + 0.001 * (u % 7);
+    y[u] = l.f.rows / 2.0 - 0.001 * (u % 5);
+  }
+  qplace::roughLegalize(l.m, area, l.f, x, y, 1.0, ax1, ay1, 1);
+  for (int run = 0; run < 4; ++run) {
+    std::vector<double> ax2, ay2;
+    qplace::roughLegalize(l.m, area, l.f, x, y, 1.0, ax2, ay2, 2);
+    EXPECT_TRUE(sameBits(ax1, ax2)) << "run " << run;
+    EXPECT_TRUE(sameBits(ay1, ay2)) << "run " << run;
+  }
+  EXPECT_LT(qplace::overflow(l.m, l.f, ax1, ay1, 1.0), 0.05);
 }
 
 }  // namespace
