@@ -19,7 +19,11 @@
 // stream depend on the seed and the round only, so the result is the same
 // for any number of threads. The schedule (anneal_schedule.h) sets each
 // round's temperature from the losses met and its range from the share of
-// attempts accepted.
+// attempts accepted. Every few rounds (passTries) a greedy pass of the
+// units, by regions as the rounds are, moves each unit to the best place
+// around its optimal region, which the random tries rarely find once the
+// annealing is cold. Every greedy pass, before, within or after the
+// annealing, runs by regions on the threads, each with a cut of its own.
 //
 // The best placement seen at the end of a pass or round is kept and
 // restored when the annealing ends longer. Then the I/O units are matched
