@@ -183,8 +183,16 @@ private:
     std::vector<Counts> counts(static_cast<std::size_t>(regions));
     moved_.assign(static_cast<std::size_t>(regions), {});
     std::vector<long long> gains(static_cast<std::size_t>(regions), 0);
+    // The largest regions first, so that the threads end the round
+    // together rather than one waiting on the other's last large region.
+    std::vector<int> order(static_cast<std::size_t>(regions));
+    for (int r = 0; r < regions; ++r) order[static_cast<std::size_t>(r)] = r;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+      return s_.units[static_cast<std::size_t>(a)].size() > s_.units[static_cast<std::size_t>(b)].size();
+    });
     auto run = [&](Worker& w) {
-      for (int r = next++; r < regions; r = next++) {
+      for (int k = next++; k < regions; k = next++) {
+        const int r = order[static_cast<std::size_t>(k)];
         w.open(r);
         work(w, r);
         counts[static_cast<std::size_t>(r)] = w.counts();
