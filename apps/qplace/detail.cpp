@@ -371,7 +371,8 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
     AnnealSchedule sched(sample, rounds, first, params.lastAcceptance, params.startRange, params.maxRange);
     const double perUnit = budget / rounds / movable;
     // Rounds between the greedy passes of the units; 0 for none.
-    const int passEvery = params.passTries > 0 ? static_cast<int>(std::max(1L, std::lround(params.passTries / perUnit))) : 0;
+    const int passEvery =
+        params.passTries > 0 ? static_cast<int>(std::clamp(std::round(params.passTries / perUnit), 1.0, rounds + 1.0)) : 0;
     drv.planAnnealing(budget);
     while (!sched.done()) {
       const Counts c = drv.anneal(sched.round(), perUnit, sched.temperature(), sched.range());
