@@ -27,6 +27,9 @@ using improvement::streamSeed;
 
 // Annealing rounds between renewals of the units' optimal regions.
 constexpr int kAimRounds = 4;
+// The cuts of the greedy passes: those of rounds from this one on, which
+// no annealing reaches.
+constexpr int kGreedyCuts = 1 << 20;
 // Tries per unit of the annealing whose first acceptance is the one given.
 constexpr double kPlainTries = 200;
 // The first round's acceptance, at most: a warmer start undoes more of
@@ -77,16 +80,18 @@ public:
   }
   const Counts& counts() const { return counts_; }
 
-  // One greedy pass over the whole device; returns the wirelength gained.
-  long long greedyPass() {
-    checkpoint();
+  // One greedy pass, by regions on the threads (one region of everything
+  // when the regions are off); returns the wirelength gained. A pass of
+  // the units alone, within the annealing, neither renews the timing
+  // weights nor measures the placement: the rounds around it do.
+  long long greedyPass(bool unitsOnly = false) {
+    if (!unitsOnly) checkpoint();
     const long long before = s_.total;
-    whole();
-    Worker& w = *workers_[0];
-    w.open(0);
-    w.clusterPass();
-    w.unitPass();
-    finish();
+    // A cut of its own, that of no annealing round.
+    overRegions(kGreedyCuts + greedyPasses_++, [&](Worker& w, int) {
+      if (!unitsOnly) w.clusterPass();
+      w.unitPass();
+    });
     return before - s_.total;
   }
 
@@ -125,42 +130,13 @@ public:
       checkpoint();
       attemptsSinceRefresh_ = 0;
     }
-    s_.regions = makeRegions(s_.f, params_.regionSide, round);
-    assignUnits();
     // The optimal regions move slowly: renewed every few rounds.
     if (round % kAimRounds == 0) ++s_.aims;
-    const int regions = s_.regions.count;
-    Counts all;
-    std::atomic<int> next{0};
-    std::vector<Counts> counts(static_cast<std::size_t>(regions));
-    moved_.assign(static_cast<std::size_t>(regions), {});
-    auto work = [&](Worker& w) {
-      for (int r = next++; r < regions; r = next++) {
-        w.open(r);
-        Rng rng(streamSeed(params_.seed, round, r));
-        const long tries = std::lround(perUnit * static_cast<double>(s_.units[static_cast<std::size_t>(r)].size()));
-        w.anneal(tries, t, range, rng);
-        counts[static_cast<std::size_t>(r)] = w.counts();
-        moved_[static_cast<std::size_t>(r)] = w.moved();
-      }
-    };
-    const int threads = std::min(static_cast<int>(workers_.size()), regions);
-    std::vector<std::thread> pool;
-    try {
-      for (int k = 1; k < threads; ++k) pool.emplace_back(work, std::ref(*workers_[static_cast<std::size_t>(k)]));
-    } catch (const std::system_error&) {
-      // No thread to be had: the threads there are (this one at least)
-      // take every region, with the same result.
-    }
-    work(*workers_[0]);
-    for (std::thread& th : pool) th.join();
-    for (const Counts& c : counts) all.merge(c);
-    const long long before = s_.total;
-    merge();
-    // One region sees everything as it is: its prices were exact.
-    assert(regions > 1 || before - s_.total == workers_[0]->gain());
-    (void)before;
-    counts_.merge(all);
+    const Counts all = overRegions(round, [&](Worker& w, int r) {
+      Rng rng(streamSeed(params_.seed, round, r));
+      const long tries = std::lround(perUnit * static_cast<double>(s_.units[static_cast<std::size_t>(r)].size()));
+      w.anneal(tries, t, range, rng);
+    });
     attemptsSinceRefresh_ += all.attempts;
     return all;
   }
@@ -194,6 +170,57 @@ public:
   }
 
 private:
+  // Runs work(worker, region) over the regions of the cut for `round`, on
+  // the threads, each region on a worker opened on it; then makes the
+  // shared state exact. Returns the counts of the regions, summed in
+  // region order, so nothing depends on which thread took which region.
+  template <class Work>
+  Counts overRegions(int round, const Work& work) {
+    s_.regions = makeRegions(s_.f, params_.regionSide, round);
+    assignUnits();
+    const int regions = s_.regions.count;
+    std::atomic<int> next{0};
+    std::vector<Counts> counts(static_cast<std::size_t>(regions));
+    moved_.assign(static_cast<std::size_t>(regions), {});
+    std::vector<long long> gains(static_cast<std::size_t>(regions), 0);
+    // The largest regions first, so that the threads end the round
+    // together rather than one waiting on the other's last large region.
+    std::vector<int> order(static_cast<std::size_t>(regions));
+    for (int r = 0; r < regions; ++r) order[static_cast<std::size_t>(r)] = r;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+      return s_.units[static_cast<std::size_t>(a)].size() > s_.units[static_cast<std::size_t>(b)].size();
+    });
+    auto run = [&](Worker& w) {
+      for (int k = next++; k < regions; k = next++) {
+        const int r = order[static_cast<std::size_t>(k)];
+        w.open(r);
+        work(w, r);
+        counts[static_cast<std::size_t>(r)] = w.counts();
+        moved_[static_cast<std::size_t>(r)] = w.moved();
+        gains[static_cast<std::size_t>(r)] = w.gain();
+      }
+    };
+    const int threads = std::min(static_cast<int>(workers_.size()), regions);
+    std::vector<std::thread> pool;
+    try {
+      for (int k = 1; k < threads; ++k) pool.emplace_back(run, std::ref(*workers_[static_cast<std::size_t>(k)]));
+    } catch (const std::system_error&) {
+      // No thread to be had: the threads there are (this one at least)
+      // take every region, with the same result.
+    }
+    run(*workers_[0]);
+    for (std::thread& th : pool) th.join();
+    Counts all;
+    for (const Counts& c : counts) all.merge(c);
+    const long long before = s_.total;
+    merge();
+    // One region sees everything as it is: its prices were exact.
+    assert(regions > 1 || before - s_.total == gains[0]);
+    (void)before;
+    counts_.merge(all);
+    return all;
+  }
+
   void whole() {
     s_.regions = makeRegions(s_.f, 0, 0);
     assignUnits();
@@ -306,6 +333,7 @@ private:
   double bestFigure_ = 0;
   bool fresh_ = false;
   long attemptsSinceRefresh_ = 0;
+  int greedyPasses_ = 0;
   long refreshAttempts_ = 0;
 };
 
@@ -342,6 +370,9 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
                                     params.lastAcceptance, std::max(params.lastAcceptance, kWarmest));
     AnnealSchedule sched(sample, rounds, first, params.lastAcceptance, params.startRange, params.maxRange);
     const double perUnit = budget / rounds / movable;
+    // Rounds between the greedy passes of the units; 0 for none.
+    const int passEvery =
+        params.passTries > 0 ? static_cast<int>(std::clamp(std::round(params.passTries / perUnit), 1.0, rounds + 1.0)) : 0;
     drv.planAnnealing(budget);
     while (!sched.done()) {
       const Counts c = drv.anneal(sched.round(), perUnit, sched.temperature(), sched.range());
@@ -352,6 +383,9 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
         progress.step(text);
       }
       sched.next(c.attempts, c.accepted, c.losses);
+      // Every few rounds, each unit to the best place around its optimal
+      // region: the annealing's random tries rarely find it once cold.
+      if (passEvery > 0 && sched.round() % passEvery == 0 && !sched.done()) drv.greedyPass(true);
     }
     res.rounds = rounds;
     res.restored = drv.restoreBest();
@@ -364,9 +398,11 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
         if (drv.greedyPass() < params.minGain * static_cast<double>(drv.total())) break;
     line("annealing and last pass");
   }
-  // With timing a greedy pass may lengthen the wirelength for a shorter
-  // critical path: the best placement seen is measured at the end too.
-  if (timing != nullptr && drv.restoreBest()) res.restored = true;
+  // A greedy pass by regions may lengthen the wirelength where the moves
+  // of neighbouring regions meet, and with timing one may lengthen it for
+  // a shorter critical path: the best placement seen is measured at the
+  // end too.
+  if (drv.restoreBest()) res.restored = true;
   const Counts& c = drv.counts();
   res.moves = c.moves;
   res.swaps = c.swaps;

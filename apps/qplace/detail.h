@@ -19,7 +19,11 @@
 // stream depend on the seed and the round only, so the result is the same
 // for any number of threads. The schedule (anneal_schedule.h) sets each
 // round's temperature from the losses met and its range from the share of
-// attempts accepted.
+// attempts accepted. Every few rounds (passTries) a greedy pass of the
+// units, by regions as the rounds are, moves each unit to the best place
+// around its optimal region, which the random tries rarely find once the
+// annealing is cold. Every greedy pass, before, within or after the
+// annealing, runs by regions on the threads, each with a cut of its own.
 //
 // The best placement seen at the end of a pass or round is kept and
 // restored when the annealing ends longer. Then the I/O units are matched
@@ -73,12 +77,16 @@ struct DetailParams {
   int radius = 1;          // clusters around the optimal region that are tried
   // Annealing after the greedy passes: tries per unit (I/O included), at
   // most annealCap in all; 0 for none.
-  double annealMoves = 250;
+  double annealMoves = 300;
   double annealCap = 1.25e7;
   // Tries per unit in a round: a longer annealing has more rounds, so its
   // temperature falls more slowly; at least minRounds.
   double roundTries = 5;
   int minRounds = 10;
+  // Tries per unit between the annealing's greedy passes of the units
+  // (each unit to the best place around its optimal region, as in the
+  // passes before); 0 for none.
+  double passTries = 15;
   // Share of the losing attempts accepted in the first round and in the
   // last (geometrically in between). The first is that of an annealing of
   // 200 tries per unit; a longer one starts warmer, by the power 0.75 of

@@ -138,10 +138,18 @@ void Worker::open(int r) {
 }
 
 void Worker::clusterPass() {
-  for (int a = 0; a < f_.numClusters(); ++a) {
-    if (s_.regions.ofCluster[a] == region_) improveCluster(a);
-    if (a % 4096 == 4095) alive("cluster trades", a + 1, f_.numClusters());
-  }
+  // The region's rectangle (the I/O region's is the whole grid, none of
+  // whose clusters is its own).
+  const Regions& rg = s_.regions;
+  const int r0 = rg.row0[region_], r1 = rg.row1[region_], c0 = rg.col0[region_], c1 = rg.col1[region_];
+  const long all = static_cast<long>(r1 - r0 + 1) * (c1 - c0 + 1);
+  long done = 0;
+  for (int r = r0; r <= r1; ++r)
+    for (int c = c0; c <= c1; ++c) {
+      const int a = r * f_.cols + c;
+      if (mine(a)) improveCluster(a);
+      if (++done % 4096 == 0) alive("cluster trades", done, all);
+    }
 }
 
 void Worker::unitPass() {

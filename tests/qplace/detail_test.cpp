@@ -161,6 +161,52 @@ TEST(Improve, SamePlacementForAnyNumberOfThreads) {
   }
 }
 
+TEST(Improve, GreedyPassesByRegionsNeverLengthenAndIgnoreTheThreads) {
+  // Greedy passes alone, by regions of 2 x 2 clusters on a device cut into
+  // many: each region prices its moves with its neighbours where they were
+  // when the pass began, and the regions' moves are merged whatever thread
+  // made them. The result is never longer than the input, legal, and the
+  // same on any number of threads.
+  for (const Case& c : hardCases(2000)) {
+    std::vector<int> first;
+    for (int threads : {1, 2}) {
+      Placed pl(c.build, c.start);
+      DetailParams dp;
+      dp.annealMoves = 0;
+      dp.maxPasses = 4;
+      dp.minGain = 0;
+      dp.regionSide = 2;
+      dp.threads = threads;
+      const DetailResult r = pl.improve(dp);
+      EXPECT_EQ(r.after, qplace::hpwl(*pl.p)) << c.name;
+      EXPECT_LE(r.after, r.before) << c.name;
+      EXPECT_EQ(pl.faults(), 0) << c.name;
+      if (threads == 1) first = pl.p->loc;
+      else EXPECT_EQ(pl.p->loc, first) << c.name;
+    }
+  }
+  // Within the annealing, a pass of the units every few rounds: the same
+  // on any number of threads, and no pass at all (passTries 0) ends
+  // elsewhere.
+  std::vector<int> first, none;
+  for (double passTries : {15.0, 0.0})
+    for (int threads : {1, 2}) {
+      Placed pl([](standin::Design& d) { generated(d, 1000, 3); }, GLOBAL);
+      DetailParams dp;
+      dp.annealMoves = 60;
+      dp.passTries = passTries;
+      dp.regionSide = 3;
+      dp.threads = threads;
+      const DetailResult r = pl.improve(dp);
+      EXPECT_LT(r.after, r.before);
+      EXPECT_EQ(pl.faults(), 0);
+      std::vector<int>& kept = passTries > 0 ? first : none;
+      if (threads == 1) kept = pl.p->loc;
+      else EXPECT_EQ(pl.p->loc, kept) << passTries;
+    }
+  EXPECT_NE(first, none);
+}
+
 TEST(Improve, IoUnitsMoveAlongTheBorderUnlessFixed) {
   // Pieces whose ports sit on the border at random: moving them gains, and
   // fixed ports keep their sites.
