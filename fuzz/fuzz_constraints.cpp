@@ -14,6 +14,7 @@
 #include "qplace/fabric.h"
 #include "qplace/netlist_reader.h"
 #include "qplace/placement_rules.h"
+#include "text_input.h"
 
 namespace {
 
@@ -68,30 +69,14 @@ bool modelGlob(const std::string& p, const std::string& n) {
   return t[p.size()][n.size()] != 0;
 }
 
-// Whether `error` is "f:<line>: ..." with a line of the text.
-bool namesALine(const std::string& error, int lines) {
-  if (error.compare(0, 2, "f:") != 0) return false;
-  const long line = std::strtol(error.c_str() + 2, nullptr, 10);
-  const std::size_t colon = error.find(':', 2);
-  return line >= 1 && line <= lines && colon != std::string::npos && error.compare(colon, 2, ": ") == 0;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > 4096) return 0;
   static Fixed fx;
   const std::string text(reinterpret_cast<const char*>(data), size);
-  int lines = 1;
-  std::vector<std::string> split(1);
-  for (char c : text) {
-    if (c == '\n') {
-      ++lines;
-      split.emplace_back();
-    } else {
-      split.back() += c;
-    }
-  }
+  const std::vector<std::string> split = fuzz::textLines(text);
+  const int lines = static_cast<int>(split.size());
   for (std::size_t i = 0; i + 1 < split.size(); i += 2)
     if (split[i].size() <= 64 && split[i + 1].size() <= 64)
       check(qplace::globMatch(split[i], split[i + 1]) == modelGlob(split[i], split[i + 1]));
@@ -100,18 +85,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   c.portsWithoutIo = fx.withoutIo;
   std::string error;
   if (!qplace::readConstraints(text, "f", c, error)) {
-    check(namesALine(error, lines));
+    check(fuzz::namesALine(error, "f", lines));
     check(c.items.empty());
     return 0;
   }
   qplace::PlacementRules rules;
   std::vector<std::string> warnings;
   if (!qplace::resolveRules(c, fx.m, fx.f, rules, error, warnings)) {
-    check(namesALine(error, lines));
+    check(fuzz::namesALine(error, "f", lines));
     check(!rules.any());
     return 0;
   }
-  for (const std::string& w : warnings) check(namesALine(w, lines));
+  for (const std::string& w : warnings) check(fuzz::namesALine(w, "f", lines));
   if (!rules.any()) return 0;
   // The fixed units go onto an empty placement one by one: each must fit.
   qplace::Placement p(fx.f, fx.m);

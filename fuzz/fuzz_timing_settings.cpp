@@ -13,19 +13,12 @@
 
 #include "qplace/timing/clock_periods.h"
 #include "qplace/timing/delay_model.h"
+#include "text_input.h"
 
 namespace {
 
 void check(bool ok) {
   if (!ok) std::abort();
-}
-
-// Whether `error` is "f:<line>: ..." with a line of the text.
-bool namesALine(const std::string& error, int lines) {
-  if (error.compare(0, 2, "f:") != 0) return false;
-  const long line = std::strtol(error.c_str() + 2, nullptr, 10);
-  const std::size_t colon = error.find(':', 2);
-  return line >= 1 && line <= lines && colon != std::string::npos && error.compare(colon, 2, ": ") == 0;
 }
 
 std::vector<double> figures(const qplace::DelayModel& m) {
@@ -44,16 +37,8 @@ bool goodPeriod(double ns) { return std::isfinite(ns) && ns > 0; }
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > 4096) return 0;
   const std::string text(reinterpret_cast<const char*>(data), size);
-  int lines = 1;
-  std::vector<std::string> split(1);
-  for (char c : text) {
-    if (c == '\n') {
-      ++lines;
-      split.emplace_back();
-    } else {
-      split.back() += c;
-    }
-  }
+  const std::vector<std::string> split = fuzz::textLines(text);
+  const int lines = static_cast<int>(split.size());
   std::string error;
 
   // Delay figures, read over a model that is not the default one so that a
@@ -63,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   start.wireLong = 0.5;
   qplace::DelayModel m = start;
   if (!qplace::readDelayModel(text, "f", m, error)) {
-    check(namesALine(error, lines));
+    check(fuzz::namesALine(error, "f", lines));
     check(figures(m) == figures(start));
   } else {
     for (double v : figures(m)) check(std::isfinite(v) && v >= 0);
@@ -83,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   p0.byClock["clk"] = 4;
   qplace::ClockPeriods p = p0;
   if (!qplace::readClockPeriods(text, "f", p, error)) {
-    check(namesALine(error, lines));
+    check(fuzz::namesALine(error, "f", lines));
     check(samePeriods(p, p0));
   } else {
     for (const auto& kv : p.byClock) check(goodPeriod(kv.second));
