@@ -35,8 +35,6 @@ constexpr double kPlainTries = 200;
 // The first round's acceptance, at most: a warmer start undoes more of
 // the placement than even a long annealing rebuilds.
 constexpr double kWarmest = 0.2;
-// Greedy passes after the annealing, at most.
-constexpr int kFinalPasses = 3;
 // Attempts of the annealing between renewals of the timing weights, per
 // connection of the timing graph. A renewal analyses the whole design
 // (nerv: 6.7 million instructions each, 58 renewals after as many
@@ -393,9 +391,8 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
     // moves the annealing's single ones rarely make.
     if (params.moveIo && params.ioMatchReach > 0) drv.matchIo(params.ioMatchReach);
     // Greedy passes while they gain: the annealing ends before a freeze.
-    if (params.finalPass)
-      for (int k = 0; k < kFinalPasses; ++k)
-        if (drv.greedyPass() < params.minGain * static_cast<double>(drv.total())) break;
+    for (int k = 0; k < params.finalPasses; ++k)
+      if (drv.greedyPass() < params.minGain * static_cast<double>(drv.total())) break;
     line("annealing and last pass");
   }
   // A greedy pass by regions may lengthen the wirelength where the moves

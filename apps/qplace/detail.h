@@ -108,7 +108,7 @@ struct DetailParams {
   // I/O unit's site (and its optimal region's) that it is offered; 0 for
   // none.
   int ioMatchReach = 16;
-  bool finalPass = true;          // greedy passes after the annealing (while they gain, at most 3)
+  int finalPasses = 3;            // greedy passes after the annealing, at most, while they gain
   std::uint64_t seed = 1;
 };
 

@@ -349,7 +349,11 @@ bool QuadraticPlacer::apMain() {
     if (opt_.global.initialTolerance <= 0) opt_.global.initialTolerance = 1e-5;
     opt_.groupStartShare = std::max(opt_.groupStartShare, 0.2);
     opt_.detail.maxPasses = std::min(opt_.detail.maxPasses, 1);
-    opt_.detail.finalPass = false;
+    // One greedy pass after the annealing, on both threads: its short
+    // schedule ends far from where the pass takes the placement (1e6 seed
+    // 1: 2,114,165 without, 2,052,883 with one, 2,030,333 with up to three
+    // for three times the phase's added time).
+    opt_.detail.finalPasses = std::min(opt_.detail.finalPasses, 1);
     opt_.detail.annealCap = std::min(opt_.detail.annealCap, 5e6);
     opt_.timingDriven.reweighEvery = std::max(opt_.timingDriven.reweighEvery, 8);
   }

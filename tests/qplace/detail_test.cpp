@@ -127,7 +127,7 @@ TEST(Improve, NeverReturnsALongerPlacement) {
     // placement it saw is restored, which is no longer than its input.
     dp.firstAcceptance = 0.6;
     dp.lastAcceptance = 0.5;
-    dp.finalPass = false;
+    dp.finalPasses = 0;
     const DetailResult hot = pl.improve(dp);
     EXPECT_TRUE(hot.restored) << c.name;
     EXPECT_LE(hot.after, again.after) << c.name;
@@ -241,7 +241,7 @@ TEST(Improve, IoMatchingAloneShortensAndKeepsOneUnitASite) {
       DetailParams dp;
       dp.maxPasses = 0;
       dp.annealMoves = 2.0 / pl.m.numUnits();  // two tries in ten rounds: none
-      dp.finalPass = false;
+      dp.finalPasses = 0;
       dp.ioMatchReach = reach;
       const DetailResult r = pl.improve(dp);
       EXPECT_EQ(r.after, qplace::hpwl(*pl.p)) << c.name << " reach " << reach;

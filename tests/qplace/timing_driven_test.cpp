@@ -328,7 +328,7 @@ TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
     if (run == 2) {
       dp.firstAcceptance = 0.6;
       dp.lastAcceptance = 0.5;
-      dp.finalPass = false;
+      dp.finalPasses = 0;
     }
     dp.seed = 3 + run;
     const qplace::DetailResult r = qplace::improve(p, dp, none, &cost);
