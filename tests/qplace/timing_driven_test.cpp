@@ -217,9 +217,8 @@ struct Placed {
   std::map<std::string, std::string> siteOf;  // component: site and slot
 };
 
-Placed placeLongPath(qplace::PlacerOptions opt) {
-  standin::Design d;
-  longPathDesign(d);
+// Places d quietly; its figures and each component's site and slot.
+Placed placeQuietly(standin::Design& d, qplace::PlacerOptions opt) {
   opt.verbosity = 0;
   opt.baseline = false;
   opt.routeSignals = 0;
@@ -234,6 +233,12 @@ Placed placeLongPath(qplace::PlacerOptions opt) {
     r.siteOf[c.name] = c.site->name + "." + std::to_string(slot);
   }
   return r;
+}
+
+Placed placeLongPath(const qplace::PlacerOptions& opt) {
+  standin::Design d;
+  longPathDesign(d);
+  return placeQuietly(d, opt);
 }
 
 TEST(TimingDriven, ShortensTheLongPathForLittleWirelength) {
@@ -402,15 +407,10 @@ standin::Design& combinationalPathDesign(standin::Design& d) {
   return d;
 }
 
-qplace::PlacerFigures placeCombinational(qplace::PlacerOptions opt) {
+qplace::PlacerFigures placeCombinational(const qplace::PlacerOptions& opt) {
   standin::Design d;
   combinationalPathDesign(d);
-  opt.verbosity = 0;
-  opt.baseline = false;
-  opt.routeSignals = 0;
-  qplace::QuadraticPlacer placer(d, opt);
-  EXPECT_TRUE(placer.apMain()) << placer.figures().error;
-  return placer.figures();
+  return placeQuietly(d, opt).fig;
 }
 
 // The share of the global boosts applies where the ports are critical
