@@ -346,7 +346,6 @@ bool QuadraticPlacer::apMain() {
   }
   if (m.numUnits() > opt_.largeDesign) {
     opt_.global.anchorGrowth = std::max(opt_.global.anchorGrowth, 1.5);
-    if (opt_.global.initialTolerance <= 0) opt_.global.initialTolerance = 1e-5;
     opt_.groupStartShare = std::max(opt_.groupStartShare, 0.2);
     opt_.detail.maxPasses = std::min(opt_.detail.maxPasses, 1);
     // One greedy pass after the annealing, on both threads: its short
