@@ -42,7 +42,8 @@
 // nodes a move on picorv32 and on generated designs; see bench_timing).
 //
 // Times are in picoseconds. Memory: 16 bytes per node and domain, 24 per
-// edge. A model of 2^29 units or more throws std::length_error.
+// edge, 4 per level of the graph (its depth). A model of 2^29 units or
+// more throws std::length_error.
 #ifndef QPLACE_TIMING_ANALYSIS_H
 #define QPLACE_TIMING_ANALYSIS_H
 
