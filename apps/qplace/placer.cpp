@@ -368,6 +368,7 @@ bool QuadraticPlacer::apMain() {
   if (opt_.timing) {
     tst.start(TIMING);
     timing = std::make_unique<DesignTiming>(d_, m, f.dev, opt_.timingSettings);
+    timing->analysis.setThreads(opt_.global.threads);
     tst.sleep(TIMING);
   }
   const bool graphDropped = opt_.dropRoutingGraph && opt_.device != nullptr && opt_.device->wires.tracks > 0;

@@ -6,6 +6,10 @@
 //  - Table:    DelayTable::fromDevice, the search over the routing graph;
 //  - Analyse:  a full analysis (connection delays, arrival and required
 //              times in every domain, periods, domain figures);
+//  - Analyse2: the same analysis on two threads (TimingAnalysis::
+//              setThreads): the calling thread's processor time, and
+//              (Analyse2Wall) the elapsed time, which needs a free second
+//              core to fall;
 //  - Anchor:   a bare forward pass over the same graph: for each node in
 //              topological order, the latest of its inputs' arrival plus
 //              a stored delay, one domain; the least an analysis reads;
@@ -31,6 +35,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -281,6 +286,20 @@ void BM_Analyse(benchmark::State& state) {
   });
 }
 
+void BM_AnalyseTwo(benchmark::State& state) {
+  double wall = 1e300;
+  MeasurePass(state, "analyse, 2 threads", [&](Input& in) {
+    const auto t0 = std::chrono::steady_clock::now();
+    in.analysis->setThreads(2);
+    in.analysis->setPositions(in.x, in.y);
+    in.analysis->analyse();
+    in.analysis->setThreads(1);
+    wall = std::min(wall, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    benchmark::DoNotOptimize(in.analysis->domain(0).delay);
+  });
+  Record("analyse, 2 threads, elapsed", static_cast<int>(state.range(0)), wall);
+}
+
 void BM_Anchor(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   Input& in = InputOf(n);
@@ -371,7 +390,7 @@ void BM_BoxCommit(benchmark::State& state) {
 void Register() {
   const std::pair<const char*, void (*)(benchmark::State&)> kinds[] = {
       {"Graph", BM_Graph},       {"Table", BM_Table},           {"Analyse", BM_Analyse},
-      {"Anchor", BM_Anchor},     {"MoveCost", BM_MoveCost},     {"BoxDelta", BM_BoxDelta},
+      {"Analyse2", BM_AnalyseTwo},      {"Anchor", BM_Anchor},     {"MoveCost", BM_MoveCost},     {"BoxDelta", BM_BoxDelta},
       {"Move", BM_Move}, {"MoveUpdate", BM_MoveUpdate}, {"MoveBatch", BM_MoveBatch}, {"BoxCommit", BM_BoxCommit}};
   for (int n : {0, 10000, 100000, 1000000})
     for (const auto& [name, fn] : kinds) {
@@ -387,6 +406,8 @@ void PrintSummary() {
     const char *metric, *anchor, *label, *unit;
     double scale;
   } rows[] = {{"analyse", "anchor", "full analysis", "ms", 1e3},
+              {"analyse, 2 threads", "analyse", "2 threads / 1, this thread", "ms", 1e3},
+              {"analyse, 2 threads, elapsed", "analyse", "2 threads / 1, elapsed", "ms", 1e3},
               {"graph", "anchor", "graph build", "ms", 1e3},
               {"table", "anchor", "delay table", "ms", 1e3},
               {"move cost", "box delta", "move cost / box delta", "ns", 1e9},

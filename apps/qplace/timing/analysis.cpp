@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <functional>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 namespace qplace {
 
@@ -21,6 +24,38 @@ std::uint64_t key(int rank, int node) {
   return static_cast<std::uint64_t>(static_cast<std::uint32_t>(rank)) << 32 | static_cast<std::uint32_t>(node);
 }
 int nodeOf(std::uint64_t key) { return static_cast<int>(key & 0xffffffffu); }
+
+// Where two threads wait for each other.
+class Meeting {
+public:
+  void wait() {
+    std::unique_lock<std::mutex> lock(m_);
+    const unsigned round = round_;
+    if (++waiting_ == 2) {
+      waiting_ = 0;
+      ++round_;
+      lock.unlock();
+      met_.notify_one();
+      return;
+    }
+    met_.wait(lock, [&] { return round_ != round; });
+  }
+
+private:
+  std::mutex m_;
+  std::condition_variable met_;
+  int waiting_ = 0;
+  unsigned round_ = 0;
+};
+
+// Runs f(0, half) here and f(half, n) on a second thread.
+template <class F>
+void halves(std::size_t n, F f) {
+  const std::size_t half = n / 2;
+  std::thread other([&] { f(half, n); });
+  f(0, half);
+  other.join();
+}
 
 }  // namespace
 
@@ -77,6 +112,91 @@ TimingAnalysis::TimingAnalysis(const TimingGraph& graph, const Model& model, con
   inFwd_.assign(static_cast<std::size_t>(g_.numNodes()), 0);
   inBwd_.assign(static_cast<std::size_t>(g_.numNodes()), 0);
   scratch_.resize(static_cast<std::size_t>(nd_));
+
+  // The levels: a new one starts at the first node fed by a node of the
+  // level being gathered. Any topological order cuts into such levels; the
+  // graph's, made level by level, into as few as the graph is deep.
+  levelStart_.assign(1, 0);
+  const int n = g_.numNodes();
+  for (int i = 0; i < n; ++i) {
+    const std::size_t v = static_cast<std::size_t>(g_.order[static_cast<std::size_t>(i)]);
+    for (int j = g_.inStart[v]; j < g_.inStart[v + 1]; ++j)
+      if (g_.rank[static_cast<std::size_t>(g_.in[static_cast<std::size_t>(j)].node)] >= levelStart_.back()) {
+        levelStart_.push_back(i);
+        break;
+      }
+  }
+  if (n > 0) levelStart_.push_back(n);
+  levelStart_.shrink_to_fit();
+}
+
+void TimingAnalysis::setThreads(int threads, int least) {
+  if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
+  threads_ = std::clamp(threads, 1, 2);
+  least_ = std::max(least, 0);
+}
+
+int TimingAnalysis::threadsFor(std::size_t n) const {
+  const auto least = static_cast<std::size_t>(least_);
+  return threads_ >= 2 && static_cast<std::size_t>(g_.numNodes()) >= least && n >= least ? 2 : 1;
+}
+
+void TimingAnalysis::propagateOnTwo(bool keepPeriods) {
+  Meeting meet;
+  // Levels of fewer nodes are worked out by one thread while the other
+  // waits: shared, they would cost more in waits than they save.
+  const int shared = least_ / 16;
+  const int levels = static_cast<int>(levelStart_.size()) - 1;
+  // The levels one after the other, forward or backward: a large one cut
+  // in two halves, one a thread; a run of small ones worked out by the
+  // first thread alone. Both threads go through the same steps and meet
+  // after each.
+  auto byLevels = [&](int part, bool forward) {
+    auto work = [&](int b, int e) {
+      for (int i = b; i < e; ++i) {
+        const int v = g_.order[static_cast<std::size_t>(i)];
+        if (forward)
+          forwardNode(v, &arr_[idx(v, 0)]);
+        else
+          backwardNode(v, &req_[idx(v, 0)]);
+      }
+    };
+    auto level = [&](int step) { return forward ? step : levels - 1 - step; };
+    auto size = [&](int l) { return levelStart_[static_cast<std::size_t>(l) + 1] - levelStart_[static_cast<std::size_t>(l)]; };
+    for (int step = 0; step < levels;) {
+      const int l = level(step);
+      const int b = levelStart_[static_cast<std::size_t>(l)], e = levelStart_[static_cast<std::size_t>(l) + 1];
+      if (size(l) >= shared) {
+        const int mid = b + (e - b) / 2;
+        if (part == 0)
+          work(b, mid);
+        else
+          work(mid, e);
+        ++step;
+      } else {
+        for (; step < levels && size(level(step)) < shared; ++step) {
+          const int s = level(step);
+          if (part == 0) work(levelStart_[static_cast<std::size_t>(s)], levelStart_[static_cast<std::size_t>(s) + 1]);
+        }
+      }
+      meet.wait();
+    }
+  };
+  auto run = [&](int part) {
+    const std::size_t edges = edges_.size(), half = edges / 2;
+    for (std::size_t e = part == 0 ? 0 : half; e < (part == 0 ? half : edges); ++e) {
+      EdgeRec& r = edges_[e];
+      r.delay = delayAt(r.kind, pos_[static_cast<std::size_t>(r.unitA)], pos_[static_cast<std::size_t>(r.unitB)]);
+    }
+    meet.wait();
+    byLevels(part, true);
+    if (part == 0) findPeriods(keepPeriods);
+    meet.wait();
+    byLevels(part, false);
+  };
+  std::thread other(run, 1);
+  run(0);
+  other.join();
 }
 
 void TimingAnalysis::setPeriods(const ClockPeriods& periods) {
@@ -259,11 +379,15 @@ void TimingAnalysis::summarize() {
 }
 
 void TimingAnalysis::analyse(bool keepPeriods) {
-  for (EdgeRec& r : edges_)
-    r.delay = delayAt(r.kind, pos_[static_cast<std::size_t>(r.unitA)], pos_[static_cast<std::size_t>(r.unitB)]);
-  for (int v : g_.order) forwardNode(v, &arr_[idx(v, 0)]);
-  findPeriods(keepPeriods);
-  for (auto it = g_.order.rbegin(); it != g_.order.rend(); ++it) backwardNode(*it, &req_[idx(*it, 0)]);
+  if (threadsFor(edges_.size()) == 2) {
+    propagateOnTwo(keepPeriods);
+  } else {
+    for (EdgeRec& r : edges_)
+      r.delay = delayAt(r.kind, pos_[static_cast<std::size_t>(r.unitA)], pos_[static_cast<std::size_t>(r.unitB)]);
+    for (int v : g_.order) forwardNode(v, &arr_[idx(v, 0)]);
+    findPeriods(keepPeriods);
+    for (auto it = g_.order.rbegin(); it != g_.order.rend(); ++it) backwardNode(*it, &req_[idx(*it, 0)]);
+  }
   summarize();
   // Nothing is left to update.
   for (std::uint64_t k : fwdHeap_) inFwd_[static_cast<std::size_t>(nodeOf(k))] = 0;
@@ -327,25 +451,41 @@ double TimingAnalysis::criticality(int edge) const {
 
 std::vector<double> TimingAnalysis::netCriticality() const {
   std::vector<double> crit(static_cast<std::size_t>(m_.numNets()), 0.0);
-  for (int n = 0; n < m_.numNets(); ++n) {
-    const standin::Signal* s = m_.netSignal[static_cast<std::size_t>(n)];
-    if (s == nullptr || static_cast<std::size_t>(s->id) + 1 >= g_.signalStart.size()) continue;
-    double c = 0;
-    for (int i = g_.signalStart[static_cast<std::size_t>(s->id)]; i < g_.signalStart[static_cast<std::size_t>(s->id) + 1]; ++i) {
-      const int e = g_.signalEdges[static_cast<std::size_t>(i)];
-      if (g_.unit[static_cast<std::size_t>(g_.from[static_cast<std::size_t>(e)])] ==
-          g_.unit[static_cast<std::size_t>(g_.to[static_cast<std::size_t>(e)])])
-        continue;
-      c = std::max(c, criticality(e));
+  // Each net's figure is its own: the nets may be shared between threads.
+  auto nets = [&](std::size_t b, std::size_t e) {
+    for (std::size_t n = b; n < e; ++n) {
+      const standin::Signal* s = m_.netSignal[n];
+      if (s == nullptr || static_cast<std::size_t>(s->id) + 1 >= g_.signalStart.size()) continue;
+      double c = 0;
+      for (int i = g_.signalStart[static_cast<std::size_t>(s->id)]; i < g_.signalStart[static_cast<std::size_t>(s->id) + 1]; ++i) {
+        const int e = g_.signalEdges[static_cast<std::size_t>(i)];
+        if (g_.unit[static_cast<std::size_t>(g_.from[static_cast<std::size_t>(e)])] ==
+            g_.unit[static_cast<std::size_t>(g_.to[static_cast<std::size_t>(e)])])
+          continue;
+        c = std::max(c, criticality(e));
+      }
+      crit[n] = c;
     }
-    crit[static_cast<std::size_t>(n)] = c;
-  }
+  };
+  if (threadsFor(crit.size()) == 2)
+    halves(crit.size(), nets);
+  else
+    nets(0, crit.size());
   return crit;
 }
 
 void TimingAnalysis::refreshCriticality(double exponent, double floor) {
   cost_ = 0;
   const CriticalityWeight weigh(exponent, floor);
+  if (threadsFor(edges_.size()) == 2) {
+    // The weights on two threads, the cost summed after them in the same
+    // order as on one.
+    halves(edges_.size(), [&](std::size_t b, std::size_t e) {
+      for (std::size_t k = b; k < e; ++k) edges_[k].weight = weigh(criticality(static_cast<int>(k)));
+    });
+    for (const EdgeRec& r : edges_) cost_ += r.weight * r.delay;
+    return;
+  }
   for (int e = 0; e < g_.numEdges(); ++e) {
     EdgeRec& r = edges_[static_cast<std::size_t>(e)];
     r.weight = weigh(criticality(e));

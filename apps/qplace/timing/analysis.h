@@ -42,7 +42,8 @@
 // nodes a move on picorv32 and on generated designs; see bench_timing).
 //
 // Times are in picoseconds. Memory: 16 bytes per node and domain, 24 per
-// edge. A model of 2^29 units or more throws std::length_error.
+// edge, 4 per level of the graph (its depth). A model of 2^29 units or
+// more throws std::length_error.
 #ifndef QPLACE_TIMING_ANALYSIS_H
 #define QPLACE_TIMING_ANALYSIS_H
 
@@ -102,6 +103,18 @@ public:
   // Placement's unplaced units keep theirs.
   void setPositions(const std::vector<double>& x, const std::vector<double>& y);
   void setPositions(const Placement& p);
+
+  // Threads of the full analyses (analyse, netCriticality,
+  // refreshCriticality): 1 by default, 0 for the machine's cores, at most 2.
+  // The figures are the same bit for bit for any number: a node's arrival
+  // is a maximum over its inputs and its required time a minimum over its
+  // loads, each worked out by one thread, and the nodes of one level of the
+  // graph (no connection between them) are shared between the threads, one
+  // level after the other. A graph of fewer than `least` nodes is analysed
+  // on one thread whatever is asked (a thread costs more than it saves), and
+  // a level of fewer than least / 16 nodes is worked out by one thread while
+  // the other waits; a smaller `least` than the default is for tests.
+  void setThreads(int threads, int least = 1 << 16);
 
   // With `loose` set, the analyses that follow leave the paths from and to
   // ports untimed (a port domain period of +infinity) when a clock domain
@@ -228,6 +241,11 @@ private:
   void summarize();
   void queueForward(int v);
   void queueBackward(int v);
+  // The threads a full pass over n items of the graph runs on.
+  int threadsFor(std::size_t n) const;
+  // The delays, arrival times, periods and required times of analyse(),
+  // on two threads.
+  void propagateOnTwo(bool keepPeriods);
 
   const TimingGraph& g_;
   const Model& m_;
@@ -255,6 +273,13 @@ private:
   bool updating_ = false;
   std::vector<char> inFwd_, inBwd_;
   std::vector<double> scratch_;
+
+  // The levels of g_.order: levelStart_[l] .. levelStart_[l + 1] are
+  // positions in the order none of whose nodes feeds another of the same
+  // level (the order is made level by level, so they run back to back).
+  std::vector<int> levelStart_;
+  int threads_ = 1;
+  int least_ = 1 << 16;
 };
 
 }  // namespace qplace

@@ -1,0 +1,128 @@
+// The full analysis on two threads: every time, delay, domain figure and
+// criticality bit for bit those of one thread, on a generated design with
+// loops, two clocks and both edges, at whole and at fractional positions.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "host/standin/gen/designgen.h"
+#include "qplace/packing.h"
+#include "qplace/timing/analysis.h"
+
+namespace {
+
+using qplace::TimingAnalysis;
+
+template <class T>
+bool sameBits(const T& a, const T& b) {
+  return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+struct Generated {
+  standin::Design d;
+  designgen::Generated gen;
+  qplace::Model m;
+  std::vector<std::uint8_t> flags;
+  qplace::TimingGraph g;
+  qplace::DelayModel dm;
+  qplace::DelayTable table;
+  Generated() {
+    designgen::Params p;
+    p.components = 3000;
+    p.device.routing = true;
+    p.device.tracks = 4;
+    p.device.longTracks = 2;
+    gen = designgen::generate(d, p);
+    m = qplace::packDesign(d);
+    std::mt19937_64 rng(11);
+    flags.assign(d.comps.size(), 0);
+    for (standin::Comp* r : gen.regs) flags[static_cast<std::size_t>(r->id)] = rng() % 3 == 0 ? qplace::REG_FALLING : 0;
+    g = qplace::buildTimingGraph(d, m, flags);
+    table = qplace::DelayTable::fromDevice(d.phy.graph, gen.device, dm);
+  }
+};
+
+// Everything an analysis hands out, compared bit for bit.
+void expectSame(const TimingAnalysis& one, const TimingAnalysis& two, const char* what) {
+  SCOPED_TRACE(what);
+  const qplace::TimingGraph& g = one.graph();
+  ASSERT_EQ(one.numDomains(), two.numDomains());
+  long differ = 0;
+  for (int v = 0; v < g.numNodes(); ++v)
+    for (int t = 0; t < one.numDomains(); ++t)
+      differ += !sameBits(one.arrival(v, t), two.arrival(v, t)) + !sameBits(one.required(v, t), two.required(v, t));
+  for (int e = 0; e < g.numEdges(); ++e)
+    differ += !sameBits(one.edgeDelay(e), two.edgeDelay(e)) + !sameBits(one.weight(e), two.weight(e)) +
+              !sameBits(one.criticality(e), two.criticality(e));
+  EXPECT_EQ(differ, 0);
+  for (int k = 0; k < one.numDomains(); ++k) {
+    const qplace::TimingDomain &a = one.domain(k), &b = two.domain(k);
+    EXPECT_TRUE(sameBits(a.period, b.period) && sameBits(a.delay, b.delay) && sameBits(a.need, b.need) &&
+                sameBits(a.worstSlack, b.worstSlack))
+        << one.domainName(k);
+    EXPECT_EQ(a.end, b.end);
+    EXPECT_EQ(a.launch, b.launch);
+    EXPECT_EQ(a.ends, b.ends);
+  }
+  EXPECT_EQ(one.unrelatedEnds(), two.unrelatedEnds());
+  EXPECT_TRUE(sameBits(one.timingCost(), two.timingCost()));
+  const std::vector<double> a = one.netCriticality(), b = two.netCriticality();
+  ASSERT_EQ(a.size(), b.size());
+  EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(double)), 0);
+}
+
+TEST(TimingAnalysisThreads, TwoThreadsGiveTheBitsOfOne) {
+  const Generated s;
+  ASSERT_FALSE(s.g.cutEdges.empty());
+  const int units = s.m.numUnits();
+  std::mt19937_64 rng(5);
+  std::vector<double> x(static_cast<std::size_t>(units)), y = x;
+  for (int u = 0; u < units; ++u) {
+    const standin::Comp* comp = s.m.lut[u] != nullptr ? s.m.lut[u] : s.m.reg[u] != nullptr ? s.m.reg[u] : s.m.io[u];
+    x[static_cast<std::size_t>(u)] = comp->site->col;
+    y[static_cast<std::size_t>(u)] = comp->site->row;
+  }
+  // least 0: every level shared, however small; least 64: the small
+  // levels (under 4 nodes) left to the first thread between shared ones.
+  for (int least : {0, 64}) {
+    TimingAnalysis one(s.g, s.m, s.table, s.dm), two(s.g, s.m, s.table, s.dm);
+    two.setThreads(2, least);
+    one.setPositions(x, y);
+    two.setPositions(x, y);
+    one.analyse();
+    two.analyse();
+    ASSERT_GE(one.numDomains(), 4);
+    one.refreshCriticality(2, 0.01);
+    two.refreshCriticality(2, 0.01);
+    expectSame(one, two, least == 0 ? "placed, every level shared" : "placed, small levels alone");
+
+    // Fractional positions as in global placement, the ports left untimed
+    // and the periods kept.
+    std::vector<double> fx(x.size()), fy(y.size());
+    for (std::size_t u = 0; u < x.size(); ++u) {
+      fx[u] = x[u] + static_cast<double>(rng() % 1000) / 250 - 2;
+      fy[u] = y[u] + static_cast<double>(rng() % 1000) / 250 - 2;
+    }
+    one.setPositions(fx, fy);
+    two.setPositions(fx, fy);
+    one.setLoosePorts(true);
+    two.setLoosePorts(true);
+    one.analyse(true);
+    two.analyse(true);
+    one.refreshCriticality(3);
+    two.refreshCriticality(3);
+    expectSame(one, two, "fractional positions, periods kept");
+
+    // An incremental update after an analysis on two threads starts from
+    // the same times.
+    const qplace::UnitMove move{units / 2, fx[0], fy[0]};
+    one.move(&move, 1);
+    two.move(&move, 1);
+    EXPECT_EQ(one.update(), two.update());
+    expectSame(one, two, "after a move");
+  }
+}
+
+}  // namespace
