@@ -18,7 +18,8 @@
 // regions annealed at the same time price their moves on the same figures,
 // whatever thread runs them. refresh() also measures the placement: its
 // critical path, which the improvement weighs against the wirelength to
-// keep the best placement seen (detail.h).
+// keep the best placement seen (detail.h); measure() measures it between
+// refreshes without touching the prices.
 //
 // Prices read rows made by refresh() that hold per unit its weighted
 // connections to other units (a unit's connections within itself never
@@ -52,6 +53,11 @@ public:
   // graph).
   double refresh(const Placement& p, long long wirelength);
   double criticalPath() const { return critical_; }
+  // Analyses p afresh (every unit placed) and returns its critical path as
+  // refresh() does, the weights, the scale and the rows left as they were:
+  // a measure of the placement that leaves the prices alone. O(timing
+  // graph).
+  double measure(const Placement& p);
   int refreshes() const { return refreshes_; }
 
   double tradeoff() const { return f_; }
