@@ -62,7 +62,7 @@ void DetailTiming::makeRows(const Model& m) {
   }
 }
 
-double DetailTiming::measure(const Placement& p) {
+double DetailTiming::analyseAt(const Placement& p) {
   a_.setPositions(p);
   a_.setLoosePorts(true);
   a_.analyse();
@@ -71,8 +71,13 @@ double DetailTiming::measure(const Placement& p) {
   return k >= 0 ? a_.domain(k).need : 0;
 }
 
+double DetailTiming::measure(const Placement& p) {
+  ++measures_;
+  return analyseAt(p);
+}
+
 double DetailTiming::refresh(const Placement& p, long long wirelength) {
-  critical_ = measure(p);
+  critical_ = analyseAt(p);
   const double sum = weigh();
   makeRows(*p.model);
   ++refreshes_;

@@ -58,6 +58,7 @@ public:
   // a measure of the placement that leaves the prices alone. O(timing
   // graph).
   double measure(const Placement& p);
+  int measures() const { return measures_; }
   int refreshes() const { return refreshes_; }
 
   double tradeoff() const { return f_; }
@@ -107,6 +108,8 @@ private:
     int other;
     int local;  // 1 when both ends are logic: a connection within a cluster costs `local`
   };
+  // Analyses p with the ports left loose; the critical path (ps).
+  double analyseAt(const Placement& p);
   // The connection weights, criticality^exponent (0 under the floor), and
   // their sum of weight x delay.
   double weigh();
@@ -136,6 +139,7 @@ private:
   double wlPart_ = 1, timingPart_ = 0;  // the price's factors, the scale included
   double critical_ = 0;
   int refreshes_ = 0;
+  int measures_ = 0;  // by measure() alone
 };
 
 template <class Places>
