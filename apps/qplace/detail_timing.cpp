@@ -62,16 +62,25 @@ void DetailTiming::makeRows(const Model& m) {
   }
 }
 
-double DetailTiming::refresh(const Placement& p, long long wirelength) {
+double DetailTiming::analyseAt(const Placement& p) {
   a_.setPositions(p);
   a_.setLoosePorts(true);
   a_.analyse();
   a_.setLoosePorts(false);
+  const int k = a_.worstDomain();
+  return k >= 0 ? a_.domain(k).need : 0;
+}
+
+double DetailTiming::measure(const Placement& p) {
+  ++measures_;
+  return analyseAt(p);
+}
+
+double DetailTiming::refresh(const Placement& p, long long wirelength) {
+  critical_ = analyseAt(p);
   const double sum = weigh();
   makeRows(*p.model);
   ++refreshes_;
-  const int k = a_.worstDomain();
-  critical_ = k >= 0 ? a_.domain(k).need : 0;
   const double scale = sum > 0 ? static_cast<double>(std::max(1LL, wirelength)) / sum : 0.0;
   const double larger = std::max(1 - f_, f_);
   wlPart_ = (1 - f_) / larger;

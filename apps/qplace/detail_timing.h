@@ -18,7 +18,8 @@
 // regions annealed at the same time price their moves on the same figures,
 // whatever thread runs them. refresh() also measures the placement: its
 // critical path, which the improvement weighs against the wirelength to
-// keep the best placement seen (detail.h).
+// keep the best placement seen (detail.h); measure() measures it between
+// refreshes without touching the prices.
 //
 // Prices read rows made by refresh() that hold per unit its weighted
 // connections to other units (a unit's connections within itself never
@@ -52,6 +53,12 @@ public:
   // graph).
   double refresh(const Placement& p, long long wirelength);
   double criticalPath() const { return critical_; }
+  // Analyses p afresh (every unit placed) and returns its critical path as
+  // refresh() does, the weights, the scale and the rows left as they were:
+  // a measure of the placement that leaves the prices alone. O(timing
+  // graph).
+  double measure(const Placement& p);
+  int measures() const { return measures_; }
   int refreshes() const { return refreshes_; }
 
   double tradeoff() const { return f_; }
@@ -101,6 +108,8 @@ private:
     int other;
     int local;  // 1 when both ends are logic: a connection within a cluster costs `local`
   };
+  // Analyses p with the ports left loose; the critical path (ps).
+  double analyseAt(const Placement& p);
   // The connection weights, criticality^exponent (0 under the floor), and
   // their sum of weight x delay.
   double weigh();
@@ -130,6 +139,7 @@ private:
   double wlPart_ = 1, timingPart_ = 0;  // the price's factors, the scale included
   double critical_ = 0;
   int refreshes_ = 0;
+  int measures_ = 0;  // by measure() alone
 };
 
 template <class Places>

@@ -238,4 +238,50 @@ TEST(DetailTiming, NothingPricedWithoutWeights) {
   EXPECT_LT(sharpHot, hot);
 }
 
+// measure() analyses another placement and gives its critical path, as a
+// refresh there would, but leaves the weights and rows of the last
+// refresh: the prices stay what they were.
+TEST(DetailTiming, MeasureLeavesThePricesAlone) {
+  Generated g(300);
+  ASSERT_TRUE(g.placed);
+  qplace::DetailTiming cost(g.timing.analysis, g.timing.table, 0.3, 2);
+  cost.refresh(g.p, 1000);
+  auto at = [](const qplace::Placement& p) {
+    return [&p](int u, int& x, int& y) {
+      x = static_cast<int>(std::lround(p.x(u)));
+      y = static_cast<int>(std::lround(p.y(u)));
+    };
+  };
+  const int units = g.m.numUnits();
+  auto prices = [&](const qplace::DetailTiming& t) {
+    std::vector<int> out;
+    for (int u = 0; u < units; ++u) out.push_back(t.price(10, t.moveCost(u, 2, 2, at(g.p))));
+    return out;
+  };
+  const std::vector<int> before = prices(cost);
+  // Another placement: logic units traded pairwise where they fit.
+  qplace::Placement q = g.p;
+  int traded = 0;
+  for (int u = 0; u + 1 < units; u += 2) {
+    const int v = units - 1 - u;
+    if (g.m.isIo(u) || g.m.isIo(v) || u >= v) continue;
+    const int pu = q.loc[static_cast<std::size_t>(u)], pv = q.loc[static_cast<std::size_t>(v)];
+    q.take(u);
+    q.take(v);
+    const bool fit = q.fits(u, pv) && q.fits(v, pu);
+    q.put(u, fit ? pv : pu);
+    q.put(v, fit ? pu : pv);
+    traded += fit;
+  }
+  ASSERT_GT(traded, 20);
+  const double cp = cost.measure(q);
+  qplace::DetailTiming there(g.timing.analysis, g.timing.table, 0.3, 2);
+  EXPECT_EQ(cp, there.refresh(q, 1000));
+  EXPECT_EQ(cost.measures(), 1);
+  EXPECT_EQ(cost.refreshes(), 1);
+  EXPECT_EQ(prices(cost), before);
+  // Weights taken at the other placement would have priced differently.
+  EXPECT_NE(prices(there), before);
+}
+
 }  // namespace

@@ -353,7 +353,8 @@ TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
 }
 
 // A long annealing of a small design (many more tries than connections)
-// renews its timing weights about fifty times, not once a round.
+// renews its timing weights about fifty times, not once a round, and
+// measures the placement between renewals some thirty times.
 TEST(TimingDriven, LongAnnealingRenewsItsWeightsBoundedly) {
   RandomLongPath lp(2);
   ASSERT_TRUE(lp.placed);
@@ -367,6 +368,9 @@ TEST(TimingDriven, LongAnnealingRenewsItsWeightsBoundedly) {
   ASSERT_LT(lp.timing.graph.numEdges() * 200L, 200000L);
   EXPECT_LE(cost.refreshes(), 50 + r.passes + 6);
   EXPECT_GE(cost.refreshes(), 25);
+  // Between renewals, its second half is measured 30 times at most.
+  EXPECT_LE(cost.measures(), 30);
+  EXPECT_GE(cost.measures(), 15);
 }
 
 // Trade-off 0 is the wirelength-only placement: the same as without timing,
