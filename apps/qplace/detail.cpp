@@ -49,17 +49,6 @@ constexpr double kAttemptsPerConnection = 2;
 // million at least, PlacerOptions::minAnnealTries): renewing after so few
 // tries would analyse it hundreds of times.
 constexpr double kMostRefreshes = 50;
-// Between the renewals, the placement is measured (an analysis, the
-// weights left as they are) before each of the annealing's rounds from
-// its middle on, at most this many times, evenly spaced. The critical path
-// wanders by a few percent from one renewal to the next while the
-// wirelength barely moves, and the best placement seen is taken from
-// these measures too: on every design measured the best came from the
-// second half, and over the seeds measured the figures were the same or
-// better, for 1% more instructions on nerv (README). A measure costs what
-// a full analysis does: a million components' 10-round annealing gets 5,
-// about half a second each.
-constexpr int kMostMeasures = 30;
 
 // Runs the workers over the regions and keeps the shared state exact and
 // the best placement seen.
@@ -88,8 +77,12 @@ public:
     if (timing_ == nullptr) return;
     refreshAttempts_ = static_cast<long>(
         std::max(kAttemptsPerConnection * timing_->analysis().graph().numEdges(), attempts / kMostRefreshes));
+    // The measures between the renewals (DetailParams::timingMeasures),
+    // evenly spaced over the annealing's second half.
+    const int most = params_.timingMeasures;
+    if (most <= 0) return;
     measureFrom_ = rounds / 2;
-    measureEvery_ = std::max(1, (rounds - measureFrom_ + kMostMeasures - 1) / kMostMeasures);
+    measureEvery_ = std::max(1, (rounds - measureFrom_ + most - 1) / most);
   }
   const Counts& counts() const { return counts_; }
 

@@ -109,6 +109,15 @@ struct DetailParams {
   // none.
   int ioMatchReach = 16;
   int finalPasses = 3;            // greedy passes after the annealing, at most, while they gain
+  // With timing, the placement is measured (an analysis, the prices' weights
+  // left as they are) before a round of the annealing's second half, at most
+  // this many times, evenly spaced, and the best placement seen is taken
+  // among these measures too: the critical path wanders by a few percent
+  // from one renewal of the weights to the next while the wirelength barely
+  // moves. A measure costs a full analysis (about 1% of nerv's
+  // instructions for its 30; half a second each at a million components,
+  // where qplace turns them off). 0 for none.
+  int timingMeasures = 30;
   std::uint64_t seed = 1;
 };
 

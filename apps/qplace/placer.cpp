@@ -353,6 +353,9 @@ bool QuadraticPlacer::apMain() {
     // 1: 2,114,165 without, 2,052,883 with one, 2,030,333 with up to three
     // for three times the phase's added time).
     opt_.detail.finalPasses = std::min(opt_.detail.finalPasses, 1);
+    // A measure between the renewals costs a whole analysis, more than a
+    // round of this short annealing.
+    opt_.detail.timingMeasures = 0;
     opt_.detail.annealCap = std::min(opt_.detail.annealCap, 5e6);
     opt_.timingDriven.reweighEvery = std::max(opt_.timingDriven.reweighEvery, 8);
   }

@@ -354,7 +354,8 @@ TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
 
 // A long annealing of a small design (many more tries than connections)
 // renews its timing weights about fifty times, not once a round, and
-// measures the placement between renewals some thirty times.
+// measures the placement between renewals some thirty times, or not at all
+// when told.
 TEST(TimingDriven, LongAnnealingRenewsItsWeightsBoundedly) {
   RandomLongPath lp(2);
   ASSERT_TRUE(lp.placed);
@@ -371,6 +372,17 @@ TEST(TimingDriven, LongAnnealingRenewsItsWeightsBoundedly) {
   // Between renewals, its second half is measured 30 times at most.
   EXPECT_LE(cost.measures(), 30);
   EXPECT_GE(cost.measures(), 15);
+
+  // Turned off (as qplace does for its largest designs): no measure, and
+  // the renewals as before.
+  RandomLongPath again(2);
+  ASSERT_TRUE(again.placed);
+  qplace::DetailTiming unmeasured(again.timing.analysis, again.timing.table, 0.3, 12);
+  dp.timingMeasures = 0;
+  const qplace::DetailResult r0 = qplace::improve(again.p, dp, none, &unmeasured);
+  EXPECT_EQ(unmeasured.measures(), 0);
+  EXPECT_EQ(r0.rounds, r.rounds);
+  EXPECT_EQ(unmeasured.refreshes(), cost.refreshes());
 }
 
 // Trade-off 0 is the wirelength-only placement: the same as without timing,
