@@ -5,7 +5,7 @@
 // "@@ internal error <code>: <detail>" where it was reported.
 //
 // To rewrite the expected texts after a deliberate change of a report:
-//   BASAPLACE_REGEN_GOLDEN=1 build/tests/support/test_support --gtest_filter='Golden.*'
+//   BASAPLACE_REGEN_GOLDEN=1 build/tests/support/test_support --gtest_filter='Golden*'
 // then read `git diff tests/support/golden` line by line before committing.
 #include <gtest/gtest.h>
 
@@ -209,43 +209,42 @@ protected:
     expected << in.rdbuf();
     EXPECT_EQ(actual, expected.str()) << "report differs from " << path;
   }
+
+  GoldenDesign d;
+  AP_SUPP supp{&d};
 };
 
-// Each expected text with the calls that print it.
-TEST_F(Golden, EveryReportAsExpected) {
-  const std::pair<const char*, void (*)(AP_SUPP&)> reports[] = {
-      {"design.txt", [](AP_SUPP& s) { s.dumpDesign("== dumpDesign ==\n", 0); }},
-      {"brief.txt",
-       [](AP_SUPP& s) {
-         s.dumpAllComps("== dumpAllComps brief ==\n", 1);
-         s.dumpAllSignals("== dumpAllSignals brief ==\n", 1);
-       }},
-      {"sites.txt",
-       [](AP_SUPP& s) {
-         s.dumpAllSites("== dumpAllSites ==\n", 0);
-         s.dumpAllSiteComps("== dumpAllSiteComps ==\n", 0);
-       }},
-      {"prims.txt", [](AP_SUPP& s) { s.dumpAllPrims("== dumpAllPrims ==\n"); }},
-      {"placement.txt",
-       [](AP_SUPP& s) {
-         s.dumpLocate("== dumpLocate 0 ==\n", 0);
-         s.dumpLocate("== dumpLocate 0x03 ==\n", 0x03);
-         s.dumpGrid("== dumpGrid ==\n");
-         s.dumpTileGrid("== dumpTileGrid ==\n");
-       }},
-  };
-  for (const auto& [file, print] : reports) {
-    SCOPED_TRACE(file);
-    GoldenDesign d;
-    AP_SUPP supp(&d);
-    log().capture();
-    print(supp);
-    expectGolden(file, transcript());
-  }
-  // The bounding boxes, printed and written to their file.
-  GoldenDesign d;
-  AP_SUPP supp(&d);
-  log().capture();
+TEST_F(Golden, DesignSummary) {
+  supp.dumpDesign("== dumpDesign ==\n", 0);
+  expectGolden("design.txt", transcript());
+}
+
+TEST_F(Golden, BriefElementDumps) {
+  supp.dumpAllComps("== dumpAllComps brief ==\n", 1);
+  supp.dumpAllSignals("== dumpAllSignals brief ==\n", 1);
+  expectGolden("brief.txt", transcript());
+}
+
+TEST_F(Golden, SiteDumps) {
+  supp.dumpAllSites("== dumpAllSites ==\n", 0);
+  supp.dumpAllSiteComps("== dumpAllSiteComps ==\n", 0);
+  expectGolden("sites.txt", transcript());
+}
+
+TEST_F(Golden, PrimitiveDumps) {
+  supp.dumpAllPrims("== dumpAllPrims ==\n");
+  expectGolden("prims.txt", transcript());
+}
+
+TEST_F(Golden, PlacementReports) {
+  supp.dumpLocate("== dumpLocate 0 ==\n", 0);
+  supp.dumpLocate("== dumpLocate 0x03 ==\n", 0x03);
+  supp.dumpGrid("== dumpGrid ==\n");
+  supp.dumpTileGrid("== dumpTileGrid ==\n");
+  expectGolden("placement.txt", transcript());
+}
+
+TEST_F(Golden, BoundingBoxes) {
   const std::string path = ::testing::TempDir() + "golden_bbox.txt";
   supp.dumpBBox("== dumpBBox ==\n", path.c_str());
   std::ifstream in(path, std::ios::binary);
