@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <random>
@@ -19,18 +18,12 @@
 #include "qplace/netlist_text.h"
 #include "qplace/placer.h"
 #include "host/standin/standin_util.h"
+#include "reader_util.h"
 #include "rule_faults.h"
 
 namespace {
 
 using ojson = nlohmann::ordered_json;
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 struct Flow {
   bool ok = false;
@@ -83,8 +76,8 @@ Flow place(const std::string& netlist, const std::string& pins, bool keep) {
   for (std::string line; std::getline(err, line);) run.warnings.push_back(line);
   standin::messages().release();
   run.figures = placer.figures();
-  run.lct = slurp(dir + "/placement.lct");
-  run.placed = slurp(dir + "/placed.json");
+  run.lct = fileText(dir + "/placement.lct");
+  run.placed = fileText(dir + "/placed.json");
   for (const standin::Comp& comp : d.comps) {
     if (comp.site == nullptr) ++run.unplaced;
     else run.siteOf[comp.name] = comp.site->name;

@@ -5,7 +5,6 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 
@@ -16,6 +15,7 @@
 #include <unistd.h>
 
 #include "qplace/output_files.h"
+#include "reader_util.h"
 
 namespace {
 
@@ -36,11 +36,6 @@ std::set<std::string> listing(const std::string& dir) {
     ::closedir(d);
   }
   return names;
-}
-
-std::string contents(const std::string& path) {
-  std::ifstream in(path);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 void put(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
@@ -79,16 +74,16 @@ TEST(OutputFiles, CommitReplacesTheEarlierFilesAndLeavesNoTemporary) {
     ASSERT_TRUE(out.write("b.txt", "first b", error)) << error;
     ASSERT_TRUE(out.write("b.txt", "new b", error)) << error;  // written again: the last text counts
     // Until the commit, the folder shows the earlier files as they were.
-    EXPECT_EQ(contents(dir + "/a.txt"), "earlier a");
+    EXPECT_EQ(fileText(dir + "/a.txt"), "earlier a");
     EXPECT_EQ(listing(dir).count("b.txt"), 0u);
-    EXPECT_EQ(contents(out.temporary("b.txt")), "new b");
+    EXPECT_EQ(fileText(out.temporary("b.txt")), "new b");
     ASSERT_TRUE(out.commit(error)) << error;
     EXPECT_EQ(out.temporary("a.txt"), "");
   }
   EXPECT_EQ(listing(dir), (std::set<std::string>{"a.txt", "b.txt", "keep.txt"}));
   EXPECT_EQ(OutputFiles(dir + "//").path("a.txt"), dir + "/a.txt");
-  EXPECT_EQ(contents(dir + "/a.txt"), "new a");
-  EXPECT_EQ(contents(dir + "/b.txt"), "new b");
+  EXPECT_EQ(fileText(dir + "/a.txt"), "new a");
+  EXPECT_EQ(fileText(dir + "/b.txt"), "new b");
 }
 
 TEST(OutputFiles, AFailedRunLeavesTheFolderAsItWas) {
@@ -105,7 +100,7 @@ TEST(OutputFiles, AFailedRunLeavesTheFolderAsItWas) {
     ASSERT_TRUE(out.write("b.txt", "new b", error)) << error;
   }
   EXPECT_EQ(listing(dir), before);
-  EXPECT_EQ(contents(dir + "/a.txt"), "earlier a");
+  EXPECT_EQ(fileText(dir + "/a.txt"), "earlier a");
 
   // A write that fails part way: a file size limit makes it fail even for
   // root, with EFBIG once the signal it raises is ignored.
@@ -126,7 +121,7 @@ TEST(OutputFiles, AFailedRunLeavesTheFolderAsItWas) {
     EXPECT_EQ(out.temporary("b.txt"), "");
   }
   EXPECT_EQ(listing(dir), before);
-  EXPECT_EQ(contents(dir + "/a.txt"), "earlier a");
+  EXPECT_EQ(fileText(dir + "/a.txt"), "earlier a");
 
   // A final name taken by a folder: refused before anything is renamed.
   ::mkdir((dir + "/c.txt").c_str(), 0777);
@@ -139,7 +134,7 @@ TEST(OutputFiles, AFailedRunLeavesTheFolderAsItWas) {
     EXPECT_EQ(error, dir + "/c.txt: cannot put in place: Is a directory");
   }
   EXPECT_EQ(listing(dir), (std::set<std::string>{"a.txt", "c.txt"}));
-  EXPECT_EQ(contents(dir + "/a.txt"), "earlier a");
+  EXPECT_EQ(fileText(dir + "/a.txt"), "earlier a");
 }
 
 TEST(OutputFiles, FilesOfAnotherProgramAreAdoptedOnlyWhenFilled) {
@@ -162,7 +157,7 @@ TEST(OutputFiles, FilesOfAnotherProgramAreAdoptedOnlyWhenFilled) {
   out.drop("q.png");  // given up: not committed, temporary gone
   ASSERT_TRUE(out.commit(error)) << error;
   EXPECT_EQ(listing(dir), (std::set<std::string>{"p.png"}));
-  EXPECT_EQ(contents(dir + "/p.png"), "new p");
+  EXPECT_EQ(fileText(dir + "/p.png"), "new p");
 }
 
 // An interrupt during the writing removes the temporaries before the

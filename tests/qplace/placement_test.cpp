@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 
@@ -12,6 +11,7 @@
 #include "qplace/netlist_reader.h"
 #include "qplace/placer.h"
 #include "host/standin/standin_util.h"
+#include "reader_util.h"
 #include "rule_faults.h"
 
 namespace {
@@ -90,9 +90,7 @@ TEST(Placer, ShortRunWritesItsFilesAndPassesTheCheck) {
   // One LOCATE line per component, none of them NOSITE: 3,299 LUTs, 1,597
   // registers and 236 I/O (173 port bits are constant or unconnected).
   EXPECT_EQ(lines(opt.outDir + "/placement.lct", "LOCATE COMP "), 5132);
-  std::ifstream lct(opt.outDir + "/placement.lct");
-  std::string all((std::istreambuf_iterator<char>(lct)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(all.find("NOSITE"), std::string::npos);
+  EXPECT_EQ(fileText(opt.outDir + "/placement.lct").find("NOSITE"), std::string::npos);
   std::ifstream svg(opt.outDir + "/placement.svg");
   std::string head;
   std::getline(svg, head);

@@ -1,4 +1,4 @@
-// Helpers of the reader's tests: the test netlists, files, errors.
+// Helpers of the placer's tests: the test netlists, files, errors.
 #ifndef QPLACE_TESTS_READER_UTIL_H
 #define QPLACE_TESTS_READER_UTIL_H
 
@@ -17,13 +17,19 @@ inline standin::Comp* byName(standin::Design& d, const std::string& name) {
   return nullptr;
 }
 
-// The text of a netlist of tests/qplace/data.
-inline std::string readData(const std::string& name) {
-  std::ifstream in(std::string(QPLACE_TEST_DATA) + "/" + name, std::ios::binary);
-  EXPECT_TRUE(in.good()) << name;
+// The whole text of a file, empty when it cannot be read.
+inline std::string fileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+// The text of a netlist of tests/qplace/data.
+inline std::string readData(const std::string& name) {
+  const std::string text = fileText(std::string(QPLACE_TEST_DATA) + "/" + name);
+  EXPECT_FALSE(text.empty()) << name;
+  return text;
 }
 
 inline qplace::LogicNetlist readDataNetlist(const std::string& name) {

@@ -2,27 +2,20 @@
 // and the schema check itself against documents that break the schema.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include <unistd.h>
 
 #include "qplace/options.h"
 #include "qplace/placer.h"
 #include "qplace/run_report.h"
 #include "host/standin/standin_util.h"
+#include "reader_util.h"
 #include "schema_check.h"
 
 namespace {
 
 using json = nlohmann::ordered_json;
 
-json readJson(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return json::parse(text.str());
-}
+json readJson(const std::string& path) { return json::parse(fileText(path)); }
 
 const json& schema() {
   static const json s = readJson(QPLACE_SCHEMA);
