@@ -82,6 +82,11 @@ struct WindowMatcher {
     struct Arc { int row, place, weight; };
     std::vector<Arc> arcs;
     std::vector<int> cand, place;
+    // The places each cluster of the window offers, each once: many items
+    // see the same few places of a cluster, so the columns are gathered
+    // here rather than sorted out of every arc.
+    const int spanC = c1 - c0;
+    std::vector<std::vector<int>> offered(static_cast<std::size_t>(spanC * (r1 - r0)));
     for (std::size_t i = 0; i < items.size(); ++i) {
       const int it = items[i];
       const int tc = std::clamp(static_cast<int>(std::lround(x[it])) - 1, c0, c1 - 1);
@@ -93,10 +98,15 @@ struct WindowMatcher {
           candidates(it, cl, cand);
           const double d = std::fabs(f.clusterX(cl) - x[it]) + std::fabs(f.clusterY(cl) - y[it]);
           const int wgt = std::max(1, base - static_cast<int>(std::lround(kPerCluster * d)));
-          for (int pl : cand) arcs.push_back(Arc{static_cast<int>(i), pl, wgt});
+          std::vector<int>& seen = offered[static_cast<std::size_t>((rr - r0) * spanC + (cc - c0))];
+          for (int pl : cand) {
+            arcs.push_back(Arc{static_cast<int>(i), pl, wgt});
+            if (std::find(seen.begin(), seen.end(), pl) == seen.end()) seen.push_back(pl);
+          }
         }
     }
-    for (const Arc& a : arcs) place.push_back(a.place);
+    // The columns: the places in ascending order.
+    for (const std::vector<int>& seen : offered) place.insert(place.end(), seen.begin(), seen.end());
     std::sort(place.begin(), place.end());
     place.erase(std::unique(place.begin(), place.end()), place.end());
     // The auction slows down sharply (by a factor of 30 on a crowded window)
