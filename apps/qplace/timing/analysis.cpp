@@ -48,9 +48,14 @@ private:
   unsigned round_ = 0;
 };
 
-// Runs f(0, half) here and f(half, n) on a second thread.
+// Runs f(0, n) here, or with `two` f(0, half) here and f(half, n) on a
+// second thread.
 template <class F>
-void halves(std::size_t n, F f) {
+void inHalves(bool two, std::size_t n, F f) {
+  if (!two) {
+    f(0, n);
+    return;
+  }
   const std::size_t half = n / 2;
   std::thread other([&] { f(half, n); });
   f(0, half);
@@ -467,30 +472,19 @@ std::vector<double> TimingAnalysis::netCriticality() const {
       crit[n] = c;
     }
   };
-  if (threadsFor(crit.size()) == 2)
-    halves(crit.size(), nets);
-  else
-    nets(0, crit.size());
+  inHalves(threadsFor(crit.size()) == 2, crit.size(), nets);
   return crit;
 }
 
 void TimingAnalysis::refreshCriticality(double exponent, double floor) {
   cost_ = 0;
   const CriticalityWeight weigh(exponent, floor);
-  if (threadsFor(edges_.size()) == 2) {
-    // The weights on two threads, the cost summed after them in the same
-    // order as on one.
-    halves(edges_.size(), [&](std::size_t b, std::size_t e) {
-      for (std::size_t k = b; k < e; ++k) edges_[k].weight = weigh(criticality(static_cast<int>(k)));
-    });
-    for (const EdgeRec& r : edges_) cost_ += r.weight * r.delay;
-    return;
-  }
-  for (int e = 0; e < g_.numEdges(); ++e) {
-    EdgeRec& r = edges_[static_cast<std::size_t>(e)];
-    r.weight = weigh(criticality(e));
-    cost_ += r.weight * r.delay;
-  }
+  // The weights, on two threads for a large graph; the cost summed after
+  // them, in the same order whatever the threads.
+  inHalves(threadsFor(edges_.size()) == 2, edges_.size(), [&](std::size_t b, std::size_t e) {
+    for (std::size_t k = b; k < e; ++k) edges_[k].weight = weigh(criticality(static_cast<int>(k)));
+  });
+  for (const EdgeRec& r : edges_) cost_ += r.weight * r.delay;
 }
 
 template <class F>
