@@ -346,6 +346,14 @@ bool QuadraticPlacer::apMain() {
   }
   if (m.numUnits() > opt_.largeDesign) {
     opt_.global.anchorGrowth = std::max(opt_.global.anchorGrowth, 1.5);
+    // The spreading solves stopped ten times sooner: each starts from the
+    // positions before it and is held by its anchors (1e6 seeds 1 and 2:
+    // 15% fewer conjugate-gradient passes, final wirelength -0.06% and
+    // -0.16%; 4e6 +0.18%). The plain passes before spreading keep their
+    // measure: stopped sooner, they leave 4e6 too far from converged for
+    // its spreading.
+    if (opt_.global.initialTolerance <= 0) opt_.global.initialTolerance = opt_.global.cgTolerance;
+    opt_.global.cgTolerance = std::max(opt_.global.cgTolerance, 1e-5);
     opt_.groupStartShare = std::max(opt_.groupStartShare, 0.2);
     opt_.detail.maxPasses = std::min(opt_.detail.maxPasses, 1);
     // One greedy pass after the annealing, on both threads: its short

@@ -156,7 +156,9 @@ struct PlacerOptions {
 
   // Designs of more units than this get a shorter schedule, to keep the run
   // within minutes at a million components: anchors growing by 1.5 a
-  // spreading iteration, the register-group round starting at a fifth of
+  // spreading iteration, spreading solves stopped at a measure of 1e-5
+  // (GlobalParams::cgTolerance; the plain passes before it keep theirs),
+  // the register-group round starting at a fifth of
   // the last anchor weight, one greedy improvement pass before the
   // annealing and none after it, at most 5 million annealing attempts, and
   // timing-driven net weights renewed every 8 spreading iterations at most;
