@@ -188,12 +188,13 @@ TEST(GenRoute, TheGraphDroppedAndMadeAgainIsTheSame) {
     ASSERT_GT(before.size(), 1000u);
     EXPECT_THROW(designgen::remakeRouting(d, g.device), std::logic_error);  // not empty
 
-    Signal* sig = nullptr;
-    for (Signal& s : d.signals)
-      if (s.clocks == 0 && s.numDrivers == 1 && s.pins.size() == 3) {
-        sig = &s;
-        break;
-      }
+    // A data signal of one driver and two loads, other than `skip`.
+    auto pick = [&](Signal* skip) -> Signal* {
+      for (Signal& s : d.signals)
+        if (&s != skip && s.clocks == 0 && s.numDrivers == 1 && s.pins.size() == 3) return &s;
+      return nullptr;
+    };
+    Signal* sig = pick(nullptr);
     ASSERT_NE(sig, nullptr);
     ASSERT_TRUE(designgen::routeSignal(d, g.device, sig));
     const std::size_t routedArcs = sig->path->getarcs()->size();
@@ -206,12 +207,7 @@ TEST(GenRoute, TheGraphDroppedAndMadeAgainIsTheSame) {
     designgen::remakeRouting(d, g.device);
     EXPECT_EQ(fingerprint(), before) << "long tracks " << longTracks;
     // Another signal routes on the graph made again as on the first.
-    Signal* other = nullptr;
-    for (Signal& s : d.signals)
-      if (&s != sig && s.clocks == 0 && s.numDrivers == 1 && s.pins.size() == 3) {
-        other = &s;
-        break;
-      }
+    Signal* other = pick(sig);
     ASSERT_NE(other, nullptr);
     EXPECT_TRUE(designgen::routeSignal(d, g.device, other));
     checkTree(other);
