@@ -35,6 +35,7 @@ TEST(Pool, RunsAreZeroedDisjointAndStable) {
     }
   for (std::size_t k = 0; k < rows.size(); ++k)
     for (std::size_t i = 0; i < rows[k].size(); ++i) ASSERT_EQ(rows[k][i], k * 1000 + i) << "run " << k;
+  EXPECT_TRUE(pool.take(0).empty());
   // 2,370 entries in 55 runs: doubling blocks waste at most the unused end
   // of each block, less than the entries plus the first block.
   if (grow) {
