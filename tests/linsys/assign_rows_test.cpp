@@ -1,7 +1,7 @@
 // A matrix given whole in row form: the same matrix, and the same solve bit
 // for bit, as one filled entry by entry; a replaced pattern leaves nothing
-// of the old one; bad rows are refused before anything changes; a failed
-// allocation leaves an empty matrix and nothing held.
+// of the old one; a failed allocation leaves an empty matrix and nothing
+// held. (Bad rows: check_death_test.cpp.)
 #include <linsys/basaplinsys.h>
 
 #include <gtest/gtest.h>
@@ -140,33 +140,6 @@ TEST(AssignRows, FailedAllocationLeavesAnEmptyMatrix) {
   // And it takes the rows on the next try.
   m.AssignRows(r.diag.data(), r.start.data(), r.cols.data(), r.vals.data());
   EXPECT_EQ(m.StoredEntries(), n + r.cols.size());
-}
-
-std::string Quoted(const std::string& expr) {
-  std::string escaped;
-  for (char c : expr) {
-    if (std::strchr("()[]+.*?|{}^$\\", c) != nullptr) escaped += '\\';
-    escaped += c;
-  }
-  return "Assertion `" + escaped + "' failed";
-}
-
-using AssignRowsDeathTest = ::testing::Test;
-
-TEST_F(AssignRowsDeathTest, BadRowsAreRefused) {
-  plQPLinearSystem s(4, 0);
-  const std::vector<double> diag(4, 1.0);
-  std::vector<std::uint32_t> start{0, 1, 1, 1, 1};
-  const std::string sizes = Quoted("diag.size () == Size () && rowStart.size () == Size () + 1u");
-  EXPECT_DEATH(s.SetMatrixRows(std::vector<double>(3, 1.0), start, {2}, {1.0}), sizes);
-  const std::string counts = Quoted("rowStart.back () == cols.size () && cols.size () == vals.size ()");
-  EXPECT_DEATH(s.SetMatrixRows(diag, start, {2, 3}, {1.0, 1.0}), counts);
-  const std::string column = Quoted("cols[k] > i && cols[k] < Size ()");
-  EXPECT_DEATH(s.SetMatrixRows(diag, start, {0}, {1.0}), column);  // on the diagonal
-  EXPECT_DEATH(s.SetMatrixRows(diag, {0, 0, 1, 1, 1}, {0}, {1.0}), column);  // below the diagonal
-  EXPECT_DEATH(s.SetMatrixRows(diag, {0, 2, 2, 2, 2}, {3, 2}, {1.0, 1.0}), Quoted("cols[k - 1] < cols[k]"));
-  EXPECT_DEATH(s.SetMatrixRows(diag, {0, 2, 1, 2, 2}, {1, 2}, {1.0, 1.0}), Quoted("rowStart[i] <= rowStart[i + 1]"));
-  EXPECT_DEATH(s.SetMatrixRows(diag, {1, 1, 1, 1, 1}, {2}, {1.0}), Quoted("rowStart[0] == 0"));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,7 +18,7 @@ using basAP::Tuple;
 std::string Failure(const std::string& source, const std::string& expr) {
   std::string escaped;
   for (char c : expr) {
-    if (c == '(' || c == ')') escaped += '\\';
+    if (std::strchr("()[]+.*?|{}^$\\", c) != nullptr) escaped += '\\';
     escaped += c;
   }
   return "env/fpga/base/place/basaplace/i/" + source + ":[0-9]+: .*Assertion `" + escaped + "' failed";
@@ -32,8 +34,9 @@ const std::string kProductSizes = Failure("basaplcmatrix", "Size () == x.Size ()
 using CheckDeathTest = ::testing::Test;
 
 // One call for each check: elements and sizes of vectors, positions and
-// sizes of the matrix, reached directly and from inside the solves, and
-// the system's own calls, which pass their indices on.
+// sizes of the matrix, reached directly and from inside the solves, the
+// system's own calls, which pass their indices on, and rows given whole,
+// refused before anything changes.
 TEST_F(CheckDeathTest, TupleChecks) {
   Tuple<double> three(3, 1.0), two(2, 1.0);
   EXPECT_DEATH(three[3] = 0.0, kElement);
@@ -62,6 +65,23 @@ TEST_F(CheckDeathTest, SystemChecks) {
   EXPECT_DEATH((void)s.GetSolution(4), kElement);
   EXPECT_DEATH(s.SetSolution(std::vector<double>(5, 1.0)), kStartSize);
   EXPECT_DEATH(s = other, kTupleSizes);
+}
+
+TEST_F(CheckDeathTest, RowChecks) {
+  basAP::plQPLinearSystem s(4, 0);
+  const std::vector<double> diag(4, 1.0);
+  const std::vector<std::uint32_t> start{0, 1, 1, 1, 1};
+  auto matrix = [](const std::string& expr) { return Failure("basaplcmatrix", expr); };
+  EXPECT_DEATH(s.SetMatrixRows(std::vector<double>(3, 1.0), start, {2}, {1.0}),
+               matrix("diag.size () == Size () && rowStart.size () == Size () + 1u"));
+  EXPECT_DEATH(s.SetMatrixRows(diag, start, {2, 3}, {1.0, 1.0}),
+               matrix("rowStart.back () == cols.size () && cols.size () == vals.size ()"));
+  const std::string column = matrix("cols[k] > i && cols[k] < Size ()");
+  EXPECT_DEATH(s.SetMatrixRows(diag, start, {0}, {1.0}), column);            // on the diagonal
+  EXPECT_DEATH(s.SetMatrixRows(diag, {0, 0, 1, 1, 1}, {0}, {1.0}), column);  // below the diagonal
+  EXPECT_DEATH(s.SetMatrixRows(diag, {0, 2, 2, 2, 2}, {3, 2}, {1.0, 1.0}), matrix("cols[k - 1] < cols[k]"));
+  EXPECT_DEATH(s.SetMatrixRows(diag, {0, 2, 1, 2, 2}, {1, 2}, {1.0, 1.0}), matrix("rowStart[i] <= rowStart[i + 1]"));
+  EXPECT_DEATH(s.SetMatrixRows(diag, {1, 1, 1, 1, 1}, {2}, {1.0}), matrix("rowStart[0] == 0"));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "design_digest.h"
 #include "host/standin/gen/designgen.h"
 
 namespace {
@@ -274,21 +275,11 @@ TEST(Gen, OneOrTwoThreadsMakeTheSameDesignAndGraph) {
   p.threads = 2;
   const Generated g2 = designgen::generate(two, p);
   EXPECT_EQ(fingerprint(one), fingerprint(two));
-  const standin::RoutingGraph &a = one.phy.graph, &b = two.phy.graph;
-  ASSERT_GT(a.nodes.size(), 1000u);
-  ASSERT_EQ(a.nodes.size(), b.nodes.size());
-  ASSERT_EQ(a.arcs.size(), b.arcs.size());
+  ASSERT_GT(one.phy.graph.nodes.size(), 1000u);
+  EXPECT_EQ(digest::ofDesign(one).graph, digest::ofDesign(two).graph);
   EXPECT_EQ(g1.device.wires.firstNode, g2.device.wires.firstNode);
   EXPECT_EQ(g1.device.wires.firstArc, g2.device.wires.firstArc);
   EXPECT_EQ(g2.device.wires.tracks, 8);
-  for (std::size_t i = 0; i < a.nodes.size(); ++i) {
-    ASSERT_EQ(a.nodes[i].name, b.nodes[i].name);
-    ASSERT_EQ(a.nodes[i].cost, b.nodes[i].cost);
-    ASSERT_EQ(a.nodes[i].arcs, b.nodes[i].arcs);
-  }
-  for (std::size_t i = 0; i < a.arcs.size(); ++i)
-    for (int end = 0; end < 2; ++end)
-      ASSERT_EQ(a.arcs[i].ends[end]->name, b.arcs[i].ends[end]->name) << "arc " << i;
 }
 
 // A given device is used as it is, its border I/O sites taking what I/O

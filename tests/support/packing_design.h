@@ -41,11 +41,12 @@ public:
     return c;
   }
 
-  // A register placed on a site of its own cluster, with no slot.
+  // A register with control record `rec`, placed on a site of its own
+  // cluster with no slot, or left unplaced when `site` is null.
   standin::Comp* regOn(standin::Site* site, UP_REGCTRL* rec) {
     standin::Comp* c = d.addComp("r" + std::to_string(d.comps.size()), reg);
     c->regctrl = rec;
-    d.place(c, site);
+    if (site != nullptr) d.place(c, site);
     return c;
   }
 

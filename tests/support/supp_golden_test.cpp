@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <deque>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -125,33 +126,14 @@ public:
     setSlot(slice0, standin::R1, reg);
     setSlot(slice1, standin::L1, brokenInst);
 
-    Signal* clk = addSignal("clk");
-    clk->clocks = Signal::CLK2;
-    addDriver(clk, in, 1);
-    addLoad(clk, lut, 2);
-    addLoad(clk, reg, 2);
-
-    Signal* a = addSignal("n_a");
-    addDriver(a, lut, 3);
-    addLoad(a, reg, 0);
-    addLoad(a, out, 2);
-    addLoad(a, brokenInst, 1);
-
-    Signal* b = addSignal("n_b");
-    addDriver(b, free1, 3);
-    addLoad(b, lut, 1);
-
+    net("clk", in, 1, {{lut, 2}, {reg, 2}})->clocks = Signal::CLK2;
+    net("n_a", lut, 3, {{reg, 0}, {out, 2}, {brokenInst, 1}});
+    net("n_b", free1, 3, {{lut, 1}});
     addSignal("n_float");
-
-    Signal* unplaced = addSignal("n_unplaced");
-    addDriver(unplaced, free1, 4);
-    addLoad(unplaced, free2, 0);
-
-    Signal* brokenNet = addSignal("n_broken_net");
-    addDriver(brokenNet, reg, 4);
-    standin::SigPin* negative = addLoad(brokenNet, brokenInst, 0);
-    brokenNet->net = nullptr;  // broken: no database net
-    negative->pinid = -1;      // broken: the pin's own id
+    net("n_unplaced", free1, 4, {{free2, 0}});
+    Signal* brokenNet = net("n_broken_net", reg, 4, {{brokenInst, 0}});
+    brokenNet->net = nullptr;        // broken: no database net
+    brokenNet->pins[1]->pinid = -1;  // broken: the pin's own id
 
     // broken: a pin whose port is another port of the primitive, and a pin
     // whose type disagrees with its port
@@ -160,6 +142,14 @@ public:
   }
 
 private:
+  // A signal driven by pin `pin` of `driver`, with the given loads in order.
+  Signal* net(const char* name, Comp* driver, int pin, std::initializer_list<std::pair<Comp*, int>> loads) {
+    Signal* s = addSignal(name);
+    addDriver(s, driver, pin);
+    for (const auto& [comp, load] : loads) addLoad(s, comp, load);
+    return s;
+  }
+
   // Gives a site a geometry record at its own row and column.
   void geom(Site* site, std::vector<int> xs, std::vector<int> ys, signed char quad,
             unsigned short sub) {

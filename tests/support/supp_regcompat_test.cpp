@@ -15,11 +15,7 @@ using List = std::vector<UP_COMP*>;
 
 class RegCompatTest : public ::testing::Test, protected packing::PackingDesign {
 protected:
-  Comp* on(UP_REGCTRL* rec) {
-    Comp* c = d.addComp("c" + std::to_string(d.comps.size()), reg);
-    c->regctrl = rec;
-    return c;
-  }
+  Comp* on(UP_REGCTRL* rec) { return regOn(nullptr, rec); }  // unplaced
 
   UP_REGCTRL* r1 = d.addRegCtrl(2);
   UP_REGCTRL* r2 = d.addRegCtrl(1);

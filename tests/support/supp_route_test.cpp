@@ -153,26 +153,18 @@ TEST_F(RouteTest, ArcMembershipByNodeFlagOrByTheCurrentSignalsPath) {
 TEST_F(RouteTest, PrintsTheRouteWithAHeaderOrWithoutOne) {
   standin::MessageLog& log = standin::messages();
   log.capture();
+  // The route's lines, each after `p`.
+  auto route = [](const std::string& p) {
+    return p + "R1C1_F0                  OUTPIN (3)\n" + p + "R1C2_A_LONG_NAME_OVER_24_CHARS BY2/4 (7)\n" + p +
+           "R1C3_T0                  INPIN (2)\n" + p + "- BY2/4=1   INPIN=1 OUTPIN=1  -\n";
+  };
   EXPECT_EQ(supp.getRoute("  ", pf, pt, nullptr), 1);
-  EXPECT_EQ(log.take(),
-            "--   R1C1_F0 - R1C3_T0 --\n"
-            "  R1C1_F0                  OUTPIN (3)\n"
-            "  R1C2_A_LONG_NAME_OVER_24_CHARS BY2/4 (7)\n"
-            "  R1C3_T0                  INPIN (2)\n"
-            "  - BY2/4=1   INPIN=1 OUTPIN=1  -\n");
+  EXPECT_EQ(log.take(), "--   R1C1_F0 - R1C3_T0 --\n" + route("  "));
   UP_PATH path;
   EXPECT_EQ(supp.getRoute("X>", pt, &path), 1);  // from pin 0 of the signal, F
   EXPECT_EQ(arcs(&path), (std::vector<int>{af, at}));
   EXPECT_EQ(supp.getRoute("X", pf, pt, nullptr), 1);
-  EXPECT_EQ(log.take(),
-            ">R1C1_F0                  OUTPIN (3)\n"
-            ">R1C2_A_LONG_NAME_OVER_24_CHARS BY2/4 (7)\n"
-            ">R1C3_T0                  INPIN (2)\n"
-            ">- BY2/4=1   INPIN=1 OUTPIN=1  -\n"
-            "R1C1_F0                  OUTPIN (3)\n"
-            "R1C2_A_LONG_NAME_OVER_24_CHARS BY2/4 (7)\n"
-            "R1C3_T0                  INPIN (2)\n"
-            "- BY2/4=1   INPIN=1 OUTPIN=1  -\n");
+  EXPECT_EQ(log.take(), route(">") + route(""));
   // Nothing without a prefix, nor when no route is found.
   EXPECT_EQ(supp.getRoute(nullptr, pf, pt, nullptr), 1);
   EXPECT_EQ(supp.getRoute("  ", pin(s, d.addNode("Z")), pt, nullptr), 0);
