@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "host/standin/gen/designgen.h"
 #include "qplace/global_place.h"
 #include "qplace/packing.h"
+#include "placer_util.h"
 
 namespace {
 
@@ -24,10 +24,7 @@ struct Large {
   qplace::Model m;
   qplace::Fabric f;
   Large() {
-    designgen::Params design;
-    design.components = 40000;
-    design.place = false;
-    designgen::generate(d, design);
+    generated(d, 40000);
     m = qplace::packDesign(d);
     f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
   }
