@@ -291,28 +291,13 @@ TEST(TimingAnalysis, PairsAndSameClusterConnections) {
 // predicts is the one move makes, and after update() every time equals a
 // full analysis at the same periods.
 TEST(TimingAnalysis, IncrementalUpdateEqualsFullAnalysis) {
-  standin::Design d;
-  designgen::Params p;
-  p.components = 3000;
-  p.device.routing = true;
-  p.device.tracks = 4;
-  p.device.longTracks = 2;
-  const designgen::Generated gen = designgen::generate(d, p);
-  const qplace::Model m = qplace::packDesign(d);
-  std::mt19937_64 rng(7);
-  std::vector<std::uint8_t> flags(d.comps.size(), 0);
-  for (standin::Comp* r : gen.regs) flags[static_cast<std::size_t>(r->id)] = rng() % 3 == 0 ? qplace::REG_FALLING : 0;
-  const qplace::TimingGraph g = qplace::buildTimingGraph(d, m, flags);
+  const timing_test::Generated s(7);
+  const qplace::Model& m = s.m;
+  const qplace::TimingGraph& g = s.g;
   ASSERT_FALSE(g.cutEdges.empty());
-  const qplace::DelayModel dm;
-  const qplace::DelayTable table = qplace::DelayTable::fromDevice(d.phy.graph, gen.device, dm);
-  std::vector<double> x(static_cast<std::size_t>(m.numUnits())), y = x;
-  for (int u = 0; u < m.numUnits(); ++u) {
-    const standin::Comp* comp = m.lut[u] != nullptr ? m.lut[u] : m.reg[u] != nullptr ? m.reg[u] : m.io[u];
-    x[static_cast<std::size_t>(u)] = comp->site->col;
-    y[static_cast<std::size_t>(u)] = comp->site->row;
-  }
-  TimingAnalysis inc(g, m, table, dm), full(g, m, table, dm);
+  std::vector<double> x = s.x, y = s.y;
+  std::mt19937_64 rng(7);
+  TimingAnalysis inc(g, m, s.table, s.dm), full(g, m, s.table, s.dm);
   inc.setPositions(x, y);
   full.setPositions(x, y);
   inc.analyse();
@@ -320,7 +305,7 @@ TEST(TimingAnalysis, IncrementalUpdateEqualsFullAnalysis) {
   ASSERT_GE(inc.numDomains(), 4);
   inc.refreshCriticality(4);
 
-  const int cols = gen.device.plcCols, rows = gen.device.plcRows;
+  const int cols = s.gen.device.plcCols, rows = s.gen.device.plcRows;
   long recomputed = 0;
   for (int step = 0; step < 300; ++step) {
     qplace::UnitMove moves[2];
