@@ -129,6 +129,11 @@ TEST(Legalize, TightDevicesKeepTheRegisterRules) {
       qplace::Progress none;
       qplace::improve(p, dp, none);
       expectLegal(s, p);
+      // A random placement is as legal.
+      Placement q(s.f, s.m);
+      ASSERT_TRUE(qplace::placeIos(s.m, s.f, q));
+      ASSERT_TRUE(qplace::randomPlacement(q, 5));
+      expectLegal(s, q);
     }
   }
 }
@@ -270,16 +275,6 @@ TEST(Legalize, SamePlacementForAnyThreadCount) {
     expectLegal(s, p);
     if (first.empty()) first = p.loc;
     else EXPECT_EQ(p.loc, first) << threads << " threads";
-  }
-}
-
-TEST(Legalize, RandomPlacementIsLegal) {
-  for (bool half : {false, true}) {
-    Small s(7, 6, 20, 3, 3, half, 2);
-    Placement p(s.f, s.m);
-    ASSERT_TRUE(qplace::placeIos(s.m, s.f, p));
-    ASSERT_TRUE(qplace::randomPlacement(p, 5));
-    expectLegal(s, p);
   }
 }
 
