@@ -272,15 +272,14 @@ TEST(TimingAnalysis, PairsAndSameClusterConnections) {
   c.net("d", l1, LUT_Z, {{r1, REG_D}});
   c.net("q", r1, REG_Q, {{l1, LUT_A}, {r2, REG_D}});
   c.build();
-  ASSERT_EQ(c.model->unitOfComp[static_cast<std::size_t>(l1->id)], c.model->unitOfComp[static_cast<std::size_t>(r1->id)]);
+  ASSERT_EQ(c.unit(l1), c.unit(r1));
   c.analysis->analyse();
   EXPECT_EQ(c.analysis->edgeDelay(c.edgeInto(r1, REG_D)), 5);
   EXPECT_EQ(c.analysis->edgeDelay(c.edgeInto(l1, LUT_A)), 7);
   EXPECT_EQ(c.analysis->edgeDelay(c.edgeInto(r2, REG_D)), 30);  // (2, 0)
   // Fractional positions interpolate between table entries; at a whole
   // distance they are the entry.
-  const int pair = c.model->unitOfComp[static_cast<std::size_t>(r1->id)];
-  const qplace::UnitMove half{pair, 3.5, 3};
+  const qplace::UnitMove half{c.unit(r1), 3.5, 3};
   c.analysis->move(&half, 1);
   EXPECT_EQ(c.analysis->edgeDelay(c.edgeInto(r2, REG_D)), 25);
   EXPECT_EQ(c.analysis->edgeDelay(c.edgeInto(r1, REG_D)), 5);

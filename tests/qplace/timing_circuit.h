@@ -81,13 +81,14 @@ struct Circuit {
     analysis = std::make_unique<qplace::TimingAnalysis>(*graph, *model, *table, figures);
     std::vector<double> x(static_cast<std::size_t>(model->numUnits()), 1), y = x;
     for (const auto& [c, pos] : at) {
-      const int u = model->unitOfComp[static_cast<std::size_t>(c->id)];
+      const int u = unit(c);
       x[static_cast<std::size_t>(u)] = pos.first;
       y[static_cast<std::size_t>(u)] = pos.second;
     }
     analysis->setPositions(x, y);
   }
 
+  int unit(const standin::Comp* c) const { return model->unitOfComp[static_cast<std::size_t>(c->id)]; }
   int out(const standin::Comp* c) const { return graph->outNode[static_cast<std::size_t>(c->id)]; }
   int in(const standin::Comp* c) const { return graph->inNode[static_cast<std::size_t>(c->id)]; }
   // The edge into `load`'s pin.

@@ -46,7 +46,6 @@ struct Row : timing_test::Circuit {
     clock("clk", {r0, r1});
     build();
   }
-  int unit(const standin::Comp* comp) const { return model->unitOfComp[static_cast<std::size_t>(comp->id)]; }
 };
 
 // The weights are criticality^exponent, and those under the floor 0: a
@@ -271,16 +270,12 @@ struct RandomLongPath : Packed {
 TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
   RandomLongPath lp(5);
   ASSERT_TRUE(lp.placed);
-  standin::Design& d = lp.d;
-  const qplace::Fabric& f = lp.f;
-  qplace::DesignTiming& timing = lp.timing;
-  qplace::Placement& p = lp.p;
-  qplace::DetailTiming cost(timing.analysis, timing.table, 0.5, 12);
+  qplace::DetailTiming cost(lp.timing.analysis, lp.timing.table, 0.5, 12);
   qplace::Progress none;
   auto measure = [&](double& cp) {
-    qplace::DetailTiming probe(timing.analysis, timing.table, 0.5, 12);
-    cp = probe.refresh(p, 0);
-    return qplace::hpwl(p);
+    qplace::DetailTiming probe(lp.timing.analysis, lp.timing.table, 0.5, 12);
+    cp = probe.refresh(lp.p, 0);
+    return qplace::hpwl(lp.p);
   };
   qplace::DetailParams dp;
   dp.annealMoves = 100;
@@ -293,7 +288,7 @@ TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
       dp.finalPasses = 0;
     }
     dp.seed = 3 + run;
-    const qplace::DetailResult r = qplace::improve(p, dp, none, &cost);
+    const qplace::DetailResult r = qplace::improve(lp.p, dp, none, &cost);
     const double wl1 = measure(cp1);
     EXPECT_EQ(r.after, wl1) << run;
     EXPECT_LE(wl1, wl0) << run;
@@ -304,8 +299,8 @@ TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
     if (run == 2) {
       EXPECT_TRUE(r.restored);
     }
-    p.writeTo(d);
-    EXPECT_EQ(registerRuleFaults(d, f.halfRule) + qplace::checkPlacement(d).errors, 0) << run;
+    lp.p.writeTo(lp.d);
+    EXPECT_EQ(registerRuleFaults(lp.d, lp.f.halfRule) + qplace::checkPlacement(lp.d).errors, 0) << run;
   }
 }
 
