@@ -290,12 +290,12 @@ TEST(TimingAnalysis, PairsAndSameClusterConnections) {
 // predicts is the one move makes, and after update() every time equals a
 // full analysis at the same periods.
 TEST(TimingAnalysis, IncrementalUpdateEqualsFullAnalysis) {
-  const timing_test::Generated s(7);
+  timing_test::Generated s(7);
   const qplace::Model& m = s.m;
   const qplace::TimingGraph& g = s.g;
   ASSERT_FALSE(g.cutEdges.empty());
   std::vector<double> x = s.x, y = s.y;
-  std::mt19937_64 rng(7);
+  std::mt19937_64& rng = s.rng;
   TimingAnalysis inc(g, m, s.table, s.dm), full(g, m, s.table, s.dm);
   inc.setPositions(x, y);
   full.setPositions(x, y);

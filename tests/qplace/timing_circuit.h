@@ -124,8 +124,9 @@ struct Generated {
   qplace::DelayModel dm;
   qplace::DelayTable table;
   std::vector<double> x, y;
+  std::mt19937_64 rng;  // drawn from for the registers' edges, to go on with
 
-  explicit Generated(std::uint64_t seed) {
+  explicit Generated(std::uint64_t seed) : rng(seed) {
     designgen::Params p;
     p.components = 3000;
     p.device.routing = true;
@@ -133,7 +134,6 @@ struct Generated {
     p.device.longTracks = 2;
     gen = designgen::generate(d, p);
     m = qplace::packDesign(d);
-    std::mt19937_64 rng(seed);
     std::vector<std::uint8_t> flags(d.comps.size(), 0);
     for (standin::Comp* r : gen.regs) flags[static_cast<std::size_t>(r->id)] = rng() % 3 == 0 ? qplace::REG_FALLING : 0;
     g = qplace::buildTimingGraph(d, m, flags);
