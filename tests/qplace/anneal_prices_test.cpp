@@ -10,9 +10,7 @@
 #include <memory>
 
 #include "qplace/detail_worker.h"
-#include "qplace/legalize.h"
-#include "detail_cases.h"
-#include "rule_faults.h"
+#include "placer_util.h"
 
 namespace {
 
@@ -21,29 +19,17 @@ using qplace::improvement::Rng;
 using qplace::improvement::Shared;
 using qplace::improvement::Worker;
 
-struct Annealed {
-  standin::Design d;
-  qplace::Model m;
-  qplace::Fabric f;
-  std::unique_ptr<qplace::Placement> p;
+struct Annealed : Packed {
   std::unique_ptr<Shared> s;
   qplace::DetailParams dp;
   std::unique_ptr<Worker> w;
 
   // A generated design with control sets of its own, placed at random, the
   // whole device one region as the greedy passes see it.
-  explicit Annealed(std::uint64_t seed) {
-    designgen::Params gp;
-    gp.components = 600;
-    gp.seed = seed;
-    gp.place = false;
-    designgen::generate(d, gp);
-    m = qplace::packDesign(d);
-    f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
-    p = std::make_unique<qplace::Placement>(f, m);
-    EXPECT_TRUE(qplace::placeIos(m, f, *p));
-    EXPECT_TRUE(qplace::randomPlacement(*p, seed));
-    s = std::make_unique<Shared>(*p);
+  explicit Annealed(std::uint64_t seed)
+      : Packed([seed](standin::Design& d) { generated(d, 600, seed); }, seed) {
+    EXPECT_TRUE(placed);
+    s = std::make_unique<Shared>(p);
     s->regions = qplace::makeRegions(f, 0, 0);
     s->units.assign(1, {});
     for (int u = 0; u < m.numUnits(); ++u) s->units[0].push_back(u);  // owner 0 for all, as Shared starts
@@ -61,19 +47,19 @@ struct Annealed {
 TEST(AnnealPrices, EachTryMadeIsPricedAsTheWirelengthItChanges) {
   for (std::uint64_t seed : {1, 2}) {
     Annealed a(seed);
-    const double start = qplace::hpwl(*a.p);
+    const double start = qplace::hpwl(a.p);
     EXPECT_EQ(start, static_cast<double>(a.s->total));
     Rng rng(seed);
     long made = 0, lost = 0;
     // Hot: nearly every legal try is made, so each one's price can be
     // checked against the placement.
     for (int k = 0; k < 600; ++k) {
-      const double before = qplace::hpwl(*a.p);
+      const double before = qplace::hpwl(a.p);
       const long accepted = a.w->counts().accepted;
       std::int64_t counted[LossCounts::kSizes];
       for (int d = 0; d < LossCounts::kSizes; ++d) counted[d] = a.w->counts().losses.count[d];
       a.w->anneal(1, 1e9, 6, rng);
-      const long delta = std::lround(qplace::hpwl(*a.p) - before);
+      const long delta = std::lround(qplace::hpwl(a.p) - before);
       if (a.w->counts().accepted == accepted) continue;
       ++made;
       // A loss is counted at its size; a gain or no change is not.
@@ -88,7 +74,7 @@ TEST(AnnealPrices, EachTryMadeIsPricedAsTheWirelengthItChanges) {
         ASSERT_EQ(more, 0) << "seed " << seed << " try " << k << ": a change of " << delta << " priced as a loss";
       }
       // The worker's running gain is the placement's.
-      ASSERT_EQ(a.w->gain(), std::lround(start - qplace::hpwl(*a.p))) << "seed " << seed << " try " << k;
+      ASSERT_EQ(a.w->gain(), std::lround(start - qplace::hpwl(a.p))) << "seed " << seed << " try " << k;
     }
     EXPECT_GT(made, 300);
     EXPECT_GT(lost, 50);
@@ -96,12 +82,12 @@ TEST(AnnealPrices, EachTryMadeIsPricedAsTheWirelengthItChanges) {
     EXPECT_GT(a.w->counts().moves + a.w->counts().ioMoves, 20);
     // Cold: only tries that gain or cost nothing are made.
     for (int k = 0; k < 400; ++k) {
-      const double before = qplace::hpwl(*a.p);
+      const double before = qplace::hpwl(a.p);
       a.w->anneal(1, 0, 6, rng);
-      ASSERT_LE(qplace::hpwl(*a.p), before) << "seed " << seed << " try " << k;
+      ASSERT_LE(qplace::hpwl(a.p), before) << "seed " << seed << " try " << k;
     }
-    EXPECT_EQ(a.w->gain(), std::lround(start - qplace::hpwl(*a.p)));
-    a.p->writeTo(a.d);
+    EXPECT_EQ(a.w->gain(), std::lround(start - qplace::hpwl(a.p)));
+    a.p.writeTo(a.d);
     EXPECT_EQ(registerRuleFaults(a.d, a.f.halfRule), 0);
   }
 }

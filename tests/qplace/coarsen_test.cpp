@@ -7,24 +7,17 @@
 #include <set>
 #include <vector>
 
-#include "host/standin/gen/designgen.h"
 #include "qplace/coarsen.h"
 #include "qplace/global_place.h"
 #include "qplace/packing.h"
+#include "placer_util.h"
 
 namespace {
 
-qplace::Model generated(standin::Design& d, int components) {
-  designgen::Params design;
-  design.components = components;
-  design.place = false;
-  designgen::generate(d, design);
-  return qplace::packDesign(d);
-}
-
 TEST(Coarsen, ClustersCoverEveryUnitOnceAndKeepLoneUnitsApart) {
   standin::Design d;
-  const qplace::Model m = generated(d, 3000);
+  generated(d, 3000);
+  const qplace::Model m = qplace::packDesign(d);
   const std::vector<double> area = qplace::unitAreas(m);
   std::vector<char> alone(static_cast<std::size_t>(m.numUnits()), 0);
   for (int u = 0; u < m.numUnits(); ++u) alone[u] = m.isIo(u) || u % 97 == 0;  // I/O and some "fixed" units
@@ -98,7 +91,8 @@ TEST(Coarsen, SizeOneAndUnconnectedUnitsGiveOneClusterEach) {
 // it was; the same for one and two threads.
 std::vector<int> placeOnClusters(int threads) {
   standin::Design d;
-  const qplace::Model m = generated(d, 2500);
+  generated(d, 2500);
+  const qplace::Model m = qplace::packDesign(d);
   const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
   qplace::Placement p(f, m);
   int fixedIo = -1;

@@ -248,21 +248,21 @@ TEST(PlacementRules, FixedUnitsTakeTheirSlotsAndRegionsTheirRectangles) {
 TEST(PlacementRules, KeptLocationsYieldToTheFile) {
   Small s;
   const std::string r0 = s.regs[0], r1 = s.regs[1], r2 = s.regs[2];
-  s.c.keptSource = "placed.json";
-  auto keep = [&](const std::string& name, const std::string& site, const std::string& slot) {
+  // A location kept from placed.json: an exact fix.
+  auto keep = [](Small& on, const std::string& name, const std::string& site, const std::string& slot) {
+    on.c.keptSource = "placed.json";
     qplace::Constraint k;
-    k.kind = qplace::ConstraintKind::Fix;
     k.kept = k.exact = true;
-    k.comp = byName(s.d, name);
+    k.comp = byName(on.d, name);
     k.site = site;
     k.slot = slot;
-    s.c.items.push_back(k);
+    on.c.items.push_back(k);
   };
-  keep(r0, "R1C1A", "R0");  // the file fixes it elsewhere: the file wins
-  keep(r1, "R3C3A", "R0");  // outside the file's region: not used
-  keep(r2, "R2C2A", "R0");  // inside the file's region: kept
-  keep(s.lone, "R3C1B", "L0");
-  keep(s.lut, "R3C1B", "L0");  // clashes with the kept LUT before: given up, with a warning
+  keep(s, r0, "R1C1A", "R0");  // the file fixes it elsewhere: the file wins
+  keep(s, r1, "R3C3A", "R0");  // outside the file's region: not used
+  keep(s, r2, "R2C2A", "R0");  // inside the file's region: kept
+  keep(s, s.lone, "R3C1B", "L0");
+  keep(s, s.lut, "R3C1B", "L0");  // clashes with the kept LUT before: given up, with a warning
   ASSERT_EQ(s.resolve("fix " + r0 + " R2C3A R1\nregion " + r1 + " 1 1 2 2\nregion " + r2 + " 1 1 2 2\n"), "");
   EXPECT_EQ(s.rules.fixedAt[s.unitOf(r0)], (1 * 3 + 2) * qplace::kBles + 1);
   EXPECT_EQ(s.rules.fixedAt[s.unitOf(r1)], -1);
@@ -277,12 +277,7 @@ TEST(PlacementRules, KeptLocationsYieldToTheFile) {
   EXPECT_EQ(s.warnings[0], given);
   // A kept site the device lacks is an error, naming the netlist and cell.
   Small t;
-  t.c.keptSource = "placed.json";
-  qplace::Constraint k;
-  k.kept = k.exact = true;
-  k.comp = byName(t.d, r0);
-  k.site = "R7C7A";
-  t.c.items.push_back(k);
+  keep(t, r0, "R7C7A", "");
   const std::string unknown = "placed.json: cell " + r0 + ": no site R7C7A on this device";
   EXPECT_EQ(t.resolve("").substr(0, unknown.size()), unknown);
 }

@@ -37,7 +37,6 @@ struct TwoPaths : timing_test::Circuit {
     build();
     analysis->analyse();
   }
-  int unit(const standin::Comp* comp) const { return model->unitOfComp[static_cast<std::size_t>(comp->id)]; }
 };
 
 using Pairs = std::map<std::pair<int, int>, double>;

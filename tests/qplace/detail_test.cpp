@@ -14,7 +14,7 @@
 #include "qplace/detail_regions.h"
 #include "qplace/legalize.h"
 #include "detail_cases.h"
-#include "rule_faults.h"
+#include "placer_util.h"
 
 namespace {
 
@@ -28,61 +28,43 @@ using qplace::Placement;
 // or by a short global placement and legalization, as the placer does.
 enum Start { RANDOM, SERPENTINE, GLOBAL };
 
-struct Placed {
-  standin::Design d;
-  qplace::Model m;
-  qplace::Fabric f;
-  std::unique_ptr<Placement> p;
-
-  Placed(const std::function<void(standin::Design&)>& build, Start start, std::uint64_t seed = 1) {
-    build(d);
-    m = qplace::packDesign(d);
-    f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
-    p = std::make_unique<Placement>(f, m);
-    EXPECT_TRUE(qplace::placeIos(m, f, *p));
-    if (start == RANDOM) {
-      EXPECT_TRUE(qplace::randomPlacement(*p, seed));
-    } else if (start == SERPENTINE) {
+struct Placed : Packed {
+  Placed(const std::function<void(standin::Design&)>& build, Start start, std::uint64_t seed = 1)
+      : Packed(build, start == RANDOM ? seed : 0) {
+    EXPECT_TRUE(placed);
+    if (start == SERPENTINE) {
       int at = 0;  // the place reached along the serpentine
       for (int u = 0; u < m.numUnits(); ++u) {
         if (m.isIo(u)) continue;
         for (; at < f.numClusters() * qplace::kBles; ++at) {
           const int row = at / qplace::kBles / f.cols, col = at / qplace::kBles % f.cols;
           const int pos = (row * f.cols + (row % 2 == 0 ? col : f.cols - 1 - col)) * qplace::kBles + at % qplace::kBles;
-          if (!p->fits(u, pos)) continue;
-          p->put(u, pos);
+          if (!p.fits(u, pos)) continue;
+          p.put(u, pos);
           break;
         }
       }
-      EXPECT_EQ(p->unplaced(), 0);
-    } else {
+      EXPECT_EQ(p.unplaced(), 0);
+    } else if (start == GLOBAL) {
       qplace::GlobalParams gp;
       gp.seed = seed;
-      qplace::GlobalPlacer global(m, f, *p, gp);
+      qplace::GlobalPlacer global(m, f, p, gp);
       qplace::Progress none;
       const qplace::GlobalResult& g = global.run(m, gp.anchorStart, 0.0, none);
-      EXPECT_TRUE(qplace::legalize(*p, g.x, g.y, qplace::LegalizeParams{}).ok);
+      EXPECT_TRUE(qplace::legalize(p, g.x, g.y, qplace::LegalizeParams{}).ok);
     }
   }
 
   DetailResult improve(const DetailParams& dp) {
     qplace::Progress none;
-    return qplace::improve(*p, dp, none);
+    return qplace::improve(p, dp, none);
   }
   // The register rules and the slots, as the library checks them.
   int faults() {
-    p->writeTo(d);
+    p.writeTo(d);
     return registerRuleFaults(d, f.halfRule) + AP_SUPP(&d).drcAllSite(0, 0);
   }
 };
-
-void generated(standin::Design& d, int components, std::uint64_t seed) {
-  designgen::Params gp;
-  gp.components = components;
-  gp.seed = seed;
-  gp.place = false;
-  designgen::generate(d, gp);
-}
 
 // The cases where a detailed improvement most easily loses: a long chain,
 // one net of many loads, disjoint pieces (placed along a serpentine), and
@@ -111,18 +93,18 @@ DetailParams quick(const qplace::Model& m) {
 TEST(Improve, NeverReturnsALongerPlacement) {
   for (const Case& c : hardCases(10000)) {
     Placed pl(c.build, c.start);
-    const double start = qplace::hpwl(*pl.p);
+    const double start = qplace::hpwl(pl.p);
     DetailParams dp = quick(pl.m);
     const DetailResult r = pl.improve(dp);
     EXPECT_EQ(r.before, start) << c.name;
-    EXPECT_EQ(r.after, qplace::hpwl(*pl.p)) << c.name;
+    EXPECT_EQ(r.after, qplace::hpwl(pl.p)) << c.name;
     EXPECT_LE(r.after, start) << c.name;
     // Again from the improved placement, with another seed: whatever the
     // annealing does, the result is no longer.
     dp.seed = 7;
     const DetailResult again = pl.improve(dp);
     EXPECT_LE(again.after, r.after) << c.name;
-    EXPECT_EQ(again.after, qplace::hpwl(*pl.p)) << c.name;
+    EXPECT_EQ(again.after, qplace::hpwl(pl.p)) << c.name;
     // An annealing that stays hot to the end wanders off: the best
     // placement it saw is restored, which is no longer than its input.
     dp.firstAcceptance = 0.6;
@@ -131,7 +113,7 @@ TEST(Improve, NeverReturnsALongerPlacement) {
     const DetailResult hot = pl.improve(dp);
     EXPECT_TRUE(hot.restored) << c.name;
     EXPECT_LE(hot.after, again.after) << c.name;
-    EXPECT_EQ(hot.after, qplace::hpwl(*pl.p)) << c.name;
+    EXPECT_EQ(hot.after, qplace::hpwl(pl.p)) << c.name;
     EXPECT_EQ(pl.faults(), 0) << c.name;
   }
 }
@@ -148,15 +130,15 @@ TEST(Improve, SamePlacementForAnyNumberOfThreads) {
     dp.regionSide = 3;
     dp.threads = threads;
     const DetailResult r = pl.improve(dp);
-    EXPECT_EQ(r.after, qplace::hpwl(*pl.p));
+    EXPECT_EQ(r.after, qplace::hpwl(pl.p));
     EXPECT_LT(r.after, r.before);
     EXPECT_EQ(pl.faults(), 0);
     if (threads == 1) {
-      first = pl.p->loc;
+      first = pl.p.loc;
       firstAfter = r.after;
       continue;
     }
-    EXPECT_EQ(pl.p->loc, first) << threads << " threads";
+    EXPECT_EQ(pl.p.loc, first) << threads << " threads";
     EXPECT_EQ(r.after, firstAfter);
   }
 }
@@ -178,11 +160,11 @@ TEST(Improve, GreedyPassesByRegionsNeverLengthenAndIgnoreTheThreads) {
       dp.regionSide = 2;
       dp.threads = threads;
       const DetailResult r = pl.improve(dp);
-      EXPECT_EQ(r.after, qplace::hpwl(*pl.p)) << c.name;
+      EXPECT_EQ(r.after, qplace::hpwl(pl.p)) << c.name;
       EXPECT_LE(r.after, r.before) << c.name;
       EXPECT_EQ(pl.faults(), 0) << c.name;
-      if (threads == 1) first = pl.p->loc;
-      else EXPECT_EQ(pl.p->loc, first) << c.name;
+      if (threads == 1) first = pl.p.loc;
+      else EXPECT_EQ(pl.p.loc, first) << c.name;
     }
   }
   // Within the annealing, a pass of the units every few rounds: the same
@@ -201,8 +183,8 @@ TEST(Improve, GreedyPassesByRegionsNeverLengthenAndIgnoreTheThreads) {
       EXPECT_LT(r.after, r.before);
       EXPECT_EQ(pl.faults(), 0);
       std::vector<int>& kept = passTries > 0 ? first : none;
-      if (threads == 1) kept = pl.p->loc;
-      else EXPECT_EQ(pl.p->loc, kept) << passTries;
+      if (threads == 1) kept = pl.p.loc;
+      else EXPECT_EQ(pl.p.loc, kept) << passTries;
     }
   EXPECT_NE(first, none);
 }
@@ -214,13 +196,13 @@ TEST(Improve, IoUnitsMoveAlongTheBorderUnlessFixed) {
     Placed pl([](standin::Design& d) { cases::disjointPieces(d, 12); }, RANDOM, 3);
     std::vector<int> sites;
     for (int u = 0; u < pl.m.numUnits(); ++u)
-      if (pl.m.isIo(u)) sites.push_back(pl.p->loc[u]);
+      if (pl.m.isIo(u)) sites.push_back(pl.p.loc[u]);
     DetailParams dp;
     dp.moveIo = moveIo;
     const DetailResult r = pl.improve(dp);
     std::vector<int> after;
     for (int u = 0; u < pl.m.numUnits(); ++u)
-      if (pl.m.isIo(u)) after.push_back(pl.p->loc[u]);
+      if (pl.m.isIo(u)) after.push_back(pl.p.loc[u]);
     EXPECT_EQ(r.ioMoves > 0, moveIo);
     EXPECT_EQ(after == sites, !moveIo);  // one unit a site: the I/O matching's test below
     EXPECT_EQ(pl.faults(), 0);
@@ -237,29 +219,29 @@ TEST(Improve, IoMatchingAloneShortensAndKeepsOneUnitASite) {
       Placed pl(c.build, RANDOM, 11);
       std::vector<int> logic;
       for (int u = 0; u < pl.m.numUnits(); ++u)
-        if (!pl.m.isIo(u)) logic.push_back(pl.p->loc[u]);
+        if (!pl.m.isIo(u)) logic.push_back(pl.p.loc[u]);
       DetailParams dp;
       dp.maxPasses = 0;
       dp.annealMoves = 2.0 / pl.m.numUnits();  // two tries in ten rounds: none
       dp.finalPasses = 0;
       dp.ioMatchReach = reach;
       const DetailResult r = pl.improve(dp);
-      EXPECT_EQ(r.after, qplace::hpwl(*pl.p)) << c.name << " reach " << reach;
+      EXPECT_EQ(r.after, qplace::hpwl(pl.p)) << c.name << " reach " << reach;
       if (reach == 0) EXPECT_EQ(r.after, r.before) << c.name;
       else EXPECT_LT(r.after, r.before) << c.name << " reach " << reach;
       std::vector<int> logicAfter, sites;
       for (int u = 0; u < pl.m.numUnits(); ++u) {
         if (!pl.m.isIo(u)) {
-          logicAfter.push_back(pl.p->loc[u]);
+          logicAfter.push_back(pl.p.loc[u]);
           continue;
         }
-        sites.push_back(pl.p->loc[u]);
-        EXPECT_EQ(pl.p->ioAt[pl.p->loc[u]], u) << c.name;
+        sites.push_back(pl.p.loc[u]);
+        EXPECT_EQ(pl.p.ioAt[pl.p.loc[u]], u) << c.name;
       }
       EXPECT_EQ(logicAfter, logic) << c.name;
       EXPECT_EQ(std::set<int>(sites.begin(), sites.end()).size(), sites.size()) << c.name;
       int held = 0;
-      for (int site = 0; site < pl.f.numIoSites(); ++site) held += pl.p->ioAt[site] >= 0;
+      for (int site = 0; site < pl.f.numIoSites(); ++site) held += pl.p.ioAt[site] >= 0;
       EXPECT_EQ(held, static_cast<int>(sites.size())) << c.name;
       EXPECT_EQ(pl.faults(), 0) << c.name;
     }
@@ -277,7 +259,7 @@ TEST(Improve, ParametersOutOfRangeAreTakenAtTheirBounds) {
   dp.minRounds = -1;
   const DetailResult r = pl.improve(dp);
   EXPECT_LT(r.after, r.before);
-  EXPECT_EQ(r.after, qplace::hpwl(*pl.p));
+  EXPECT_EQ(r.after, qplace::hpwl(pl.p));
   // At least one try per unit a round: no more rounds than tries per unit.
   EXPECT_EQ(r.rounds, static_cast<int>(dp.annealMoves));
   EXPECT_EQ(pl.faults(), 0);

@@ -9,45 +9,34 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <vector>
 
-#include "host/standin/gen/designgen.h"
+#include "placer_util.h"
 #include "qplace/detail_timing.h"
-#include "qplace/global_place.h"
-#include "qplace/legalize.h"
 #include "qplace/timing/design_timing.h"
 
 namespace {
 
 using qplace::TimingAnalysis;
 
-struct Generated {
-  standin::Design d;
-  qplace::Model m;
-  qplace::Fabric f;
+// A generated design at random places (seed 7), with its timing.
+struct Generated : Packed {
   qplace::DesignTiming timing;
-  qplace::Placement p;
-  bool placed = false;
-
   explicit Generated(int components)
-      : m(qplace::packDesign(built(d, components))),
-        f(qplace::makeFabric(d, m, 0.7, 0, 0, false)),
-        timing(d, m, f.dev, qplace::TimingSettings{}),
-        p(f, m) {
-    placed = qplace::placeIos(m, f, p) && qplace::randomPlacement(p, 7);
-  }
-
-private:
-  static standin::Design& built(standin::Design& d, int components) {
-    designgen::Params gp;
-    gp.components = components;
-    gp.place = false;
-    gp.threads = 1;
-    designgen::generate(d, gp);
-    return d;
-  }
+      : Packed([components](standin::Design& d) { generated(d, components); }, 7),
+        timing(d, m, f.dev, qplace::TimingSettings{}) {}
 };
+
+// Each unit's place in p, rounded to whole clusters, as the improvement
+// hands it to DetailTiming.
+std::function<void(int, int&, int&)> placesOf(const qplace::Placement& p) {
+  return [&p](int u, int& x, int& y) {
+    x = static_cast<int>(std::lround(p.x(u)));
+    y = static_cast<int>(std::lround(p.y(u)));
+  };
+}
 
 // The weighted delay sum at whole positions xs, ys, counted afresh over
 // every connection with the weights of the last refresh.
@@ -218,10 +207,7 @@ TEST(DetailTiming, NothingPricedWithoutWeights) {
   Generated g(300);
   ASSERT_TRUE(g.placed);
   qplace::DetailTiming cost(g.timing.analysis, g.timing.table, 0.3, 2);
-  auto places = [&](int u, int& x, int& y) {
-    x = static_cast<int>(std::lround(g.p.x(u)));
-    y = static_cast<int>(std::lround(g.p.y(u)));
-  };
+  const auto places = placesOf(g.p);
   EXPECT_EQ(cost.moveCost(0, 3, 3, places), 0.0);
   EXPECT_EQ(cost.swapCost(0, 1, places), 0.0);
   cost.refresh(g.p, 1000);
@@ -246,16 +232,10 @@ TEST(DetailTiming, MeasureLeavesThePricesAlone) {
   ASSERT_TRUE(g.placed);
   qplace::DetailTiming cost(g.timing.analysis, g.timing.table, 0.3, 2);
   cost.refresh(g.p, 1000);
-  auto at = [](const qplace::Placement& p) {
-    return [&p](int u, int& x, int& y) {
-      x = static_cast<int>(std::lround(p.x(u)));
-      y = static_cast<int>(std::lround(p.y(u)));
-    };
-  };
   const int units = g.m.numUnits();
   auto prices = [&](const qplace::DetailTiming& t) {
     std::vector<int> out;
-    for (int u = 0; u < units; ++u) out.push_back(t.price(10, t.moveCost(u, 2, 2, at(g.p))));
+    for (int u = 0; u < units; ++u) out.push_back(t.price(10, t.moveCost(u, 2, 2, placesOf(g.p))));
     return out;
   };
   const std::vector<int> before = prices(cost);

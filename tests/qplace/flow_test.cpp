@@ -16,25 +16,19 @@
 #include "qplace/json_out.h"
 #include "qplace/names.h"
 #include "qplace/netlist_text.h"
-#include "qplace/placer.h"
-#include "host/standin/standin_util.h"
+#include "placer_util.h"
 #include "reader_util.h"
-#include "rule_faults.h"
 
 namespace {
 
 using ojson = nlohmann::ordered_json;
 
-struct Flow {
-  bool ok = false;
-  qplace::PlacerFigures figures;
+struct Flow : PlacerRun {
   std::string lct;     // placement.lct
   std::string placed;  // the placed netlist
-  std::map<std::string, std::string> siteOf;  // component -> site
-  std::vector<std::string> ioSites;           // of the device
-  std::vector<std::string> portBits;          // every port bit, connected or not
+  std::vector<std::string> ioSites;   // of the device
+  std::vector<std::string> portBits;  // every port bit, connected or not
   std::vector<std::string> warnings;
-  int ruleFaults = -1, unplaced = 0;
 };
 
 // Places `netlist` as the program does with --write-json (and
@@ -68,23 +62,14 @@ Flow place(const std::string& netlist, const std::string& pins, bool keep) {
   opt.placedFiles.push_back({dir + "/placed.json", [&](std::string& out, std::string& why) {
                                return qplace::placedNetlistJson(netlist, "picorv32.json", ln, nl, d, out, why);
                              }});
-  qplace::QuadraticPlacer placer(d, opt);
-  standin::messages().capture();
   testing::internal::CaptureStderr();
-  run.ok = placer.apMain();
+  static_cast<PlacerRun&>(run) = runPlacer(d, opt);
   std::istringstream err(testing::internal::GetCapturedStderr());
   for (std::string line; std::getline(err, line);) run.warnings.push_back(line);
-  standin::messages().release();
-  run.figures = placer.figures();
   run.lct = fileText(dir + "/placement.lct");
   run.placed = fileText(dir + "/placed.json");
-  for (const standin::Comp& comp : d.comps) {
-    if (comp.site == nullptr) ++run.unplaced;
-    else run.siteOf[comp.name] = comp.site->name;
-  }
   for (const standin::Site& s : d.sites)
     if (s.plc == nullptr) run.ioSites.push_back(s.name);
-  run.ruleFaults = registerRuleFaults(d, false);
   for (const char* f : {"placement.lct", "bbox.txt", "placement.svg", "placement.png", "names.json", "placed.json"})
     ::unlink((dir + "/" + f).c_str());
   ::rmdir(dir.c_str());
@@ -102,8 +87,8 @@ const Flow& unconstrained() {
 }
 
 void expectLegal(const Flow& r, const char* what) {
-  EXPECT_TRUE(r.ok) << what << ": " << r.figures.error;
-  EXPECT_EQ(r.figures.checkErrors, 0) << what;
+  EXPECT_TRUE(r.ok) << what << ": " << r.fig.error;
+  EXPECT_EQ(r.fig.checkErrors, 0) << what;
   EXPECT_EQ(r.ruleFaults, 0) << what;
   EXPECT_EQ(r.unplaced, 0) << what;
 }
@@ -142,13 +127,13 @@ TEST(Flow, PlacedNetlistReadBackKeepsEveryLocation) {
   // The netlist written is the one read, but for the placement attributes.
   const ojson placed = ojson::parse(a.placed);
   EXPECT_TRUE(stripped(placed) == ojson::parse(picorv32())) << "the rest of the netlist changed";
-  EXPECT_EQ(placed["modules"]["picorv32"]["attributes"]["qplace_rows"], a.figures.rows);
+  EXPECT_EQ(placed["modules"]["picorv32"]["attributes"]["qplace_rows"], a.fig.rows);
 
   // Every location kept: the very same placement.
   const Flow b = place(a.placed, "", true);
   expectLegal(b, "kept whole");
   EXPECT_TRUE(b.lct == a.lct) << "the placement file differs";
-  EXPECT_EQ(b.figures.finalHpwl, a.figures.finalHpwl);
+  EXPECT_EQ(b.fig.finalHpwl, a.fig.finalHpwl);
 
   // A tenth of the locations removed: the rest stay, the run is legal.
   ojson tenth = placed;
@@ -175,7 +160,7 @@ TEST(Flow, PlacedNetlistReadBackKeepsEveryLocation) {
   }
   EXPECT_EQ(now.size(), locations(placed).size()) << "every cell and port bit placed";
   std::cout << "picorv32 with a tenth of its locations removed: " << same << " kept, final hpwl "
-            << c.figures.finalHpwl << " (all placed anew: " << a.figures.finalHpwl << ")\n";
+            << c.fig.finalHpwl << " (all placed anew: " << a.fig.finalHpwl << ")\n";
 }
 
 TEST(Flow, EveryPortBitOnAScatteredSiteWithARegionAndFixedCells) {
@@ -222,8 +207,8 @@ TEST(Flow, EveryPortBitOnAScatteredSiteWithARegionAndFixedCells) {
   EXPECT_EQ(d.siteOf.at("$auto$ff.cc:266:slice$12112"), "R20C20B");
   EXPECT_EQ(d.siteOf.at("$abc$26383$auto$blifparse.cc:525:parse_blif$26384"), "R1C1A");
   // What a scattered pin-out costs (printed, not a bound).
-  std::cout << "picorv32 with every port bit on a scattered site: final hpwl " << d.figures.finalHpwl << " against "
-            << a.figures.finalHpwl << " unconstrained (" << d.figures.finalHpwl / a.figures.finalHpwl << ")\n";
+  std::cout << "picorv32 with every port bit on a scattered site: final hpwl " << d.fig.finalHpwl << " against "
+            << a.fig.finalHpwl << " unconstrained (" << d.fig.finalHpwl / a.fig.finalHpwl << ")\n";
 }
 
 }  // namespace

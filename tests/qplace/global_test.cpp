@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "host/standin/gen/designgen.h"
 #include "qplace/global_place.h"
 #include "qplace/packing.h"
+#include "placer_util.h"
 
 namespace {
 
@@ -27,10 +27,7 @@ bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
 // positions reached.
 GlobalRun placeGlobally(int threads) {
   standin::Design d;
-  designgen::Params design;
-  design.components = 2500;
-  design.place = false;
-  designgen::generate(d, design);
+  generated(d, 2500);
   const qplace::Model m = qplace::packDesign(d);
   const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
   qplace::Placement p(f, m);

@@ -6,17 +6,11 @@
 
 #include "qplace/ctrl_reduce.h"
 #include "qplace/netlist_reader.h"
-#include "qplace/placer.h"
+#include "placer_util.h"
 
 namespace {
 
-struct Placed {
-  int sets = 0;
-  qplace::PlacerFigures figures;
-  bool ok = false;
-};
-
-Placed place(const char* file, bool fold, bool halfRule) {
+PlacerRun place(const char* file, bool fold, bool halfRule) {
   qplace::LogicNetlist ln = qplace::readLogicNetlistFile(std::string(QPLACE_TEST_DATA "/") + file);
   if (fold) {
     qplace::ReduceParams rp;
@@ -25,18 +19,11 @@ Placed place(const char* file, bool fold, bool halfRule) {
   }
   standin::Design d;
   qplace::buildDesign(ln, d);
-  qplace::PlacerOptions opt;
-  opt.verbosity = 0;
+  qplace::PlacerOptions opt = quietOptions();
   opt.timing = false;
-  opt.baseline = false;
   opt.halfRule = halfRule;
   opt.detail.annealMoves = 20;
-  qplace::QuadraticPlacer placer(d, opt);
-  Placed r;
-  r.ok = placer.apMain();
-  r.figures = placer.figures();
-  r.sets = r.figures.controlSets;
-  return r;
+  return runPlacer(d, opt);
 }
 
 TEST(GroupRounds, RunOnlyForSeveralControlSetsAfterReduction) {
@@ -56,12 +43,12 @@ TEST(GroupRounds, RunOnlyForSeveralControlSetsAfterReduction) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.file) + (c.fold ? " folded" : " as read") + (c.halfRule ? ", half rule" : ""));
-    const Placed r = place(c.file, c.fold, c.halfRule);
-    ASSERT_TRUE(r.ok) << r.figures.error;
-    EXPECT_EQ(r.sets, c.sets);
-    EXPECT_EQ(r.figures.groupRounds, c.rounds);
-    EXPECT_EQ(r.figures.checkErrors, 0);
-    EXPECT_LE(r.figures.finalHpwl, r.figures.legalHpwl);
+    const PlacerRun r = place(c.file, c.fold, c.halfRule);
+    ASSERT_TRUE(r.ok) << r.fig.error;
+    EXPECT_EQ(r.fig.controlSets, c.sets);
+    EXPECT_EQ(r.fig.groupRounds, c.rounds);
+    EXPECT_EQ(r.fig.checkErrors, 0);
+    EXPECT_LE(r.fig.finalHpwl, r.fig.legalHpwl);
   }
 }
 

@@ -105,27 +105,27 @@ TEST(Options, InputsAndCombinations) {
   EXPECT_EQ(r.options.input, "-odd.json");
   EXPECT_EQ(r.options.placer.seed, 2u);
 
-  EXPECT_EQ(errorOf({"a.json", "b.json"}), "two netlists given (a.json and b.json); place one at a time");
-  EXPECT_EQ(errorOf({"a.json", "--generate", "5"}), "a netlist (a.json) and --generate given; place one or the other");
-  EXPECT_EQ(errorOf({"--generate", "5", "--", "a.json"}),
-            "a netlist (a.json) and --generate given; place one or the other");
-  EXPECT_EQ(errorOf({""}), "an empty netlist name");
-  EXPECT_EQ(errorOf({"--rows", "5"}), "--rows and --cols go together");
-  EXPECT_EQ(errorOf({"--fill", "0.5", "--rows", "5", "--cols", "5"}),
-            "--fill sizes the device; it does nothing with --rows and --cols");
-  EXPECT_EQ(errorOf({"--generate", "5", "--top", "m"}), "--top chooses a module of a netlist; not with --generate");
-  EXPECT_EQ(errorOf({"--generate", "5", "--no-ctrl-reduce"}),
-            "the control-set reduction applies to a netlist; not with --generate");
-  EXPECT_EQ(errorOf({"--no-ctrl-reduce", "--ctrl-reduce-max", "4"}),
-            "--ctrl-reduce-max does nothing with --no-ctrl-reduce");
-  EXPECT_EQ(errorOf({"--top", ""}), "--top needs a module name, not an empty one");
-
-  EXPECT_EQ(errorOf({"--bogus"}), "unknown option --bogus");
-  EXPECT_EQ(errorOf({"-"}), "unknown option -");
-  EXPECT_EQ(errorOf({"--quiet=1"}), "--quiet takes no value");
-  EXPECT_EQ(errorOf({"--seed"}), "--seed needs a whole number from 0 to 18446744073709551615");
-  EXPECT_EQ(errorOf({"--out"}), "--out needs a folder");
-  EXPECT_EQ(errorOf({"--effort"}), "--effort needs a number in (0, 1000]");
+  // Combinations that would drop an input, and words that are no option.
+  const std::pair<std::vector<std::string>, const char*> refused[] = {
+      {{"a.json", "b.json"}, "two netlists given (a.json and b.json); place one at a time"},
+      {{"a.json", "--generate", "5"}, "a netlist (a.json) and --generate given; place one or the other"},
+      {{"--generate", "5", "--", "a.json"}, "a netlist (a.json) and --generate given; place one or the other"},
+      {{""}, "an empty netlist name"},
+      {{"--rows", "5"}, "--rows and --cols go together"},
+      {{"--fill", "0.5", "--rows", "5", "--cols", "5"},
+       "--fill sizes the device; it does nothing with --rows and --cols"},
+      {{"--generate", "5", "--top", "m"}, "--top chooses a module of a netlist; not with --generate"},
+      {{"--generate", "5", "--no-ctrl-reduce"}, "the control-set reduction applies to a netlist; not with --generate"},
+      {{"--no-ctrl-reduce", "--ctrl-reduce-max", "4"}, "--ctrl-reduce-max does nothing with --no-ctrl-reduce"},
+      {{"--top", ""}, "--top needs a module name, not an empty one"},
+      {{"--bogus"}, "unknown option --bogus"},
+      {{"-"}, "unknown option -"},
+      {{"--quiet=1"}, "--quiet takes no value"},
+      {{"--seed"}, "--seed needs a whole number from 0 to 18446744073709551615"},
+      {{"--out"}, "--out needs a folder"},
+      {{"--effort"}, "--effort needs a number in (0, 1000]"},
+  };
+  for (const auto& [args, error] : refused) EXPECT_EQ(errorOf(args), error);
   // --help wins over anything after it, bad values included.
   EXPECT_TRUE(parse({"--help", "a.json", "b.json"}).options.help);
 }

@@ -3,49 +3,34 @@
 #include <gtest/gtest.h>
 
 #include "qplace/packing.h"
-#include "host/standin/gen/designgen.h"
+#include "timing_circuit.h"
 
 namespace {
 
 using designgen::LUT_A;
 using designgen::LUT_B;
 using designgen::LUT_Z;
-using designgen::REG_CK;
 using designgen::REG_D;
 using designgen::REG_Q;
 
 TEST(Packing, PairsOnlyARegisterWhoseLutDrivesNothingElse) {
-  standin::Design d;
-  designgen::Prims p = designgen::addPrims(d);
-  standin::Comp* in = designgen::addIo(d, p, "in");
-  standin::Comp *a = designgen::addLut(d, p, "a"), *b = designgen::addLut(d, p, "b");
-  standin::Comp *r1 = designgen::addReg(d, p, "r1"), *r2 = designgen::addReg(d, p, "r2"),
-                *r3 = designgen::addReg(d, p, "r3"), *r4 = designgen::addReg(d, p, "r4");
+  timing_test::Circuit c;  // positions unused
+  standin::Design& d = c.d;
+  standin::Comp *a = c.lut("a", 1, 1), *b = c.lut("b", 1, 1);
+  standin::Comp *r1 = c.reg("r1", 1, 1), *r2 = c.reg("r2", 1, 1), *r3 = c.reg("r3", 1, 1), *r4 = c.reg("r4", 1, 1);
   UP_REGCTRL* rc1 = d.addRegCtrl(3);
   UP_REGCTRL* rc2 = d.addRegCtrl(1);
   r1->regctrl = r2->regctrl = r3->regctrl = rc1;
   r4->regctrl = rc2;
-  standin::Signal* clk = d.addSignal("clk");
-  clk->clocks = standin::Signal::CLK1;
-  d.addDriver(clk, in, designgen::IO_O);
-  for (standin::Comp* r : {r1, r2, r3, r4}) d.addLoad(clk, r, REG_CK);
-  standin::Signal* na = d.addSignal("na");  // a -> r1 only: a pair
-  d.addDriver(na, a, LUT_Z);
-  d.addLoad(na, r1, REG_D);
-  standin::Signal* nb = d.addSignal("nb");  // b -> r2 and r3: no pair
-  d.addDriver(nb, b, LUT_Z);
-  d.addLoad(nb, r2, REG_D);
-  d.addLoad(nb, r3, REG_D);
-  standin::Signal* q = d.addSignal("q");  // r1 -> a, b, r4
-  d.addDriver(q, r1, REG_Q);
-  d.addLoad(q, a, LUT_A);
-  d.addLoad(q, b, LUT_A);
-  d.addLoad(q, r4, REG_D);
+  c.clock("clk", {r1, r2, r3, r4});
+  c.net("na", a, LUT_Z, {{r1, REG_D}});  // a -> r1 only: a pair
+  standin::Signal* nb = c.net("nb", b, LUT_Z, {{r2, REG_D}, {r3, REG_D}});  // b -> r2 and r3: no pair
+  standin::Signal* q = c.net("q", r1, REG_Q, {{a, LUT_A}, {b, LUT_A}, {r4, REG_D}});
   standin::Signal* lone = d.addSignal("lone");  // one pin only
   d.addLoad(lone, b, LUT_B);
 
   qplace::Model m = qplace::packDesign(d);
-  ASSERT_EQ(m.numUnits(), 6);  // pair (a, r1), b, r2, r3, r4, in
+  ASSERT_EQ(m.numUnits(), 6);  // pair (a, r1), b, r2, r3, r4, the clock pad
   EXPECT_EQ(m.numOf(qplace::UNIT_REG), 3);
   const int pair = m.unitOfComp[a->id];
   EXPECT_EQ(m.unitOfComp[r1->id], pair);

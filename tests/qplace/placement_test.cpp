@@ -4,83 +4,50 @@
 
 #include <cmath>
 #include <fstream>
-#include <map>
 #include <set>
 
 #include "qplace/checks.h"
 #include "qplace/netlist_reader.h"
-#include "qplace/placer.h"
-#include "host/standin/standin_util.h"
+#include "placer_util.h"
 #include "reader_util.h"
-#include "rule_faults.h"
 
 namespace {
 
 using qplace::PlacerOptions;
-using qplace::QuadraticPlacer;
 
-struct Placed {
-  qplace::PlacerFigures figures;
-  double libraryTotal = -1;  // the SIGBBOX total of AP_SUPP::dumpBBox
-  std::map<std::string, std::string> siteOf;  // component -> site
-  int ruleFaults = 0;
-  int unplaced = 0;
-  bool ok = false;
-};
-
-// Places picorv32 into `design` (a design of its own when null).
-Placed placePicorv32(PlacerOptions opt, standin::Design* design = nullptr) {
-  Placed run;
-  standin::Design own;
-  standin::Design& d = design != nullptr ? *design : own;
+// picorv32 placed into `d`.
+PlacerRun placePicorv32(const PlacerOptions& opt, standin::Design& d) {
   qplace::readNetlistFile(QPLACE_PICORV32, d);
-  QuadraticPlacer placer(d, opt);
-  standin::messages().capture();
-  run.ok = placer.apMain();
-  run.figures = placer.figures();
-  for (standin::Comp& c : d.comps) {
-    if (c.site == nullptr) ++run.unplaced;
-    else run.siteOf[c.name] = c.site->name;
-  }
-  run.ruleFaults = registerRuleFaults(d, opt.halfRule);
-  standin::messages().capture();  // afresh
-  AP_SUPP(&d).dumpBBox(nullptr, nullptr);
-  const std::string stats = standin::messages().take();
-  standin::messages().release();
-  const std::size_t at = stats.find("total=");
-  if (at != std::string::npos) run.libraryTotal = std::stod(stats.substr(at + 6));
-  return run;
-}
-
-TEST(Placer, Picorv32IsPlacedLegallyAndBeatsRandomPlacement) {
-  PlacerOptions opt;
-  opt.verbosity = 0;
-  Placed r = placePicorv32(opt);
-  ASSERT_TRUE(r.ok) << r.figures.error;
-  EXPECT_EQ(r.figures.checkErrors, 0);
-  EXPECT_EQ(r.ruleFaults, 0);
-  EXPECT_EQ(r.unplaced, 0);
-  // Detailed improvement never loses; the result is far below random.
-  EXPECT_LE(r.figures.finalHpwl, r.figures.legalHpwl);
-  ASSERT_GT(r.figures.randomHpwl, 0);
-  EXPECT_LT(r.figures.finalHpwl, 0.25 * r.figures.randomHpwl);
-  // The placer's wirelength is the library's bounding-box total.
-  EXPECT_EQ(r.figures.finalHpwl, r.libraryTotal);
+  return runPlacer(d, opt);
 }
 
 // A short run (a legal placement, not the best one, quick under the
-// sanitizers): the placement file and picture, and the legality check,
-// which passes the result and finds a LUT moved into a register slot, a
-// register on its site but in no slot, and one taken off its site.
-TEST(Placer, ShortRunWritesItsFilesAndPassesTheCheck) {
+// sanitizers): legal, far below random and measured as the library does;
+// the placement file and picture, and the legality check, which passes the
+// result and finds a LUT moved into a register slot, a register on its
+// site but in no slot, and one taken off its site.
+TEST(Placer, ShortRunOfPicorv32IsLegalWritesItsFilesAndPassesTheCheck) {
   PlacerOptions opt;
-  opt.baseline = false;
   opt.detail.annealMoves = 20;
   opt.verbosity = 0;
   opt.outDir = testing::TempDir() + "qplace_out";
   standin::Design d;
-  const Placed r = placePicorv32(opt, &d);
-  ASSERT_TRUE(r.ok) << r.figures.error;
+  const PlacerRun r = placePicorv32(opt, d);
+  ASSERT_TRUE(r.ok) << r.fig.error;
+  EXPECT_EQ(r.fig.checkErrors, 0);
+  EXPECT_EQ(r.ruleFaults, 0);
+  EXPECT_EQ(r.unplaced, 0);
+  // Detailed improvement never loses; the result is far below random.
+  EXPECT_LE(r.fig.finalHpwl, r.fig.legalHpwl);
+  ASSERT_GT(r.fig.randomHpwl, 0);
+  EXPECT_LT(r.fig.finalHpwl, 0.25 * r.fig.randomHpwl);
+  // The placer's wirelength is the library's bounding-box total.
+  standin::messages().capture();
+  AP_SUPP(&d).dumpBBox(nullptr, nullptr);
+  const std::string stats = standin::messages().take();
+  standin::messages().release();
+  ASSERT_NE(stats.find("total="), std::string::npos) << stats;
+  EXPECT_EQ(r.fig.finalHpwl, std::stod(stats.substr(stats.find("total=") + 6)));
   auto lines = [](const std::string& path, const std::string& prefix) {
     std::ifstream in(path);
     int n = 0;
@@ -129,21 +96,16 @@ TEST(Placer, MoreEffortPlacesNoWorseAndBadEffortIsAnError) {
   // the annealing trades some wirelength for the critical path.
   auto place = [](double effort, qplace::PlacerFigures& fig) {
     standin::Design d;
-    designgen::Params gp;
-    gp.components = 1200;
-    gp.seed = 3;
-    gp.place = false;
-    designgen::Generated gen = designgen::generate(d, gp);
+    designgen::Generated gen = generated(d, 1200, 3);
     PlacerOptions opt;
-    opt.device = &gen.device;
-    opt.baseline = false;
     opt.verbosity = 0;
+    opt.baseline = false;
+    opt.device = &gen.device;
     opt.effort = effort;
     opt.timingDriven.tradeoff = 0;
-    QuadraticPlacer placer(d, opt);
-    const bool ok = placer.apMain();
-    fig = placer.figures();
-    return ok && registerRuleFaults(d, false) == 0;
+    const PlacerRun r = runPlacer(d, opt);
+    fig = r.fig;
+    return r.ok && r.ruleFaults == 0;
   };
   qplace::PlacerFigures one, four;
   ASSERT_TRUE(place(1, one)) << one.error;

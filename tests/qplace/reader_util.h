@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -56,11 +57,12 @@ inline std::string gzipped(const std::string& text) {
   return out;
 }
 
-// The error reading `text` gives; a failed read leaves the design as it was.
-inline std::string errorOf(const std::string& text, const qplace::ReadOptions& opt = {}) {
+// The error that `read` (a read into the design it is given) throws; a
+// failed read leaves the design as it was.
+inline std::string readErrorOf(const std::function<void(standin::Design&)>& read) {
   standin::Design d;
   try {
-    qplace::readNetlistText(text, "bad.json", d, opt);
+    read(d);
   } catch (const qplace::ReadError& e) {
     EXPECT_TRUE(d.comps.empty() && d.signals.empty() && d.prims.empty()) << e.what();
     return e.what();
@@ -68,15 +70,12 @@ inline std::string errorOf(const std::string& text, const qplace::ReadOptions& o
   return "no error";
 }
 
+inline std::string errorOf(const std::string& text, const qplace::ReadOptions& opt = {}) {
+  return readErrorOf([&](standin::Design& d) { qplace::readNetlistText(text, "bad.json", d, opt); });
+}
+
 inline std::string fileErrorOf(const std::string& path, const qplace::ReadOptions& opt = {}) {
-  standin::Design d;
-  try {
-    qplace::readNetlistFile(path, d, opt);
-  } catch (const qplace::ReadError& e) {
-    EXPECT_TRUE(d.comps.empty() && d.signals.empty() && d.prims.empty()) << e.what();
-    return e.what();
-  }
-  return "no error";
+  return readErrorOf([&](standin::Design& d) { qplace::readNetlistFile(path, d, opt); });
 }
 
 #endif

@@ -5,11 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
-#include "host/standin/gen/designgen.h"
 #include "qplace/global_place.h"
 #include "qplace/packing.h"
+#include "placer_util.h"
 
 namespace {
 
@@ -24,10 +25,7 @@ struct Large {
   qplace::Model m;
   qplace::Fabric f;
   Large() {
-    designgen::Params design;
-    design.components = 40000;
-    design.place = false;
-    designgen::generate(d, design);
+    generated(d, 40000);
     m = qplace::packDesign(d);
     f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
   }
@@ -52,58 +50,55 @@ void piles(const qplace::Model& m, const qplace::Fabric& f, int spots, std::vect
   }
 }
 
+// Rough legalization of the units at (x, y) on one thread, then `runs`
+// times on two: the same bits each time, and the overflow gone.
+void expectTheBitsOfOneThread(const std::vector<double>& x, const std::vector<double>& y, const std::string& what,
+                              int runs = 1) {
+  const Large& l = large();
+  const std::vector<double> area = qplace::unitAreas(l.m);
+  std::vector<double> ax1, ay1;
+  qplace::roughLegalize(l.m, area, l.f, x, y, 1.0, ax1, ay1, 1);
+  for (int run = 0; run < runs; ++run) {
+    std::vector<double> ax2, ay2;
+    qplace::roughLegalize(l.m, area, l.f, x, y, 1.0, ax2, ay2, 2);
+    EXPECT_TRUE(sameBits(ax1, ax2)) << what << ", run " << run;
+    EXPECT_TRUE(sameBits(ay1, ay2)) << what << ", run " << run;
+  }
+  EXPECT_LT(qplace::overflow(l.m, l.f, ax1, ay1, 1.0), 0.05) << what;
+}
+
 TEST(RoughLegalizeThreads, TwoThreadsGiveTheBitsOfOne) {
   const Large& l = large();
   ASSERT_GT(l.m.numUnits(), 25000);
-  const std::vector<double> area = qplace::unitAreas(l.m);
   // Few piles: a handful of large rectangles, the split falling inside
   // the list of rectangles unevenly. Many piles: many small ones.
   for (int spots : {3, 40, 997}) {
     std::vector<double> x, y;
     piles(l.m, l.f, spots, x, y);
-    std::vector<double> ax1, ay1, ax2, ay2;
-    qplace::roughLegalize(l.m, area, l.f, x, y, 1.0, ax1, ay1, 1);
-    qplace::roughLegalize(l.m, area, l.f, x, y, 1.0, ax2, ay2, 2);
-    EXPECT_TRUE(sameBits(ax1, ax2)) << spots << " piles";
-    EXPECT_TRUE(sameBits(ay1, ay2)) << spots << " piles";
-    // The piles were spread (so that the rectangles had units to share).
+    // The piles are spread (so that the rectangles have units to share).
     EXPECT_GT(qplace::overflow(l.m, l.f, x, y, 1.0), 0.5) << spots << " piles";
-    EXPECT_LT(qplace::overflow(l.m, l.f, ax2, ay2, 1.0), 0.05) << spots << " piles";
+    expectTheBitsOfOneThread(x, y, std::to_string(spots) + " piles");
   }
 }
 
 TEST(RoughLegalizeThreads, AFullDeviceRectangleIsSharedByItsCuts) {
   // Every unit on one cluster: one rectangle, grown to the whole device,
   // whose cuts the two threads share; the units tie on every cut.
-  const Large& l = large();
-  const std::vector<double> area = qplace::unitAreas(l.m);
-  std::vector<double> x(static_cast<std::size_t>(l.m.numUnits()), 2.0), y(x.size(), 2.0), ax1, ay1, ax2, ay2;
-  qplace::roughLegalize(l.m, area, l.f, x, y, 1.0, ax1, ay1, 1);
-  qplace::roughLegalize(l.m, area, l.f, x, y, 1.0, ax2, ay2, 2);
-  EXPECT_TRUE(sameBits(ax1, ax2));
-  EXPECT_TRUE(sameBits(ay1, ay2));
-  EXPECT_LT(qplace::overflow(l.m, l.f, ax2, ay2, 1.0), 0.05);
+  const std::vector<double> at(static_cast<std::size_t>(large().m.numUnits()), 2.0);
+  expectTheBitsOfOneThread(at, at, "one cluster");
 }
 
 TEST(RoughLegalizeThreads, EveryTwoThreadRunGivesTheSameBits) {
   // One heavy pile beside many light ones: the threads take the pieces in
   // an order that varies from run to run, the positions must not.
   const Large& l = large();
-  const std::vector<double> area = qplace::unitAreas(l.m);
-  std::vector<double> x, y, ax1, ay1;
+  std::vector<double> x, y;
   piles(l.m, l.f, 61, x, y);
   for (int u = 0; u < l.m.numUnits(); u += 3) {
     x[u] = l.f.cols / 3.0 + 0.001 * (u % 7);
     y[u] = l.f.rows / 2.0 - 0.001 * (u % 5);
   }
-  qplace::roughLegalize(l.m, area, l.f, x, y, 1.0, ax1, ay1, 1);
-  for (int run = 0; run < 4; ++run) {
-    std::vector<double> ax2, ay2;
-    qplace::roughLegalize(l.m, area, l.f, x, y, 1.0, ax2, ay2, 2);
-    EXPECT_TRUE(sameBits(ax1, ax2)) << "run " << run;
-    EXPECT_TRUE(sameBits(ay1, ay2)) << "run " << run;
-  }
-  EXPECT_LT(qplace::overflow(l.m, l.f, ax1, ay1, 1.0), 0.05);
+  expectTheBitsOfOneThread(x, y, "a heavy pile", 4);
 }
 
 }  // namespace

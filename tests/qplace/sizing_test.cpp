@@ -9,7 +9,7 @@
 #include "qplace/logic_gen.h"
 #include "qplace/logic_json.h"
 #include "qplace/netlist_reader.h"
-#include "qplace/placer.h"
+#include "placer_util.h"
 
 namespace {
 
@@ -35,15 +35,15 @@ Sized size(standin::Design& d, bool half) {
   return s;
 }
 
-qplace::PlacerFigures placeDefault(standin::Design& d, bool half) {
-  qplace::PlacerOptions opt;
-  opt.verbosity = 0;
+// `ln` written as yosys JSON, read back and placed.
+qplace::PlacerFigures placeDefault(const qplace::LogicNetlist& ln, bool half) {
+  standin::Design d;
+  qplace::readNetlistText(qplace::writeYosysJson(ln), "placed", d);
+  qplace::PlacerOptions opt = quietOptions();
   opt.halfRule = half;
-  opt.baseline = false;
-  opt.routeSignals = 0;
-  qplace::QuadraticPlacer placer(d, opt);
-  EXPECT_TRUE(placer.apMain()) << placer.figures().error;
-  return placer.figures();
+  const PlacerRun r = runPlacer(d, opt);
+  EXPECT_TRUE(r.ok) << r.fig.error;
+  return r.fig;
 }
 
 TEST(Sizing, Picorv32KeepsItsDevice) {
@@ -75,9 +75,7 @@ TEST(Sizing, ManySmallSetsPlaceWithAndWithoutReduction) {
     EXPECT_EQ(off.needed, qplace::registerGroupsNeeded(in, half ? 4 : 8));
     EXPECT_GE(0.7 * off.groups, off.needed);
     EXPECT_GT(off.clusters, off.slotClusters);
-    standin::Design placed;
-    qplace::readNetlistText(qplace::writeYosysJson(in), "generated", placed);
-    EXPECT_EQ(placeDefault(placed, half).checkErrors, 0);
+    EXPECT_EQ(placeDefault(in, half).checkErrors, 0);
 
     qplace::LogicNetlist reduced = in;
     qplace::ReduceParams p;
@@ -87,9 +85,7 @@ TEST(Sizing, ManySmallSetsPlaceWithAndWithoutReduction) {
     qplace::readNetlistText(qplace::writeYosysJson(reduced), "reduced", rd);
     const Sized on = size(rd, half);
     EXPECT_LE(on.clusters, 1.3 * off.slotClusters) << "half " << half;
-    standin::Design rplaced;
-    qplace::readNetlistText(qplace::writeYosysJson(reduced), "reduced", rplaced);
-    EXPECT_EQ(placeDefault(rplaced, half).checkErrors, 0);
+    EXPECT_EQ(placeDefault(reduced, half).checkErrors, 0);
   }
 }
 

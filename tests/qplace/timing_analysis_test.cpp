@@ -272,15 +272,14 @@ TEST(TimingAnalysis, PairsAndSameClusterConnections) {
   c.net("d", l1, LUT_Z, {{r1, REG_D}});
   c.net("q", r1, REG_Q, {{l1, LUT_A}, {r2, REG_D}});
   c.build();
-  ASSERT_EQ(c.model->unitOfComp[static_cast<std::size_t>(l1->id)], c.model->unitOfComp[static_cast<std::size_t>(r1->id)]);
+  ASSERT_EQ(c.unit(l1), c.unit(r1));
   c.analysis->analyse();
   EXPECT_EQ(c.analysis->edgeDelay(c.edgeInto(r1, REG_D)), 5);
   EXPECT_EQ(c.analysis->edgeDelay(c.edgeInto(l1, LUT_A)), 7);
   EXPECT_EQ(c.analysis->edgeDelay(c.edgeInto(r2, REG_D)), 30);  // (2, 0)
   // Fractional positions interpolate between table entries; at a whole
   // distance they are the entry.
-  const int pair = c.model->unitOfComp[static_cast<std::size_t>(r1->id)];
-  const qplace::UnitMove half{pair, 3.5, 3};
+  const qplace::UnitMove half{c.unit(r1), 3.5, 3};
   c.analysis->move(&half, 1);
   EXPECT_EQ(c.analysis->edgeDelay(c.edgeInto(r2, REG_D)), 25);
   EXPECT_EQ(c.analysis->edgeDelay(c.edgeInto(r1, REG_D)), 5);
@@ -291,28 +290,13 @@ TEST(TimingAnalysis, PairsAndSameClusterConnections) {
 // predicts is the one move makes, and after update() every time equals a
 // full analysis at the same periods.
 TEST(TimingAnalysis, IncrementalUpdateEqualsFullAnalysis) {
-  standin::Design d;
-  designgen::Params p;
-  p.components = 3000;
-  p.device.routing = true;
-  p.device.tracks = 4;
-  p.device.longTracks = 2;
-  const designgen::Generated gen = designgen::generate(d, p);
-  const qplace::Model m = qplace::packDesign(d);
-  std::mt19937_64 rng(7);
-  std::vector<std::uint8_t> flags(d.comps.size(), 0);
-  for (standin::Comp* r : gen.regs) flags[static_cast<std::size_t>(r->id)] = rng() % 3 == 0 ? qplace::REG_FALLING : 0;
-  const qplace::TimingGraph g = qplace::buildTimingGraph(d, m, flags);
+  timing_test::Generated s(7);
+  const qplace::Model& m = s.m;
+  const qplace::TimingGraph& g = s.g;
   ASSERT_FALSE(g.cutEdges.empty());
-  const qplace::DelayModel dm;
-  const qplace::DelayTable table = qplace::DelayTable::fromDevice(d.phy.graph, gen.device, dm);
-  std::vector<double> x(static_cast<std::size_t>(m.numUnits())), y = x;
-  for (int u = 0; u < m.numUnits(); ++u) {
-    const standin::Comp* comp = m.lut[u] != nullptr ? m.lut[u] : m.reg[u] != nullptr ? m.reg[u] : m.io[u];
-    x[static_cast<std::size_t>(u)] = comp->site->col;
-    y[static_cast<std::size_t>(u)] = comp->site->row;
-  }
-  TimingAnalysis inc(g, m, table, dm), full(g, m, table, dm);
+  std::vector<double> x = s.x, y = s.y;
+  std::mt19937_64& rng = s.rng;
+  TimingAnalysis inc(g, m, s.table, s.dm), full(g, m, s.table, s.dm);
   inc.setPositions(x, y);
   full.setPositions(x, y);
   inc.analyse();
@@ -320,7 +304,7 @@ TEST(TimingAnalysis, IncrementalUpdateEqualsFullAnalysis) {
   ASSERT_GE(inc.numDomains(), 4);
   inc.refreshCriticality(4);
 
-  const int cols = gen.device.plcCols, rows = gen.device.plcRows;
+  const int cols = s.gen.device.plcCols, rows = s.gen.device.plcRows;
   long recomputed = 0;
   for (int step = 0; step < 300; ++step) {
     qplace::UnitMove moves[2];

@@ -1,10 +1,12 @@
-// Small hand-made circuits for the timing tests: components at chosen
-// unit positions, nets, a clock, and the analysis over them with round
-// delay figures on the plain grid's table.
+// Circuits for the timing tests: small hand-made ones, components at
+// chosen unit positions, nets, a clock, and the analysis over them with
+// round delay figures on the plain grid's table; and a generated one on a
+// device with routing.
 #ifndef QPLACE_TESTS_TIMING_CIRCUIT_H
 #define QPLACE_TESTS_TIMING_CIRCUIT_H
 
 #include <map>
+#include <random>
 #include <memory>
 #include <string>
 #include <utility>
@@ -79,13 +81,14 @@ struct Circuit {
     analysis = std::make_unique<qplace::TimingAnalysis>(*graph, *model, *table, figures);
     std::vector<double> x(static_cast<std::size_t>(model->numUnits()), 1), y = x;
     for (const auto& [c, pos] : at) {
-      const int u = model->unitOfComp[static_cast<std::size_t>(c->id)];
+      const int u = unit(c);
       x[static_cast<std::size_t>(u)] = pos.first;
       y[static_cast<std::size_t>(u)] = pos.second;
     }
     analysis->setPositions(x, y);
   }
 
+  int unit(const standin::Comp* c) const { return model->unitOfComp[static_cast<std::size_t>(c->id)]; }
   int out(const standin::Comp* c) const { return graph->outNode[static_cast<std::size_t>(c->id)]; }
   int in(const standin::Comp* c) const { return graph->inNode[static_cast<std::size_t>(c->id)]; }
   // The edge into `load`'s pin.
@@ -106,6 +109,40 @@ private:
   standin::Comp* put(standin::Comp* c, double x, double y) {
     at[c] = {x, y};
     return c;
+  }
+};
+
+// A generated design of 3000 components on a device with routing (four
+// tracks, two of them long), a third of its registers falling (drawn with
+// `seed`), its timing graph and table, and each unit at the position of
+// the generator's placement.
+struct Generated {
+  standin::Design d;
+  designgen::Generated gen;
+  qplace::Model m;
+  qplace::TimingGraph g;
+  qplace::DelayModel dm;
+  qplace::DelayTable table;
+  std::vector<double> x, y;
+  std::mt19937_64 rng;  // drawn from for the registers' edges, to go on with
+
+  explicit Generated(std::uint64_t seed) : rng(seed) {
+    designgen::Params p;
+    p.components = 3000;
+    p.device.routing = true;
+    p.device.tracks = 4;
+    p.device.longTracks = 2;
+    gen = designgen::generate(d, p);
+    m = qplace::packDesign(d);
+    std::vector<std::uint8_t> flags(d.comps.size(), 0);
+    for (standin::Comp* r : gen.regs) flags[static_cast<std::size_t>(r->id)] = rng() % 3 == 0 ? qplace::REG_FALLING : 0;
+    g = qplace::buildTimingGraph(d, m, flags);
+    table = qplace::DelayTable::fromDevice(d.phy.graph, gen.device, dm);
+    for (int u = 0; u < m.numUnits(); ++u) {
+      const standin::Comp* comp = m.lut[u] != nullptr ? m.lut[u] : m.reg[u] != nullptr ? m.reg[u] : m.io[u];
+      x.push_back(comp->site->col);
+      y.push_back(comp->site->row);
+    }
   }
 };
 

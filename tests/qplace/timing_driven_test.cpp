@@ -17,8 +17,7 @@
 #include "qplace/timing/design_timing.h"
 #include "qplace/timing/net_weights.h"
 #include "qplace/netlist_reader.h"
-#include "qplace/placer.h"
-#include "rule_faults.h"
+#include "placer_util.h"
 #include "timing_circuit.h"
 
 namespace {
@@ -47,7 +46,6 @@ struct Row : timing_test::Circuit {
     clock("clk", {r0, r1});
     build();
   }
-  int unit(const standin::Comp* comp) const { return model->unitOfComp[static_cast<std::size_t>(comp->id)]; }
 };
 
 // The weights are criticality^exponent, and those under the floor 0: a
@@ -212,33 +210,12 @@ standin::Design& longPathDesign(standin::Design& d) {
   return d;
 }
 
-struct Placed {
-  qplace::PlacerFigures fig;
-  std::map<std::string, std::string> siteOf;  // component: site and slot
-};
-
-// Places d quietly; its figures and each component's site and slot.
-Placed placeQuietly(standin::Design& d, qplace::PlacerOptions opt) {
-  opt.verbosity = 0;
-  opt.baseline = false;
-  opt.routeSignals = 0;
-  qplace::QuadraticPlacer placer(d, opt);
-  Placed r;
-  EXPECT_TRUE(placer.apMain()) << placer.figures().error;
-  r.fig = placer.figures();
-  for (const standin::Comp& c : d.comps) {
-    if (c.site == nullptr) continue;
-    int slot = 0;
-    while (slot < 4 && c.site->slots[slot] != &c) ++slot;
-    r.siteOf[c.name] = c.site->name + "." + std::to_string(slot);
-  }
-  return r;
-}
-
-Placed placeLongPath(const qplace::PlacerOptions& opt) {
+// The design `build` makes, placed quietly with `opt`.
+PlacerRun place(standin::Design& (*build)(standin::Design&), const qplace::PlacerOptions& opt) {
   standin::Design d;
-  longPathDesign(d);
-  return placeQuietly(d, opt);
+  PlacerRun r = runPlacer(build(d), opt, true);
+  EXPECT_TRUE(r.ok) << r.fig.error;
+  return r;
 }
 
 TEST(TimingDriven, ShortensTheLongPathForLittleWirelength) {
@@ -246,11 +223,11 @@ TEST(TimingDriven, ShortensTheLongPathForLittleWirelength) {
   // (0.68 to 0.97 of the plain one's over seeds 1 to 6).
   double ratio = 0, timedHpwl = 0, plainHpwl = 0;
   for (std::uint64_t seed : {1, 2, 3}) {
-    qplace::PlacerOptions opt;
+    qplace::PlacerOptions opt = quietOptions();
     opt.seed = seed;
-    const Placed timed = placeLongPath(opt);
+    const PlacerRun timed = place(longPathDesign, opt);
     opt.timingDriven.tradeoff = 0;
-    const Placed plain = placeLongPath(opt);
+    const PlacerRun plain = place(longPathDesign, opt);
     // The critical path is the chain's in both (24 LUTs against the rings' one).
     EXPECT_GT(plain.fig.criticalNs[2], kChain * 0.28);
     ratio += timed.fig.criticalNs[2] / plain.fig.criticalNs[2] / 3;
@@ -266,16 +243,12 @@ TEST(TimingDriven, ShortensTheLongPathForLittleWirelength) {
 }
 
 TEST(TimingDriven, SamePlacementOnOneAndTwoThreads) {
-  qplace::PlacerOptions opt;
-  opt.global.threads = 1;
-  opt.detail.threads = 1;
-  opt.legal.threads = 1;
+  qplace::PlacerOptions opt = quietOptions();
+  opt.global.threads = opt.detail.threads = opt.legal.threads = 1;
   opt.detail.regionSide = 3;  // several regions on this small device
-  const Placed one = placeLongPath(opt);
-  opt.global.threads = 2;
-  opt.detail.threads = 2;
-  opt.legal.threads = 2;
-  const Placed two = placeLongPath(opt);
+  const PlacerRun one = place(longPathDesign, opt);
+  opt.global.threads = opt.detail.threads = opt.legal.threads = 2;
+  const PlacerRun two = place(longPathDesign, opt);
   EXPECT_EQ(one.fig.globalHpwl, two.fig.globalHpwl);
   EXPECT_EQ(one.fig.finalHpwl, two.fig.finalHpwl);
   EXPECT_EQ(one.fig.criticalNs[2], two.fig.criticalNs[2]);
@@ -284,27 +257,10 @@ TEST(TimingDriven, SamePlacementOnOneAndTwoThreads) {
 
 // The long-path design packed on its device, with its timing, the I/O
 // placed and the logic at random (seed `seed`).
-struct RandomLongPath {
-  standin::Design d;
-  qplace::Model m;
-  qplace::Fabric f;
+struct RandomLongPath : Packed {
   qplace::DesignTiming timing;
-  qplace::Placement p;
-
   explicit RandomLongPath(std::uint64_t seed)
-      : m(qplace::packDesign(built(d))),
-        f(qplace::makeFabric(d, m, 0.7, 0, 0, false)),
-        timing(d, m, f.dev, qplace::TimingSettings{}),
-        p(f, m) {
-    placed = qplace::placeIos(m, f, p) && qplace::randomPlacement(p, seed);
-  }
-  bool placed = false;
-
-private:
-  static standin::Design& built(standin::Design& d) {
-    longPathDesign(d);
-    return d;
-  }
+      : Packed(longPathDesign, seed), timing(d, m, f.dev, qplace::TimingSettings{}) {}
 };
 
 // The timing-driven improvement keeps its promise: never longer than the
@@ -314,16 +270,12 @@ private:
 TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
   RandomLongPath lp(5);
   ASSERT_TRUE(lp.placed);
-  standin::Design& d = lp.d;
-  const qplace::Fabric& f = lp.f;
-  qplace::DesignTiming& timing = lp.timing;
-  qplace::Placement& p = lp.p;
-  qplace::DetailTiming cost(timing.analysis, timing.table, 0.5, 12);
+  qplace::DetailTiming cost(lp.timing.analysis, lp.timing.table, 0.5, 12);
   qplace::Progress none;
   auto measure = [&](double& cp) {
-    qplace::DetailTiming probe(timing.analysis, timing.table, 0.5, 12);
-    cp = probe.refresh(p, 0);
-    return qplace::hpwl(p);
+    qplace::DetailTiming probe(lp.timing.analysis, lp.timing.table, 0.5, 12);
+    cp = probe.refresh(lp.p, 0);
+    return qplace::hpwl(lp.p);
   };
   qplace::DetailParams dp;
   dp.annealMoves = 100;
@@ -336,7 +288,7 @@ TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
       dp.finalPasses = 0;
     }
     dp.seed = 3 + run;
-    const qplace::DetailResult r = qplace::improve(p, dp, none, &cost);
+    const qplace::DetailResult r = qplace::improve(lp.p, dp, none, &cost);
     const double wl1 = measure(cp1);
     EXPECT_EQ(r.after, wl1) << run;
     EXPECT_LE(wl1, wl0) << run;
@@ -347,8 +299,8 @@ TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
     if (run == 2) {
       EXPECT_TRUE(r.restored);
     }
-    p.writeTo(d);
-    EXPECT_EQ(registerRuleFaults(d, f.halfRule) + qplace::checkPlacement(d).errors, 0) << run;
+    lp.p.writeTo(lp.d);
+    EXPECT_EQ(registerRuleFaults(lp.d, lp.f.halfRule) + qplace::checkPlacement(lp.d).errors, 0) << run;
   }
 }
 
@@ -388,11 +340,11 @@ TEST(TimingDriven, LongAnnealingRenewsItsWeightsBoundedly) {
 // Trade-off 0 is the wirelength-only placement: the same as without timing,
 // global placement and annealing alike, with the analysis still reported.
 TEST(TimingDriven, TradeoffZeroPlacesOnWirelengthAlone) {
-  qplace::PlacerOptions opt;
+  qplace::PlacerOptions opt = quietOptions();
   opt.timingDriven.tradeoff = 0;
-  const Placed zero = placeLongPath(opt);
+  const PlacerRun zero = place(longPathDesign, opt);
   opt.timing = false;
-  const Placed off = placeLongPath(opt);
+  const PlacerRun off = place(longPathDesign, opt);
   EXPECT_EQ(zero.fig.globalHpwl, off.fig.globalHpwl);
   EXPECT_EQ(zero.fig.finalHpwl, off.fig.finalHpwl);
   EXPECT_EQ(zero.siteOf, off.siteOf);
@@ -402,11 +354,9 @@ TEST(TimingDriven, TradeoffZeroPlacesOnWirelengthAlone) {
   opt.timing = true;
   opt.timingDriven.tradeoff = 1.5;
   standin::Design d;
-  longPathDesign(d);
-  opt.verbosity = 0;
-  qplace::QuadraticPlacer bad(d, opt);
-  EXPECT_FALSE(bad.apMain());
-  EXPECT_EQ(bad.figures().error, "the timing trade-off must be a number in [0, 1], not 1.5");
+  const PlacerRun bad = runPlacer(longPathDesign(d), opt);
+  EXPECT_FALSE(bad.ok);
+  EXPECT_EQ(bad.fig.error, "the timing trade-off must be a number in [0, 1], not 1.5");
 }
 
 // A chain of kChain LUTs from an input port to an output port, with no
@@ -423,41 +373,35 @@ standin::Design& combinationalPathDesign(standin::Design& d) {
   return d;
 }
 
-qplace::PlacerFigures placeCombinational(const qplace::PlacerOptions& opt) {
-  standin::Design d;
-  combinationalPathDesign(d);
-  return placeQuietly(d, opt).fig;
-}
-
 // The share of the global boosts applies where the ports are critical
 // only: the long path between registers places the same whatever the
 // share; the path between ports does not, and places the same on one and
 // two threads.
 TEST(TimingDriven, GlobalShareAppliesToPortPathsOnly) {
-  qplace::PlacerOptions opt;
-  const Placed whole = placeLongPath(opt);
+  qplace::PlacerOptions opt = quietOptions();
+  const PlacerRun whole = place(longPathDesign, opt);
   opt.timingDriven.portsGlobalShare = 0;
-  const Placed none = placeLongPath(opt);
+  const PlacerRun none = place(longPathDesign, opt);
   EXPECT_EQ(whole.fig.globalHpwl, none.fig.globalHpwl);
   EXPECT_EQ(whole.siteOf, none.siteOf);
 
-  qplace::PlacerOptions copt;
+  qplace::PlacerOptions copt = quietOptions();
   copt.global.threads = copt.detail.threads = copt.legal.threads = 1;
-  const qplace::PlacerFigures one = placeCombinational(copt);
+  const qplace::PlacerFigures one = place(combinationalPathDesign, copt).fig;
   copt.global.threads = copt.detail.threads = copt.legal.threads = 2;
-  const qplace::PlacerFigures two = placeCombinational(copt);
+  const qplace::PlacerFigures two = place(combinationalPathDesign, copt).fig;
   EXPECT_EQ(one.globalHpwl, two.globalHpwl);
   EXPECT_EQ(one.finalHpwl, two.finalHpwl);
   EXPECT_EQ(one.criticalNs[2], two.criticalNs[2]);
   copt.timingDriven.portsGlobalShare = 1;
-  const qplace::PlacerFigures full = placeCombinational(copt);
+  const qplace::PlacerFigures full = place(combinationalPathDesign, copt).fig;
   copt.timingDriven.portsGlobalShare = 0;
-  const qplace::PlacerFigures bare = placeCombinational(copt);
+  const qplace::PlacerFigures bare = place(combinationalPathDesign, copt).fig;
   // The global placement differs with the share (the weights it solves
   // with), and with no share it is the wirelength-only one.
   EXPECT_NE(full.globalHpwl, two.globalHpwl);
   copt.timingDriven.tradeoff = 0;
-  const qplace::PlacerFigures plain = placeCombinational(copt);
+  const qplace::PlacerFigures plain = place(combinationalPathDesign, copt).fig;
   EXPECT_EQ(bare.globalHpwl, plain.globalHpwl);
   EXPECT_GT(plain.criticalNs[2], 0);
 }

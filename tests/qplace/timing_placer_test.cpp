@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "qplace/placer.h"
-#include "host/standin/standin_util.h"
+#include "placer_util.h"
 
 namespace {
 
@@ -19,15 +18,10 @@ struct Printed {
 
 Printed placeGenerated(bool timing, int verbosity, qplace::PlacerFigures& fig) {
   standin::Design d;
-  designgen::Params gp;
-  gp.components = 800;
-  gp.place = false;
-  designgen::generate(d, gp);
+  generated(d, 800);
   // The generated design brings its own device; the placer makes its own.
-  qplace::PlacerOptions opt;
+  qplace::PlacerOptions opt = quietOptions();
   opt.timing = timing;
-  opt.baseline = false;
-  opt.routeSignals = 0;
   opt.heartbeat = 1e9;
   opt.effort = 0.2;
   opt.verbosity = verbosity;

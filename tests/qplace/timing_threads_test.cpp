@@ -4,12 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <random>
 #include <vector>
 
-#include "host/standin/gen/designgen.h"
-#include "qplace/packing.h"
-#include "qplace/timing/analysis.h"
+#include "timing_circuit.h"
 
 namespace {
 
@@ -19,30 +18,6 @@ template <class T>
 bool sameBits(const T& a, const T& b) {
   return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
-
-struct Generated {
-  standin::Design d;
-  designgen::Generated gen;
-  qplace::Model m;
-  std::vector<std::uint8_t> flags;
-  qplace::TimingGraph g;
-  qplace::DelayModel dm;
-  qplace::DelayTable table;
-  Generated() {
-    designgen::Params p;
-    p.components = 3000;
-    p.device.routing = true;
-    p.device.tracks = 4;
-    p.device.longTracks = 2;
-    gen = designgen::generate(d, p);
-    m = qplace::packDesign(d);
-    std::mt19937_64 rng(11);
-    flags.assign(d.comps.size(), 0);
-    for (standin::Comp* r : gen.regs) flags[static_cast<std::size_t>(r->id)] = rng() % 3 == 0 ? qplace::REG_FALLING : 0;
-    g = qplace::buildTimingGraph(d, m, flags);
-    table = qplace::DelayTable::fromDevice(d.phy.graph, gen.device, dm);
-  }
-};
 
 // Everything an analysis hands out, compared bit for bit.
 void expectSame(const TimingAnalysis& one, const TimingAnalysis& two, const char* what) {
@@ -74,28 +49,27 @@ void expectSame(const TimingAnalysis& one, const TimingAnalysis& two, const char
 }
 
 TEST(TimingAnalysisThreads, TwoThreadsGiveTheBitsOfOne) {
-  const Generated s;
+  const timing_test::Generated s(11);
   ASSERT_FALSE(s.g.cutEdges.empty());
   const int units = s.m.numUnits();
+  const std::vector<double>& x = s.x;
+  const std::vector<double>& y = s.y;
   std::mt19937_64 rng(5);
-  std::vector<double> x(static_cast<std::size_t>(units)), y = x;
-  for (int u = 0; u < units; ++u) {
-    const standin::Comp* comp = s.m.lut[u] != nullptr ? s.m.lut[u] : s.m.reg[u] != nullptr ? s.m.reg[u] : s.m.io[u];
-    x[static_cast<std::size_t>(u)] = comp->site->col;
-    y[static_cast<std::size_t>(u)] = comp->site->row;
-  }
   // least 0: every level shared, however small; least 64: the small
   // levels (under 4 nodes) left to the first thread between shared ones.
   for (int least : {0, 64}) {
     TimingAnalysis one(s.g, s.m, s.table, s.dm), two(s.g, s.m, s.table, s.dm);
     two.setThreads(2, least);
-    one.setPositions(x, y);
-    two.setPositions(x, y);
-    one.analyse();
-    two.analyse();
+    auto both = [&](const std::function<void(TimingAnalysis&)>& step) {
+      step(one);
+      step(two);
+    };
+    both([&](TimingAnalysis& a) {
+      a.setPositions(x, y);
+      a.analyse();
+      a.refreshCriticality(2, 0.01);
+    });
     ASSERT_GE(one.numDomains(), 4);
-    one.refreshCriticality(2, 0.01);
-    two.refreshCriticality(2, 0.01);
     expectSame(one, two, least == 0 ? "placed, every level shared" : "placed, small levels alone");
 
     // Fractional positions as in global placement, the ports left untimed
@@ -105,21 +79,18 @@ TEST(TimingAnalysisThreads, TwoThreadsGiveTheBitsOfOne) {
       fx[u] = x[u] + static_cast<double>(rng() % 1000) / 250 - 2;
       fy[u] = y[u] + static_cast<double>(rng() % 1000) / 250 - 2;
     }
-    one.setPositions(fx, fy);
-    two.setPositions(fx, fy);
-    one.setLoosePorts(true);
-    two.setLoosePorts(true);
-    one.analyse(true);
-    two.analyse(true);
-    one.refreshCriticality(3);
-    two.refreshCriticality(3);
+    both([&](TimingAnalysis& a) {
+      a.setPositions(fx, fy);
+      a.setLoosePorts(true);
+      a.analyse(true);
+      a.refreshCriticality(3);
+    });
     expectSame(one, two, "fractional positions, periods kept");
 
     // An incremental update after an analysis on two threads starts from
     // the same times.
     const qplace::UnitMove move{units / 2, fx[0], fy[0]};
-    one.move(&move, 1);
-    two.move(&move, 1);
+    both([&](TimingAnalysis& a) { a.move(&move, 1); });
     EXPECT_EQ(one.update(), two.update());
     expectSame(one, two, "after a move");
   }
