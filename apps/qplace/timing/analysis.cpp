@@ -99,6 +99,9 @@ TimingAnalysis::TimingAnalysis(const TimingGraph& graph, const Model& model, con
   static_assert(sizeof(EdgeRec) == 24, "a connection's record is three words");
   if (m_.numUnits() >= kMostUnits) throw std::length_error("timing analysis: too many units");
   pos_.assign(static_cast<std::size_t>(m_.numUnits()), Pos{1, 1});
+  for (int v = 0; v < g_.numNodes(); ++v)
+    if (g_.isEnd(v) && !(g_.kind[static_cast<std::size_t>(v)] == TN_REG_IN && g_.clock[static_cast<std::size_t>(v)] < 0))
+      ends_.push_back(v);
   const int edges = g_.numEdges();
   edges_.resize(static_cast<std::size_t>(edges));
   for (int e = 0; e < edges; ++e) {
@@ -418,6 +421,38 @@ int TimingAnalysis::worstDomain() const {
   }
   if (worst < 0 && portsDomain_ >= 0 && domains_[static_cast<std::size_t>(portsDomain_)].timed()) worst = portsDomain_;
   return worst;
+}
+
+double TimingAnalysis::worstNeed(int& end, int& launch, double above, double* excess) const {
+  // The clock domains' worst, else the ports' (worstDomain()).
+  double clockNeed = 0, portsNeed = 0, clockExcess = 0, portsExcess = 0;
+  int clockEnd = -1, clockLaunch = -1, portsEnd = -1, portsLaunch = -1;
+  for (int v : ends_)
+    for (int t = 0; t < nd_; ++t) {
+      const double a = arrival(v, t);
+      if (a == kNever) continue;
+      bool half = false;
+      const int k = timedIn(v, t, half);
+      if (k < 0) continue;
+      const double delay = a + endMargin(v);
+      const double need = half ? 2 * delay : delay;
+      if (need > above) (k == portsDomain_ ? portsExcess : clockExcess) += need - above;
+      if (k == portsDomain_) {
+        if (portsEnd < 0 || need > portsNeed) portsNeed = need, portsEnd = v, portsLaunch = t;
+      } else if (clockEnd < 0 || need > clockNeed) {
+        clockNeed = need, clockEnd = v, clockLaunch = t;
+      }
+    }
+  if (clockEnd >= 0) {
+    end = clockEnd;
+    launch = clockLaunch;
+    if (excess != nullptr) *excess = clockExcess;
+    return clockNeed;
+  }
+  if (excess != nullptr) *excess = portsExcess;
+  end = portsEnd;
+  launch = portsLaunch;
+  return portsNeed;
 }
 
 double TimingAnalysis::slack(int node) const {
