@@ -48,7 +48,12 @@
 // end of the annealing and again after the last greedy passes when the
 // placement then is not it. So the result is still never longer than the
 // placement given, and its figure never higher, though its critical path
-// alone may be longer when the wirelength gained outweighs it.
+// alone may be longer when the wirelength gained outweighs it. Last, the
+// critical path's own units are moved between their neighbours on it
+// (detail_straighten.cpp), a move at a time, each measured by the
+// analysis, while one lowers the figure or the paths near the critical
+// one; the placement of lowest figure passed is kept, its critical path
+// no longer than before.
 //
 // Cost: each attempt and greedy trial costs the pins of the nets of the
 // units it moves (a net is rescanned only when a unit leaves an edge of its

@@ -271,7 +271,7 @@ int Worker::straighten(TimingAnalysis& a, long long wl0, double cp0, int most) {
     // The best offer of each of the best few units measured exactly.
     const double soft = figure + nearWeight * excess;
     int pick = -1;
-    double pickSoft = soft - kLeastFigure;
+    double pickSoft = soft - kLeastFigure, pickNeed = cp;
     int measured = 0;
     taken_.clear();
     for (std::size_t k = 0; k < offers.size() && measured < kMeasured; ++k) {
@@ -285,20 +285,25 @@ int Worker::straighten(TimingAnalysis& a, long long wl0, double cp0, int most) {
       UnitMove back[2] = {{o.u, static_cast<double>(s_.x[o.u]), static_cast<double>(s_.y[o.u])},
                           {o.v, static_cast<double>(o.v >= 0 ? s_.x[o.v] : 0), static_cast<double>(o.v >= 0 ? s_.y[o.v] : 0)}};
       const int n = o.v >= 0 ? 2 : 1;
+      // Arrivals alone: the move back is brought up to date with the next
+      // offer's move.
       a.move(there, n);
-      a.update();
+      a.update(false);
       int e2, l2;
       double over = 0;
       const double after = a.worstNeed(e2, l2, cp - near, &over);
       a.move(back, n);
-      a.update();
       const double v = timing->figure(wl + o.wl, after, wl0, cp0) + nearWeight * over;
       if (after < cp + kLeast && v < pickSoft) {
         pick = static_cast<int>(k);
         pickSoft = v;
+        pickNeed = after;
       }
     }
-    if (pick < 0) break;
+    if (pick < 0) {
+      a.update();
+      break;
+    }
     const Offer& o = offers[static_cast<std::size_t>(pick)];
     const int cl = o.pos / kBles;
     UnitMove there[2] = {{o.u, static_cast<double>(clusterX(cl)), static_cast<double>(clusterY(cl))},
@@ -307,8 +312,8 @@ int Worker::straighten(TimingAnalysis& a, long long wl0, double cp0, int most) {
     a.update();
     done_.push_back(Attempt{o.u, o.v, p_.loc[o.u]});
     apply(Attempt{o.u, o.v, o.pos});
-    cp = a.worstNeed(end, launch);
-    a.worstNeed(end, launch, cp - near, &excess);
+    // The critical path is the one measured for the offer.
+    cp = a.worstNeed(end, launch, pickNeed - near, &excess);
     const double now = timing->figure(s_.total - gain_, cp, wl0, cp0);
     if (now < best && cp <= start) {
       best = now;

@@ -588,7 +588,7 @@ void TimingAnalysis::move(const UnitMove* moves, int count) {
   for (int k = 0; k < count; ++k) pos_[static_cast<std::size_t>(moves[k].unit)] = clamped(moves[k].x, moves[k].y);
 }
 
-long TimingAnalysis::update() {
+long TimingAnalysis::update(bool required) {
   long recomputed = 0;
   updating_ = true;
   std::make_heap(fwdHeap_.begin(), fwdHeap_.end(), std::greater<std::uint64_t>());
@@ -606,7 +606,7 @@ long TimingAnalysis::update() {
     const std::size_t vi = static_cast<std::size_t>(v);
     for (int i = g_.outStart[vi]; i < g_.outStart[vi + 1]; ++i) queueForward(g_.out[static_cast<std::size_t>(i)].node);
   }
-  while (!bwdHeap_.empty()) {
+  while (required && !bwdHeap_.empty()) {
     std::pop_heap(bwdHeap_.begin(), bwdHeap_.end());
     const int v = nodeOf(bwdHeap_.back());
     bwdHeap_.pop_back();

@@ -211,8 +211,10 @@ public:
   void move(const UnitMove* moves, int count);
   // Brings the times up to date for the moves since the last analysis or
   // update, at the periods of the last analysis. Returns the nodes
-  // recomputed.
-  long update();
+  // recomputed. With `required` false, the arrival times alone: the
+  // required times wait for the next update that brings them (what reads
+  // only arrivals, worstNeed(), may come between).
+  long update(bool required = true);
 
   double x(int unit) const { return pos_[static_cast<std::size_t>(unit)].x; }
   double y(int unit) const { return pos_[static_cast<std::size_t>(unit)].y; }
