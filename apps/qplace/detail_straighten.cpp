@@ -4,23 +4,29 @@
 // The annealing prices a unit's connections by their criticality, which
 // draws a critical unit towards all its critical neighbours at once; a
 // path that zigzags between units that their other nets hold apart stays
-// long. Here the worst path is taken as it is: for each of its units, the
-// places between the path's previous unit and its next one (where the
-// path's two connections of the unit are shortest) are offered, a free
-// BLE or a swap with the unit there. Each offer is first priced from the
-// analysis's times: the new arrival times of the moved units' nodes and
-// the slack of every path through them, which is exact for those paths
-// (the rest keep theirs). The few best offers, by the figure that the
+// long. Here the worst path is taken as it is: each of its units is
+// offered the places around the nearest point to it between the path's
+// previous unit and its next one (where the path's two connections of the
+// unit are shortest), a free BLE or a swap with the unit there. An offer is
+// first priced from the analysis's times: the new arrival times of the
+// moved units' nodes and the slack of every path through them, exact for
+// a unit moved alone and for a swap of two units that do not feed each
+// other. The best offers of a few units, by the figure that the
 // improvement keeps (wirelength and critical path against the placement
-// given), are then made in the analysis, brought up to date (update) and
-// measured exactly: the best that shortens the critical path and lowers
-// the figure is kept. Then the next worst path, until no offer on it
-// shortens the critical path or the moves allowed are spent.
+// given), are then made in the analysis and measured from its updated
+// arrival times; the
+// best is made when it lengthens no path past the critical one and lowers
+// the figure plus a small weight on what the paths near the critical one
+// need beyond it (several paths of about the same delay: shortening one
+// shortens none of the critical path, but readies the move that does).
+// Then the next worst path, until no offer passes or the moves allowed are
+// spent; the placement of lowest figure passed, of no longer critical path
+// than the one given, is kept.
 //
 // Cost per step: the offers' pricing reads the moved units' connections
-// (a window of clusters per unit of the path, the units whose path cannot
-// shorten skipped), and each exact measure an update of the times and a
-// look at the end nodes.
+// (a window of clusters per unit of the path, the clusters where the
+// path's connections cannot shorten skipped), and each measure an update
+// of the arrival times and a look at the ends of the timed paths.
 #include <algorithm>
 #include <cmath>
 #include <limits>

@@ -99,9 +99,15 @@ TimingAnalysis::TimingAnalysis(const TimingGraph& graph, const Model& model, con
   static_assert(sizeof(EdgeRec) == 24, "a connection's record is three words");
   if (m_.numUnits() >= kMostUnits) throw std::length_error("timing analysis: too many units");
   pos_.assign(static_cast<std::size_t>(m_.numUnits()), Pos{1, 1});
-  for (int v = 0; v < g_.numNodes(); ++v)
-    if (g_.isEnd(v) && !(g_.kind[static_cast<std::size_t>(v)] == TN_REG_IN && g_.clock[static_cast<std::size_t>(v)] < 0))
-      ends_.push_back(v);
+  for (int v = 0; v < g_.numNodes(); ++v) {
+    if (!g_.isEnd(v) || (g_.kind[static_cast<std::size_t>(v)] == TN_REG_IN && g_.clock[static_cast<std::size_t>(v)] < 0))
+      continue;
+    for (int t = 0; t < nd_; ++t) {
+      bool half = false;
+      const int k = timedIn(v, t, half);
+      if (k >= 0) endPaths_.push_back(EndPath{v, t, endMargin(v), half, k == portsDomain_});
+    }
+  }
   const int edges = g_.numEdges();
   edges_.resize(static_cast<std::size_t>(edges));
   for (int e = 0; e < edges; ++e) {
@@ -427,22 +433,19 @@ double TimingAnalysis::worstNeed(int& end, int& launch, double above, double* ex
   // The clock domains' worst, else the ports' (worstDomain()).
   double clockNeed = 0, portsNeed = 0, clockExcess = 0, portsExcess = 0;
   int clockEnd = -1, clockLaunch = -1, portsEnd = -1, portsLaunch = -1;
-  for (int v : ends_)
-    for (int t = 0; t < nd_; ++t) {
-      const double a = arrival(v, t);
-      if (a == kNever) continue;
-      bool half = false;
-      const int k = timedIn(v, t, half);
-      if (k < 0) continue;
-      const double delay = a + endMargin(v);
-      const double need = half ? 2 * delay : delay;
-      if (need > above) (k == portsDomain_ ? portsExcess : clockExcess) += need - above;
-      if (k == portsDomain_) {
-        if (portsEnd < 0 || need > portsNeed) portsNeed = need, portsEnd = v, portsLaunch = t;
-      } else if (clockEnd < 0 || need > clockNeed) {
-        clockNeed = need, clockEnd = v, clockLaunch = t;
-      }
+  for (const EndPath& e : endPaths_) {
+    const double a = arrival(e.node, e.launch);
+    if (a == kNever) continue;
+    const double delay = a + e.margin;
+    const double need = e.half ? 2 * delay : delay;
+    if (e.ports) {
+      if (need > above) portsExcess += need - above;
+      if (portsEnd < 0 || need > portsNeed) portsNeed = need, portsEnd = e.node, portsLaunch = e.launch;
+    } else {
+      if (need > above) clockExcess += need - above;
+      if (clockEnd < 0 || need > clockNeed) clockNeed = need, clockEnd = e.node, clockLaunch = e.launch;
     }
+  }
   if (clockEnd >= 0) {
     end = clockEnd;
     launch = clockLaunch;

@@ -279,7 +279,15 @@ private:
   long unrelatedEnds_ = 0;
 
   std::vector<Pos> pos_;             // per unit, clamped to the table
-  std::vector<int> ends_;            // the end nodes that end timed paths
+  // The timed paths' ends: per end node, each launching domain whose
+  // paths there are timed, in node then domain order.
+  struct EndPath {
+    int node, launch;
+    double margin;  // setup or io_out
+    bool half;      // timed at half a period
+    bool ports;     // in the ports domain
+  };
+  std::vector<EndPath> endPaths_;
   std::vector<EdgeRec> edges_;
   std::vector<double> arr_, req_;
   double cost_ = 0;
