@@ -442,7 +442,8 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
   if (drv.restoreBest()) res.restored = true;
   // The critical path's own units moved between their neighbours on it,
   // which the prices' pull on all critical connections at once does not
-  // do; each move lowers the figure, so the placement stays the best seen.
+  // do; the placement it keeps has a lower figure than the best seen (the
+  // check after it restores the best otherwise).
   if (timing != nullptr && params.straightenMoves > 0) {
     res.straightened = drv.straighten(params.straightenMoves);
     if (res.straightened > 0 && drv.restoreBest()) res.restored = true;

@@ -123,9 +123,8 @@ struct DetailParams {
   // instructions for its 30; half a second each at a million components,
   // where qplace turns them off). 0 for none.
   int timingMeasures = 30;
-  // With timing, moves of the critical path's units at the end, each
-  // shortening it (detail_worker.h, straighten), at most this many; 0 for
-  // none.
+  // With timing, moves of the critical path's units at the end
+  // (detail_straighten.cpp), at most this many; 0 for none.
   int straightenMoves = 400;
   std::uint64_t seed = 1;
 };
@@ -138,7 +137,7 @@ struct DetailResult {
   long clusterSwaps = 0;
   long groupTrades = 0;
   long ioMoves = 0;       // I/O units moved or swapped
-  int straightened = 0;   // moves that shortened the critical path at the end (in moves and swaps too)
+  int straightened = 0;   // moves of the critical path's units kept at the end (counted in moves and swaps too)
   bool restored = false;  // the annealing ended longer than the best seen, which was restored
   double before = 0, after = 0;  // wirelength
 };

@@ -122,12 +122,11 @@ public:
 
   // Shortens the critical path (detail_straighten.cpp): moves of the worst
   // path's units, each to a free BLE or swapped with a unit, between the
-  // path's neighbours, made while one shortens the critical path and
-  // lowers the improvement's figure (DetailTiming::figure against wl0 and
-  // cp0) without lengthening the placement past wl0; at most `most` moves.
-  // The region must be the whole device, the prices timed (Shared::timing)
-  // and `a` at the placement as it is; it is left so. Returns the moves
-  // made.
+  // path's neighbours, at most `most`; the placement kept is the one of
+  // lowest figure (DetailTiming::figure against wl0 and cp0) passed, of no
+  // longer critical path than the one given and no longer than wl0. The
+  // region must be the whole device, the prices timed (Shared::timing) and
+  // `a` at the placement as it is; it is left so. Returns the moves kept.
   int straighten(TimingAnalysis& a, long long wl0, double cp0, int most);
 
   // Losses of `count` attempts at `range`, none made.
