@@ -48,7 +48,12 @@
 // end of the annealing and again after the last greedy passes when the
 // placement then is not it. So the result is still never longer than the
 // placement given, and its figure never higher, though its critical path
-// alone may be longer when the wirelength gained outweighs it.
+// alone may be longer when the wirelength gained outweighs it. Last, the
+// critical path's own units are moved between their neighbours on it
+// (detail_straighten.cpp), a move at a time, each measured by the
+// analysis, while one lowers the figure or the paths near the critical
+// one; the placement of lowest figure passed is kept, its critical path
+// no longer than before.
 //
 // Cost: each attempt and greedy trial costs the pins of the nets of the
 // units it moves (a net is rescanned only when a unit leaves an edge of its
@@ -118,6 +123,9 @@ struct DetailParams {
   // instructions for its 30; half a second each at a million components,
   // where qplace turns them off). 0 for none.
   int timingMeasures = 30;
+  // With timing, moves of the critical path's units at the end
+  // (detail_straighten.cpp), at most this many; 0 for none.
+  int straightenMoves = 400;
   std::uint64_t seed = 1;
 };
 
@@ -129,6 +137,7 @@ struct DetailResult {
   long clusterSwaps = 0;
   long groupTrades = 0;
   long ioMoves = 0;       // I/O units moved or swapped
+  int straightened = 0;   // moves of the critical path's units kept at the end (counted in moves and swaps too)
   bool restored = false;  // the annealing ended longer than the best seen, which was restored
   double before = 0, after = 0;  // wirelength
 };

@@ -72,6 +72,7 @@ public:
   }
 
   const TimingAnalysis& analysis() const { return a_; }
+  TimingAnalysis& analysis() { return a_; }
 
   // A connection's weight as of the last refresh() (criticality^exponent,
   // 0 under the floor); `edge` of the analysis's graph.

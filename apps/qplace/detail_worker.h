@@ -120,6 +120,15 @@ public:
   // per site offered, and a solve per set; nothing when reach <= 0.
   void matchIo(int reach);
 
+  // Shortens the critical path (detail_straighten.cpp): moves of the worst
+  // path's units, each to a free BLE or swapped with a unit, between the
+  // path's neighbours, at most `most`; the placement kept is the one of
+  // lowest figure (DetailTiming::figure against wl0 and cp0) passed, of no
+  // longer critical path than the one given and no longer than wl0. The
+  // region must be the whole device, the prices timed (Shared::timing) and
+  // `a` at the placement as it is; it is left so. Returns the moves kept.
+  int straighten(TimingAnalysis& a, long long wl0, double cp0, int most);
+
   // Losses of `count` attempts at `range`, none made.
   void sample(int count, int range, Rng& rng);
 
@@ -278,6 +287,15 @@ private:
   // refuse it. False when the move is illegal or leaves the region.
   bool propose(int u, int range, Rng& rng, Attempt& a);
 
+  // Each unit's timing nodes, in topological order: unitNodes_[unitNodeStart_[u]
+  // .. unitNodeStart_[u + 1]).
+  void listUnitNodes(const TimingGraph& g);
+  // The least slack, at the analysis's times and periods, of the paths
+  // through the moved units once at their new places (the other units
+  // where they are): exact for one unit, for two when they do not feed
+  // each other. O(connections of the moved units x domains).
+  double slackThrough(const TimingAnalysis& a, const Moved* moved, int count);
+
   // One set of the I/O matching: set_ with the sites sites_ (theirs first,
   // in order, then the free ones).
   void matchIoSet(int reach);
@@ -324,6 +342,13 @@ private:
   std::vector<Moved> moved_list_;
   std::vector<int> moved_;  // units moved since open()
   std::vector<DetailTiming::Move> unitMoves_;
+  // The straightening's scratch space.
+  std::vector<int> unitNodeStart_, unitNodes_;
+  std::vector<int> nodeStamp_, nodeSlot_;  // per node: nodeEpoch_ while its new arrival is at newArr_[slot]
+  int nodeEpoch_ = 0;
+  std::vector<double> newArr_;
+  std::vector<int> taken_;
+  std::vector<Attempt> done_;  // the moves made, each with its unit's place before
   // The I/O matching's scratch space.
   struct Arc {
     int row, col, price;

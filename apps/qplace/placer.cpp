@@ -364,6 +364,9 @@ bool QuadraticPlacer::apMain() {
     // A measure between the renewals costs a whole analysis, more than a
     // round of this short annealing.
     opt_.detail.timingMeasures = 0;
+    // Each straightening move looks at every end of the design several
+    // times: a cost that grows with the design, not with its path.
+    opt_.detail.straightenMoves = 0;
     opt_.detail.annealCap = std::min(opt_.detail.annealCap, 5e6);
     opt_.timingDriven.reweighEvery = std::max(opt_.timingDriven.reweighEvery, 8);
   }

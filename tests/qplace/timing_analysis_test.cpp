@@ -317,8 +317,27 @@ TEST(TimingAnalysis, IncrementalUpdateEqualsFullAnalysis) {
     if (count == 2 && moves[0].unit == moves[1].unit) continue;
     const double before = inc.timingCost();
     const double predicted = inc.moveCost(moves, count);
+    // The delay a connection of the first unit will have, from the places.
+    const int u0 = moves[0].unit;
+    int edge = -1;
+    double delayThen = 0;
+    if (g.unitStart[u0] < g.unitStart[u0 + 1]) {
+      edge = g.unitEdges[g.unitStart[u0]];
+      auto place = [&](int u, double& px, double& py) {
+        px = inc.x(u), py = inc.y(u);
+        for (int k = 0; k < count; ++k)
+          if (moves[k].unit == u) px = moves[k].x, py = moves[k].y;
+      };
+      double ax, ay, bx, by;
+      place(g.unit[g.from[edge]], ax, ay);
+      place(g.unit[g.to[edge]], bx, by);
+      delayThen = inc.edgeDelayAt(edge, ax, ay, bx, by);
+    }
     inc.move(moves, count);
     EXPECT_NEAR(inc.timingCost() - before, predicted, 1e-6 * (1 + std::fabs(before)));
+    if (edge >= 0) {
+      EXPECT_EQ(inc.edgeDelay(edge), delayThen) << "step " << step;
+    }
     if (step % 7 != 6) continue;
     recomputed += inc.update();
     for (int u = 0; u < m.numUnits(); ++u) {
@@ -333,6 +352,18 @@ TEST(TimingAnalysis, IncrementalUpdateEqualsFullAnalysis) {
         ASSERT_EQ(inc.required(v, t), full.required(v, t)) << "step " << step << " node " << v << " domain " << t;
       }
     }
+    // The worst domain's need from the updated times, where the domains'
+    // own figures wait for an analysis; the paths beyond a bound sum to
+    // nothing above the worst and to at least the worst's own excess below.
+    int end = -1, launch = -1;
+    double over = -1;
+    const qplace::TimingDomain& worst = full.domain(full.worstDomain());
+    ASSERT_EQ(inc.worstNeed(end, launch, worst.need, &over), worst.need) << "step " << step;
+    EXPECT_EQ(end, worst.end);
+    EXPECT_EQ(launch, worst.launch);
+    EXPECT_EQ(over, 0);
+    inc.worstNeed(end, launch, worst.need - 50, &over);
+    EXPECT_GE(over, 50);
   }
   // The updates stayed local: under a tenth of the node visits of as many
   // full analyses (forward and backward).

@@ -304,6 +304,62 @@ TEST(TimingDriven, ImprovementNeverLongerNorWorseInItsFigure) {
   }
 }
 
+// The straightening at the end of the improvement, against the same run
+// without it (the placement it starts from is the same): when it moves
+// units, the critical path measured afresh is shorter and the improvement's
+// figure lower (a placement its own measures misjudged would be restored
+// by the improvement's last check, and be the one without); when it moves
+// none, the placement is the one without. Either way the placement stays
+// legal and is the same on one thread and two. From two placements: a
+// random one improved briefly (a chain far from straight), and a longer
+// improvement's.
+TEST(TimingDriven, StraighteningShortensThePathAndKeepsThePlacementLegal) {
+  int straightened = 0;
+  for (const double moves : {20.0, 300.0}) {
+    RandomLongPath with(4), without(4), alone(4);
+    ASSERT_TRUE(with.placed && without.placed && alone.placed);
+    qplace::DetailParams dp;
+    dp.annealMoves = moves;
+    dp.regionSide = 3;  // several regions on this small device
+    qplace::Progress none;
+    // Measured afresh, ports left loose as the improvement weighs them.
+    auto measure = [](RandomLongPath& lp, double& cp) {
+      qplace::DetailTiming probe(lp.timing.analysis, lp.timing.table, 0.3, 16);
+      cp = probe.refresh(lp.p, 0);
+      return static_cast<long long>(qplace::hpwl(lp.p));
+    };
+    double cpStart = 0;
+    const long long wlStart = measure(with, cpStart);
+    qplace::DetailTiming costWith(with.timing.analysis, with.timing.table, 0.3, 16);
+    qplace::DetailTiming costWithout(without.timing.analysis, without.timing.table, 0.3, 16);
+    const qplace::DetailResult r = qplace::improve(with.p, dp, none, &costWith);
+    // On one thread: the same moves, the same placement.
+    qplace::DetailTiming costAlone(alone.timing.analysis, alone.timing.table, 0.3, 16);
+    dp.threads = 1;
+    const qplace::DetailResult r1 = qplace::improve(alone.p, dp, none, &costAlone);
+    EXPECT_EQ(r1.straightened, r.straightened) << moves;
+    EXPECT_EQ(alone.p.loc, with.p.loc) << moves;
+    dp.threads = 2;
+    dp.straightenMoves = 0;
+    const qplace::DetailResult r0 = qplace::improve(without.p, dp, none, &costWithout);
+    EXPECT_EQ(r0.straightened, 0);
+    straightened += r.straightened;
+    double cp = 0, cp0 = 0;
+    const long long wl = measure(with, cp), wl0 = measure(without, cp0);
+    EXPECT_EQ(r.after, wl);
+    if (r.straightened > 0) {
+      EXPECT_LT(cp, cp0) << moves;
+      // The figure the improvement keeps, against the placement given.
+      EXPECT_LT(costWith.figure(wl, cp, wlStart, cpStart), costWith.figure(wl0, cp0, wlStart, cpStart)) << moves;
+    } else {
+      EXPECT_EQ(with.p.loc, without.p.loc) << moves;
+    }
+    with.p.writeTo(with.d);
+    EXPECT_EQ(registerRuleFaults(with.d, with.f.halfRule) + qplace::checkPlacement(with.d).errors, 0) << moves;
+  }
+  EXPECT_GT(straightened, 0);
+}
+
 // A long annealing of a small design (many more tries than connections)
 // renews its timing weights about fifty times, not once a round, and
 // measures the placement between renewals some thirty times, or not at all

@@ -99,6 +99,15 @@ TimingAnalysis::TimingAnalysis(const TimingGraph& graph, const Model& model, con
   static_assert(sizeof(EdgeRec) == 24, "a connection's record is three words");
   if (m_.numUnits() >= kMostUnits) throw std::length_error("timing analysis: too many units");
   pos_.assign(static_cast<std::size_t>(m_.numUnits()), Pos{1, 1});
+  for (int v = 0; v < g_.numNodes(); ++v) {
+    if (!g_.isEnd(v) || (g_.kind[static_cast<std::size_t>(v)] == TN_REG_IN && g_.clock[static_cast<std::size_t>(v)] < 0))
+      continue;
+    for (int t = 0; t < nd_; ++t) {
+      bool half = false;
+      const int k = timedIn(v, t, half);
+      if (k >= 0) endPaths_.push_back(EndPath{v, t, endMargin(v), half, k == portsDomain_});
+    }
+  }
   const int edges = g_.numEdges();
   edges_.resize(static_cast<std::size_t>(edges));
   for (int e = 0; e < edges; ++e) {
@@ -420,6 +429,35 @@ int TimingAnalysis::worstDomain() const {
   return worst;
 }
 
+double TimingAnalysis::worstNeed(int& end, int& launch, double above, double* excess) const {
+  // The clock domains' worst, else the ports' (worstDomain()).
+  double clockNeed = 0, portsNeed = 0, clockExcess = 0, portsExcess = 0;
+  int clockEnd = -1, clockLaunch = -1, portsEnd = -1, portsLaunch = -1;
+  for (const EndPath& e : endPaths_) {
+    const double a = arrival(e.node, e.launch);
+    if (a == kNever) continue;
+    const double delay = a + e.margin;
+    const double need = e.half ? 2 * delay : delay;
+    if (e.ports) {
+      if (need > above) portsExcess += need - above;
+      if (portsEnd < 0 || need > portsNeed) portsNeed = need, portsEnd = e.node, portsLaunch = e.launch;
+    } else {
+      if (need > above) clockExcess += need - above;
+      if (clockEnd < 0 || need > clockNeed) clockNeed = need, clockEnd = e.node, clockLaunch = e.launch;
+    }
+  }
+  if (clockEnd >= 0) {
+    end = clockEnd;
+    launch = clockLaunch;
+    if (excess != nullptr) *excess = clockExcess;
+    return clockNeed;
+  }
+  if (excess != nullptr) *excess = portsExcess;
+  end = portsEnd;
+  launch = portsLaunch;
+  return portsNeed;
+}
+
 double TimingAnalysis::slack(int node) const {
   double s = kNone;
   for (int t = 0; t < nd_; ++t) {
@@ -553,7 +591,7 @@ void TimingAnalysis::move(const UnitMove* moves, int count) {
   for (int k = 0; k < count; ++k) pos_[static_cast<std::size_t>(moves[k].unit)] = clamped(moves[k].x, moves[k].y);
 }
 
-long TimingAnalysis::update() {
+long TimingAnalysis::update(bool required) {
   long recomputed = 0;
   updating_ = true;
   std::make_heap(fwdHeap_.begin(), fwdHeap_.end(), std::greater<std::uint64_t>());
@@ -571,7 +609,7 @@ long TimingAnalysis::update() {
     const std::size_t vi = static_cast<std::size_t>(v);
     for (int i = g_.outStart[vi]; i < g_.outStart[vi + 1]; ++i) queueForward(g_.out[static_cast<std::size_t>(i)].node);
   }
-  while (!bwdHeap_.empty()) {
+  while (required && !bwdHeap_.empty()) {
     std::pop_heap(bwdHeap_.begin(), bwdHeap_.end());
     const int v = nodeOf(bwdHeap_.back());
     bwdHeap_.pop_back();

@@ -135,6 +135,14 @@ public:
   // The clock domain with the longest needed period (or, with no clock
   // domain timed, the ports domain when timed); -1 when nothing is timed.
   int worstDomain() const;
+  // The period the worst domain (as worstDomain() picks it) needs at the
+  // times as they are now, after update() too, where the domains' figures
+  // wait for the next analyse(); its critical path's end node and
+  // launching domain in `end` and `launch` (-1 when nothing is timed).
+  // With `excess`, also the sum over the ends (and launching domains) of
+  // those domains of what their paths need beyond `above`. O(end nodes x
+  // domains).
+  double worstNeed(int& end, int& launch, double above = kNone, double* excess = nullptr) const;
   // End nodes reached from a domain whose paths there are not timed.
   long unrelatedEnds() const { return unrelatedEnds_; }
 
@@ -150,6 +158,11 @@ public:
   double slack(int node) const;
   double edgeSlack(int edge) const;
   double edgeDelay(int edge) const { return edges_[static_cast<std::size_t>(edge)].delay; }
+  // The delay connection `edge` would have with its driver's unit at
+  // (ax, ay) and its load's at (bx, by).
+  double edgeDelayAt(int edge, double ax, double ay, double bx, double by) const {
+    return delayAt(edges_[static_cast<std::size_t>(edge)].kind, clamped(ax, ay), clamped(bx, by));
+  }
   // The delay a node adds after its inputs (a LUT's; 0 for ends).
   double nodeDelay(int node) const;
   // Required time at an end node for a launching domain (+infinity when
@@ -198,8 +211,10 @@ public:
   void move(const UnitMove* moves, int count);
   // Brings the times up to date for the moves since the last analysis or
   // update, at the periods of the last analysis. Returns the nodes
-  // recomputed.
-  long update();
+  // recomputed. With `required` false, the arrival times alone: the
+  // required times wait for the next update that brings them (what reads
+  // only arrivals, worstNeed(), may come between).
+  long update(bool required = true);
 
   double x(int unit) const { return pos_[static_cast<std::size_t>(unit)].x; }
   double y(int unit) const { return pos_[static_cast<std::size_t>(unit)].y; }
@@ -264,6 +279,15 @@ private:
   long unrelatedEnds_ = 0;
 
   std::vector<Pos> pos_;             // per unit, clamped to the table
+  // The timed paths' ends: per end node, each launching domain whose
+  // paths there are timed, in node then domain order.
+  struct EndPath {
+    int node, launch;
+    double margin;  // setup or io_out
+    bool half;      // timed at half a period
+    bool ports;     // in the ports domain
+  };
+  std::vector<EndPath> endPaths_;
   std::vector<EdgeRec> edges_;
   std::vector<double> arr_, req_;
   double cost_ = 0;
