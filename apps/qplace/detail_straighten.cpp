@@ -181,19 +181,19 @@ int Worker::straighten(TimingAnalysis& a, long long wl0, double cp0, int most) {
       path.push_back(v);
       if (g.isStart(v)) break;
       const std::size_t vi = static_cast<std::size_t>(v);
-      int best = -1;
+      int latestIn = -1;
       double latest = kNever;
       for (int i = g.inStart[vi]; i < g.inStart[vi + 1]; ++i) {
         const TimingGraph::Link& l = g.in[static_cast<std::size_t>(i)];
         const double at = a.arrival(l.node, launch) + a.edgeDelay(l.edge);
-        if (best < 0 || at > latest) {
-          best = i;
+        if (latestIn < 0 || at > latest) {
+          latestIn = i;
           latest = at;
         }
       }
-      if (best < 0 || latest == kNever) break;
-      v = g.in[static_cast<std::size_t>(best)].node;
-      path.push_back(-1 - g.in[static_cast<std::size_t>(best)].edge);  // the connection, marked
+      if (latestIn < 0 || latest == kNever) break;
+      v = g.in[static_cast<std::size_t>(latestIn)].node;
+      path.push_back(-1 - g.in[static_cast<std::size_t>(latestIn)].edge);  // the connection, marked
     }
     units.clear();
     ins.clear();
