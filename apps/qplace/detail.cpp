@@ -446,7 +446,10 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
   // check after it restores the best otherwise).
   if (timing != nullptr && params.straightenMoves > 0) {
     res.straightened = drv.straighten(params.straightenMoves);
-    if (res.straightened > 0 && drv.restoreBest()) res.restored = true;
+    if (res.straightened > 0 && drv.restoreBest()) {
+      res.restored = true;
+      res.straightened = 0;  // the best seen was better after all: the moves are undone
+    }
   }
   const Counts& c = drv.counts();
   res.moves = c.moves;

@@ -500,9 +500,14 @@ bool QuadraticPlacer::apMain() {
   figures_.finalHpwl = hpwl(p);
   figures_.seconds[DETAIL] = tst.report(DETAIL);
   const std::string detailTiming = analysed(2, [&](TimingAnalysis& a) { a.setPositions(p); });
-  say(1, neoform("detail    %7.3f s  hpwl %.0f, %d passes, %d annealing rounds, %ld moves, %ld swaps, %ld cluster swaps, %ld group trades, %ld I/O moves%s",
+  // neoform's text lasts until its next call: the part copied out first.
+  const std::string straightened =
+      dr.straightened > 0 ? std::string(neoform(", %d kept of the critical path's straightening", dr.straightened)) : "";
+  say(1, neoform("detail    %7.3f s  hpwl %.0f, %d passes, %d annealing rounds, %ld moves, %ld swaps, %ld cluster swaps, %ld group trades, %ld I/O moves%s%s",
                  tst.report(DETAIL), figures_.finalHpwl, dr.passes, dr.rounds, dr.moves, dr.swaps, dr.clusterSwaps,
-                 dr.groupTrades, dr.ioMoves, dr.restored ? " (best placement seen restored)" : "") + detailTiming);
+                 dr.groupTrades, dr.ioMoves,
+                 straightened.c_str(),
+                 dr.restored ? " (best placement seen restored)" : "") + detailTiming);
 
   // ---- check: the library's packing rules, then the slots
   tst.start(CHECK);
