@@ -99,15 +99,6 @@ TimingAnalysis::TimingAnalysis(const TimingGraph& graph, const Model& model, con
   static_assert(sizeof(EdgeRec) == 24, "a connection's record is three words");
   if (m_.numUnits() >= kMostUnits) throw std::length_error("timing analysis: too many units");
   pos_.assign(static_cast<std::size_t>(m_.numUnits()), Pos{1, 1});
-  for (int v = 0; v < g_.numNodes(); ++v) {
-    if (!g_.isEnd(v) || (g_.kind[static_cast<std::size_t>(v)] == TN_REG_IN && g_.clock[static_cast<std::size_t>(v)] < 0))
-      continue;
-    for (int t = 0; t < nd_; ++t) {
-      bool half = false;
-      const int k = timedIn(v, t, half);
-      if (k >= 0) endPaths_.push_back(EndPath{v, t, endMargin(v), half, k == portsDomain_});
-    }
-  }
   const int edges = g_.numEdges();
   edges_.resize(static_cast<std::size_t>(edges));
   for (int e = 0; e < edges; ++e) {
@@ -429,7 +420,22 @@ int TimingAnalysis::worstDomain() const {
   return worst;
 }
 
-double TimingAnalysis::worstNeed(int& end, int& launch, double above, double* excess) const {
+double TimingAnalysis::worstNeed(int& end, int& launch, double above, double* excess) {
+  // The list of the timed paths' ends, made at the first call: a design
+  // placed without the straightening (all those of more than 300,000
+  // units) never holds it (30 MB at a million components).
+  if (!endsListed_) {
+    endsListed_ = true;
+    for (int v = 0; v < g_.numNodes(); ++v) {
+      if (!g_.isEnd(v) || (g_.kind[static_cast<std::size_t>(v)] == TN_REG_IN && g_.clock[static_cast<std::size_t>(v)] < 0))
+        continue;
+      for (int t = 0; t < nd_; ++t) {
+        bool half = false;
+        const int k = timedIn(v, t, half);
+        if (k >= 0) endPaths_.push_back(EndPath{v, t, endMargin(v), half, k == portsDomain_});
+      }
+    }
+  }
   // The clock domains' worst, else the ports' (worstDomain()).
   double clockNeed = 0, portsNeed = 0, clockExcess = 0, portsExcess = 0;
   int clockEnd = -1, clockLaunch = -1, portsEnd = -1, portsLaunch = -1;

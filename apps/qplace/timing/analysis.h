@@ -141,8 +141,9 @@ public:
   // launching domain in `end` and `launch` (-1 when nothing is timed).
   // With `excess`, also the sum over the ends (and launching domains) of
   // those domains of what their paths need beyond `above`. O(end nodes x
-  // domains).
-  double worstNeed(int& end, int& launch, double above = kNone, double* excess = nullptr) const;
+  // domains); the first call lists the timed ends, a record of 24 bytes
+  // per end and launching domain kept from then on.
+  double worstNeed(int& end, int& launch, double above = kNone, double* excess = nullptr);
   // End nodes reached from a domain whose paths there are not timed.
   long unrelatedEnds() const { return unrelatedEnds_; }
 
@@ -287,7 +288,8 @@ private:
     bool half;      // timed at half a period
     bool ports;     // in the ports domain
   };
-  std::vector<EndPath> endPaths_;
+  std::vector<EndPath> endPaths_;  // made by the first worstNeed()
+  bool endsListed_ = false;
   std::vector<EdgeRec> edges_;
   std::vector<double> arr_, req_;
   double cost_ = 0;
