@@ -427,8 +427,7 @@ double TimingAnalysis::worstNeed(int& end, int& launch, double above, double* ex
   if (!endsListed_) {
     endsListed_ = true;
     for (int v = 0; v < g_.numNodes(); ++v) {
-      if (!g_.isEnd(v) || (g_.kind[static_cast<std::size_t>(v)] == TN_REG_IN && g_.clock[static_cast<std::size_t>(v)] < 0))
-        continue;
+      if (!g_.isEnd(v)) continue;  // (timedIn() turns down a register without a clock)
       for (int t = 0; t < nd_; ++t) {
         bool half = false;
         const int k = timedIn(v, t, half);
