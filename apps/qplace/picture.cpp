@@ -96,7 +96,14 @@ std::string svgPicture(const Placement& p, int nets) {
   }
 
   if (detail) {
+    // A mark per BLE used, one path per colour: the renderer's cost is per
+    // element, and a picture of a few thousand rectangles took it longer
+    // than the placement.
+    std::string pairs, luts, regs;
     const double bw = (s - 4) / 2, bh = (s - 4) / 4;
+    auto mark = [](std::string& d, double x, double y, double mw, double mh) {
+      appendf(d, "M%.2f %.2fh%.2fv%.2fh%.2fz", x, y, mw, mh, -mw);
+    };
     for (int c = 0; c < f.numClusters(); ++c) {
       const double x0 = px(f.clusterX(c)), y0 = py(f.clusterY(c));
       for (int b = 0; b < kBles; ++b) {
@@ -104,18 +111,20 @@ std::string svgPicture(const Placement& p, int nets) {
         const double bx = x0 + 2 + (b % 2) * bw, by = y0 + 2 + (b / 2) * bh;
         const int lu = p.lutAt[pos], ru = p.regAt[pos];
         if (lu >= 0 && lu == ru) {
-          appendf(out, "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"#8e44ad\"/>\n",
-                  bx + 0.5, by + 0.5, bw - 1, bh - 1);
+          mark(pairs, bx + 0.5, by + 0.5, bw - 1, bh - 1);
           continue;
         }
-        if (lu >= 0)
-          appendf(out, "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"#2e86de\"/>\n",
-                  bx + 0.5, by + 0.5, bw / 2 - 0.5, bh - 1);
-        if (ru >= 0)
-          appendf(out, "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"#f39c12\"/>\n",
-                  bx + bw / 2, by + 0.5, bw / 2 - 0.5, bh - 1);
+        if (lu >= 0) mark(luts, bx + 0.5, by + 0.5, bw / 2 - 0.5, bh - 1);
+        if (ru >= 0) mark(regs, bx + bw / 2, by + 0.5, bw / 2 - 0.5, bh - 1);
       }
     }
+    for (const auto& [colour, d] : {std::pair<const char*, const std::string&>{"#8e44ad", pairs}, {"#2e86de", luts},
+                                    {"#f39c12", regs}})
+      if (!d.empty()) {
+        appendf(out, "<path fill=\"%s\" d=\"", colour);
+        out += d;
+        out += "\"/>\n";
+      }
   }
 
   // I/O: one mark per square holding I/O sites, green when one is used.

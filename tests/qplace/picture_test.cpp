@@ -88,10 +88,29 @@ TEST(Picture, ASmallDeviceIsDrawnClusterByCluster) {
   small.f.ioY.push_back(small.f.ioY[1]);
   Placement p(small.f, small.m);
   for (int k = 0; k < 3; ++k) p.putIo(k, k == 2 ? 16 : k);
+  // BLEs by hand (the picture reads only who is where): two LUT+register
+  // pairs, a lone LUT and, in the same BLE as another unit's LUT, a register.
+  p.lutAt[0] = p.regAt[0] = 7;
+  p.lutAt[qplace::kBles + 3] = p.regAt[qplace::kBles + 3] = 8;
+  p.lutAt[1] = 9;
+  p.lutAt[2] = 10;
+  p.regAt[2] = 11;
   const std::string svg = qplace::svgPicture(p, 3);
   EXPECT_EQ(svg.find("a square:"), std::string::npos);
   EXPECT_EQ(netLines(svg), 1);
   EXPECT_EQ(count(svg, "fill=\"#27ae60\""), 2 + 1);  // two used I/O squares, and the legend
+  // One path per kind of mark, a rectangle per unit drawn; each colour
+  // once more in the legend.
+  auto marks = [&](const std::string& colour) {
+    const std::size_t at = svg.find("<path fill=\"" + colour + "\" d=\"");
+    if (at == std::string::npos) return -1;
+    return count(svg.substr(at, svg.find('>', at) - at), "z");
+  };
+  EXPECT_EQ(marks("#8e44ad"), 2);
+  EXPECT_EQ(marks("#2e86de"), 2);
+  EXPECT_EQ(marks("#f39c12"), 1);
+  for (const char* colour : {"#8e44ad", "#2e86de", "#f39c12"})
+    EXPECT_EQ(count(svg, std::string("fill=\"") + colour + "\""), 2) << colour;
 }
 
 TEST(Picture, PngFailureSaysWhetherTheProgramIsMissingOrFailed) {
