@@ -82,7 +82,7 @@ struct DetailParams {
   int radius = 1;          // clusters around the optimal region that are tried
   // Annealing after the greedy passes: tries per unit (I/O included), at
   // most annealCap in all; 0 for none.
-  double annealMoves = 300;
+  double annealMoves = 525;
   double annealCap = 1.25e7;
   // Tries per unit in a round: a longer annealing has more rounds, so its
   // temperature falls more slowly; at least minRounds.
