@@ -381,7 +381,7 @@ bool QuadraticPlacer::apMain() {
   std::unique_ptr<DesignTiming> timing;
   if (opt_.timing) {
     tst.start(TIMING);
-    timing = std::make_unique<DesignTiming>(d_, m, f.dev, opt_.timingSettings);
+    timing = std::make_unique<DesignTiming>(d_, m, f.dev, opt_.timingSettings, opt_.global.threads);
     timing->analysis.setThreads(opt_.global.threads);
     tst.sleep(TIMING);
   }

@@ -1,6 +1,7 @@
 // The full analysis on two threads: every time, delay, domain figure and
 // criticality bit for bit those of one thread, on a generated design with
-// loops, two clocks and both edges, at whole and at fractional positions.
+// loops, two clocks and both edges, at whole and at fractional positions;
+// and the graph and delay table built side by side as those built in turn.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "qplace/timing/design_timing.h"
 #include "timing_circuit.h"
 
 namespace {
@@ -94,6 +96,27 @@ TEST(TimingAnalysisThreads, TwoThreadsGiveTheBitsOfOne) {
     EXPECT_EQ(one.update(), two.update());
     expectSame(one, two, "after a move");
   }
+}
+
+TEST(TimingAnalysisThreads, GraphAndTableBuiltSideBySideAreThoseBuiltInTurn) {
+  timing_test::Generated s(12);
+  qplace::TimingSettings settings;
+  settings.delays = s.dm;
+  const qplace::DesignTiming inTurn(s.d, s.m, s.gen.device, settings, 1);
+  const qplace::DesignTiming sideBySide(s.d, s.m, s.gen.device, settings, 2);
+  const qplace::TimingGraph &a = inTurn.graph, &b = sideBySide.graph;
+  ASSERT_GT(a.numEdges(), 1000);
+  EXPECT_TRUE(a.from == b.from && a.to == b.to && a.order == b.order && a.cutEdges == b.cutEdges &&
+              a.unitEdges == b.unitEdges && a.signalEdges == b.signalEdges);
+  const qplace::DelayTable &ta = inTurn.table, &tb = sideBySide.table;
+  ASSERT_EQ(ta.rows(), s.gen.device.plcRows);
+  ASSERT_TRUE(ta.rows() == tb.rows() && ta.cols() == tb.cols());
+  long differ = 0;
+  for (int dy = 0; dy < ta.rows(); ++dy)
+    for (int dx = 0; dx < ta.cols(); ++dx) differ += !sameBits(ta.at(dx, dy), tb.at(dx, dy));
+  EXPECT_EQ(differ, 0);
+  // The table came from the routing graph, not the plain grid's formula.
+  EXPECT_NE(ta.at(ta.cols() - 1, 0), qplace::DelayTable::plainGrid(ta.rows(), ta.cols(), s.dm).at(ta.cols() - 1, 0));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #define QPLACE_TIMING_DESIGN_TIMING_H
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "qplace/timing/analysis.h"
@@ -25,15 +26,22 @@ struct TimingSettings {
 
 // Builds the timing graph, the device's delay table (one search over its
 // routing graph in `d`) and an analysis with the settings' periods; every
-// unit at (1, 1) until positions are set.
+// unit at (1, 1) until positions are set. With threads >= 2 (0: the
+// machine's cores) the graph and the table are built at the same time, on
+// this thread and one more (the same results; one after the other when no
+// thread can be started).
 struct DesignTiming {
-  DesignTiming(standin::Design& d, const Model& m, const designgen::Device& dev, const TimingSettings& s);
+  DesignTiming(standin::Design& d, const Model& m, const designgen::Device& dev, const TimingSettings& s,
+               int threads = 1);
   DesignTiming(const DesignTiming&) = delete;
   DesignTiming& operator=(const DesignTiming&) = delete;
 
   TimingGraph graph;
   DelayTable table;
   TimingAnalysis analysis;
+
+private:
+  DesignTiming(std::pair<TimingGraph, DelayTable>&& built, const Model& m, const TimingSettings& s);
 };
 
 }  // namespace qplace
