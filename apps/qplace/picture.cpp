@@ -138,7 +138,9 @@ std::string svgPicture(const Placement& p, int nets) {
             (q % gw) * s + s * 0.2, (q / gw) * s + s * 0.2, s * 0.6, s * 0.6, any ? "#27ae60" : "#eee");
 
   // The largest nets, each as a star from its first unit (the driver when it
-  // has one: drivers come first) to the squares of the others.
+  // has one: drivers come first) to the squares of the others. A net that
+  // reaches more than kMostNetLines squares would cover the picture in
+  // lines: its squares get a dot each instead, inside the outline of its box.
   std::vector<int> order(static_cast<std::size_t>(m.numNets()));
   std::iota(order.begin(), order.end(), 0);
   const int shown = std::max(0, std::min(nets, m.numNets()));
@@ -149,15 +151,43 @@ std::string svgPicture(const Placement& p, int nets) {
     const int n = order[k];
     const int drv = m.netUnits[m.netStart[n]];
     const char* colour = kNetColours[k % 6];
-    appendf(out, "<path fill=\"none\" stroke=\"%s\" stroke-width=\"%.2f\" stroke-opacity=\"0.4\" d=\"", colour,
-            std::max(0.3, s / 30));
-    const double dx = px(p.x(drv)) + s / 2, dy = py(p.y(drv)) + s / 2;
-    // A load in the driver's own square would be a line of no length.
-    std::set<std::size_t> reached = {static_cast<std::size_t>(square(p.y(drv))) * gw + square(p.x(drv))};
+    const std::size_t own = static_cast<std::size_t>(square(p.y(drv))) * gw + square(p.x(drv));
+    // The squares of the other units, in the order first reached; a load in
+    // the driver's own square would be a line of no length.
+    std::set<std::size_t> seen = {own};
+    std::vector<std::size_t> reached;
     for (int i = m.netStart[n] + 1; i < m.netStart[n + 1]; ++i) {
       const int u = m.netUnits[i];
-      if (!reached.insert(static_cast<std::size_t>(square(p.y(u))) * gw + square(p.x(u))).second) continue;
-      appendf(out, "M%.1f %.1fL%.1f %.1f", dx, dy, px(p.x(u)) + s / 2, py(p.y(u)) + s / 2);
+      const std::size_t q = static_cast<std::size_t>(square(p.y(u))) * gw + square(p.x(u));
+      if (seen.insert(q).second) reached.push_back(q);
+    }
+    const double dx = px(p.x(drv)) + s / 2, dy = py(p.y(drv)) + s / 2;
+    if (reached.size() <= static_cast<std::size_t>(kMostNetLines)) {
+      appendf(out, "<path fill=\"none\" stroke=\"%s\" stroke-width=\"%.2f\" stroke-opacity=\"0.4\" d=\"", colour,
+              std::max(0.3, s / 30));
+      for (std::size_t q : reached)
+        appendf(out, "M%.1f %.1fL%.1f %.1f", dx, dy, (q % gw) * s + s / 2, (q / gw) * s + s / 2);
+    } else {
+      // seen holds the driver's square too: the outline is of the whole net.
+      std::size_t c0 = gw, c1 = 0, r0 = gh, r1 = 0;
+      for (std::size_t q : seen) {
+        c0 = std::min(c0, q % gw);
+        c1 = std::max(c1, q % gw);
+        r0 = std::min(r0, q / gw);
+        r1 = std::max(r1, q / gw);
+      }
+      appendf(out,
+              "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" stroke=\"%s\" "
+              "stroke-width=\"%.2f\" stroke-dasharray=\"%.1f\"/>\n",
+              c0 * s + s / 4, r0 * s + s / 4, (c1 - c0) * s + s / 2, (r1 - r0) * s + s / 2, colour,
+              std::max(1.0, s / 12), std::max(3.0, s / 2));
+      // Each net its own place in a square (a 3 x 3 grid of them), so that
+      // the nets' dots sit side by side where they share squares.
+      const double dot = std::max(1.0, s / 5);
+      const double ox = s * (0.2 + 0.3 * (k % 3)) - dot / 2, oy = s * (0.2 + 0.3 * (k / 3 % 3)) - dot / 2;
+      appendf(out, "<path fill=\"%s\" stroke=\"white\" stroke-width=\"%.2f\" d=\"", colour, dot / 6);
+      for (std::size_t q : reached)
+        appendf(out, "M%.1f %.1fh%.1fv%.1fh%.1fz", (q % gw) * s + ox, (q / gw) * s + oy, dot, dot, -dot);
     }
     out += "\"/>\n";
     appendf(out, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\" fill=\"%s\"/>\n", dx, dy, std::max(1.5, s / 5), colour);
@@ -171,7 +201,7 @@ std::string svgPicture(const Placement& p, int nets) {
           "<rect x=\"130\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#2e86de\"/><text x=\"146\" y=\"%.1f\">LUT</text>"
           "<rect x=\"190\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#f39c12\"/><text x=\"206\" y=\"%.1f\">register</text>"
           "<rect x=\"280\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#27ae60\"/><text x=\"296\" y=\"%.1f\">I/O</text>"
-          "<text x=\"340\" y=\"%.1f\">%d x %d clusters, shade = BLEs used%s; lines: the %d largest nets</text></g>\n",
+          "<text x=\"340\" y=\"%.1f\">%d x %d clusters, shade = BLEs used%s; lines or dots: the %d largest nets</text></g>\n",
           gh * s + 14, gh * s + 25, gh * s + 14, gh * s + 25, gh * s + 14, gh * s + 25, gh * s + 14, gh * s + 25,
           gh * s + 25, f.rows, f.cols, grain.c_str(), shown);
   out += "</svg>\n";

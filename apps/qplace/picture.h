@@ -1,7 +1,8 @@
 // A picture of a legal placement: an SVG of the device grid with each
 // cluster shaded by the share of its BLEs in use, the components coloured
 // by kind (pairs purple, lone LUTs blue, lone registers orange, I/O green),
-// and the highest-fanout nets drawn as stars from their driver; and a PNG
+// and the highest-fanout nets drawn as stars from their driver (or, when
+// they spread too wide for lines, as dots in their box); and a PNG
 // rendered from it with rsvg-convert (Debian package librsvg2-bin).
 #ifndef QPLACE_PICTURE_H
 #define QPLACE_PICTURE_H
@@ -23,8 +24,13 @@ constexpr int kPictureSquares = 200;
 // square, 1 up to kPictureSquares positions along the longer side.
 int pictureGrain(int rows, int cols);
 
+// Lines drawn for a net at most: a net whose units are in more squares is
+// drawn as a dot in each, within the dashed outline of its box.
+constexpr int kMostNetLines = 100;
+
 // The SVG text. Up to `nets` nets are drawn, each as lines from its driver
-// to the other squares its units are in (one line per square). Components are
+// to the other squares its units are in (one line per square; dots above
+// kMostNetLines squares), and a disc on its driver. Components are
 // drawn one by one while a cluster is at least 12 pixels wide; otherwise
 // only the shading. O(clusters + pins of the nets drawn).
 std::string svgPicture(const Placement& p, int nets);

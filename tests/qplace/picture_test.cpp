@@ -76,9 +76,15 @@ TEST(Picture, ALargeDeviceIsDrawnAtACoarserGrainWithinAFewMegabytes) {
   EXPECT_EQ(svg.rfind("<svg ", 0), 0u);
   EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
   EXPECT_NE(svg.find("600 x 600 clusters, shade = BLEs used; a square: 4 x 4 clusters"), std::string::npos);
-  // One line per border square reached, not per unit: 151 squares a side
-  // (602 positions in fours), less the driver's own square.
-  EXPECT_EQ(netLines(svg), 4 * 150 - 1);
+  // A square per border square reached, not per unit: 151 squares a side
+  // (602 positions in fours), less the driver's own square; so many that
+  // the net is drawn as dots within the outline of its box, the whole grid.
+  EXPECT_EQ(netLines(svg), 0);
+  const std::size_t dots = svg.find("stroke=\"white\"");
+  ASSERT_NE(dots, std::string::npos);
+  EXPECT_EQ(count(svg.substr(dots, svg.find('>', dots) - dots), "z"), 4 * 150 - 1);
+  EXPECT_EQ(count(svg, "stroke-dasharray"), 1);
+  EXPECT_NE(svg.find("<rect x=\"1.8\" y=\"1.8\" width=\"1096.4\" height=\"1096.4\" fill=\"none\""), std::string::npos);
 }
 
 TEST(Picture, ASmallDeviceIsDrawnClusterByCluster) {
