@@ -156,8 +156,7 @@ int Worker::straighten(TimingAnalysis& a, long long wl0, double cp0, int most) {
   // improvement's own figure lowers too.
   const double share = kShare * timing->tradeoff();
   auto figure = [share](long long w, double c, long long w0, double c0) {
-    return (1 - share) * (w0 > 0 ? static_cast<double>(w) / static_cast<double>(w0) : 1.0) +
-           share * (c0 > 0 ? c / c0 : 1.0);
+    return DetailTiming::figure(share, w, c, w0, c0);
   };
   int end = -1, launch = -1;
   double cp = a.worstNeed(end, launch);

@@ -88,10 +88,10 @@ double DetailTiming::refresh(const Placement& p, long long wirelength) {
   return critical_;
 }
 
-double DetailTiming::figure(long long wirelength, double criticalPath, long long wl0, double cp0) const {
+double DetailTiming::figure(double share, long long wirelength, double criticalPath, long long wl0, double cp0) {
   const double w = wl0 > 0 ? static_cast<double>(wirelength) / static_cast<double>(wl0) : 1.0;
   const double c = cp0 > 0 ? criticalPath / cp0 : 1.0;
-  return (1 - f_) * w + f_ * c;
+  return (1 - share) * w + share * c;
 }
 
 }  // namespace qplace

@@ -100,7 +100,11 @@ public:
 
   // How good a placement is against the one given: (1 - F) * wl / wl0 +
   // F * cp / cp0, each ratio taken as 1 when its base is 0.
-  double figure(long long wirelength, double criticalPath, long long wl0, double cp0) const;
+  double figure(long long wirelength, double criticalPath, long long wl0, double cp0) const {
+    return figure(f_, wirelength, criticalPath, wl0, cp0);
+  }
+  // The same with the critical path at `share` instead of F.
+  static double figure(double share, long long wirelength, double criticalPath, long long wl0, double cp0);
 
 private:
   // A weighted connection of a unit to another one.
