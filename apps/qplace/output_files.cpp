@@ -210,7 +210,7 @@ std::string OutputFiles::reserve(const std::string& name, std::string& error) {
   return e->temp;
 }
 
-bool OutputFiles::adopt(const std::string& name, std::string& error) {
+bool OutputFiles::adopt(const std::string& name, std::string& error, bool mayBeEmpty) {
   Entry* e = find(name);
   if (e == nullptr || e->temp.empty()) {
     error = path(name) + ": was never reserved";
@@ -220,7 +220,7 @@ bool OutputFiles::adopt(const std::string& name, std::string& error) {
   struct stat st;
   bool ok = fd >= 0 && ::fstat(fd, &st) == 0;
   int err = errno;
-  if (ok && (!S_ISREG(st.st_mode) || st.st_size == 0)) {
+  if (ok && (!S_ISREG(st.st_mode) || (st.st_size == 0 && !mayBeEmpty))) {
     error = path(name) + ": was left empty";
     if (fd >= 0) ::close(fd);
     remove(*e);

@@ -52,9 +52,9 @@ public:
   // and returns its path; empty (with `error` set) when it cannot be made.
   std::string reserve(const std::string& name, std::string& error);
   // Takes over the temporary reserved for `name` once filled: it must be a
-  // non-empty regular file, and is synced. False (error set, temporary
-  // removed) otherwise.
-  bool adopt(const std::string& name, std::string& error);
+  // regular file, non-empty unless `mayBeEmpty` (a report of nothing), and
+  // is synced. False (error set, temporary removed) otherwise.
+  bool adopt(const std::string& name, std::string& error, bool mayBeEmpty = false);
   // Gives `name` up: its temporary is removed, and commit leaves its final
   // name alone.
   void drop(const std::string& name);

@@ -223,7 +223,9 @@ bool QuadraticPlacer::writeFiles(const Placement& p, AP_SUPP& supp, const FileTe
     out.drop(locate);
     return false;
   }
-  if (!out.adopt(locate, error)) return false;
+  // A design of nothing to place (every port bit tied to a constant) has
+  // no line to list.
+  if (!out.adopt(locate, error, p.model->numUnits() == 0)) return false;
   // The boxes: dumpBBox opens its file itself and reports no failure, so it
   // writes into memory and the text is checked whole before it is written
   // out. Their statistics go to the log: by fanout range, and with -v also

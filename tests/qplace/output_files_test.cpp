@@ -150,6 +150,11 @@ TEST(OutputFiles, FilesOfAnotherProgramAreAdoptedOnlyWhenFilled) {
   EXPECT_EQ(error, dir + "/p.png: was left empty");
   EXPECT_EQ(listing(dir), (std::set<std::string>{"p.png"}));
 
+  // A report of nothing may be empty when its caller says so.
+  ASSERT_NE(out.reserve("e.txt", error), "") << error;
+  ASSERT_TRUE(out.adopt("e.txt", error, true)) << error;
+  out.drop("e.txt");
+
   put(out.reserve("p.png", error), "new p");
   ASSERT_TRUE(out.adopt("p.png", error)) << error;
   const std::string q = out.reserve("q.png", error);
