@@ -356,6 +356,7 @@ private:
   std::vector<Arc> arcs_;
   std::vector<int> set_, sites_, rowMatch_, colMatch_, to_, from_;
   std::vector<int> colOf_;    // per I/O site: its column in the set being matched, or -1
+  std::vector<int> offeredTo_;  // per column: the last row offered it
   std::vector<int> netMark_;  // per net: netEpoch_ while a unit of the set being built is on it
   int netEpoch_ = 0;
 };

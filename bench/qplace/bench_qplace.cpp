@@ -146,6 +146,48 @@ void BM_Generated(benchmark::State& state) {
 BENCHMARK(BM_Generated)->ArgName("components")->Arg(10000)->Arg(100000)->Arg(1000000)->Arg(4000000)
     ->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// A design bound by its ports: n registers, each loading an input port
+// bit or its own output inverted (a LUT of three inputs: d, the register's
+// output, a shared select) and driving an output port bit. The device is
+// sized for its 2n + 2 I/O, with dozens of I/O sites at each border
+// position (70 at n = 4,096), where the I/O matching and the greedy I/O
+// moves see many more sites than on a logic-bound design.
+std::string portBoundNetlist(int n) {
+  auto bits = [&](int first) {
+    std::string b;
+    for (int i = 0; i < n; ++i) b += (i ? ", " : "") + std::to_string(first + i);
+    return b;
+  };
+  // Nets: clk 2, s 3, d 4.., q 4+n.., LUT outputs 4+2n..
+  std::string t = "{\"modules\": {\"ports\": {\"attributes\": {\"top\": 1}, \"ports\": {"
+                  "\"clk\": {\"direction\": \"input\", \"bits\": [2]}, "
+                  "\"s\": {\"direction\": \"input\", \"bits\": [3]}, "
+                  "\"d\": {\"direction\": \"input\", \"bits\": [" + bits(4) + "]}, "
+                  "\"q\": {\"direction\": \"output\", \"bits\": [" + bits(4 + n) + "]}}, \"cells\": {";
+  for (int i = 0; i < n; ++i) {
+    const std::string d = std::to_string(4 + i), q = std::to_string(4 + n + i), y = std::to_string(4 + 2 * n + i);
+    t += (i ? ", " : "") + std::string("\"l") + std::to_string(i) +
+         "\": {\"type\": \"$lut\", \"parameters\": {\"LUT\": \"10110001\"}, \"connections\": {\"A\": [" + d + ", " +
+         q + ", 3], \"Y\": [" + y + "]}}, \"r" + std::to_string(i) +
+         "\": {\"type\": \"$_DFF_P_\", \"connections\": {\"C\": [2], \"D\": [" + y + "], \"Q\": [" + q + "]}}";
+  }
+  return t + "}}}}";
+}
+
+void BM_PortBound(benchmark::State& state) {
+  const std::string text = portBoundNetlist(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    standin::Design d("ports");
+    qplace::readNetlistText(text, "ports.json", d);
+    qplace::PlacerOptions opt;
+    opt.verbosity = 0;
+    qplace::QuadraticPlacer placer(d, opt);
+    if (!placer.apMain()) state.SkipWithError(placer.figures().error.c_str());
+    report(state, placer.figures());
+  }
+}
+BENCHMARK(BM_PortBound)->ArgName("registers")->Arg(1024)->Arg(4096)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();
