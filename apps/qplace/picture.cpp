@@ -26,6 +26,10 @@ namespace {
 // Net colours, none of them a component kind's.
 const char* kNetColours[] = {"#d62728", "#111111", "#e377c2", "#17becf", "#8c564b", "#bcbd22"};
 
+// Width of a character of the legend's 13-pixel sans-serif text, on the
+// generous side (its digits and lower case letters are narrower).
+constexpr double kCaptionCharWidth = 7.5;
+
 void appendf(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void appendf(std::string& out, const char* format, ...) {
   char buf[512];
@@ -60,8 +64,18 @@ std::string svgPicture(const Placement& p, int nets) {
   const int g = pictureGrain(f.rows, f.cols);
   const int gw = (f.cols + 2 + g - 1) / g, gh = (f.rows + 2 + g - 1) / g;
   const double s = std::clamp(1100.0 / std::max(gw, gh), 1.0, 40.0);
-  const double legend = 40;
-  const double w = gw * s, h = gh * s + legend;
+  // The legend: the colours' keys, then the caption beside them, or on a
+  // line of its own below them when the picture is too narrow for both
+  // (a small device); the picture is made as wide as its legend.
+  const int shown = std::max(0, std::min(nets, m.numNets()));
+  std::string caption;
+  appendf(caption, "%d x %d clusters, shade = BLEs used", f.rows, f.cols);
+  if (g > 1) appendf(caption, "; a square: %d x %d clusters", g, g);
+  appendf(caption, "; lines or dots: the %d largest nets", shown);
+  const double keys = 340, captionWidth = kCaptionCharWidth * static_cast<double>(caption.size()) + 8;
+  const bool oneLine = gw * s >= keys + captionWidth;
+  const double legend = oneLine ? 40 : 58;
+  const double w = std::max(gw * s, oneLine ? 0.0 : std::max(keys, 8 + captionWidth)), h = gh * s + legend;
   auto square = [&](double pos) { return static_cast<int>(pos) / g; };
   // Device position (row, col) to the top-left corner of its square; row 0 on top.
   auto px = [&](double col) { return square(col) * s; };
@@ -143,7 +157,6 @@ std::string svgPicture(const Placement& p, int nets) {
   // lines: its squares get a dot each instead, inside the outline of its box.
   std::vector<int> order(static_cast<std::size_t>(m.numNets()));
   std::iota(order.begin(), order.end(), 0);
-  const int shown = std::max(0, std::min(nets, m.numNets()));
   std::partial_sort(order.begin(), order.begin() + shown, order.end(), [&](int a, int b) {
     return m.netSize(a) != m.netSize(b) ? m.netSize(a) > m.netSize(b) : a < b;
   });
@@ -193,17 +206,15 @@ std::string svgPicture(const Placement& p, int nets) {
     appendf(out, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\" fill=\"%s\"/>\n", dx, dy, std::max(1.5, s / 5), colour);
   }
 
-  std::string grain;
-  if (g > 1) appendf(grain, "; a square: %d x %d clusters", g, g);
   appendf(out,
           "<g font-family=\"sans-serif\" font-size=\"13\">"
           "<rect x=\"8\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#8e44ad\"/><text x=\"24\" y=\"%.1f\">LUT+register</text>"
           "<rect x=\"130\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#2e86de\"/><text x=\"146\" y=\"%.1f\">LUT</text>"
           "<rect x=\"190\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#f39c12\"/><text x=\"206\" y=\"%.1f\">register</text>"
           "<rect x=\"280\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#27ae60\"/><text x=\"296\" y=\"%.1f\">I/O</text>"
-          "<text x=\"340\" y=\"%.1f\">%d x %d clusters, shade = BLEs used%s; lines or dots: the %d largest nets</text></g>\n",
+          "<text x=\"%.0f\" y=\"%.1f\">%s</text></g>\n",
           gh * s + 14, gh * s + 25, gh * s + 14, gh * s + 25, gh * s + 14, gh * s + 25, gh * s + 14, gh * s + 25,
-          gh * s + 25, f.rows, f.cols, grain.c_str(), shown);
+          oneLine ? keys : 8.0, gh * s + (oneLine ? 25 : 43), caption.c_str());
   out += "</svg>\n";
   return out;
 }

@@ -51,6 +51,25 @@ int count(const std::string& text, const std::string& what) {
   return n;
 }
 
+// The picture's width, and where its caption (the legend's text of the
+// device's size) starts and how long it is.
+struct Legend {
+  double width = 0, x = 0, y = 0, keysY = 0;
+  std::size_t chars = 0;
+};
+Legend legendOf(const std::string& svg) {
+  Legend l;
+  l.width = std::atof(svg.c_str() + svg.find("width=\"") + 7);
+  const std::size_t io = svg.find(">I/O</text>");
+  l.keysY = std::atof(svg.c_str() + svg.rfind("y=\"", io) + 3);
+  const std::size_t text = svg.find("<text x=\"", io);
+  l.x = std::atof(svg.c_str() + text + 9);
+  l.y = std::atof(svg.c_str() + svg.find("y=\"", text) + 3);
+  const std::size_t from = svg.find('>', text) + 1;
+  l.chars = svg.find("</text>", from) - from;
+  return l;
+}
+
 // Lines drawn for the nets: "L<x> <y>" in their paths.
 int netLines(const std::string& svg) {
   int n = 0;
@@ -85,6 +104,11 @@ TEST(Picture, ALargeDeviceIsDrawnAtACoarserGrainWithinAFewMegabytes) {
   EXPECT_EQ(count(svg.substr(dots, svg.find('>', dots) - dots), "z"), 4 * 150 - 1);
   EXPECT_EQ(count(svg, "stroke-dasharray"), 1);
   EXPECT_NE(svg.find("<rect x=\"1.8\" y=\"1.8\" width=\"1096.4\" height=\"1096.4\" fill=\"none\""), std::string::npos);
+  // Room for the caption beside the colours' keys.
+  const Legend l = legendOf(svg);
+  EXPECT_EQ(l.x, 340);
+  EXPECT_EQ(l.y, l.keysY);
+  EXPECT_GE(l.width, l.x + 7 * l.chars);
 }
 
 TEST(Picture, ASmallDeviceIsDrawnClusterByCluster) {
@@ -117,6 +141,15 @@ TEST(Picture, ASmallDeviceIsDrawnClusterByCluster) {
   EXPECT_EQ(marks("#f39c12"), 1);
   for (const char* colour : {"#8e44ad", "#2e86de", "#f39c12"})
     EXPECT_EQ(count(svg, std::string("fill=\"") + colour + "\""), 2) << colour;
+  // Six positions of 40 pixels have no room for the legend on one line:
+  // the caption goes below the keys, and the picture is widened for it
+  // (at 7 pixels a character, the text's average at its size) rather than
+  // cut off.
+  const Legend l = legendOf(svg);
+  EXPECT_EQ(l.x, 8);
+  EXPECT_GT(l.y, l.keysY);
+  EXPECT_GE(l.width, l.x + 7 * l.chars);
+  EXPECT_GE(l.width, 340);
 }
 
 TEST(Picture, PngFailureSaysWhetherTheProgramIsMissingOrFailed) {
