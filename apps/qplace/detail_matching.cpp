@@ -27,13 +27,6 @@ namespace {
 // Nets of more pins than this do not keep their units out of one set.
 constexpr int kSharedNetLimit = 16;
 
-// Sites offered to a unit per border position, about, at most. The sites
-// of one position lie alike for the wirelength; a device sized for its
-// I/O may have dozens of them a position (8,260 sites on a border of 118
-// positions for a design of 8,194 ports), and offering each would make
-// thousands of arcs a unit.
-constexpr int kSitesPerPosition = 4;
-
 // Scale of the prices in the matching's weights. The auction may fall
 // short of the best total by about half a weight unit per unit matched,
 // but its bids grow in number with the weights' range: at scale 1 it is
@@ -87,11 +80,12 @@ void Worker::matchIoSet(int reach) {
   if (colOf_.size() != static_cast<std::size_t>(f_.numIoSites())) colOf_.assign(static_cast<std::size_t>(f_.numIoSites()), -1);
   for (int k = 0; k < s; ++k) colOf_[sites_[k]] = k;
   // Arcs: each unit to its own site (price 0) and to the set's sites within
-  // reach of its site or of its optimal region's, each once (every
-  // stride-th site of the ring where a position holds many).
+  // reach of its site or of its optimal region's, each once (a few a
+  // position where a position holds many: offering each of 70 sites a
+  // position, a design of 8,194 ports had thousands of arcs a unit).
   const int ringSize = static_cast<int>(s_.ring.size());
   const int span = std::min(ringSize, 2 * reach + 1);
-  const int stride = std::max(1, s_.ioSpread / kSitesPerPosition);
+  const int stride = s_.ioStride;
   offeredTo_.assign(static_cast<std::size_t>(s), -1);
   arcs_.clear();
   int worst = 0;

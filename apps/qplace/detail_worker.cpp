@@ -80,6 +80,7 @@ void Shared::buildRing() {
   for (int i = 0; i < s; ++i)
     positions += i == 0 || f.ioX[ring[i]] != f.ioX[ring[i - 1]] || f.ioY[ring[i]] != f.ioY[ring[i - 1]];
   ioSpread = positions > 0 ? std::max(1, s / positions) : 1;
+  ioStride = std::max(1, ioSpread / kSitesPerPosition);
 }
 
 int Shared::nearestIoSite(double px, double py) const {
@@ -90,7 +91,7 @@ int Shared::nearestIoSite(double px, double py) const {
   int best = -1;
   double bestD = 1e300;
   const int w = std::min(s, 2 * ioSpread + 2);
-  for (int k = -w; k <= w; ++k) {
+  for (int k = -w; k <= w; k += ioStride) {
     const int site = ring[static_cast<std::size_t>(((at + k) % s + s) % s)];
     const double d = std::abs(f.ioX[site] - px) + std::abs(f.ioY[site] - py);
     if (d < bestD) {

@@ -64,7 +64,8 @@ struct Shared {
   void buildRing();
 
   // The I/O site nearest to (px, py), or -1 without I/O sites: among the
-  // sites near the point's direction from the centre.
+  // sites near the point's direction from the centre (every ioStride-th).
+  // O(ioSpread / ioStride + log sites).
   int nearestIoSite(double px, double py) const;
 
   Placement& p;
@@ -85,6 +86,12 @@ struct Shared {
   std::vector<double> ringAngle;             // per place in the ring: its angle around (cx, cy)
   double cx = 0, cy = 0;                    // the device's centre
   int ioSpread = 1;                         // I/O sites per border position, on average
+  // Ring steps between the sites looked at where a position holds many (a
+  // device sized for its I/O: 70 sites a position for 8,194 ports): the
+  // sites of a position lie alike for the wirelength, and about
+  // kSitesPerPosition of them are looked at (1 below 2 * kSitesPerPosition).
+  static constexpr int kSitesPerPosition = 4;
+  int ioStride = 1;
   // The timing term of the prices, or null for wirelength alone; its
   // weights stay fixed during a pass or round.
   const DetailTiming* timing = nullptr;
