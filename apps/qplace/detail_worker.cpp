@@ -14,6 +14,10 @@ namespace {
 // Nets larger than this do not steer a unit's optimal region.
 constexpr int kRegionLimit = 64;
 
+// Sites on either side of an I/O unit's target that a greedy pass tries,
+// at most.
+constexpr int kMostIoTries = 256;
+
 }  // namespace
 
 Shared::Shared(Placement& pl) : p(pl), m(*pl.model), f(*pl.fabric) {
@@ -674,7 +678,12 @@ void Worker::improveIo(int u) {
   const int target = optimumNow(u);
   if (target < 0 || target == p_.loc[u]) return;
   const int n = static_cast<int>(s_.ring.size());
-  const int at = s_.ringPos[target], reach = params_.radius * s_.ioSpread;
+  // Every site within reach: the sites of one position lie alike for u but
+  // not for the unit it would swap with. Where positions hold many sites,
+  // the nearest kMostIoTries on either side, most of them at the target's
+  // own position (a device of 40,004 sites on 4 positions looked at 20,003
+  // sites an I/O unit a pass: 9 minutes for its 40,002 ports, 12 s now).
+  const int at = s_.ringPos[target], reach = std::min(params_.radius * s_.ioSpread, kMostIoTries);
   int best = 0;
   Attempt pick;
   for (int k = -reach; k <= reach; ++k) {

@@ -188,6 +188,27 @@ void BM_PortBound(benchmark::State& state) {
 }
 BENCHMARK(BM_PortBound)->ArgName("registers")->Arg(1024)->Arg(4096)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// Ports alone: input bit k wired to output bit k, no cell. The device is
+// one cluster with every site on its four border positions (2,500 a
+// position at 5,000 bits), the extreme of a design sized by its ports.
+void BM_PortsOnly(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  std::string bits;
+  for (int i = 0; i < n; ++i) bits += (i ? ", " : "") + std::to_string(2 + i);
+  const std::string text = "{\"modules\": {\"wires\": {\"ports\": {\"a\": {\"direction\": \"input\", \"bits\": [" + bits +
+                           "]}, \"y\": {\"direction\": \"output\", \"bits\": [" + bits + "]}}, \"cells\": {}}}}";
+  for (auto _ : state) {
+    standin::Design d("wires");
+    qplace::readNetlistText(text, "wires.json", d);
+    qplace::PlacerOptions opt;
+    opt.verbosity = 0;
+    qplace::QuadraticPlacer placer(d, opt);
+    if (!placer.apMain()) state.SkipWithError(placer.figures().error.c_str());
+    report(state, placer.figures());
+  }
+}
+BENCHMARK(BM_PortsOnly)->ArgName("bits")->Arg(1000)->Arg(5000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();
