@@ -152,9 +152,10 @@ void roughLegalize(const Model& m, const std::vector<double>& area, const Fabric
 
 // Area of each unit in BLEs, for spreading: 1 for a LUT+register pair; when
 // lone LUTs outnumber lone registers, 1 for a lone LUT and 1/2 for a lone
-// register (it leaves its BLE's LUT half to another), otherwise 1/2 for
-// either lone kind (they pair off in BLEs, and tighter spreading of
-// register-bound designs measured shorter); 0 for I/O. O(units).
+// register (it leaves its BLE's LUT half to another), otherwise 7/8 for a
+// lone register and 1/2 for a lone LUT (a little tighter than the
+// registers' own room: short pipelines placed shorter so, long register
+// chains far longer at 1/2); 0 for I/O. O(units).
 std::vector<double> unitAreas(const Model& m);
 
 }  // namespace qplace

@@ -1,5 +1,6 @@
 // Global placement: the same coordinates, bit for bit, whether x and y are
-// solved in turn or at the same time on two threads.
+// solved in turn or at the same time on two threads; a register chain
+// spread over about the room its registers take.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,6 +8,7 @@
 
 #include "qplace/global_place.h"
 #include "qplace/packing.h"
+#include "detail_cases.h"
 #include "placer_util.h"
 
 namespace {
@@ -73,6 +75,37 @@ TEST(GlobalPlacement, OneAndTwoThreadsGiveTheSameCoordinates) {
   // The second run went on from the first, with solves of its own.
   EXPECT_GT(one.second.solves, one.first.solves);
   EXPECT_GT(one.second.cgPasses, one.first.cgPasses);
+}
+
+// A chain of 2,048 registers, each a BLE of its own: quadratic placement
+// draws it together, and spreading must give it nearly the clusters its
+// registers fill, else legalization pulls it apart (when each register
+// counted half a BLE, half of them lay beyond their clusters' room, and
+// legalization made the wirelength five times the spread one).
+TEST(GlobalPlacement, ARegisterChainIsSpreadOverAboutTheRoomItTakes) {
+  standin::Design d;
+  cases::registerChain(d, 2048);
+  const qplace::Model m = qplace::packDesign(d);
+  const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
+  qplace::Placement p(f, m);
+  ASSERT_TRUE(qplace::placeIos(m, f, p));
+  qplace::GlobalParams params;
+  qplace::GlobalPlacer gp(m, f, p, params);
+  qplace::Progress none;
+  const qplace::GlobalResult g = gp.run(m, params.anchorStart, 0.0, none);
+  // Registers beyond the BLEs of their nearest cluster, at the spread
+  // positions.
+  std::vector<int> regs(static_cast<std::size_t>(f.numClusters()), 0);
+  int all = 0;
+  for (int u = 0; u < m.numUnits(); ++u) {
+    if (m.isIo(u)) continue;
+    ++all;
+    ++regs[static_cast<std::size_t>(f.clusterAt(g.ax[static_cast<std::size_t>(u)], g.ay[static_cast<std::size_t>(u)]))];
+  }
+  ASSERT_EQ(all, 2048);
+  int beyond = 0;
+  for (int r : regs) beyond += std::max(0, r - qplace::kBles);
+  EXPECT_LT(beyond, all / 4) << beyond << " of " << all;
 }
 
 }  // namespace
