@@ -146,36 +146,15 @@ void BM_Generated(benchmark::State& state) {
 BENCHMARK(BM_Generated)->ArgName("components")->Arg(10000)->Arg(100000)->Arg(1000000)->Arg(4000000)
     ->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// A design bound by its ports: n registers, each loading an input port
-// bit or its own output inverted (a LUT of three inputs: d, the register's
-// output, a shared select) and driving an output port bit. The device is
-// sized for its 2n + 2 I/O, with dozens of I/O sites at each border
-// position (70 at n = 4,096), where the I/O matching and the greedy I/O
-// moves see many more sites than on a logic-bound design.
-std::string portBoundNetlist(int n) {
-  auto bits = [&](int first) {
-    std::string b;
-    for (int i = 0; i < n; ++i) b += (i ? ", " : "") + std::to_string(first + i);
-    return b;
-  };
-  // Nets: clk 2, s 3, d 4.., q 4+n.., LUT outputs 4+2n..
-  std::string t = "{\"modules\": {\"ports\": {\"attributes\": {\"top\": 1}, \"ports\": {"
-                  "\"clk\": {\"direction\": \"input\", \"bits\": [2]}, "
-                  "\"s\": {\"direction\": \"input\", \"bits\": [3]}, "
-                  "\"d\": {\"direction\": \"input\", \"bits\": [" + bits(4) + "]}, "
-                  "\"q\": {\"direction\": \"output\", \"bits\": [" + bits(4 + n) + "]}}, \"cells\": {";
-  for (int i = 0; i < n; ++i) {
-    const std::string d = std::to_string(4 + i), q = std::to_string(4 + n + i), y = std::to_string(4 + 2 * n + i);
-    t += (i ? ", " : "") + std::string("\"l") + std::to_string(i) +
-         "\": {\"type\": \"$lut\", \"parameters\": {\"LUT\": \"10110001\"}, \"connections\": {\"A\": [" + d + ", " +
-         q + ", 3], \"Y\": [" + y + "]}}, \"r" + std::to_string(i) +
-         "\": {\"type\": \"$_DFF_P_\", \"connections\": {\"C\": [2], \"D\": [" + y + "], \"Q\": [" + q + "]}}";
-  }
-  return t + "}}}}";
+// Numbers first, first + 1, ... of n bits, as a JSON list's items.
+std::string bitList(int first, int n) {
+  std::string b;
+  for (int i = 0; i < n; ++i) b += (i ? ", " : "") + std::to_string(first + i);
+  return b;
 }
 
-void BM_PortBound(benchmark::State& state) {
-  const std::string text = portBoundNetlist(static_cast<int>(state.range(0)));
+// Places the netlist `text` with the defaults and reports it.
+void placeText(benchmark::State& state, const std::string& text) {
   for (auto _ : state) {
     standin::Design d("ports");
     qplace::readNetlistText(text, "ports.json", d);
@@ -186,26 +165,39 @@ void BM_PortBound(benchmark::State& state) {
     report(state, placer.figures());
   }
 }
+
+// A design bound by its ports: n registers, each loading an input port
+// bit or its own output inverted (a LUT of three inputs: d, the register's
+// output, a shared select) and driving an output port bit. The device is
+// sized for its 2n + 2 I/O, with dozens of I/O sites at each border
+// position (70 at n = 4,096), where the I/O matching and the greedy I/O
+// moves see many more sites than on a logic-bound design.
+void BM_PortBound(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  // Nets: clk 2, s 3, d 4.., q 4+n.., LUT outputs 4+2n..
+  std::string t = "{\"modules\": {\"ports\": {\"ports\": {"
+                  "\"clk\": {\"direction\": \"input\", \"bits\": [2]}, "
+                  "\"s\": {\"direction\": \"input\", \"bits\": [3]}, "
+                  "\"d\": {\"direction\": \"input\", \"bits\": [" + bitList(4, n) + "]}, "
+                  "\"q\": {\"direction\": \"output\", \"bits\": [" + bitList(4 + n, n) + "]}}, \"cells\": {";
+  for (int i = 0; i < n; ++i) {
+    const std::string d = std::to_string(4 + i), q = std::to_string(4 + n + i), y = std::to_string(4 + 2 * n + i);
+    t += (i ? ", " : "") + std::string("\"l") + std::to_string(i) +
+         "\": {\"type\": \"$lut\", \"parameters\": {\"LUT\": \"10110001\"}, \"connections\": {\"A\": [" + d + ", " +
+         q + ", 3], \"Y\": [" + y + "]}}, \"r" + std::to_string(i) +
+         "\": {\"type\": \"$_DFF_P_\", \"connections\": {\"C\": [2], \"D\": [" + y + "], \"Q\": [" + q + "]}}";
+  }
+  placeText(state, t + "}}}}");
+}
 BENCHMARK(BM_PortBound)->ArgName("registers")->Arg(1024)->Arg(4096)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Ports alone: input bit k wired to output bit k, no cell. The device is
 // one cluster with every site on its four border positions (2,500 a
 // position at 5,000 bits), the extreme of a design sized by its ports.
 void BM_PortsOnly(benchmark::State& state) {
-  const int n = static_cast<int>(state.range(0));
-  std::string bits;
-  for (int i = 0; i < n; ++i) bits += (i ? ", " : "") + std::to_string(2 + i);
-  const std::string text = "{\"modules\": {\"wires\": {\"ports\": {\"a\": {\"direction\": \"input\", \"bits\": [" + bits +
-                           "]}, \"y\": {\"direction\": \"output\", \"bits\": [" + bits + "]}}, \"cells\": {}}}}";
-  for (auto _ : state) {
-    standin::Design d("wires");
-    qplace::readNetlistText(text, "wires.json", d);
-    qplace::PlacerOptions opt;
-    opt.verbosity = 0;
-    qplace::QuadraticPlacer placer(d, opt);
-    if (!placer.apMain()) state.SkipWithError(placer.figures().error.c_str());
-    report(state, placer.figures());
-  }
+  const std::string bits = bitList(2, static_cast<int>(state.range(0)));
+  placeText(state, "{\"modules\": {\"ports\": {\"ports\": {\"a\": {\"direction\": \"input\", \"bits\": [" + bits +
+                       "]}, \"y\": {\"direction\": \"output\", \"bits\": [" + bits + "]}}, \"cells\": {}}}}");
 }
 BENCHMARK(BM_PortsOnly)->ArgName("bits")->Arg(1000)->Arg(5000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
