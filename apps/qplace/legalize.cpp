@@ -261,12 +261,16 @@ struct WindowMatcher {
 // Cuts the register-bearing units of one control set into the fewest chunks
 // of at most one group each, by recursive bisection across the wider side
 // of their box; then, while groups are to spare, splits the most scattered
-// chunks in two.
+// chunks in two, but not those bound to a region, whose spare groups may
+// be few.
 struct Chunker {
   const std::vector<double>& tx;
   const std::vector<double>& ty;
   int groupSize;
+  const PlacementRules* rules;
   std::vector<std::vector<int>> chunks;
+
+  bool bound(const std::vector<int>& c) const { return rules != nullptr && rules->region(c[0]) >= 0; }
 
   void cut(std::vector<int>& units, int b, int e) {
     const int n = e - b;
@@ -311,7 +315,8 @@ struct Chunker {
 
   void split(std::size_t budget, double minScatter) {
     std::priority_queue<std::pair<double, std::size_t>> worst;
-    for (std::size_t k = 0; k < chunks.size(); ++k) worst.emplace(scatter(chunks[k]), k);
+    for (std::size_t k = 0; k < chunks.size(); ++k)
+      if (!bound(chunks[k])) worst.emplace(scatter(chunks[k]), k);
     while (chunks.size() < budget && !worst.empty() && worst.top().first > minScatter) {
       const std::size_t k = worst.top().second;
       worst.pop();
@@ -374,7 +379,7 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
     }
     bySet.swap(split);
   }
-  Chunker chunker{tx, ty, G, {}};
+  Chunker chunker{tx, ty, G, rules, {}};
   for (auto& s : bySet) chunker.cut(s, 0, static_cast<int>(s.size()));
   int freeGroups = 0;
   for (int g = 0; g < f.numGroups(); ++g) freeGroups += p.groupRegs[g] == 0;
@@ -443,7 +448,27 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
                          }
                        },
                        res};
-  if (!groups.run(cx, cy)) {
+  // The chunks bound to a region first, so that a region nearly full is
+  // not filled by chunks that may go anywhere; then the others.
+  bool placed = true;
+  if (rules != nullptr && !rules->regions.empty()) {
+    std::vector<std::size_t> order[2];
+    for (std::size_t k = 0; k < chunks.size(); ++k) order[chunker.bound(chunks[k]) ? 0 : 1].push_back(k);
+    for (const std::vector<std::size_t>& stage : order) {
+      std::vector<double> sx, sy;
+      for (std::size_t k : stage) sx.push_back(cx[k]), sy.push_back(cy[k]);
+      WindowMatcher part{f, params.window, params.threads,
+                         [&](int item, int cluster, std::vector<int>& out) {
+                           groups.candidates(static_cast<int>(stage[static_cast<std::size_t>(item)]), cluster, out);
+                         },
+                         [&](int item, int group) { groups.assign(static_cast<int>(stage[static_cast<std::size_t>(item)]), group); },
+                         res};
+      placed = placed && part.run(sx, sy);
+    }
+  } else {
+    placed = groups.run(cx, cy);
+  }
+  if (!placed) {
     res.error = rules != nullptr && !rules->regions.empty()
                     ? "no free register group left within a region (regions that overlap share their room)"
                     : "the device is too small: no free register group left";

@@ -8,7 +8,9 @@
 
 #include "qplace/detail.h"
 #include "qplace/legalize.h"
+#include "qplace/placement_rules.h"
 #include "qplace/placer.h"
+#include "detail_cases.h"
 #include "rule_faults.h"
 
 namespace {
@@ -280,6 +282,45 @@ TEST(Legalize, SamePlacementForAnyThreadCount) {
 
 // 10 control sets need 10 register groups; 9 clusters have 9. Neither
 // placement makes a start.
+// A region with one group to spare for the registers bound to it, among
+// registers of the same set that may go anywhere, all aiming at random
+// places: the bound ones keep their chunks whole (splitting the scattered
+// ones took more groups than the region has) and take the region's groups
+// before the free ones can.
+TEST(Legalize, ARegionNearlyFullOfItsRegistersIsLegalized) {
+  standin::Design d;
+  cases::registerChain(d, 512);
+  const qplace::Model m = qplace::packDesign(d);
+  const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
+  Placement p(f, m);
+  ASSERT_TRUE(qplace::placeIos(m, f, p));
+  ASSERT_GE(f.rows, 8);
+  ASSERT_GE(f.cols, 8);
+  ASSERT_EQ(f.groupsPerCluster(), 1);
+  qplace::PlacementRules rules;
+  rules.cols = f.cols;
+  rules.fixedAt.assign(static_cast<std::size_t>(m.numUnits()), -1);
+  rules.regionOf.assign(static_cast<std::size_t>(m.numUnits()), -1);
+  rules.regions.push_back(qplace::ClusterRect{2, 2, 6, 7});  // 30 clusters, a group each
+  int bound = 0;
+  for (int u = 0; u < m.numUnits() && bound < 29 * f.groupBles(); ++u)
+    if (m.hasReg(u)) rules.regionOf[static_cast<std::size_t>(u)] = 0, ++bound;
+  p.rules = &rules;
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<double> across(1.0, f.cols), down(1.0, f.rows);
+  std::vector<double> x(static_cast<std::size_t>(m.numUnits())), y(x.size());
+  for (std::size_t u = 0; u < x.size(); ++u) x[u] = across(rng), y[u] = down(rng);
+  const qplace::LegalizeResult r = qplace::legalize(p, x, y, qplace::LegalizeParams{});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(p.unplaced(), 0);
+  for (int u = 0; u < m.numUnits(); ++u) {
+    if (m.isIo(u)) continue;
+    EXPECT_TRUE(rules.allowedAt(u, p.loc[u])) << "unit " << u;
+  }
+  p.writeTo(d);
+  EXPECT_EQ(registerRuleFaults(d, f.halfRule) + AP_SUPP(&d).drcAllSite(0, 0), 0);
+}
+
 TEST(Legalize, RefusesADeviceWithTooFewRegisterGroups) {
   Small s(10, 2, 0, 3, 3, false, 1);
   Placement p(s.f, s.m);
