@@ -258,6 +258,27 @@ struct WindowMatcher {
   }
 };
 
+// Runs `all` over items 0 .. n-1 aiming at (x, y); with `staged`, the items
+// `bound` to a region first and then the others, so that a region nearly
+// full is not filled by items that may go anywhere.
+bool boundFirst(WindowMatcher& all, const std::vector<double>& x, const std::vector<double>& y, bool staged,
+                const std::function<bool(int)>& bound) {
+  if (!staged) return all.run(x, y);
+  std::vector<int> order[2];
+  for (int k = 0; k < static_cast<int>(x.size()); ++k) order[bound(k) ? 0 : 1].push_back(k);
+  for (const std::vector<int>& stage : order) {
+    std::vector<double> sx, sy;
+    for (int k : stage) sx.push_back(x[static_cast<std::size_t>(k)]), sy.push_back(y[static_cast<std::size_t>(k)]);
+    WindowMatcher part{all.f, all.window, all.threads,
+                       [&](int item, int place, std::vector<int>& out) {
+                         all.candidates(stage[static_cast<std::size_t>(item)], place, out);
+                       },
+                       [&](int item, int place) { all.assign(stage[static_cast<std::size_t>(item)], place); }, all.stats};
+    if (!part.run(sx, sy)) return false;
+  }
+  return true;
+}
+
 // Cuts the register-bearing units of one control set into the fewest chunks
 // of at most one group each, by recursive bisection across the wider side
 // of their box; then, while groups are to spare, splits the most scattered
@@ -448,27 +469,8 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
                          }
                        },
                        res};
-  // The chunks bound to a region first, so that a region nearly full is
-  // not filled by chunks that may go anywhere; then the others.
-  bool placed = true;
-  if (rules != nullptr && !rules->regions.empty()) {
-    std::vector<std::size_t> order[2];
-    for (std::size_t k = 0; k < chunks.size(); ++k) order[chunker.bound(chunks[k]) ? 0 : 1].push_back(k);
-    for (const std::vector<std::size_t>& stage : order) {
-      std::vector<double> sx, sy;
-      for (std::size_t k : stage) sx.push_back(cx[k]), sy.push_back(cy[k]);
-      WindowMatcher part{f, params.window, params.threads,
-                         [&](int item, int cluster, std::vector<int>& out) {
-                           groups.candidates(static_cast<int>(stage[static_cast<std::size_t>(item)]), cluster, out);
-                         },
-                         [&](int item, int group) { groups.assign(static_cast<int>(stage[static_cast<std::size_t>(item)]), group); },
-                         res};
-      placed = placed && part.run(sx, sy);
-    }
-  } else {
-    placed = groups.run(cx, cy);
-  }
-  if (!placed) {
+  const bool regions = rules != nullptr && !rules->regions.empty();
+  if (!boundFirst(groups, cx, cy, regions, [&](int k) { return chunker.bound(chunks[static_cast<std::size_t>(k)]); })) {
     res.error = rules != nullptr && !rules->regions.empty()
                     ? "no free register group left within a region (regions that overlap share their room)"
                     : "the device is too small: no free register group left";
@@ -491,7 +493,8 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
                              if (p.lutAt[cluster * kBles + b] < 0) out.push_back(cluster * kBles + b);
                          },
                          [&](int item, int pos) { p.put(lone[static_cast<std::size_t>(item)], pos); }, res};
-  if (!lutMatch.run(lx, ly)) {
+  if (!boundFirst(lutMatch, lx, ly, regions,
+                  [&](int k) { return rules->region(lone[static_cast<std::size_t>(k)]) >= 0; })) {
     res.error = rules != nullptr && !rules->regions.empty()
                     ? "no free LUT place left within a region (regions that overlap share their room)"
                     : "the device is too small: no free LUT place left";

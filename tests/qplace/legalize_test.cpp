@@ -282,29 +282,24 @@ TEST(Legalize, SamePlacementForAnyThreadCount) {
 
 // 10 control sets need 10 register groups; 9 clusters have 9. Neither
 // placement makes a start.
-// A region with one group to spare for the registers bound to it, among
-// registers of the same set that may go anywhere, all aiming at random
-// places: the bound ones keep their chunks whole (splitting the scattered
-// ones took more groups than the region has) and take the region's groups
-// before the free ones can.
-TEST(Legalize, ARegionNearlyFullOfItsRegistersIsLegalized) {
-  standin::Design d;
-  cases::registerChain(d, 512);
-  const qplace::Model m = qplace::packDesign(d);
-  const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
+// Units bound to a region nearly full with them, among units of their kind
+// that may go anywhere, all aiming at random places: a register chain's
+// registers (29 groups in a region of 30), and lone LUTs (100 in a region
+// of 112 places). The bound ones keep their chunks whole (splitting the
+// scattered ones took more groups than the region has) and take the
+// region's room before the free ones can.
+void legalizeBound(standin::Design& d, const qplace::Model& m, const qplace::Fabric& f,
+                   const qplace::ClusterRect& region, bool (*kind)(const qplace::Model&, int), int bound) {
   Placement p(f, m);
   ASSERT_TRUE(qplace::placeIos(m, f, p));
-  ASSERT_GE(f.rows, 8);
-  ASSERT_GE(f.cols, 8);
-  ASSERT_EQ(f.groupsPerCluster(), 1);
   qplace::PlacementRules rules;
   rules.cols = f.cols;
   rules.fixedAt.assign(static_cast<std::size_t>(m.numUnits()), -1);
   rules.regionOf.assign(static_cast<std::size_t>(m.numUnits()), -1);
-  rules.regions.push_back(qplace::ClusterRect{2, 2, 6, 7});  // 30 clusters, a group each
-  int bound = 0;
-  for (int u = 0; u < m.numUnits() && bound < 29 * f.groupBles(); ++u)
-    if (m.hasReg(u)) rules.regionOf[static_cast<std::size_t>(u)] = 0, ++bound;
+  rules.regions.push_back(region);
+  for (int u = 0; u < m.numUnits() && bound > 0; ++u)
+    if (kind(m, u)) rules.regionOf[static_cast<std::size_t>(u)] = 0, --bound;
+  ASSERT_EQ(bound, 0);
   p.rules = &rules;
   std::mt19937 rng(3);
   std::uniform_real_distribution<double> across(1.0, f.cols), down(1.0, f.rows);
@@ -319,6 +314,26 @@ TEST(Legalize, ARegionNearlyFullOfItsRegistersIsLegalized) {
   }
   p.writeTo(d);
   EXPECT_EQ(registerRuleFaults(d, f.halfRule) + AP_SUPP(&d).drcAllSite(0, 0), 0);
+}
+
+TEST(Legalize, ARegionNearlyFullOfItsUnitsIsLegalized) {
+  {
+    standin::Design d;
+    cases::registerChain(d, 512);
+    const qplace::Model m = qplace::packDesign(d);
+    const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
+    ASSERT_GE(f.rows, 7);
+    ASSERT_GE(f.cols, 8);
+    ASSERT_EQ(f.groupsPerCluster(), 1);
+    legalizeBound(d, m, f, qplace::ClusterRect{2, 2, 6, 7},
+                  [](const qplace::Model& mm, int u) { return mm.hasReg(u); }, 29 * f.groupBles());
+  }
+  {
+    Small s(1, 8, 240, 0, 0, false, 1);
+    ASSERT_GE(s.f.cols, 7);
+    legalizeBound(s.d, s.m, s.f, qplace::ClusterRect{0, 0, 1, 6},
+                  [](const qplace::Model& mm, int u) { return mm.kind[u] == qplace::UNIT_LUT; }, 100);
+  }
 }
 
 TEST(Legalize, RefusesADeviceWithTooFewRegisterGroups) {
