@@ -386,6 +386,21 @@ bool QuadraticPlacer::apMain() {
     timing = std::make_unique<DesignTiming>(d_, m, f.dev, opt_.timingSettings, opt_.global.threads);
     timing->analysis.setThreads(opt_.global.threads);
     tst.sleep(TIMING);
+    // A period for a clock the design does not have is most likely a
+    // misspelt name: said, as the run goes on without it.
+    for (const auto& entry : opt_.timingSettings.periods.byClock) {
+      std::string clocks;
+      bool found = false;
+      std::size_t listed = 0;
+      for (const standin::Signal* c : timing->graph.clocks) {
+        found = found || c->name == entry.first;
+        if (listed++ < 10) clocks += (clocks.empty() ? "" : ", ") + c->name;
+      }
+      if (listed > 10) clocks += ", ...";
+      if (!found)
+        warn("no clock net " + entry.first + " in the design, its period is not used (" +
+             (clocks.empty() ? std::string("the design has no clock") : "its clocks: " + clocks) + ")");
+    }
   }
   const bool graphDropped = opt_.dropRoutingGraph && opt_.device != nullptr && opt_.device->wires.tracks > 0;
   if (graphDropped) {
