@@ -199,8 +199,10 @@ private:
     const standin::Comp* comp = c.comp != nullptr ? c.comp : byName(c.name);
     const SiteRef s = findSite(c.site);
     if (s.index < 0) unknownSite(k, c.site);
-    if (comp != nullptr && !m_.isIo(unitOf(comp))) fail(k, c.name + " is a cell, not a port bit (cells take fix)");
-    if (!s.io) fail(k, c.site + " is a logic site; port bit " + c.name + " needs an I/O site");
+    // A kept location has its component and no name of its own.
+    const std::string& name = comp != nullptr ? comp->name : c.name;
+    if (comp != nullptr && !m_.isIo(unitOf(comp))) fail(k, name + " is a cell, not a port bit (cells take fix)");
+    if (!s.io) fail(k, c.site + " is a logic site; port bit " + name + " needs an I/O site");
     if (comp == nullptr) {
       if (noIo_.empty())
         for (const std::string& name : c_.portsWithoutIo) noIo_.insert(std::string_view(name));

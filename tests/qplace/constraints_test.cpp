@@ -280,6 +280,17 @@ TEST(PlacementRules, KeptLocationsYieldToTheFile) {
   keep(t, r0, "R7C7A", "");
   const std::string unknown = "placed.json: cell " + r0 + ": no site R7C7A on this device";
   EXPECT_EQ(t.resolve("").substr(0, unknown.size()), unknown);
+  // A kept port bit on what is a logic site of this device (a placed
+  // netlist placed again on another size): named in the reason too.
+  Small v;
+  v.c.keptSource = "placed.json";
+  qplace::Constraint io;
+  io.kind = qplace::ConstraintKind::SetIo;
+  io.kept = io.exact = true;
+  io.comp = byName(v.d, "clk");
+  io.site = "R1C1A";
+  v.c.items.push_back(io);
+  EXPECT_EQ(v.resolve(""), "placed.json: port bit clk: R1C1A is a logic site; port bit clk needs an I/O site");
 }
 
 // Legalization and the detailed improvement honour the rules whatever the
