@@ -471,8 +471,7 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
                        res};
   const bool regions = rules != nullptr && !rules->regions.empty();
   if (!boundFirst(groups, cx, cy, regions, [&](int k) { return chunker.bound(chunks[static_cast<std::size_t>(k)]); })) {
-    res.error = rules != nullptr && !rules->regions.empty()
-                    ? "no free register group left within a region (regions that overlap share their room)"
+    res.error = regions ? "no free register group left within a region (regions that overlap share their room)"
                     : "the device is too small: no free register group left";
     return res;
   }
@@ -495,8 +494,7 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
                          [&](int item, int pos) { p.put(lone[static_cast<std::size_t>(item)], pos); }, res};
   if (!boundFirst(lutMatch, lx, ly, regions,
                   [&](int k) { return rules->region(lone[static_cast<std::size_t>(k)]) >= 0; })) {
-    res.error = rules != nullptr && !rules->regions.empty()
-                    ? "no free LUT place left within a region (regions that overlap share their room)"
+    res.error = regions ? "no free LUT place left within a region (regions that overlap share their room)"
                     : "the device is too small: no free LUT place left";
     return res;
   }

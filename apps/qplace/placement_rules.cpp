@@ -200,9 +200,9 @@ private:
     const SiteRef s = findSite(c.site);
     if (s.index < 0) unknownSite(k, c.site);
     // A kept location has its component and no name of its own.
-    const std::string& name = comp != nullptr ? comp->name : c.name;
-    if (comp != nullptr && !m_.isIo(unitOf(comp))) fail(k, name + " is a cell, not a port bit (cells take fix)");
-    if (!s.io) fail(k, c.site + " is a logic site; port bit " + name + " needs an I/O site");
+    const std::string& bit = comp != nullptr ? comp->name : c.name;
+    if (comp != nullptr && !m_.isIo(unitOf(comp))) fail(k, bit + " is a cell, not a port bit (cells take fix)");
+    if (!s.io) fail(k, c.site + " is a logic site; port bit " + bit + " needs an I/O site");
     if (comp == nullptr) {
       if (noIo_.empty())
         for (const std::string& name : c_.portsWithoutIo) noIo_.insert(std::string_view(name));
