@@ -472,7 +472,7 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
   const bool regions = rules != nullptr && !rules->regions.empty();
   if (!boundFirst(groups, cx, cy, regions, [&](int k) { return chunker.bound(chunks[static_cast<std::size_t>(k)]); })) {
     res.error = regions ? "no free register group left within a region (regions that overlap share their room)"
-                    : "the device is too small: no free register group left";
+                        : "the device is too small: no free register group left";
     return res;
   }
 
@@ -495,7 +495,7 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
   if (!boundFirst(lutMatch, lx, ly, regions,
                   [&](int k) { return rules->region(lone[static_cast<std::size_t>(k)]) >= 0; })) {
     res.error = regions ? "no free LUT place left within a region (regions that overlap share their room)"
-                    : "the device is too small: no free LUT place left";
+                        : "the device is too small: no free LUT place left";
     return res;
   }
   double disp = 0;
