@@ -484,6 +484,29 @@ void spreadPieces(Bisect& bis, std::vector<Piece> pieces, std::size_t grain, int
 
 }  // namespace
 
+namespace {
+
+// Spreads each region's bound units over its own rectangle as rough
+// legalization spreads an overfull rectangle (recursive bisection, each
+// cut moving only what exceeds a side's room): rough legalization of the
+// whole device does not know the rectangles, and its anchors, clamped
+// back into them, would pile up along their borders.
+void spreadWithinRegions(const Model& m, const std::vector<double>& area, const Fabric& f,
+                         const PlacementRules& rules, double density, std::vector<double>& ax,
+                         std::vector<double>& ay) {
+  if (!rules.any() || rules.regions.empty()) return;
+  std::vector<std::vector<int>> cells(rules.regions.size());
+  for (int u = 0; u < m.numUnits(); ++u)
+    if (!m.isIo(u) && !rules.fixed(u) && rules.region(u) >= 0) cells[static_cast<std::size_t>(rules.region(u))].push_back(u);
+  Bisect bis{m, f, kBles * density, area, ax, ay};
+  for (std::size_t r = 0; r < cells.size(); ++r) {
+    const ClusterRect& q = rules.regions[r];
+    bis.run(Piece{q.c0, q.c1 + 1, q.r0, q.r1 + 1, cells[r].data(), 0, static_cast<int>(cells[r].size())});
+  }
+}
+
+}  // namespace
+
 void roughLegalize(const Model& m, const Fabric& f, const std::vector<double>& x,
                    const std::vector<double>& y, double density, std::vector<double>& ax,
                    std::vector<double>& ay) {
@@ -677,7 +700,10 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
                    (w < minWeight || (r_.overflow > params.targetOverflow && gap > params.gapTarget));
        ++it) {
     roughLegalize(s.m, s.area, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay, s.threads);
-    if (s.rules != nullptr) s.rules->clamp(r_.ax, r_.ay);
+    if (s.rules != nullptr) {
+      s.rules->clamp(r_.ax, r_.ay);
+      spreadWithinRegions(s.m, s.area, s.f, *s.rules, params.density, r_.ax, r_.ay);
+    }
     for (int u = 0; u < n; ++u) {
       if (s.var[u] < 0) continue;
       s.anchorX[s.var[u]] = r_.ax[u];
@@ -699,7 +725,10 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
     if (reweigh && reweighEvery > 0 && (it + 1) % reweighEvery == 0) reweigh(r_);
   }
   roughLegalize(s.m, s.area, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay, s.threads);
-  if (s.rules != nullptr) s.rules->clamp(r_.ax, r_.ay);
+  if (s.rules != nullptr) {
+    s.rules->clamp(r_.ax, r_.ay);
+    spreadWithinRegions(s.m, s.area, s.f, *s.rules, params.density, r_.ax, r_.ay);
+  }
   r_.spreadHpwl = hpwl(nets, r_.ax, r_.ay);
   return r_;
 }

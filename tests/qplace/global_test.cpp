@@ -1,6 +1,7 @@
 // Global placement: the same coordinates, bit for bit, whether x and y are
 // solved in turn or at the same time on two threads; a register chain
-// spread over about the room its registers take.
+// spread over about the room its registers take, within its region when
+// it is bound to one.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +9,7 @@
 
 #include "qplace/global_place.h"
 #include "qplace/packing.h"
+#include "qplace/placement_rules.h"
 #include "detail_cases.h"
 #include "placer_util.h"
 
@@ -106,6 +108,44 @@ TEST(GlobalPlacement, ARegisterChainIsSpreadOverAboutTheRoomItTakes) {
   int beyond = 0;
   for (int r : regs) beyond += std::max(0, r - qplace::kBles);
   EXPECT_LT(beyond, all / 4) << beyond << " of " << all;
+}
+
+// 29 groups of a chain's registers bound to a region of 30 clusters, the
+// rest free: spreading the whole device moves the bound registers about
+// as if the region were not there, and clamped back into it their anchors
+// piled up along its border; they are spread over the region instead.
+TEST(GlobalPlacement, RegistersBoundToARegionAreSpreadOverIt) {
+  standin::Design d;
+  cases::registerChain(d, 512);
+  const qplace::Model m = qplace::packDesign(d);
+  const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
+  ASSERT_GE(f.rows, 7);
+  ASSERT_GE(f.cols, 8);
+  qplace::PlacementRules rules;
+  rules.cols = f.cols;
+  rules.fixedAt.assign(static_cast<std::size_t>(m.numUnits()), -1);
+  rules.regionOf.assign(static_cast<std::size_t>(m.numUnits()), -1);
+  rules.regions.push_back(qplace::ClusterRect{2, 2, 6, 7});
+  int bound = 0;
+  for (int u = 0; u < m.numUnits() && bound < 29 * f.groupBles(); u += 2)  // every other register of the chain
+    if (m.hasReg(u)) rules.regionOf[static_cast<std::size_t>(u)] = 0, ++bound;
+  qplace::Placement p(f, m);
+  p.rules = &rules;
+  ASSERT_TRUE(qplace::placeIos(m, f, p));
+  qplace::GlobalParams params;
+  qplace::GlobalPlacer gp(m, f, p, params);
+  qplace::Progress none;
+  const qplace::GlobalResult g = gp.run(m, params.anchorStart, 0.0, none);
+  std::vector<int> inCluster(static_cast<std::size_t>(f.numClusters()), 0);
+  for (int u = 0; u < m.numUnits(); ++u) {
+    if (rules.region(u) < 0) continue;
+    const int c = f.clusterAt(g.ax[static_cast<std::size_t>(u)], g.ay[static_cast<std::size_t>(u)]);
+    EXPECT_TRUE(rules.allowedIn(u, c)) << "unit " << u;
+    ++inCluster[static_cast<std::size_t>(c)];
+  }
+  int beyond = 0;
+  for (int n : inCluster) beyond += std::max(0, n - qplace::kBles);
+  EXPECT_LT(beyond, bound / 10) << beyond << " of " << bound;
 }
 
 }  // namespace
