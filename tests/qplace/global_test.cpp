@@ -79,35 +79,47 @@ TEST(GlobalPlacement, OneAndTwoThreadsGiveTheSameCoordinates) {
   EXPECT_GT(one.second.cgPasses, one.first.cgPasses);
 }
 
+// Global placement of m on f under `rules` (or none); empty positions
+// when its I/O cannot be placed.
+qplace::GlobalResult spreadGlobally(const qplace::Model& m, const qplace::Fabric& f,
+                                    const qplace::PlacementRules* rules) {
+  qplace::Placement p(f, m);
+  p.rules = rules;
+  if (!qplace::placeIos(m, f, p)) return {};
+  qplace::GlobalParams params;
+  qplace::GlobalPlacer gp(m, f, p, params);
+  qplace::Progress none;
+  return gp.run(m, params.anchorStart, 0.0, none);
+}
+
+// Units of `units` beyond the BLEs of their nearest cluster, at the
+// spread positions.
+int beyondRoom(const qplace::Fabric& f, const qplace::GlobalResult& g, const std::vector<int>& units) {
+  std::vector<int> in(static_cast<std::size_t>(f.numClusters()), 0);
+  for (int u : units)
+    ++in[static_cast<std::size_t>(f.clusterAt(g.ax[static_cast<std::size_t>(u)], g.ay[static_cast<std::size_t>(u)]))];
+  int beyond = 0;
+  for (int n : in) beyond += std::max(0, n - qplace::kBles);
+  return beyond;
+}
+
 // A chain of 2,048 registers, each a BLE of its own: quadratic placement
 // draws it together, and spreading must give it nearly the clusters its
 // registers fill, else legalization pulls it apart (when each register
 // counted half a BLE, half of them lay beyond their clusters' room, and
 // legalization made the wirelength five times the spread one).
 TEST(GlobalPlacement, ARegisterChainIsSpreadOverAboutTheRoomItTakes) {
-  standin::Design d;
-  cases::registerChain(d, 2048);
-  const qplace::Model m = qplace::packDesign(d);
-  const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
-  qplace::Placement p(f, m);
-  ASSERT_TRUE(qplace::placeIos(m, f, p));
-  qplace::GlobalParams params;
-  qplace::GlobalPlacer gp(m, f, p, params);
-  qplace::Progress none;
-  const qplace::GlobalResult g = gp.run(m, params.anchorStart, 0.0, none);
-  // Registers beyond the BLEs of their nearest cluster, at the spread
-  // positions.
-  std::vector<int> regs(static_cast<std::size_t>(f.numClusters()), 0);
-  int all = 0;
-  for (int u = 0; u < m.numUnits(); ++u) {
-    if (m.isIo(u)) continue;
-    ++all;
-    ++regs[static_cast<std::size_t>(f.clusterAt(g.ax[static_cast<std::size_t>(u)], g.ay[static_cast<std::size_t>(u)]))];
-  }
-  ASSERT_EQ(all, 2048);
-  int beyond = 0;
-  for (int r : regs) beyond += std::max(0, r - qplace::kBles);
-  EXPECT_LT(beyond, all / 4) << beyond << " of " << all;
+  const Packed chain([](standin::Design& d) { cases::registerChain(d, 2048); }, 0);
+  const qplace::Model& m = chain.m;
+  const qplace::Fabric& f = chain.f;
+  const qplace::GlobalResult g = spreadGlobally(m, f, nullptr);
+  ASSERT_FALSE(g.ax.empty());
+  std::vector<int> regs;
+  for (int u = 0; u < m.numUnits(); ++u)
+    if (!m.isIo(u)) regs.push_back(u);
+  ASSERT_EQ(regs.size(), 2048u);
+  const int beyond = beyondRoom(f, g, regs);
+  EXPECT_LT(beyond, 2048 / 4) << beyond << " of 2048";
 }
 
 // 29 groups of a chain's registers bound to a region of 30 clusters, the
@@ -115,37 +127,27 @@ TEST(GlobalPlacement, ARegisterChainIsSpreadOverAboutTheRoomItTakes) {
 // as if the region were not there, and clamped back into it their anchors
 // piled up along its border; they are spread over the region instead.
 TEST(GlobalPlacement, RegistersBoundToARegionAreSpreadOverIt) {
-  standin::Design d;
-  cases::registerChain(d, 512);
-  const qplace::Model m = qplace::packDesign(d);
-  const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
+  const Packed chain([](standin::Design& d) { cases::registerChain(d, 512); }, 0);
+  const qplace::Model& m = chain.m;
+  const qplace::Fabric& f = chain.f;
   ASSERT_GE(f.rows, 7);
   ASSERT_GE(f.cols, 8);
-  qplace::PlacementRules rules;
-  rules.cols = f.cols;
-  rules.fixedAt.assign(static_cast<std::size_t>(m.numUnits()), -1);
-  rules.regionOf.assign(static_cast<std::size_t>(m.numUnits()), -1);
-  rules.regions.push_back(qplace::ClusterRect{2, 2, 6, 7});
-  int bound = 0;
-  for (int u = 0; u < m.numUnits() && bound < 29 * f.groupBles(); u += 2)  // every other register of the chain
-    if (m.hasReg(u)) rules.regionOf[static_cast<std::size_t>(u)] = 0, ++bound;
-  qplace::Placement p(f, m);
-  p.rules = &rules;
-  ASSERT_TRUE(qplace::placeIos(m, f, p));
-  qplace::GlobalParams params;
-  qplace::GlobalPlacer gp(m, f, p, params);
-  qplace::Progress none;
-  const qplace::GlobalResult g = gp.run(m, params.anchorStart, 0.0, none);
-  std::vector<int> inCluster(static_cast<std::size_t>(f.numClusters()), 0);
+  int left = 29 * f.groupBles();
+  // Every other register of the chain.
+  const qplace::PlacementRules rules =
+      regionRules(m, f, qplace::ClusterRect{2, 2, 6, 7}, [&](int u) { return u % 2 == 0 && m.hasReg(u); }, left);
+  ASSERT_EQ(left, 0);
+  const qplace::GlobalResult g = spreadGlobally(m, f, &rules);
+  ASSERT_FALSE(g.ax.empty());
+  std::vector<int> bound;
   for (int u = 0; u < m.numUnits(); ++u) {
     if (rules.region(u) < 0) continue;
-    const int c = f.clusterAt(g.ax[static_cast<std::size_t>(u)], g.ay[static_cast<std::size_t>(u)]);
-    EXPECT_TRUE(rules.allowedIn(u, c)) << "unit " << u;
-    ++inCluster[static_cast<std::size_t>(c)];
+    bound.push_back(u);
+    EXPECT_TRUE(rules.allowedIn(u, f.clusterAt(g.ax[static_cast<std::size_t>(u)], g.ay[static_cast<std::size_t>(u)])))
+        << "unit " << u;
   }
-  int beyond = 0;
-  for (int n : inCluster) beyond += std::max(0, n - qplace::kBles);
-  EXPECT_LT(beyond, bound / 10) << beyond << " of " << bound;
+  const int beyond = beyondRoom(f, g, bound);
+  EXPECT_LT(beyond, static_cast<int>(bound.size()) / 10) << beyond << " of " << bound.size();
 }
 
 }  // namespace

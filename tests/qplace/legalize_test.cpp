@@ -11,6 +11,7 @@
 #include "qplace/placement_rules.h"
 #include "qplace/placer.h"
 #include "detail_cases.h"
+#include "placer_util.h"
 #include "rule_faults.h"
 
 namespace {
@@ -292,13 +293,7 @@ void legalizeBound(standin::Design& d, const qplace::Model& m, const qplace::Fab
                    const qplace::ClusterRect& region, bool (*kind)(const qplace::Model&, int), int bound) {
   Placement p(f, m);
   ASSERT_TRUE(qplace::placeIos(m, f, p));
-  qplace::PlacementRules rules;
-  rules.cols = f.cols;
-  rules.fixedAt.assign(static_cast<std::size_t>(m.numUnits()), -1);
-  rules.regionOf.assign(static_cast<std::size_t>(m.numUnits()), -1);
-  rules.regions.push_back(region);
-  for (int u = 0; u < m.numUnits() && bound > 0; ++u)
-    if (kind(m, u)) rules.regionOf[static_cast<std::size_t>(u)] = 0, --bound;
+  qplace::PlacementRules rules = regionRules(m, f, region, [&](int u) { return kind(m, u); }, bound);
   ASSERT_EQ(bound, 0);
   p.rules = &rules;
   std::mt19937 rng(3);
@@ -318,15 +313,12 @@ void legalizeBound(standin::Design& d, const qplace::Model& m, const qplace::Fab
 
 TEST(Legalize, ARegionNearlyFullOfItsUnitsIsLegalized) {
   {
-    standin::Design d;
-    cases::registerChain(d, 512);
-    const qplace::Model m = qplace::packDesign(d);
-    const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
-    ASSERT_GE(f.rows, 7);
-    ASSERT_GE(f.cols, 8);
-    ASSERT_EQ(f.groupsPerCluster(), 1);
-    legalizeBound(d, m, f, qplace::ClusterRect{2, 2, 6, 7},
-                  [](const qplace::Model& mm, int u) { return mm.hasReg(u); }, 29 * f.groupBles());
+    Packed chain([](standin::Design& d) { cases::registerChain(d, 512); }, 0);
+    ASSERT_GE(chain.f.rows, 7);
+    ASSERT_GE(chain.f.cols, 8);
+    ASSERT_EQ(chain.f.groupsPerCluster(), 1);
+    legalizeBound(chain.d, chain.m, chain.f, qplace::ClusterRect{2, 2, 6, 7},
+                  [](const qplace::Model& mm, int u) { return mm.hasReg(u); }, 29 * chain.f.groupBles());
   }
   {
     Small s(1, 8, 240, 0, 0, false, 1);

@@ -12,6 +12,7 @@
 #include "host/standin/gen/designgen.h"
 #include "host/standin/standin_util.h"
 #include "qplace/legalize.h"
+#include "qplace/placement_rules.h"
 #include "qplace/placer.h"
 #include "rule_faults.h"
 
@@ -44,6 +45,22 @@ private:
     return d;
   }
 };
+
+// Rules binding to `region` the first `count` units, in unit order, that
+// `pick` takes, and no other unit; `count` is lowered by those bound, so
+// it is 0 when that many were found.
+inline qplace::PlacementRules regionRules(const qplace::Model& m, const qplace::Fabric& f,
+                                          const qplace::ClusterRect& region, const std::function<bool(int)>& pick,
+                                          int& count) {
+  qplace::PlacementRules rules;
+  rules.cols = f.cols;
+  rules.fixedAt.assign(static_cast<std::size_t>(m.numUnits()), -1);
+  rules.regionOf.assign(static_cast<std::size_t>(m.numUnits()), -1);
+  rules.regions.push_back(region);
+  for (int u = 0; u < m.numUnits() && count > 0; ++u)
+    if (pick(u)) rules.regionOf[static_cast<std::size_t>(u)] = 0, --count;
+  return rules;
+}
 
 struct PlacerRun {
   bool ok = false;
