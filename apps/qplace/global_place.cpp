@@ -482,10 +482,6 @@ void spreadPieces(Bisect& bis, std::vector<Piece> pieces, std::size_t grain, int
   if (failed) std::rethrow_exception(failed);
 }
 
-}  // namespace
-
-namespace {
-
 // Spreads each region's bound units over its own rectangle as rough
 // legalization spreads an overfull rectangle (recursive bisection, each
 // cut moving only what exceeds a side's room): rough legalization of the
@@ -494,7 +490,7 @@ namespace {
 void spreadWithinRegions(const Model& m, const std::vector<double>& area, const Fabric& f,
                          const PlacementRules& rules, double density, std::vector<double>& ax,
                          std::vector<double>& ay) {
-  if (!rules.any() || rules.regions.empty()) return;
+  if (rules.regions.empty()) return;
   std::vector<std::vector<int>> cells(rules.regions.size());
   for (int u = 0; u < m.numUnits(); ++u)
     if (!m.isIo(u) && !rules.fixed(u) && rules.region(u) >= 0) cells[static_cast<std::size_t>(rules.region(u))].push_back(u);
@@ -694,16 +690,20 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
   std::snprintf(line, sizeof line, "  quadratic: %d solves, hpwl %.0f, overflow %.3f", r_.solves, r_.hpwl,
                 r_.overflow);
   progress.step(line);
+  // The rough legalization of the solution: the anchors (ax, ay), the
+  // region-bound units spread within their rectangles.
+  auto anchors = [&] {
+    roughLegalize(s.m, s.area, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay, s.threads);
+    if (s.rules == nullptr) return;
+    s.rules->clamp(r_.ax, r_.ay);
+    spreadWithinRegions(s.m, s.area, s.f, *s.rules, params.density, r_.ax, r_.ay);
+  };
   double w = startWeight;
   double gap = 1.0;
   for (int it = 0; it < params.maxSpreadIterations &&
                    (w < minWeight || (r_.overflow > params.targetOverflow && gap > params.gapTarget));
        ++it) {
-    roughLegalize(s.m, s.area, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay, s.threads);
-    if (s.rules != nullptr) {
-      s.rules->clamp(r_.ax, r_.ay);
-      spreadWithinRegions(s.m, s.area, s.f, *s.rules, params.density, r_.ax, r_.ay);
-    }
+    anchors();
     for (int u = 0; u < n; ++u) {
       if (s.var[u] < 0) continue;
       s.anchorX[s.var[u]] = r_.ax[u];
@@ -724,11 +724,7 @@ const GlobalResult& GlobalPlacer::run(const Model& nets, double startWeight, dou
     w *= params.anchorGrowth;
     if (reweigh && reweighEvery > 0 && (it + 1) % reweighEvery == 0) reweigh(r_);
   }
-  roughLegalize(s.m, s.area, s.f, r_.x, r_.y, params.density, r_.ax, r_.ay, s.threads);
-  if (s.rules != nullptr) {
-    s.rules->clamp(r_.ax, r_.ay);
-    spreadWithinRegions(s.m, s.area, s.f, *s.rules, params.density, r_.ax, r_.ay);
-  }
+  anchors();
   r_.spreadHpwl = hpwl(nets, r_.ax, r_.ay);
   return r_;
 }
