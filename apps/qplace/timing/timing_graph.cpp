@@ -10,21 +10,26 @@ namespace qplace {
 
 namespace {
 
-// Counting sort of `items` (0 .. n-1) by key into start/list.
-template <class Key>
-void bucket(int n, int buckets, Key key, std::vector<int>& start, std::vector<int>& list) {
+// Counting sort of the items 0 .. n-1 by key (-1: left out), stable:
+// afterwards key k's items are put, in their order, at the positions
+// start[k] .. start[k + 1] - 1 (put(position, item)); returns how many.
+template <class Key, class Put>
+int bucket(int n, int buckets, Key key, std::vector<int>& start, Put put) {
   start.assign(static_cast<std::size_t>(buckets) + 1, 0);
   for (int i = 0; i < n; ++i) {
     const int k = key(i);
     if (k >= 0) ++start[static_cast<std::size_t>(k) + 1];
   }
   for (int b = 0; b < buckets; ++b) start[static_cast<std::size_t>(b) + 1] += start[static_cast<std::size_t>(b)];
-  list.assign(static_cast<std::size_t>(start[static_cast<std::size_t>(buckets)]), 0);
-  std::vector<int> fill(start.begin(), start.end() - 1);
+  // Each bucket's start serves as its cursor, which leaves it at the next
+  // bucket's start; moved back up one place after.
   for (int i = 0; i < n; ++i) {
     const int k = key(i);
-    if (k >= 0) list[static_cast<std::size_t>(fill[static_cast<std::size_t>(k)]++)] = i;
+    if (k >= 0) put(start[static_cast<std::size_t>(k)]++, i);
   }
+  for (int b = buckets; b > 0; --b) start[static_cast<std::size_t>(b)] = start[static_cast<std::size_t>(b) - 1];
+  start[0] = 0;
+  return start[static_cast<std::size_t>(buckets)];
 }
 
 // Orders the nodes (Kahn's method, in node order at each step); where
@@ -33,8 +38,9 @@ void bucket(int n, int buckets, Key key, std::vector<int>& start, std::vector<in
 void orderAndCut(TimingGraph& g) {
   const int n = g.numNodes();
   const int m = g.numEdges();
-  std::vector<int> outStart, outAll;
-  bucket(m, n, [&](int e) { return g.from[static_cast<std::size_t>(e)]; }, outStart, outAll);
+  std::vector<int> outStart, outAll(static_cast<std::size_t>(m));
+  bucket(m, n, [&](int e) { return g.from[static_cast<std::size_t>(e)]; }, outStart,
+         [&](int at, int e) { outAll[static_cast<std::size_t>(at)] = e; });
   std::vector<int> indegree(static_cast<std::size_t>(n), 0);
   for (int e = 0; e < m; ++e) ++indegree[static_cast<std::size_t>(g.to[static_cast<std::size_t>(e)])];
 
@@ -96,64 +102,83 @@ void orderAndCut(TimingGraph& g) {
 }  // namespace
 
 TimingGraph buildTimingGraph(standin::Design& d, const Model& m, const std::vector<std::uint8_t>& regFlags) {
+  // Every array is sized once, from a count made first: at millions of
+  // components growing them by doubling, and copying them into order
+  // afterwards, faulted in several times the memory the graph keeps.
   TimingGraph g;
   const std::size_t comps = d.comps.size();
   g.outNode.assign(comps, -1);
   g.inNode.assign(comps, -1);
-  std::vector<int> clockOfSignal(d.signals.size(), -1);
-  auto addNode = [&](TimingNodeKind k, standin::Comp* c, int u) {
-    g.kind.push_back(k);
-    g.comp.push_back(c);
-    g.unit.push_back(u);
-    g.clock.push_back(-1);
-    g.falling.push_back(0);
-    return g.numNodes() - 1;
+
+  // The nodes of a component, at most two, by kind in node order; none for
+  // a component in no unit. A port on a clock net (a clock's pad) is no
+  // path's start or end.
+  auto nodesOf = [&](standin::Comp& c, TimingNodeKind* kinds) {
+    const std::size_t id = static_cast<std::size_t>(c.id);
+    const int u = id < m.unitOfComp.size() ? m.unitOfComp[id] : -1;
+    if (u < 0) return 0;
+    if (m.lut[u] == &c) {
+      kinds[0] = TN_LUT;
+      return 1;
+    }
+    if (m.reg[u] == &c) {
+      kinds[0] = TN_REG_Q;
+      kinds[1] = TN_REG_IN;
+      return 2;
+    }
+    if (m.io[u] != &c) return 0;
+    auto data = [&](int pin) {
+      return c.signals.size() > static_cast<std::size_t>(pin) && c.signals[static_cast<std::size_t>(pin)] != nullptr &&
+             c.signals[static_cast<std::size_t>(pin)]->clocks == 0;
+    };
+    int k = 0;
+    if (data(designgen::IO_O)) kinds[k++] = TN_PORT_IN;
+    if (data(designgen::IO_I)) kinds[k++] = TN_PORT_OUT;
+    return k;
   };
 
   // Nodes, in component order.
-  for (standin::Comp& c : d.comps) {
-    const std::size_t id = static_cast<std::size_t>(c.id);
-    const int u = id < m.unitOfComp.size() ? m.unitOfComp[id] : -1;
-    if (u < 0) continue;
-    if (m.lut[u] == &c) {
-      g.outNode[id] = g.inNode[id] = addNode(TN_LUT, &c, u);
-    } else if (m.reg[u] == &c) {
-      const int q = addNode(TN_REG_Q, &c, u);
-      const int in = addNode(TN_REG_IN, &c, u);
-      g.outNode[id] = q;
-      g.inNode[id] = in;
-      standin::Signal* ck = c.signals.size() > designgen::REG_CK ? c.signals[designgen::REG_CK] : nullptr;
-      if (ck != nullptr) {
+  {
+    std::size_t nodes = 0;
+    TimingNodeKind kinds[2];
+    for (standin::Comp& c : d.comps) nodes += static_cast<std::size_t>(nodesOf(c, kinds));
+    g.kind.reserve(nodes);
+    g.comp.reserve(nodes);
+    g.unit.reserve(nodes);
+    g.clock.assign(nodes, -1);
+    g.falling.assign(nodes, 0);
+    std::vector<int> clockOfSignal(d.signals.size(), -1);
+    for (standin::Comp& c : d.comps) {
+      const int count = nodesOf(c, kinds);
+      const std::size_t id = static_cast<std::size_t>(c.id);
+      for (int k = 0; k < count; ++k) {
+        const int v = g.numNodes();
+        g.kind.push_back(kinds[k]);
+        g.comp.push_back(&c);
+        g.unit.push_back(m.unitOfComp[id]);
+        switch (kinds[k]) {
+          case TN_LUT: g.outNode[id] = g.inNode[id] = v; break;
+          case TN_REG_Q:
+          case TN_PORT_IN: g.outNode[id] = v; break;
+          default: g.inNode[id] = v; break;
+        }
+      }
+      if (count == 2 && kinds[0] == TN_REG_Q) {
+        standin::Signal* ck = c.signals.size() > designgen::REG_CK ? c.signals[designgen::REG_CK] : nullptr;
+        if (ck == nullptr) continue;
         int& number = clockOfSignal[static_cast<std::size_t>(ck->id)];
         if (number < 0) {
           number = static_cast<int>(g.clocks.size());
           g.clocks.push_back(ck);
         }
         const std::uint8_t fall = id < regFlags.size() && (regFlags[id] & REG_FALLING) != 0 ? 1 : 0;
-        for (int v : {q, in}) {
+        for (int v : {g.numNodes() - 2, g.numNodes() - 1}) {
           g.clock[static_cast<std::size_t>(v)] = number;
           g.falling[static_cast<std::size_t>(v)] = fall;
         }
       }
-    } else if (m.io[u] == &c) {
-      // A port on a clock net (a clock's pad) is no path's start or end.
-      auto data = [&](int pin) {
-        return c.signals.size() > static_cast<std::size_t>(pin) && c.signals[static_cast<std::size_t>(pin)] != nullptr &&
-               c.signals[static_cast<std::size_t>(pin)]->clocks == 0;
-      };
-      if (data(designgen::IO_O)) g.outNode[id] = addNode(TN_PORT_IN, &c, u);
-      if (data(designgen::IO_I)) g.inNode[id] = addNode(TN_PORT_OUT, &c, u);
     }
   }
-
-  // The node arrays grew by doubling; they live as long as the placement,
-  // so they keep only what they hold (about 13 bytes a node at a million
-  // components).
-  g.kind.shrink_to_fit();
-  g.comp.shrink_to_fit();
-  g.unit.shrink_to_fit();
-  g.clock.shrink_to_fit();
-  g.falling.shrink_to_fit();
 
   // The node a pin drives from, or loads into; -1 for a pin of no arc.
   auto driverNode = [&](const standin::SigPin* p) {
@@ -178,43 +203,54 @@ TimingGraph buildTimingGraph(standin::Design& d, const Model& m, const std::vect
     }
   };
 
-  // Edges, signal by signal.
-  g.signalStart.assign(d.signals.size() + 1, 0);
-  for (standin::Signal& s : d.signals) {
-    if (s.clocks == 0) {
-      const std::size_t drivers = static_cast<std::size_t>(std::max<short>(s.numDrivers, 0));
-      for (std::size_t i = 0; i < drivers && i < s.pins.size(); ++i) {
-        const int dn = driverNode(s.pins[i]);
-        if (dn < 0) continue;
-        for (std::size_t j = drivers; j < s.pins.size(); ++j) {
-          const int ln = loadNode(s.pins[j]);
-          if (ln < 0) continue;
-          g.from.push_back(dn);
-          g.to.push_back(ln);
-          g.pin.push_back(s.pins[j]->pinid);
+  // Edges, signal by signal (as many as a signal's drivers times its
+  // loads at most), then renumbered by the unit of the load (every node
+  // has a unit), in signal order within a unit: edge k in signal order
+  // becomes signalEdges[k].
+  {
+    auto loadsAfter = [](const standin::Signal& s) {
+      return std::min(static_cast<std::size_t>(std::max<short>(s.numDrivers, 0)), s.pins.size());
+    };
+    std::size_t most = 0;
+    for (const standin::Signal& s : d.signals)
+      if (s.clocks == 0) most += loadsAfter(s) * (s.pins.size() - loadsAfter(s));
+    std::vector<int> from, to, pin;
+    from.reserve(most);
+    to.reserve(most);
+    pin.reserve(most);
+    g.signalStart.assign(d.signals.size() + 1, 0);
+    for (standin::Signal& s : d.signals) {
+      if (s.clocks == 0) {
+        const std::size_t drivers = loadsAfter(s);
+        for (std::size_t i = 0; i < drivers; ++i) {
+          const int dn = driverNode(s.pins[i]);
+          if (dn < 0) continue;
+          for (std::size_t j = drivers; j < s.pins.size(); ++j) {
+            const int ln = loadNode(s.pins[j]);
+            if (ln < 0) continue;
+            from.push_back(dn);
+            to.push_back(ln);
+            pin.push_back(s.pins[j]->pinid);
+          }
         }
       }
+      g.signalStart[static_cast<std::size_t>(s.id) + 1] = static_cast<int>(from.size());
     }
-    g.signalStart[static_cast<std::size_t>(s.id) + 1] = g.numEdges();
-  }
-  // Renumbered by the unit of the load (every node has a unit); edge k in
-  // signal order becomes signalEdges[k].
-  {
-    std::vector<int> start, byUnit;
-    bucket(g.numEdges(), m.numUnits(),
-           [&](int e) { return g.unit[static_cast<std::size_t>(g.to[static_cast<std::size_t>(e)])]; }, start, byUnit);
-    std::vector<int> from(byUnit.size()), to(byUnit.size()), pin(byUnit.size());
-    g.signalEdges.assign(byUnit.size(), 0);
-    for (std::size_t i = 0; i < byUnit.size(); ++i) {
-      const std::size_t old = static_cast<std::size_t>(byUnit[i]);
-      from[i] = g.from[old];
-      to[i] = g.to[old];
-      pin[i] = g.pin[old];
-      g.signalEdges[old] = static_cast<int>(i);
-    }
-    g.from.swap(from);
-    g.to.swap(to);
-    g.pin.swap(pin);
+    const std::size_t edges = from.size();
+    g.from.resize(edges);
+    g.to.resize(edges);
+    g.pin.resize(edges);
+    g.signalEdges.resize(edges);
+    std::vector<int> start;
+    bucket(static_cast<int>(edges), m.numUnits(),
+           [&](int k) { return g.unit[static_cast<std::size_t>(to[static_cast<std::size_t>(k)])]; }, start,
+           [&](int at, int k) {
+             const std::size_t i = static_cast<std::size_t>(at), old = static_cast<std::size_t>(k);
+             g.from[i] = from[old];
+             g.to[i] = to[old];
+             g.pin[i] = pin[old];
+             g.signalEdges[old] = at;
+           });
   }
   g.cut.assign(g.from.size(), 0);
 
@@ -223,35 +259,35 @@ TimingGraph buildTimingGraph(standin::Design& d, const Model& m, const std::vect
   g.rank.assign(static_cast<std::size_t>(n), 0);
   for (int i = 0; i < n; ++i) g.rank[static_cast<std::size_t>(g.order[static_cast<std::size_t>(i)])] = i;
   auto open = [&](int e, int end) { return g.cut[static_cast<std::size_t>(e)] ? -1 : end; };
-  std::vector<int> list;
-  bucket(g.numEdges(), n, [&](int e) { return open(e, g.to[static_cast<std::size_t>(e)]); }, g.inStart, list);
-  g.in.resize(list.size());
-  for (std::size_t i = 0; i < list.size(); ++i) g.in[i] = {list[i], g.from[static_cast<std::size_t>(list[i])]};
-  bucket(g.numEdges(), n, [&](int e) { return open(e, g.from[static_cast<std::size_t>(e)]); }, g.outStart, list);
-  g.out.resize(list.size());
-  for (std::size_t i = 0; i < list.size(); ++i) g.out[i] = {list[i], g.to[static_cast<std::size_t>(list[i])]};
+  const int edges = g.numEdges();
+  const std::size_t kept = g.from.size() - g.cutEdges.size();
+  g.in.resize(kept);
+  bucket(edges, n, [&](int e) { return open(e, g.to[static_cast<std::size_t>(e)]); }, g.inStart,
+         [&](int at, int e) { g.in[static_cast<std::size_t>(at)] = {e, g.from[static_cast<std::size_t>(e)]}; });
+  g.out.resize(kept);
+  bucket(edges, n, [&](int e) { return open(e, g.from[static_cast<std::size_t>(e)]); }, g.outStart,
+         [&](int at, int e) { g.out[static_cast<std::size_t>(at)] = {e, g.to[static_cast<std::size_t>(e)]}; });
 
-  // Edges between units, under both (two sorts: under the driver's unit,
-  // then under the load's, merged by unit).
+  // Edges between units, under both: under each unit, those it drives
+  // then those it loads, each in edge order.
   const int units = m.numUnits();
   auto unitOf = [&](int v) { return g.unit[static_cast<std::size_t>(v)]; };
-  auto between = [&](int e) {
-    return unitOf(g.from[static_cast<std::size_t>(e)]) != unitOf(g.to[static_cast<std::size_t>(e)]);
-  };
-  std::vector<int> fromStart, fromList, toStart, toList;
-  bucket(g.numEdges(), units, [&](int e) { return between(e) ? unitOf(g.from[static_cast<std::size_t>(e)]) : -1; },
-         fromStart, fromList);
-  bucket(g.numEdges(), units, [&](int e) { return between(e) ? unitOf(g.to[static_cast<std::size_t>(e)]) : -1; },
-         toStart, toList);
+  auto fromUnit = [&](int e) { return unitOf(g.from[static_cast<std::size_t>(e)]); };
+  auto toUnit = [&](int e) { return unitOf(g.to[static_cast<std::size_t>(e)]); };
   g.unitStart.assign(static_cast<std::size_t>(units) + 1, 0);
-  g.unitEdges.clear();
-  g.unitEdges.reserve(fromList.size() + toList.size());
-  for (int u = 0; u < units; ++u) {
-    const std::size_t k = static_cast<std::size_t>(u);
-    g.unitEdges.insert(g.unitEdges.end(), fromList.begin() + fromStart[k], fromList.begin() + fromStart[k + 1]);
-    g.unitEdges.insert(g.unitEdges.end(), toList.begin() + toStart[k], toList.begin() + toStart[k + 1]);
-    g.unitStart[k + 1] = static_cast<int>(g.unitEdges.size());
-  }
+  for (int e = 0; e < edges; ++e)
+    if (fromUnit(e) != toUnit(e)) {
+      ++g.unitStart[static_cast<std::size_t>(fromUnit(e)) + 1];
+      ++g.unitStart[static_cast<std::size_t>(toUnit(e)) + 1];
+    }
+  for (int u = 0; u < units; ++u)
+    g.unitStart[static_cast<std::size_t>(u) + 1] += g.unitStart[static_cast<std::size_t>(u)];
+  g.unitEdges.resize(static_cast<std::size_t>(g.unitStart[static_cast<std::size_t>(units)]));
+  std::vector<int> next(g.unitStart.begin(), g.unitStart.end() - 1);
+  for (int e = 0; e < edges; ++e)
+    if (fromUnit(e) != toUnit(e)) g.unitEdges[static_cast<std::size_t>(next[static_cast<std::size_t>(fromUnit(e))]++)] = e;
+  for (int e = 0; e < edges; ++e)
+    if (fromUnit(e) != toUnit(e)) g.unitEdges[static_cast<std::size_t>(next[static_cast<std::size_t>(toUnit(e))]++)] = e;
   return g;
 }
 
