@@ -177,10 +177,7 @@ int addKeptLocations(const LogicNetlist& ln, const Netlist& nl, Constraints& c) 
 
 bool loadConstraints(const std::string& path, Constraints& out, std::string& error) {
   std::string text;
-  if (!settings_text::readFile(path, text)) {
-    error = path + ": cannot open the file";
-    return false;
-  }
+  if (!settings_text::readFile(path, text, error)) return false;
   return readConstraints(text, path, out, error);
 }
 

@@ -74,7 +74,7 @@ struct Constraints {
 // its last, a period that is no positive number, a clock or the ports
 // given twice. Linear in the text.
 bool readConstraints(const std::string& text, const std::string& source, Constraints& out, std::string& error);
-// The same, from a file ("<path>: cannot open the file" when unreadable).
+// The same, from a file (settings_text::readFile's error when unreadable).
 bool loadConstraints(const std::string& path, Constraints& out, std::string& error);
 
 struct LogicNetlist;

@@ -135,7 +135,9 @@ OutputFiles::~OutputFiles() {
   if (!committed_) discard();
 }
 
-std::string OutputFiles::path(const std::string& name) const { return dir_ + "/" + name; }
+std::string OutputFiles::path(const std::string& name) const {
+  return dir_ == "/" ? dir_ + name : dir_ + "/" + name;
+}
 
 OutputFiles::Entry* OutputFiles::find(const std::string& name) {
   for (Entry& e : entries_)

@@ -65,7 +65,7 @@ TEST(ConstraintFile, ReadsEveryKindAndNamesTheLineOfEachFault) {
     EXPECT_EQ(kept.items.size(), c.items.size()) << "unchanged on a fault";
   }
   EXPECT_FALSE(qplace::loadConstraints("/nonexistent/c.pcf", c, error));
-  EXPECT_EQ(error, "/nonexistent/c.pcf: cannot open the file");
+  EXPECT_EQ(error, "/nonexistent/c.pcf: cannot open the file (No such file or directory)");
 }
 
 TEST(ConstraintFile, PatternsMatchRunsAndSingleCharacters) {

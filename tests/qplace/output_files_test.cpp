@@ -60,6 +60,10 @@ TEST(OutputFiles, FolderIsMadeWithItsParentsAndProvenWritable) {
   EXPECT_FALSE(qplace::prepareFolder(base + "/file", error));
   EXPECT_EQ(error, base + "/file: cannot create the folder: Not a directory");
   EXPECT_FALSE(isDir(base + "/file/sub"));
+
+  // Files of the root folder (--write-json /x) are named with one slash.
+  EXPECT_EQ(qplace::OutputFiles("/").path("x.json"), "/x.json");
+  EXPECT_EQ(qplace::OutputFiles("out/").path("x.json"), "out/x.json");
 }
 
 TEST(OutputFiles, CommitReplacesTheEarlierFilesAndLeavesNoTemporary) {

@@ -2,8 +2,14 @@
 // faults they refuse with the line at fault.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+
 #include "qplace/timing/clock_periods.h"
 #include "qplace/timing/delay_model.h"
+#include "qplace/timing/settings_text.h"
 
 namespace {
 
@@ -52,7 +58,37 @@ TEST(DelayFigures, FaultsNameTheLineAndChangeNothing) {
   DelayModel m;
   std::string error;
   EXPECT_FALSE(qplace::loadDelayModel("/nonexistent/delays.txt", m, error));
-  EXPECT_EQ(error, "/nonexistent/delays.txt: cannot open the file");
+  EXPECT_EQ(error, "/nonexistent/delays.txt: cannot open the file (No such file or directory)");
+}
+
+// The small settings files (delays, clock periods, constraints) are read
+// whole by one reader: a folder named by mistake is an error, not an empty
+// file, and an editor's byte-order mark is no part of the first word.
+TEST(SettingsText, AFolderIsRefusedAndAByteOrderMarkDropped) {
+  std::string text, error;
+  const std::string folder = testing::TempDir();
+  EXPECT_FALSE(qplace::settings_text::readFile(folder, text, error));
+  EXPECT_EQ(error, folder + ": cannot read the file (Is a directory)");
+  DelayModel m;
+  EXPECT_FALSE(qplace::loadDelayModel(folder, m, error));
+  EXPECT_EQ(error, folder + ": cannot read the file (Is a directory)");
+
+  const std::string path = testing::TempDir() + "qplace_bom_" + std::to_string(::getpid()) + ".txt";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "\xEF\xBB\xBF" "lut 350\r\nclk_to_q 90\n";
+  }
+  ASSERT_TRUE(qplace::loadDelayModel(path, m, error)) << error;
+  EXPECT_EQ(m.lut, 350);
+  EXPECT_EQ(m.clockToQ, 90);
+  ClockPeriods p;
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "\xEF\xBB\xBF" "clock clk 8\n";
+  }
+  ASSERT_TRUE(qplace::loadClockPeriods(path, p, error)) << error;
+  EXPECT_EQ(p.of("clk"), 8);
+  std::remove(path.c_str());
 }
 
 TEST(ClockPeriods, FileAndOptions) {

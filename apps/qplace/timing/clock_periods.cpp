@@ -57,10 +57,7 @@ bool readClockPeriods(const std::string& text, const std::string& source, ClockP
 
 bool loadClockPeriods(const std::string& path, ClockPeriods& periods, std::string& error) {
   std::string text;
-  if (!settings_text::readFile(path, text)) {
-    error = path + ": cannot open the file";
-    return false;
-  }
+  if (!settings_text::readFile(path, text, error)) return false;
   return readClockPeriods(text, path, periods, error);
 }
 

@@ -73,10 +73,7 @@ bool readDelayModel(const std::string& text, const std::string& source, DelayMod
 
 bool loadDelayModel(const std::string& path, DelayModel& model, std::string& error) {
   std::string text;
-  if (!settings_text::readFile(path, text)) {
-    error = path + ": cannot open the file";
-    return false;
-  }
+  if (!settings_text::readFile(path, text, error)) return false;
   return readDelayModel(text, path, model, error);
 }
 

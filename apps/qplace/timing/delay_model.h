@@ -79,7 +79,7 @@ bool setDelayFigure(DelayModel& model, const std::string& name, double value);
 // and leaves `model` as it was. Linear in the text.
 bool readDelayModel(const std::string& text, const std::string& source, DelayModel& model, std::string& error);
 
-// Reads a file; false with "<path>: cannot open the file" when it cannot.
+// Reads a file; false with settings_text::readFile's error when it cannot.
 bool loadDelayModel(const std::string& path, DelayModel& model, std::string& error);
 
 // Every figure in the file format, one a line in the order of the table

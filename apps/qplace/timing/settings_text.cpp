@@ -3,8 +3,9 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <sstream>
 
 namespace qplace {
@@ -39,13 +40,26 @@ bool parseNumber(const std::string& word, double& value) {
   return true;
 }
 
-bool readFile(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream all;
-  all << in.rdbuf();
-  if (in.bad()) return false;
-  text = all.str();
+bool readFile(const std::string& path, std::string& text, std::string& error) {
+  errno = 0;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) {
+    error = path + ": cannot open the file (" + std::strerror(errno) + ")";
+    return false;
+  }
+  std::string all;
+  char chunk[1 << 14];
+  std::size_t n = 0;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) all.append(chunk, n);
+  // A folder opens, and fails at the first read (EISDIR).
+  const int readError = std::ferror(f) ? errno : 0;
+  std::fclose(f);
+  if (readError != 0) {
+    error = path + ": cannot read the file (" + std::strerror(readError) + ")";
+    return false;
+  }
+  if (all.compare(0, 3, "\xEF\xBB\xBF") == 0) all.erase(0, 3);
+  text = std::move(all);
   return true;
 }
 

@@ -22,8 +22,11 @@ std::vector<Line> wordLines(const std::string& text);
 // an infinity or NaN included.
 bool parseNumber(const std::string& word, double& value);
 
-// The whole content of a file; false when it cannot be read.
-bool readFile(const std::string& path, std::string& text);
+// The whole content of a file, without the UTF-8 byte-order mark some
+// editors put first. False when it cannot be read, with `error` set to
+// "<path>: cannot open the file (reason)" or "<path>: cannot read the file
+// (reason)", the system's reason (a folder is refused: "Is a directory").
+bool readFile(const std::string& path, std::string& text, std::string& error);
 
 }  // namespace settings_text
 }  // namespace qplace
