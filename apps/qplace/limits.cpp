@@ -70,8 +70,13 @@ std::string memoryRefusal(const RunSize& s, std::uint64_t available) {
   const std::uint64_t need = runBytes(s);
   if (available == 0 || need <= available) return "";
   std::ostringstream os;
-  os << "not enough memory: the run needs about " << byteText(need) << " (" << (s.luts + s.regs + s.ios)
-     << " components on " << s.clusters << " clusters), and " << byteText(available) << " is available";
+  // A device given on the command line is weighed alone before the
+  // netlist is read: no components to speak of yet.
+  const std::int64_t components = s.luts + s.regs + s.ios;
+  os << "not enough memory: the run needs about " << byteText(need) << " (";
+  if (components > 0) os << components << " components on ";
+  else os << "a device of ";
+  os << s.clusters << " clusters), and " << byteText(available) << " is available";
   return os.str();
 }
 

@@ -59,6 +59,8 @@ TEST(Limits, MemoryEstimateRefusesWithTheFigures) {
   RunSize device;
   device.clusters = 1000000;
   EXPECT_EQ(qplace::byteText(qplace::runBytes(device)), "5.4 GB");
+  EXPECT_EQ(qplace::memoryRefusal(device, 4 * gb),
+            "not enough memory: the run needs about 5.4 GB (a device of 1000000 clusters), and 4.0 GB is available");
   // This machine's figure is read.
   EXPECT_GT(qplace::availableMemory(), 0u);
 
