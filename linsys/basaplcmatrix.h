@@ -1,5 +1,11 @@
 // Sparse symmetric matrix of the placement linear system, with its
 // Jacobi-preconditioned conjugate-gradient solve.
+//
+// These templates compile in the caller's own code, so their results are
+// bit for bit the library's only under -ffp-contract=off: the exported
+// CMake target and basaplace.pc pass it on; a build that sets its flags by
+// hand must add it, as GCC otherwise fuses a multiply and an add where the
+// target has the instruction, and the last bits of a result change.
 #ifndef BASAPLACE_LINSYS_BASAPLCMATRIX_H
 #define BASAPLACE_LINSYS_BASAPLCMATRIX_H
 
