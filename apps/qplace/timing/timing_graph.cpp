@@ -12,9 +12,9 @@ namespace {
 
 // Counting sort of the items 0 .. n-1 by key (-1: left out), stable:
 // afterwards key k's items are put, in their order, at the positions
-// start[k] .. start[k + 1] - 1 (put(position, item)); returns how many.
+// start[k] .. start[k + 1] - 1 (put(position, item)).
 template <class Key, class Put>
-int bucket(int n, int buckets, Key key, std::vector<int>& start, Put put) {
+void bucket(int n, int buckets, Key key, std::vector<int>& start, Put put) {
   start.assign(static_cast<std::size_t>(buckets) + 1, 0);
   for (int i = 0; i < n; ++i) {
     const int k = key(i);
@@ -29,7 +29,6 @@ int bucket(int n, int buckets, Key key, std::vector<int>& start, Put put) {
   }
   for (int b = buckets; b > 0; --b) start[static_cast<std::size_t>(b)] = start[static_cast<std::size_t>(b) - 1];
   start[0] = 0;
-  return start[static_cast<std::size_t>(buckets)];
 }
 
 // Orders the nodes (Kahn's method, in node order at each step); where
