@@ -207,12 +207,13 @@ TimingGraph buildTimingGraph(standin::Design& d, const Model& m, const std::vect
   // has a unit), in signal order within a unit: edge k in signal order
   // becomes signalEdges[k].
   {
-    auto loadsAfter = [](const standin::Signal& s) {
+    // A signal lists its drivers first, then its loads.
+    auto driversOf = [](const standin::Signal& s) {
       return std::min(static_cast<std::size_t>(std::max<short>(s.numDrivers, 0)), s.pins.size());
     };
     std::size_t most = 0;
     for (const standin::Signal& s : d.signals)
-      if (s.clocks == 0) most += loadsAfter(s) * (s.pins.size() - loadsAfter(s));
+      if (s.clocks == 0) most += driversOf(s) * (s.pins.size() - driversOf(s));
     std::vector<int> from, to, pin;
     from.reserve(most);
     to.reserve(most);
@@ -220,7 +221,7 @@ TimingGraph buildTimingGraph(standin::Design& d, const Model& m, const std::vect
     g.signalStart.assign(d.signals.size() + 1, 0);
     for (standin::Signal& s : d.signals) {
       if (s.clocks == 0) {
-        const std::size_t drivers = loadsAfter(s);
+        const std::size_t drivers = driversOf(s);
         for (std::size_t i = 0; i < drivers; ++i) {
           const int dn = driverNode(s.pins[i]);
           if (dn < 0) continue;
