@@ -388,19 +388,14 @@ bool QuadraticPlacer::apMain() {
     tst.sleep(TIMING);
     // A period for a clock the design does not have is most likely a
     // misspelt name: said, as the run goes on without it.
-    for (const auto& entry : opt_.timingSettings.periods.byClock) {
-      std::string clocks;
-      bool found = false;
-      std::size_t listed = 0;
-      for (const standin::Signal* c : timing->graph.clocks) {
-        found = found || c->name == entry.first;
-        if (listed++ < 10) clocks += (clocks.empty() ? "" : ", ") + c->name;
-      }
-      if (listed > 10) clocks += ", ...";
-      if (!found)
+    const std::vector<standin::Signal*>& clocks = timing->graph.clocks;
+    std::string listed;
+    for (std::size_t k = 0; k < clocks.size() && k < 10; ++k) listed += (k == 0 ? "" : ", ") + clocks[k]->name;
+    if (clocks.size() > 10) listed += ", ...";
+    for (const auto& entry : opt_.timingSettings.periods.byClock)
+      if (std::none_of(clocks.begin(), clocks.end(), [&](const standin::Signal* c) { return c->name == entry.first; }))
         warn("no clock net " + entry.first + " in the design, its period is not used (" +
-             (clocks.empty() ? std::string("the design has no clock") : "its clocks: " + clocks) + ")");
-    }
+             (listed.empty() ? std::string("the design has no clock") : "its clocks: " + listed) + ")");
   }
   const bool graphDropped = opt_.dropRoutingGraph && opt_.device != nullptr && opt_.device->wires.tracks > 0;
   if (graphDropped) {
