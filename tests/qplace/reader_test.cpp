@@ -18,6 +18,8 @@ using qplace::ReadOptions;
 
 // A small netlist: ports a (input), y[0..1] (output, bit 1 constant), io
 // (both ways) and clk; two LUTs, and six registers of three control sets.
+// Attributes and port directions of every shape, which the reader passes
+// over, stand before members it reads.
 const char* kGood = R"({
   "creator": "test",
   "modules": {
@@ -31,7 +33,9 @@ const char* kGood = R"({
         "io":  {"direction": "inout",  "bits": [10]}
       },
       "cells": {
-        "l1": {"type": "$lut", "parameters": {"LUT": "0110", "WIDTH": "10"},
+        "l1": {"attributes": {"src": "x.v:1", "deep": {"a": [1, [2, {"b": 3}]], "c": null}},
+               "port_directions": {"A": "input", "Y": "output"},
+               "type": "$lut", "parameters": {"LUT": "0110", "WIDTH": "10"},
                "connections": {"A": [2, "1"], "Y": [5]}},
         "l2": {"type": "$lut", "parameters": {"LUT": "10000000", "WIDTH": "11"},
                "connections": {"A": [5, 6, 7], "Y": [8]}},
@@ -43,7 +47,7 @@ const char* kGood = R"({
         "r6": {"type": "$_DFFE_PP_", "connections": {"C": [3], "D": [6], "E": ["1"], "Q": [11]}}
       },
       "netnames": {
-        "a": {"hide_name": 0, "bits": [2]},
+        "a": {"attributes": {"src": "x.v:2", "shapes": [[], {}, [[true]]]}, "hide_name": 0, "bits": [2]},
         "mid": {"hide_name": 0, "bits": [5]},
         "$auto$mid": {"hide_name": 1, "bits": [5, 6]},
         "zz$mid": {"hide_name": 1, "bits": [6]}
@@ -157,6 +161,12 @@ TEST(Reader, BadInputGivesAClearErrorAndNoDesign) {
   // Well-formed, but no double holds the number.
   EXPECT_EQ(errorOf(R"({"modules": {"m": {"ports": {"a": {"direction": "input", "bits": [1e400]}}}}})"),
             "bad.json: malformed JSON: number overflow parsing '1e400'");
+  // Parts the reader passes over are parsed all the same.
+  EXPECT_EQ(errorOf(R"({"modules": {"m": {"netnames": {"n": {"attributes": {"src": [1e400]}, "bits": [2]}}}}})"),
+            "bad.json: malformed JSON: number overflow parsing '1e400'");
+  EXPECT_EQ(errorOf("{\"modules\": {\"m\": {\"cells\": {\"c\": {\"port_directions\": {\"A\" \"input\"}}}}}}"),
+            "bad.json: malformed JSON: parse error at line 1, column 66: syntax error while parsing object separator - "
+            "unexpected string literal; expected ':'");
   EXPECT_EQ(errorOf("[1, 2]"), "bad.json: not a yosys netlist (no \"modules\" object)");
   EXPECT_EQ(errorOf(withCells(R"("r": {"type": "$_DFFE_PP_", "connections": {"C": [2], "D": [2], "Q": [3]}})")),
             "bad.json: cell r pin E has no net");
@@ -266,11 +276,11 @@ TEST(Reader, RefusesWhatMemoryCannotHold) {
   ReadOptions opt;
   opt.memoryLimit = 1000;
   EXPECT_EQ(errorOf(kGood, opt),
-            "bad.json: the netlist is too big: reading it needs about 11 kB of memory, the limit is 1.0 kB");
+            "bad.json: the netlist is too big: reading it needs about 12 kB of memory, the limit is 1.0 kB");
   const std::string path = testing::TempDir() + "qplace_big.json";
   writeFile(path, kGood);
   EXPECT_EQ(fileErrorOf(path, opt),
-            path + ": the netlist is too big: reading it needs at least 11 kB of memory, the limit is 1.0 kB");
+            path + ": the netlist is too big: reading it needs at least 12 kB of memory, the limit is 1.0 kB");
   const std::string gz = path + ".gz";
   writeFile(gz, gzipped(std::string(300000, ' ') + kGood));
   opt.memoryLimit = 1 << 20;  // the compressed file is small; its text is not
