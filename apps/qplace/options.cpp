@@ -64,11 +64,11 @@ bool parseReal(const std::string& text, double& out) {
 }
 
 std::string usageText(const std::string& defaultInput) {
-  return "usage: qplace [options] [netlist.json | netlist.json.gz]\n"
+  return "usage: qplace [options] [netlist.json | netlist.json.gz | -]\n"
          "\n"
          "Places a design on a device of four-site logic clusters and reports the\n"
          "result. The input is a yosys JSON netlist after a generic LUT-4 mapping\n"
-         "(default: " + defaultInput + ").\n"
+         "(default: " + defaultInput + "; - reads it from standard input).\n"
          "\n"
          "options (a value follows as the next argument or after '='):\n"
          "  --generate N      place a generated design of N components (1 to 100000000) instead\n"
@@ -136,10 +136,13 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
 
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i] != nullptr ? argv[i] : "";
-    if (noMoreOptions || arg.empty() || arg[0] != '-') {
+    if (noMoreOptions || arg.empty() || arg[0] != '-' || arg == "-") {
       if (arg.empty()) return refuse("an empty netlist name");
-      if (inputGiven) return refuse("two netlists given (" + o.input + " and " + arg + "); place one at a time");
-      o.input = arg;
+      // "-" is standard input, read (plain or gzip) through its device file,
+      // which the messages then name.
+      const std::string input = arg == "-" ? "/dev/stdin" : arg;
+      if (inputGiven) return refuse("two netlists given (" + o.input + " and " + input + "); place one at a time");
+      o.input = input;
       inputGiven = true;
       continue;
     }

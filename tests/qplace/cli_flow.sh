@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # qplace's flow files, run by run: usage: cli_flow.sh QPLACE WORKDIR NETLIST VERSION
 #  1. a run writing the placed netlist and the report outside its folder
-#  2. that netlist read back with --keep-placement: the same placement file
+#  2. that netlist read back with --keep-placement: the same placement file,
+#     from a file and from standard input
 #  3. a failing run: neither JSON file written, an earlier one left alone
 set -u
 Q=$1
@@ -35,6 +36,11 @@ rc=$?
 [ $rc -eq 0 ] || fail "2: exit status $rc"
 grep -q "^rules .* kept where the netlist places them$" out || fail "2: no rules line"
 cmp -s a/placement.lct b/placement.lct || fail "2: the placement file differs"
+# ... and again from standard input, compressed.
+gzip -c a/placed.json | "$Q" - --keep-placement --out s >out 2>err
+rc=$?
+[ $rc -eq 0 ] || fail "2: from standard input: exit status $rc"
+cmp -s a/placement.lct s/placement.lct || fail "2: from standard input: the placement file differs"
 
 # 3.
 cp r/run.json before.json

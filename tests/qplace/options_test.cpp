@@ -104,6 +104,12 @@ TEST(Options, InputsAndCombinations) {
   ASSERT_TRUE(r.ok()) << r.error;
   EXPECT_EQ(r.options.input, "-odd.json");
   EXPECT_EQ(r.options.placer.seed, 2u);
+  // "-" is standard input, before or after "--".
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-", "-q"}, {"--", "-"}}) {
+    r = parse(args);
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(r.options.input, "/dev/stdin");
+  }
 
   // Combinations that would drop an input, and words that are no option.
   const std::pair<std::vector<std::string>, const char*> refused[] = {
@@ -119,7 +125,7 @@ TEST(Options, InputsAndCombinations) {
       {{"--no-ctrl-reduce", "--ctrl-reduce-max", "4"}, "--ctrl-reduce-max does nothing with --no-ctrl-reduce"},
       {{"--top", ""}, "--top needs a module name, not an empty one"},
       {{"--bogus"}, "unknown option --bogus"},
-      {{"-"}, "unknown option -"},
+      {{"-", "a.json"}, "two netlists given (/dev/stdin and a.json); place one at a time"},
       {{"--quiet=1"}, "--quiet takes no value"},
       {{"--seed"}, "--seed needs a whole number from 0 to 18446744073709551615"},
       {{"--out"}, "--out needs a folder"},
