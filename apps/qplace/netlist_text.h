@@ -32,10 +32,11 @@ std::string readNetlistBytes(const std::string& path, std::uint64_t memoryLimit)
 // looks at: in a module's "netnames" each net's "attributes", in its
 // "cells" each cell's "port_directions" and every attribute whose name
 // does not begin with "qplace_" (aes: a fifth less time to read it, and
-// 53 MB of memory at the peak of a short run rather than 61). Those parts are parsed all the same, so
-// an error in them is an error. Errors: "nesting deeper than 64 levels at
-// line L, column C" and "malformed JSON: <the parser's message>". Linear in
-// the text; no recursion on the input's depth.
+// 53 MB of memory at the peak of a short run rather than 61). Those parts
+// are parsed all the same, so an error in them is an error. Errors:
+// "nesting deeper than 64 levels at line L, column C" and "malformed JSON:
+// <the parser's message>". Linear in the text; no recursion on the input's
+// depth.
 nlohmann::json parseNetlistJson(const std::string& text, const std::string& source);
 
 // The memory limit to apply: `given`, or when 0 the available memory (no
