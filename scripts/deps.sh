@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, when any is missing. Safe to run again.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libboost-dev libgtest-dev libgmock-dev
-          zlib1g-dev nlohmann-json3-dev librsvg2-bin
+          zlib1g-dev nlohmann-json3-dev libcairo2-dev
           libbenchmark-dev libeigen3-dev
           clang-14 libclang-rt-14-dev)  # the fuzz build: clang, and libFuzzer with clang's sanitizers
 missing=()

@@ -1,23 +1,19 @@
-// SVG and PNG pictures of a placement.
+// SVG and PNG pictures of a placement: one drawing, two pens.
 #include "qplace/picture.h"
 
+#include <cairo.h>
+
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <map>
+#include <memory>
 #include <numeric>
 #include <set>
+#include <string>
 #include <vector>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace qplace {
 
@@ -25,6 +21,12 @@ namespace {
 
 // Net colours, none of them a component kind's.
 const char* kNetColours[] = {"#d62728", "#111111", "#e377c2", "#17becf", "#8c564b", "#bcbd22"};
+// The component kinds' colours, in the legend's order: pairs, lone LUTs,
+// lone registers, I/O.
+const char* kKindColours[] = {"#8e44ad", "#2e86de", "#f39c12", "#27ae60"};
+const char* kKindNames[] = {"LUT+register", "LUT", "register", "I/O"};
+// Where the legend's keys start, left to right.
+const double kKeyX[] = {8, 130, 190, 280};
 
 // Width of a character of the legend's 13-pixel sans-serif text, on the
 // generous side (its digits and lower case letters are narrower).
@@ -49,14 +51,213 @@ void appendf(std::string& out, const char* format, ...) {
   out.append(big.data(), static_cast<std::size_t>(n));
 }
 
-}  // namespace
+struct Box {
+  double x, y, w, h;
+};
+struct Point {
+  double x, y;
+};
 
-int pictureGrain(int rows, int cols) {
-  const int side = std::max(rows, cols) + 2;
-  return std::max(1, (side + kPictureSquares - 1) / kPictureSquares);
-}
+// What the picture is drawn with. The drawing gives both pens the same
+// figures, so the PNG shows what the SVG says.
+class Pen {
+public:
+  virtual ~Pen() = default;
+  // The whole picture, white.
+  virtual void page(double w, double h) = 0;
+  // Squares of one grey (0-255), edged in light grey `edge` wide (none at 0).
+  virtual void shade(int grey, const std::vector<Box>& squares, double edge) = 0;
+  // Rectangles of one colour: the marks of the BLEs used.
+  virtual void marks(const char* colour, const std::vector<Box>& boxes) = 0;
+  // A square of I/O sites, green when one of them is used.
+  virtual void ioSquare(const Box& b, bool used) = 0;
+  // A net as lines from its driver, 40% opaque.
+  virtual void netLines(const char* colour, double width, const Point& from, const std::vector<Point>& to) = 0;
+  // A net as the dashed outline of its box and a dot, edged in white, in
+  // each square it reaches.
+  virtual void netDots(const char* colour, const Box& outline, double width, double dash, double edge,
+                       const std::vector<Box>& dots) = 0;
+  // The disc on a net's driver.
+  virtual void driver(const Point& at, double r, const char* colour) = 0;
+  // The legend: the keys' squares at keysY, their names' baselines at
+  // textY, and the caption's baseline at (x, y).
+  virtual void legend(double keysY, double textY, double x, double y, const std::string& caption) = 0;
+};
 
-std::string svgPicture(const Placement& p, int nets) {
+// The SVG text, built in memory.
+class SvgPen : public Pen {
+public:
+  std::string text;
+
+  void page(double w, double h) override {
+    appendf(text,
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
+            "viewBox=\"0 0 %.1f %.1f\">\n<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n",
+            w, h, w, h);
+  }
+  void shade(int grey, const std::vector<Box>& squares, double edge) override {
+    appendf(text, "<path fill=\"rgb(%d,%d,%d)\" stroke=\"#bbb\" stroke-width=\"%.2f\" d=\"", grey, grey, grey, edge);
+    boxes(squares, "M%.2f %.2fh%.2fv%.2fh%.2fz");
+    text += "\"/>\n";
+  }
+  void marks(const char* colour, const std::vector<Box>& b) override {
+    appendf(text, "<path fill=\"%s\" d=\"", colour);
+    boxes(b, "M%.2f %.2fh%.2fv%.2fh%.2fz");
+    text += "\"/>\n";
+  }
+  void ioSquare(const Box& b, bool used) override {
+    appendf(text,
+            "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"%s\" stroke=\"#999\" "
+            "stroke-width=\"0.3\"/>\n",
+            b.x, b.y, b.w, b.h, used ? kKindColours[3] : "#eee");
+  }
+  void netLines(const char* colour, double width, const Point& from, const std::vector<Point>& to) override {
+    appendf(text, "<path fill=\"none\" stroke=\"%s\" stroke-width=\"%.2f\" stroke-opacity=\"0.4\" d=\"", colour, width);
+    for (const Point& q : to) appendf(text, "M%.1f %.1fL%.1f %.1f", from.x, from.y, q.x, q.y);
+    text += "\"/>\n";
+  }
+  void netDots(const char* colour, const Box& o, double width, double dash, double edge,
+               const std::vector<Box>& dots) override {
+    appendf(text,
+            "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" stroke=\"%s\" "
+            "stroke-width=\"%.2f\" stroke-dasharray=\"%.1f\"/>\n",
+            o.x, o.y, o.w, o.h, colour, width, dash);
+    appendf(text, "<path fill=\"%s\" stroke=\"white\" stroke-width=\"%.2f\" d=\"", colour, edge);
+    boxes(dots, "M%.1f %.1fh%.1fv%.1fh%.1fz");
+    text += "\"/>\n";
+  }
+  void driver(const Point& at, double r, const char* colour) override {
+    appendf(text, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\" fill=\"%s\"/>\n", at.x, at.y, r, colour);
+  }
+  void legend(double keysY, double textY, double x, double y, const std::string& caption) override {
+    text += "<g font-family=\"sans-serif\" font-size=\"13\">";
+    for (int k = 0; k < 4; ++k)
+      appendf(text, "<rect x=\"%.0f\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"%s\"/><text x=\"%.0f\" y=\"%.1f\">%s</text>",
+              kKeyX[k], keysY, kKindColours[k], kKeyX[k] + 16, textY, kKindNames[k]);
+    appendf(text, "<text x=\"%.0f\" y=\"%.1f\">%s</text></g>\n</svg>\n", x, y, caption.c_str());
+  }
+
+private:
+  void boxes(const std::vector<Box>& b, const char* format) {
+    for (const Box& q : b) appendf(text, format, q.x, q.y, q.w, q.h, -q.w);
+  }
+};
+
+// The PNG, drawn on a cairo image in memory.
+class PngPen : public Pen {
+public:
+  ~PngPen() override {
+    if (cr_ != nullptr) cairo_destroy(cr_);
+    if (surface_ != nullptr) cairo_surface_destroy(surface_);
+  }
+
+  // Writes the image to `path`; false, with `error` set, when it cannot.
+  bool write(const std::string& path, std::string& error) const {
+    cairo_status_t st = surface_ != nullptr ? cairo_surface_status(surface_) : CAIRO_STATUS_NO_MEMORY;
+    if (st == CAIRO_STATUS_SUCCESS) st = cairo_status(cr_);
+    if (st == CAIRO_STATUS_SUCCESS) {
+      cairo_surface_flush(surface_);
+      st = cairo_surface_write_to_png(surface_, path.c_str());
+    }
+    if (st == CAIRO_STATUS_SUCCESS) return true;
+    error = std::string("cannot draw or write the PNG: ") + cairo_status_to_string(st);
+    return false;
+  }
+
+  void page(double w, double h) override {
+    surface_ = cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(std::lround(w)),
+                                          static_cast<int>(std::lround(h)));
+    cr_ = cairo_create(surface_);
+    cairo_set_source_rgb(cr_, 1, 1, 1);
+    cairo_paint(cr_);
+  }
+  void shade(int grey, const std::vector<Box>& squares, double edge) override {
+    boxes(squares);
+    cairo_set_source_rgb(cr_, grey / 255.0, grey / 255.0, grey / 255.0);
+    if (edge > 0) {
+      cairo_fill_preserve(cr_);
+      colour("#bbbbbb");
+      cairo_set_line_width(cr_, edge);
+      cairo_stroke(cr_);
+    } else {
+      cairo_fill(cr_);
+    }
+  }
+  void marks(const char* c, const std::vector<Box>& b) override {
+    boxes(b);
+    colour(c);
+    cairo_fill(cr_);
+  }
+  void ioSquare(const Box& b, bool used) override {
+    boxes({b});
+    colour(used ? kKindColours[3] : "#eeeeee");
+    cairo_fill_preserve(cr_);
+    colour("#999999");
+    cairo_set_line_width(cr_, 0.3);
+    cairo_stroke(cr_);
+  }
+  void netLines(const char* c, double width, const Point& from, const std::vector<Point>& to) override {
+    for (const Point& q : to) {
+      cairo_move_to(cr_, from.x, from.y);
+      cairo_line_to(cr_, q.x, q.y);
+    }
+    colour(c, 0.4);
+    cairo_set_line_width(cr_, width);
+    cairo_stroke(cr_);
+  }
+  void netDots(const char* c, const Box& o, double width, double dash, double edge,
+               const std::vector<Box>& dots) override {
+    boxes({o});
+    colour(c);
+    cairo_set_line_width(cr_, width);
+    cairo_set_dash(cr_, &dash, 1, 0);
+    cairo_stroke(cr_);
+    cairo_set_dash(cr_, nullptr, 0, 0);
+    boxes(dots);
+    cairo_fill_preserve(cr_);
+    cairo_set_source_rgb(cr_, 1, 1, 1);
+    cairo_set_line_width(cr_, edge);
+    cairo_stroke(cr_);
+  }
+  void driver(const Point& at, double r, const char* c) override {
+    cairo_new_sub_path(cr_);
+    cairo_arc(cr_, at.x, at.y, r, 0, 2 * 3.14159265358979323846);
+    colour(c);
+    cairo_fill(cr_);
+  }
+  void legend(double keysY, double textY, double x, double y, const std::string& caption) override {
+    cairo_select_font_face(cr_, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr_, 13);
+    for (int k = 0; k < 4; ++k) {
+      boxes({{kKeyX[k], keysY, 12, 12}});
+      colour(kKindColours[k]);
+      cairo_fill(cr_);
+      text(kKeyX[k] + 16, textY, kKindNames[k]);
+    }
+    text(x, y, caption.c_str());
+  }
+
+private:
+  void boxes(const std::vector<Box>& b) {
+    for (const Box& q : b) cairo_rectangle(cr_, q.x, q.y, q.w, q.h);
+  }
+  // "#rrggbb".
+  void colour(const char* hex, double alpha = 1) {
+    const unsigned long v = std::strtoul(hex + 1, nullptr, 16);
+    cairo_set_source_rgba(cr_, (v >> 16 & 255) / 255.0, (v >> 8 & 255) / 255.0, (v & 255) / 255.0, alpha);
+  }
+  void text(double x, double y, const char* s) {
+    cairo_set_source_rgb(cr_, 0, 0, 0);
+    cairo_move_to(cr_, x, y);
+    cairo_show_text(cr_, s);
+  }
+
+  cairo_surface_t* surface_ = nullptr;
+  cairo_t* cr_ = nullptr;
+};
+
+// Draws the picture of p with `pen`.
+void draw(const Placement& p, int nets, Pen& pen) {
   const Fabric& f = *p.fabric;
   const Model& m = *p.model;
   // The grid of device positions (the border's I/O rows and columns
@@ -81,14 +282,9 @@ std::string svgPicture(const Placement& p, int nets) {
   auto px = [&](double col) { return square(col) * s; };
   auto py = [&](double row) { return square(row) * s; };
   const bool detail = g == 1 && s >= 12;
+  pen.page(w, h);
 
-  std::string out;
-  appendf(out,
-          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
-          "viewBox=\"0 0 %.1f %.1f\">\n<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n",
-          w, h, w, h);
-
-  // Shading: BLEs used and clusters per square, then one path per shade.
+  // Shading: BLEs used and clusters per square, then the squares of each shade.
   std::vector<int> used(static_cast<std::size_t>(gw) * gh, 0), clusters(used.size(), 0);
   for (int c = 0; c < f.numClusters(); ++c) {
     const std::size_t q = static_cast<std::size_t>(square(f.clusterY(c))) * gw + square(f.clusterX(c));
@@ -96,28 +292,20 @@ std::string svgPicture(const Placement& p, int nets) {
       used[q] += (p.lutAt[c * kBles + b] >= 0 || p.regAt[c * kBles + b] >= 0) ? 1 : 0;
     ++clusters[q];
   }
-  std::map<int, std::string> byShade;
+  std::map<int, std::vector<Box>> byShade;
   for (std::size_t q = 0; q < used.size(); ++q) {
     if (clusters[q] == 0) continue;
     const int grey = 245 - static_cast<int>(std::lround(18.0 * used[q] / clusters[q]));
-    appendf(byShade[grey], "M%.2f %.2fh%.2fv%.2fh%.2fz", (q % gw) * s, (q / gw) * s, s, s, -s);
+    byShade[grey].push_back({static_cast<double>(q % gw) * s, static_cast<double>(q / gw) * s, s, s});
   }
-  for (const auto& [grey, d] : byShade) {
-    appendf(out, "<path fill=\"rgb(%d,%d,%d)\" stroke=\"#bbb\" stroke-width=\"%.2f\" d=\"", grey, grey, grey,
-            detail ? 0.5 : 0.0);
-    out += d;
-    out += "\"/>\n";
-  }
+  for (const auto& [grey, squares] : byShade) pen.shade(grey, squares, detail ? 0.5 : 0.0);
 
   if (detail) {
-    // A mark per BLE used, one path per colour: the renderer's cost is per
-    // element, and a picture of a few thousand rectangles took it longer
-    // than the placement.
-    std::string pairs, luts, regs;
+    // A mark per BLE used, one path per colour: the SVG renderer's cost is
+    // per element, and a picture of a few thousand rectangles took it
+    // longer than the placement.
+    std::vector<Box> pairs, luts, regs;
     const double bw = (s - 4) / 2, bh = (s - 4) / 4;
-    auto mark = [](std::string& d, double x, double y, double mw, double mh) {
-      appendf(d, "M%.2f %.2fh%.2fv%.2fh%.2fz", x, y, mw, mh, -mw);
-    };
     for (int c = 0; c < f.numClusters(); ++c) {
       const double x0 = px(f.clusterX(c)), y0 = py(f.clusterY(c));
       for (int b = 0; b < kBles; ++b) {
@@ -125,20 +313,16 @@ std::string svgPicture(const Placement& p, int nets) {
         const double bx = x0 + 2 + (b % 2) * bw, by = y0 + 2 + (b / 2) * bh;
         const int lu = p.lutAt[pos], ru = p.regAt[pos];
         if (lu >= 0 && lu == ru) {
-          mark(pairs, bx + 0.5, by + 0.5, bw - 1, bh - 1);
+          pairs.push_back({bx + 0.5, by + 0.5, bw - 1, bh - 1});
           continue;
         }
-        if (lu >= 0) mark(luts, bx + 0.5, by + 0.5, bw / 2 - 0.5, bh - 1);
-        if (ru >= 0) mark(regs, bx + bw / 2, by + 0.5, bw / 2 - 0.5, bh - 1);
+        if (lu >= 0) luts.push_back({bx + 0.5, by + 0.5, bw / 2 - 0.5, bh - 1});
+        if (ru >= 0) regs.push_back({bx + bw / 2, by + 0.5, bw / 2 - 0.5, bh - 1});
       }
     }
-    for (const auto& [colour, d] : {std::pair<const char*, const std::string&>{"#8e44ad", pairs}, {"#2e86de", luts},
-                                    {"#f39c12", regs}})
-      if (!d.empty()) {
-        appendf(out, "<path fill=\"%s\" d=\"", colour);
-        out += d;
-        out += "\"/>\n";
-      }
+    const std::vector<Box>* kinds[] = {&pairs, &luts, &regs};
+    for (int k = 0; k < 3; ++k)
+      if (!kinds[k]->empty()) pen.marks(kKindColours[k], *kinds[k]);
   }
 
   // I/O: one mark per square holding I/O sites, green when one is used.
@@ -146,10 +330,8 @@ std::string svgPicture(const Placement& p, int nets) {
   for (int i = 0; i < f.numIoSites(); ++i)
     ioSquares[static_cast<std::size_t>(square(f.ioY[i])) * gw + square(f.ioX[i])] |= p.ioAt[i] >= 0;
   for (const auto& [q, any] : ioSquares)
-    appendf(out,
-            "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"%s\" stroke=\"#999\" "
-            "stroke-width=\"0.3\"/>\n",
-            (q % gw) * s + s * 0.2, (q / gw) * s + s * 0.2, s * 0.6, s * 0.6, any ? "#27ae60" : "#eee");
+    pen.ioSquare({static_cast<double>(q % gw) * s + s * 0.2, static_cast<double>(q / gw) * s + s * 0.2, s * 0.6, s * 0.6},
+                 any);
 
   // The largest nets, each as a star from its first unit (the driver when it
   // has one: drivers come first) to the squares of the others. A net that
@@ -174,12 +356,11 @@ std::string svgPicture(const Placement& p, int nets) {
       const std::size_t q = static_cast<std::size_t>(square(p.y(u))) * gw + square(p.x(u));
       if (seen.insert(q).second) reached.push_back(q);
     }
-    const double dx = px(p.x(drv)) + s / 2, dy = py(p.y(drv)) + s / 2;
+    const Point from{px(p.x(drv)) + s / 2, py(p.y(drv)) + s / 2};
     if (reached.size() <= static_cast<std::size_t>(kMostNetLines)) {
-      appendf(out, "<path fill=\"none\" stroke=\"%s\" stroke-width=\"%.2f\" stroke-opacity=\"0.4\" d=\"", colour,
-              std::max(0.3, s / 30));
-      for (std::size_t q : reached)
-        appendf(out, "M%.1f %.1fL%.1f %.1f", dx, dy, (q % gw) * s + s / 2, (q / gw) * s + s / 2);
+      std::vector<Point> to;
+      for (std::size_t q : reached) to.push_back({static_cast<double>(q % gw) * s + s / 2, static_cast<double>(q / gw) * s + s / 2});
+      pen.netLines(colour, std::max(0.3, s / 30), from, to);
     } else {
       // seen holds the driver's square too: the outline is of the whole net.
       std::size_t c0 = gw, c1 = 0, r0 = gh, r1 = 0;
@@ -189,83 +370,39 @@ std::string svgPicture(const Placement& p, int nets) {
         r0 = std::min(r0, q / gw);
         r1 = std::max(r1, q / gw);
       }
-      appendf(out,
-              "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" stroke=\"%s\" "
-              "stroke-width=\"%.2f\" stroke-dasharray=\"%.1f\"/>\n",
-              c0 * s + s / 4, r0 * s + s / 4, (c1 - c0) * s + s / 2, (r1 - r0) * s + s / 2, colour,
-              std::max(1.0, s / 12), std::max(3.0, s / 2));
+      const Box outline{static_cast<double>(c0) * s + s / 4, static_cast<double>(r0) * s + s / 4,
+                        static_cast<double>(c1 - c0) * s + s / 2, static_cast<double>(r1 - r0) * s + s / 2};
       // Each net its own place in a square (a 3 x 3 grid of them), so that
       // the nets' dots sit side by side where they share squares.
       const double dot = std::max(1.0, s / 5);
       const double ox = s * (0.2 + 0.3 * (k % 3)) - dot / 2, oy = s * (0.2 + 0.3 * (k / 3 % 3)) - dot / 2;
-      appendf(out, "<path fill=\"%s\" stroke=\"white\" stroke-width=\"%.2f\" d=\"", colour, dot / 6);
-      for (std::size_t q : reached)
-        appendf(out, "M%.1f %.1fh%.1fv%.1fh%.1fz", (q % gw) * s + ox, (q / gw) * s + oy, dot, dot, -dot);
+      std::vector<Box> dots;
+      for (std::size_t q : reached) dots.push_back({static_cast<double>(q % gw) * s + ox, static_cast<double>(q / gw) * s + oy, dot, dot});
+      pen.netDots(colour, outline, std::max(1.0, s / 12), std::max(3.0, s / 2), dot / 6, dots);
     }
-    out += "\"/>\n";
-    appendf(out, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\" fill=\"%s\"/>\n", dx, dy, std::max(1.5, s / 5), colour);
+    pen.driver(from, std::max(1.5, s / 5), colour);
   }
 
-  appendf(out,
-          "<g font-family=\"sans-serif\" font-size=\"13\">"
-          "<rect x=\"8\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#8e44ad\"/><text x=\"24\" y=\"%.1f\">LUT+register</text>"
-          "<rect x=\"130\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#2e86de\"/><text x=\"146\" y=\"%.1f\">LUT</text>"
-          "<rect x=\"190\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#f39c12\"/><text x=\"206\" y=\"%.1f\">register</text>"
-          "<rect x=\"280\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"#27ae60\"/><text x=\"296\" y=\"%.1f\">I/O</text>"
-          "<text x=\"%.0f\" y=\"%.1f\">%s</text></g>\n",
-          gh * s + 14, gh * s + 25, gh * s + 14, gh * s + 25, gh * s + 14, gh * s + 25, gh * s + 14, gh * s + 25,
-          oneLine ? keys : 8.0, gh * s + (oneLine ? 25 : 43), caption.c_str());
-  out += "</svg>\n";
-  return out;
+  pen.legend(gh * s + 14, gh * s + 25, oneLine ? keys : 8.0, gh * s + (oneLine ? 25 : 43), caption);
 }
 
-bool renderPng(const std::string& svg, const std::string& png, std::string& error) {
-  // rsvg-convert runs directly, not through a shell: any file name works.
-  int errPipe[2];
-  if (::pipe2(errPipe, O_CLOEXEC) != 0) {
-    error = std::string("cannot run rsvg-convert: ") + std::strerror(errno);
-    return false;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-  const char* argv[] = {"rsvg-convert", "-o", png.c_str(), svg.c_str(), nullptr};
-  pid_t pid = -1;
-  const int rc = ::posix_spawnp(&pid, "rsvg-convert", &actions, nullptr, const_cast<char* const*>(argv), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(errPipe[1]);
-  if (rc != 0) {
-    ::close(errPipe[0]);
-    error = rc == ENOENT ? "rsvg-convert is not installed (Debian package librsvg2-bin)"
-                         : std::string("cannot run rsvg-convert: ") + std::strerror(rc);
-    return false;
-  }
-  // Its error output, the first 4 kB kept, read to the end so it never blocks.
-  std::string said;
-  char buf[4096];
-  for (;;) {
-    const ssize_t n = ::read(errPipe[0], buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    if (said.size() < 4096) said.append(buf, static_cast<std::size_t>(n));
-  }
-  ::close(errPipe[0]);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) {
-      error = std::string("rsvg-convert: cannot wait for it: ") + std::strerror(errno);
-      return false;
-    }
-  }
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-  said = said.substr(0, said.find('\n'));
-  if (WIFEXITED(status))
-    error = "rsvg-convert failed with exit status " + std::to_string(WEXITSTATUS(status));
-  else
-    error = "rsvg-convert was ended by signal " + std::to_string(WTERMSIG(status));
-  if (!said.empty()) error += ": " + said;
-  return false;
+}  // namespace
+
+int pictureGrain(int rows, int cols) {
+  const int side = std::max(rows, cols) + 2;
+  return std::max(1, (side + kPictureSquares - 1) / kPictureSquares);
+}
+
+std::string svgPicture(const Placement& p, int nets) {
+  SvgPen pen;
+  draw(p, nets, pen);
+  return std::move(pen.text);
+}
+
+bool pngPicture(const Placement& p, int nets, const std::string& png, std::string& error) {
+  PngPen pen;
+  draw(p, nets, pen);
+  return pen.write(png, error);
 }
 
 }  // namespace qplace

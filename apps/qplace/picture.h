@@ -2,8 +2,8 @@
 // cluster shaded by the share of its BLEs in use, the components coloured
 // by kind (pairs purple, lone LUTs blue, lone registers orange, I/O green),
 // and the highest-fanout nets drawn as stars from their driver (or, when
-// they spread too wide for lines, as dots in their box); and a PNG
-// rendered from it with rsvg-convert (Debian package librsvg2-bin).
+// they spread too wide for lines, as dots in their box); and the same
+// picture as a PNG, drawn in memory with cairo.
 #ifndef QPLACE_PICTURE_H
 #define QPLACE_PICTURE_H
 
@@ -35,11 +35,13 @@ constexpr int kMostNetLines = 100;
 // only the shading. O(clusters + pins of the nets drawn).
 std::string svgPicture(const Placement& p, int nets);
 
-// Renders `svg` to `png` with rsvg-convert, its standard output discarded.
-// False, with `error` set, when the program is not installed ("rsvg-convert
-// is not installed (Debian package librsvg2-bin)") or fails (its exit status
-// or signal and the first line of its error output).
-bool renderPng(const std::string& svg, const std::string& png, std::string& error);
+// The picture svgPicture draws, as a PNG of the same size written to the
+// file `png`: the same shapes and colours, the legend's text in the
+// system's sans-serif font. False, with `error` set, when it cannot be
+// drawn or written ("cannot draw or write the PNG: <cairo's reason>").
+// O(clusters + pins of the nets drawn) to draw, and an image of at most
+// about 1200 x 1260 pixels in memory (5 MB).
+bool pngPicture(const Placement& p, int nets, const std::string& png, std::string& error);
 
 }  // namespace qplace
 

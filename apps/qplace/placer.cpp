@@ -250,12 +250,12 @@ bool QuadraticPlacer::writeFiles(const Placement& p, AP_SUPP& supp, const FileTe
   if (opt_.verbosity < 2) stats = stats.substr(0, stats.find("\n[BBOX Details]"));
   while (!stats.empty() && stats.back() == '\n') stats.pop_back();
   say(1, stats);
-  // The picture, and its PNG when rsvg-convert can make one: without it the
-  // run still succeeds, with a warning.
+  // The picture, and its PNG: a PNG that cannot be written costs the run
+  // only a warning.
   if (!out.write(svg, svgPicture(p, opt_.pictureNets), error)) return false;
   std::string pngError;
   const std::string pngTemp = out.reserve(png, pngError);
-  const bool pngMade = !pngTemp.empty() && renderPng(out.temporary(svg), pngTemp, pngError) &&
+  const bool pngMade = !pngTemp.empty() && pngPicture(p, opt_.pictureNets, pngTemp, pngError) &&
                        out.adopt(png, pngError);
   if (!pngMade) out.drop(png);
   OutputPaths flow(&out);

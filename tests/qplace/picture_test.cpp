@@ -1,8 +1,11 @@
-// The picture: bounded on any device, and a PNG failure that says why.
+// The picture: bounded on any device, and its PNG the same picture.
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -152,26 +155,53 @@ TEST(Picture, ASmallDeviceIsDrawnClusterByCluster) {
   EXPECT_GE(l.width, 340);
 }
 
-TEST(Picture, PngFailureSaysWhetherTheProgramIsMissingOrFailed) {
-  const std::string dir = testing::TempDir();
-  const std::string svg = dir + "qplace_picture_test.svg", notSvg = dir + "qplace_picture_test.txt",
-                    png = dir + "qplace_picture_test.png";
-  std::ofstream(svg) << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4\" height=\"4\"/>\n";
-  std::ofstream(notSvg) << "not a picture\n";
+// The PNG is the SVG's picture: its size, and its colours where the SVG
+// puts them; and a file that cannot be written is a failure that says so.
+TEST(Picture, ThePngDrawsWhatTheSvgSays) {
+  Scene small(4, 4, {0, 1, 16});
+  Placement p(small.f, small.m);
+  for (int k = 0; k < 3; ++k) p.putIo(k, k);
+  p.lutAt[0] = p.regAt[0] = 7;
+  const std::string svg = qplace::svgPicture(p, 3);
+  const std::string png = testing::TempDir() + "qplace_picture_test.png";
   std::string error;
-  const bool made = qplace::renderPng(svg, png, error);
-  if (!made && error.find("not installed") != std::string::npos) GTEST_SKIP() << error;
-  ASSERT_TRUE(made) << error;
+  ASSERT_TRUE(qplace::pngPicture(p, 3, png, error)) << error;
+  cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
+  ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
+  const int width = cairo_image_surface_get_width(image), height = cairo_image_surface_get_height(image);
+  EXPECT_EQ(width, std::atoi(svg.c_str() + svg.find("width=\"") + 7));
+  EXPECT_EQ(height, std::atoi(svg.c_str() + svg.find("height=\"") + 8));
+  // The colour at a point, as 0xrrggbb.
+  auto at = [&](double x, double y) {
+    cairo_surface_flush(image);
+    const unsigned char* row = cairo_image_surface_get_data(image) + static_cast<int>(y) * cairo_image_surface_get_stride(image);
+    std::uint32_t v;
+    std::memcpy(&v, row + 4 * static_cast<int>(x), 4);
+    return v & 0xffffffu;
+  };
+  // Each I/O square the SVG draws: green where it is used, light grey
+  // where not.
+  int green = 0, grey = 0;
+  for (std::size_t i = svg.find("<rect x="); i != std::string::npos; i = svg.find("<rect x=", i + 1)) {
+    const std::size_t fill = svg.find("fill=\"", i) + 6;
+    const std::string colour = svg.substr(fill, svg.find('"', fill) - fill);
+    const double x = std::atof(svg.c_str() + i + 9), y = std::atof(svg.c_str() + svg.find("y=\"", i) + 3);
+    const double w = std::atof(svg.c_str() + svg.find("width=\"", i) + 7);
+    if (w == 12 || (colour != "#eee" && colour != "#27ae60")) continue;  // the legend's keys, the net's outline
+    const bool used = colour == "#27ae60";
+    // Near its corner: its middle may hold a net's driver disc.
+    EXPECT_EQ(at(x + 3, y + 3), used ? 0x27ae60u : 0xeeeeeeu) << x << "," << y;
+    ++(used ? green : grey);
+  }
+  EXPECT_EQ(green, 3);
+  EXPECT_EQ(grey, 13);
+  // The pair's mark in cluster 0 (row 1, column 1), and the page's corner.
+  EXPECT_EQ(at(40 + 8, 40 + 6), 0x8e44adu);
+  EXPECT_EQ(at(1, 1), 0xffffffu);
+  cairo_surface_destroy(image);
 
-  EXPECT_FALSE(qplace::renderPng(notSvg, png, error));
-  EXPECT_EQ(error.rfind("rsvg-convert failed with exit status ", 0), 0u) << error;
-
-  const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
-  ::setenv("PATH", (dir + "qplace-no-such-folder").c_str(), 1);
-  const bool without = qplace::renderPng(svg, png, error);
-  ::setenv("PATH", path.c_str(), 1);
-  EXPECT_FALSE(without);
-  EXPECT_EQ(error, "rsvg-convert is not installed (Debian package librsvg2-bin)");
+  EXPECT_FALSE(qplace::pngPicture(p, 3, testing::TempDir() + "qplace-no-such-folder/x.png", error));
+  EXPECT_EQ(error, "cannot draw or write the PNG: error while writing to output stream");
 }
 
 }  // namespace
