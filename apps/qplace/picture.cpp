@@ -146,6 +146,9 @@ private:
 // The PNG, drawn on a cairo image in memory.
 class PngPen : public Pen {
 public:
+  PngPen() = default;
+  PngPen(const PngPen&) = delete;
+  PngPen& operator=(const PngPen&) = delete;
   ~PngPen() override {
     if (cr_ != nullptr) cairo_destroy(cr_);
     if (surface_ != nullptr) cairo_surface_destroy(surface_);
