@@ -48,8 +48,9 @@ public:
   // when a create, write, sync or close fails.
   bool write(const std::string& name, const std::string& text, std::string& error);
 
-  // Creates an empty temporary for `name` that another program is to fill,
-  // and returns its path; empty (with `error` set) when it cannot be made.
+  // Creates an empty temporary for `name` that a writer opening the path
+  // itself is to fill (the placement's lines, the PNG), and returns its
+  // path; empty (with `error` set) when it cannot be made.
   std::string reserve(const std::string& name, std::string& error);
   // Takes over the temporary reserved for `name` once filled: it must be a
   // regular file, non-empty unless `mayBeEmpty` (a report of nothing), and
