@@ -134,7 +134,7 @@ public:
     for (int k = 0; k < 4; ++k)
       appendf(text, "<rect x=\"%.0f\" y=\"%.1f\" width=\"12\" height=\"12\" fill=\"%s\"/><text x=\"%.0f\" y=\"%.1f\">%s</text>",
               kKeyX[k], keysY, kKindColours[k], kKeyX[k] + 16, textY, kKindNames[k]);
-    appendf(text, "<text x=\"%.0f\" y=\"%.1f\">%s</text></g>\n</svg>\n", x, y, caption.c_str());
+    appendf(text, "<text x=\"%.0f\" y=\"%.1f\">%s</text></g>\n", x, y, caption.c_str());
   }
 
 private:
@@ -399,6 +399,7 @@ int pictureGrain(int rows, int cols) {
 std::string svgPicture(const Placement& p, int nets) {
   SvgPen pen;
   draw(p, nets, pen);
+  pen.text += "</svg>\n";
   return std::move(pen.text);
 }
 
