@@ -37,11 +37,11 @@ Fabric makeFabric(standin::Design& d, const Model& m, double fill, int rows, int
   const int minClusters = clustersForGroups(registerGroupsNeeded(m, halfRule), fill, halfRule);
   designgen::DeviceParams p = designgen::fitDevice(luts, regs, ios, fill, minClusters);
   if (rows > 0 && cols > 0) {
-    // The size given is the logic's; the border gets room for every I/O.
+    // The size given is the logic's; the border gets the I/O the room a
+    // fitted device's would give them.
     p.plcRows = rows;
     p.plcCols = cols;
-    const int border = 2 * (rows + cols);
-    p.ioPerSide = std::max(p.ioPerSide, (ios + border - 1) / border);
+    p.ioPerSide = std::max(designgen::DeviceParams().ioPerSide, designgen::ioPerSideFor(ios, rows, cols, fill));
   }
   p.halfPlcRule = halfRule;
   p.routing = true;

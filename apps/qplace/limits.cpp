@@ -14,11 +14,13 @@ namespace qplace {
 
 namespace {
 
-std::int64_t fittedClusters(std::int64_t luts, std::int64_t regs, std::int64_t ios, double fill) {
-  auto clamp = [](std::int64_t v) { return static_cast<int>(std::min<std::int64_t>(v, INT32_MAX)); };
-  const designgen::DeviceParams p = designgen::fitDevice(clamp(luts), clamp(regs), clamp(ios), fill);
-  return static_cast<std::int64_t>(p.plcRows) * p.plcCols;
+int clamp(std::int64_t v) { return static_cast<int>(std::min<std::int64_t>(v, INT32_MAX)); }
+
+designgen::DeviceParams fitted(std::int64_t luts, std::int64_t regs, std::int64_t ios, double fill) {
+  return designgen::fitDevice(clamp(luts), clamp(regs), clamp(ios), fill);
 }
+
+std::int64_t clustersOf(const designgen::DeviceParams& p) { return static_cast<std::int64_t>(p.plcRows) * p.plcCols; }
 
 }  // namespace
 
@@ -27,7 +29,14 @@ RunSize netlistRunSize(std::int64_t luts, std::int64_t regs, std::int64_t ios, i
   s.luts = luts;
   s.regs = regs;
   s.ios = ios;
-  s.clusters = rows > 0 && cols > 0 ? static_cast<std::int64_t>(rows) * cols : fittedClusters(luts, regs, ios, fill);
+  designgen::DeviceParams p = fitted(luts, regs, ios, fill);
+  if (rows > 0 && cols > 0) {  // as makeFabric makes a given device
+    p.plcRows = rows;
+    p.plcCols = cols;
+    p.ioPerSide = std::max(designgen::DeviceParams().ioPerSide, designgen::ioPerSideFor(clamp(ios), rows, cols, fill));
+  }
+  s.clusters = clustersOf(p);
+  s.ioSites = 2LL * (static_cast<std::int64_t>(p.plcRows) + p.plcCols) * p.ioPerSide;
   return s;
 }
 
@@ -45,7 +54,7 @@ RunSize generatedRunSize(int components, int rows, int cols, double fill) {
   return netlistRunSize(logic - regs, regs, ios, rows, cols, fill);
 }
 
-std::int64_t clustersNeeded(const RunSize& s) { return fittedClusters(s.luts, s.regs, s.ios, 0.9); }
+std::int64_t clustersNeeded(const RunSize& s) { return clustersOf(fitted(s.luts, s.regs, s.ios, 0.9)); }
 
 std::int64_t clustersAllowed(const RunSize& s) {
   return std::max(kSmallDevice, kDeviceRatio * clustersNeeded(s));
@@ -53,7 +62,8 @@ std::int64_t clustersAllowed(const RunSize& s) {
 
 std::uint64_t runBytes(const RunSize& s) {
   const auto components = static_cast<std::uint64_t>(s.luts + s.regs + s.ios);
-  return kBaseBytes + kRunBytesPerComponent * components + kRunBytesPerCluster * static_cast<std::uint64_t>(s.clusters);
+  return kBaseBytes + kRunBytesPerComponent * components + kRunBytesPerCluster * static_cast<std::uint64_t>(s.clusters) +
+         kRunBytesPerIoSite * static_cast<std::uint64_t>(s.ioSites);
 }
 
 std::string deviceRefusal(const RunSize& s, int rows, int cols) {

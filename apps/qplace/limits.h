@@ -11,6 +11,12 @@
 //   - a component of the design, with its nets, the placer's units and
 //     solver: about 1,750 bytes (generated designs of 20,000 and 100,000
 //     components, less their devices); taken as 1,900.
+//   - an I/O site of the border with its share of the routing graph: 310
+//     bytes (a netlist of 100,000 ports alone at fill 0.7 and 0.05, 142,860
+//     and 2,000,000 sites, peak growing by 572 MB); taken as 320. The ring
+//     holds the I/O with room (1.4 sites an I/O at fill 0.7, up to 20 at
+//     0.05), more than the components' figure, measured on full rings,
+//     covers.
 // plus 8 MB for the program itself. Measured peaks of generated designs
 // (20,000 and 100,000 components at fill 0.7 and 0.05) and of one LUT on
 // 100 x 100 to 400 x 400 clusters lie 4% to 13% under the estimate; a
@@ -29,6 +35,7 @@ namespace qplace {
 
 constexpr std::uint64_t kRunBytesPerCluster = 5400;
 constexpr std::uint64_t kRunBytesPerComponent = 1900;
+constexpr std::uint64_t kRunBytesPerIoSite = 320;
 constexpr std::uint64_t kBaseBytes = 8u << 20;
 
 // A device may have up to this many times the clusters the design needs at
@@ -42,6 +49,7 @@ constexpr std::int64_t kSmallDevice = 10000;
 struct RunSize {
   std::int64_t luts = 0, regs = 0, ios = 0;  // components by kind
   std::int64_t clusters = 0;                  // the device's, given or sized
+  std::int64_t ioSites = 0;                   // its border's
 };
 
 // A run's size for a design read from a file: the device given (rows,

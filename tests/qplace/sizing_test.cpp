@@ -6,6 +6,7 @@
 
 #include "qplace/ctrl_reduce.h"
 #include "qplace/fabric.h"
+#include "qplace/limits.h"
 #include "qplace/logic_gen.h"
 #include "qplace/logic_json.h"
 #include "qplace/netlist_reader.h"
@@ -87,6 +88,37 @@ TEST(Sizing, ManySmallSetsPlaceWithAndWithoutReduction) {
     EXPECT_LE(on.clusters, 1.3 * off.slotClusters) << "half " << half;
     EXPECT_EQ(placeDefault(reduced, half).checkErrors, 0);
   }
+}
+
+// A design of many ports and little logic gets a ring with the fill's room
+// for its I/O, on a fitted device and on one of a given size alike, and
+// the memory estimate counts the sites the device has. It places legally.
+TEST(Sizing, PortsHaveTheFillsRoomOnTheRing) {
+  qplace::LogicGenParams gp;
+  gp.luts = 110;
+  gp.regs = 20;
+  gp.inputs = 50;
+  gp.outputs = 40;
+  const qplace::LogicNetlist ln = qplace::generateLogic(gp);
+  const struct {
+    int rows, cols;
+    double fill;
+  } asks[] = {{0, 0, 0.7}, {0, 0, 0.3}, {6, 9, 0.7}, {2, 2, 0.7}};
+  for (const auto& a : asks) {
+    standin::Design d;
+    qplace::readNetlistText(qplace::writeYosysJson(ln), "ports", d);
+    const qplace::Model m = qplace::packDesign(d);
+    int ios = 0;
+    for (int u = 0; u < m.numUnits(); ++u) ios += m.isIo(u) ? 1 : 0;
+    ASSERT_GE(ios, 70);
+    const qplace::Fabric f = qplace::makeFabric(d, m, a.fill, a.rows, a.cols, false);
+    const int positions = 2 * (f.rows + f.cols);
+    EXPECT_GE(a.fill * f.numIoSites(), ios) << a.rows << " x " << a.cols << " at " << a.fill;
+    EXPECT_LT(a.fill * (f.numIoSites() - positions), ios) << a.rows << " x " << a.cols << " at " << a.fill;
+    const qplace::RunSize s = qplace::netlistRunSize(110, 20, ios, a.rows, a.cols, a.fill);
+    EXPECT_EQ(s.ioSites, f.numIoSites()) << a.rows << " x " << a.cols << " at " << a.fill;
+  }
+  EXPECT_EQ(placeDefault(ln, false).checkErrors, 0);
 }
 
 }  // namespace

@@ -282,6 +282,33 @@ TEST(Gen, OneOrTwoThreadsMakeTheSameDesignAndGraph) {
   EXPECT_EQ(g2.device.wires.tracks, 8);
 }
 
+// A fitted device holds what it is sized for with `fill` of the binding
+// kind of slot used, and is no bigger: a cluster holds 8 LUTs and 8
+// registers (85% of them usable), a border position ioPerSide I/O sites.
+TEST(Gen, AFittedDeviceLeavesTheFillsRoomAndNoMore) {
+  struct Ask {
+    int luts, regs, ios;
+    double fill;
+  };
+  const Ask asks[] = {{108, 0, 86, 0.7},   {124, 0, 16, 0.7},  {5035, 575, 309, 0.7}, {300, 2000, 40, 0.5},
+                      {10, 10, 600, 0.9},  {4000, 0, 236, 0.7}, {50, 0, 86, 0.05},     {0, 0, 0, 0.7},
+                      {60000, 40000, 400, 0.3}};
+  for (const Ask& a : asks) {
+    const designgen::DeviceParams p = designgen::fitDevice(a.luts, a.regs, a.ios, a.fill);
+    const int clusters = p.plcRows * p.plcCols, positions = 2 * (p.plcRows + p.plcCols);
+    const double lutRoom = 8.0 * a.fill, regRoom = 8.0 * a.fill * 0.85;
+    // Room for every kind, and one row fewer would leave the binding kind short.
+    EXPECT_GE(clusters * lutRoom + 1e-9, a.luts) << a.luts << " LUTs";
+    EXPECT_GE(clusters * regRoom + 1e-9, a.regs) << a.regs << " registers";
+    const int fewer = (p.plcRows - 1) * p.plcCols;
+    if (fewer > 0) {
+      EXPECT_TRUE(fewer * lutRoom < a.luts || fewer * regRoom < a.regs) << a.luts << " LUTs";
+    }
+    EXPECT_GE(positions * p.ioPerSide * a.fill + 1e-9, a.ios) << a.ios << " I/O";
+    EXPECT_TRUE(p.ioPerSide == 2 || positions * (p.ioPerSide - 1) * a.fill < a.ios) << a.ios << " I/O";
+  }
+}
+
 // A given device is used as it is, its border I/O sites taking what I/O
 // they can hold.
 TEST(Gen, AGivenDeviceIsUsedAsItIs) {

@@ -162,8 +162,10 @@ Device addDevice(standin::Design& d, const DeviceParams& params);
 void remakeRouting(standin::Design& d, const Device& device);
 
 // The smallest square-ish device whose logic holds `luts` LUTs and `regs`
-// registers with about `fill` of the slots of the binding kind used, with
-// border room for `ios` I/O components (ioPerSide 2 or more). The binding
+// registers with about `fill` of the slots of the binding kind used, and
+// whose border holds `ios` I/O components with at most `fill` of its I/O
+// sites used (ioPerSide 2 or more): a full ring would send ports to
+// whatever sites are left, far from their logic. The binding
 // kind is the one that needs more sites: LUTs at two a site, or registers
 // at two a site of which only 85% count, since a cluster's registers share
 // one control record and control sets leave register slots empty where
@@ -173,6 +175,12 @@ void remakeRouting(standin::Design& d, const Device& device);
 // taken within [0.05, 0.9]. The device has at least `minClusters` clusters
 // (a caller that counts what else binds, such as register groups).
 DeviceParams fitDevice(int luts, int regs, int ios, double fill = 0.7, int minClusters = 0);
+
+// The I/O sites a border position of a device of plcRows x plcCols
+// clusters needs for `ios` I/O components to use at most `fill` (taken
+// within [0.05, 0.9]) of its ring: what fitDevice gives the ring of the
+// device it fits. 0 without I/O or without clusters; at most INT_MAX.
+int ioPerSideFor(int ios, int plcRows, int plcCols, double fill);
 
 // ---------------------------------------------------------------- design
 

@@ -1,6 +1,7 @@
 // Generated devices: logic clusters on a grid, I/O sites on its border,
 // the grids, the register rule switch and the optional routing graph.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
@@ -219,15 +220,27 @@ void remakeRouting(standin::Design& d, const Device& device) {
     throw std::logic_error("designgen::remakeRouting: the graph made again differs from the device's");
 }
 
+namespace {
+
+// Never plan more than this share of any kind's slots, whatever `fill` says:
+// a placer needs some room to move.
+double plannedShare(double fill) { return std::min(0.9, std::max(0.05, fill)); }
+
+}  // namespace
+
+int ioPerSideFor(int ios, int plcRows, int plcCols, double fill) {
+  const double positions = 2.0 * (std::max(plcRows, 0) + std::max(plcCols, 0));
+  if (ios <= 0 || positions <= 0) return 0;
+  const double sites = std::ceil(ios / plannedShare(fill));
+  return static_cast<int>(std::min(std::ceil(sites / positions), static_cast<double>(INT_MAX)));
+}
+
 DeviceParams fitDevice(int luts, int regs, int ios, double fill, int minClusters) {
-  // Never plan more than this share of either kind's slots, whatever `fill`
-  // says: a placer needs some room to move.
-  const double kMostOfAKind = 0.9;
   // Share of the register slots that registers can use: the registers of a
   // cluster share one control record, so where a control set ends its last
   // cluster keeps some register slots empty.
   const double kRegSlotUse = 0.85;
-  fill = std::min(kMostOfAKind, std::max(0.05, fill));
+  fill = plannedShare(fill);
   // A logic site holds two LUTs and two registers; the kind in shorter
   // supply sets the size.
   const double sites = std::max({std::max(luts, 0) / (2.0 * fill),
@@ -236,8 +249,7 @@ DeviceParams fitDevice(int luts, int regs, int ios, double fill, int minClusters
   DeviceParams p;
   p.plcRows = std::max(1, static_cast<int>(std::lround(std::sqrt(static_cast<double>(plcs)))));
   p.plcCols = (plcs + p.plcRows - 1) / p.plcRows;
-  const int positions = 2 * (p.plcRows + p.plcCols);
-  p.ioPerSide = std::max(p.ioPerSide, (std::max(ios, 0) + positions - 1) / positions);
+  p.ioPerSide = std::max(p.ioPerSide, ioPerSideFor(ios, p.plcRows, p.plcCols, fill));
   return p;
 }
 

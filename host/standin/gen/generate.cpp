@@ -150,7 +150,12 @@ Generated generate(standin::Design& d, const Params& params) {
     const DeviceParams fit = fitDevice(luts, regs, ios, params.fill);
     dp.plcRows = fit.plcRows;
     dp.plcCols = fit.plcCols;
-    dp.ioPerSide = std::max(dp.ioPerSide, fit.ioPerSide);
+    // Not the fitted ring's room: the generator spreads its ports evenly
+    // around the ring it has and draws their nets from where they sit, so
+    // more sites would change the design, not how well it places. Its ring
+    // is the smallest that holds them.
+    const int positions = 2 * (fit.plcRows + fit.plcCols);
+    dp.ioPerSide = std::max(dp.ioPerSide, (ios + positions - 1) / positions);
     // Room for the control groups, which never share a cluster (or a half):
     // small groups need more clusters than the fill alone asks for.
     const int plcs = plcsForGroups(params, regs);
