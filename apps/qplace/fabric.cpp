@@ -27,6 +27,18 @@ int clustersForGroups(int groups, double fill, bool halfRule) {
   return static_cast<int>(std::ceil(groups / (share * (halfRule ? 2 : 1))));
 }
 
+designgen::DeviceParams deviceFor(int luts, int regs, int ios, double fill, int rows, int cols, int minClusters) {
+  designgen::DeviceParams p = designgen::fitDevice(luts, regs, ios, fill, minClusters);
+  if (rows > 0 && cols > 0) {
+    // The size given is the logic's; the border gives the I/O the room a
+    // fitted device's would.
+    p.plcRows = rows;
+    p.plcCols = cols;
+    p.ioPerSide = std::max(designgen::DeviceParams().ioPerSide, designgen::ioPerSideFor(ios, rows, cols, fill));
+  }
+  return p;
+}
+
 Fabric makeFabric(standin::Design& d, const Model& m, double fill, int rows, int cols, bool halfRule) {
   int luts = 0, regs = 0, ios = 0;
   for (int u = 0; u < m.numUnits(); ++u) {
@@ -35,14 +47,7 @@ Fabric makeFabric(standin::Design& d, const Model& m, double fill, int rows, int
     ios += m.isIo(u) ? 1 : 0;
   }
   const int minClusters = clustersForGroups(registerGroupsNeeded(m, halfRule), fill, halfRule);
-  designgen::DeviceParams p = designgen::fitDevice(luts, regs, ios, fill, minClusters);
-  if (rows > 0 && cols > 0) {
-    // The size given is the logic's; the border gets the I/O the room a
-    // fitted device's would give them.
-    p.plcRows = rows;
-    p.plcCols = cols;
-    p.ioPerSide = std::max(designgen::DeviceParams().ioPerSide, designgen::ioPerSideFor(ios, rows, cols, fill));
-  }
+  designgen::DeviceParams p = deviceFor(luts, regs, ios, fill, rows, cols, minClusters);
   p.halfPlcRule = halfRule;
   p.routing = true;
   p.longTracks = 2;  // long wires, for the delay model's long-wire figure

@@ -45,9 +45,15 @@ struct Fabric {
 // square-ish grid on which about `fill` of the binding resource is used,
 // that is of the LUT slots, of the register slots (designgen::fitDevice),
 // or of the register groups that the control sets need under the rule
-// (clustersForGroups). Either way with enough I/O sites at each border
-// position for every I/O unit.
+// (clustersForGroups). Either way the border has I/O sites enough at each
+// position for the I/O units to use at most `fill` of them (at `fill`'s
+// default with a given size: deviceFor).
 Fabric makeFabric(standin::Design& d, const Model& m, double fill, int rows, int cols, bool halfRule);
+
+// The size and ring of the device makeFabric makes for a design of these
+// counts: designgen::fitDevice at `fill` with at least `minClusters`, or
+// rows x cols when both are positive, its ring fitted to that border. O(1).
+designgen::DeviceParams deviceFor(int luts, int regs, int ios, double fill, int rows, int cols, int minClusters);
 
 // Register groups the model's control sets need under the rule: the sum
 // over sets of ceil(registers / group size), a LUT+register pair counting

@@ -9,16 +9,13 @@
 #include <sstream>
 
 #include "host/standin/gen/designgen.h"
+#include "qplace/fabric.h"
 
 namespace qplace {
 
 namespace {
 
 int clamp(std::int64_t v) { return static_cast<int>(std::min<std::int64_t>(v, INT32_MAX)); }
-
-designgen::DeviceParams fitted(std::int64_t luts, std::int64_t regs, std::int64_t ios, double fill) {
-  return designgen::fitDevice(clamp(luts), clamp(regs), clamp(ios), fill);
-}
 
 std::int64_t clustersOf(const designgen::DeviceParams& p) { return static_cast<std::int64_t>(p.plcRows) * p.plcCols; }
 
@@ -29,12 +26,7 @@ RunSize netlistRunSize(std::int64_t luts, std::int64_t regs, std::int64_t ios, i
   s.luts = luts;
   s.regs = regs;
   s.ios = ios;
-  designgen::DeviceParams p = fitted(luts, regs, ios, fill);
-  if (rows > 0 && cols > 0) {  // as makeFabric makes a given device
-    p.plcRows = rows;
-    p.plcCols = cols;
-    p.ioPerSide = std::max(designgen::DeviceParams().ioPerSide, designgen::ioPerSideFor(clamp(ios), rows, cols, fill));
-  }
+  const designgen::DeviceParams p = deviceFor(clamp(luts), clamp(regs), clamp(ios), fill, rows, cols, 0);
   s.clusters = clustersOf(p);
   s.ioSites = 2LL * (static_cast<std::int64_t>(p.plcRows) + p.plcCols) * p.ioPerSide;
   return s;
@@ -54,7 +46,9 @@ RunSize generatedRunSize(int components, int rows, int cols, double fill) {
   return netlistRunSize(logic - regs, regs, ios, rows, cols, fill);
 }
 
-std::int64_t clustersNeeded(const RunSize& s) { return clustersOf(fitted(s.luts, s.regs, s.ios, 0.9)); }
+std::int64_t clustersNeeded(const RunSize& s) {
+  return clustersOf(deviceFor(clamp(s.luts), clamp(s.regs), clamp(s.ios), 0.9, 0, 0, 0));
+}
 
 std::int64_t clustersAllowed(const RunSize& s) {
   return std::max(kSmallDevice, kDeviceRatio * clustersNeeded(s));
