@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <numeric>
@@ -25,6 +26,10 @@ const char* kNetColours[] = {"#d62728", "#111111", "#e377c2", "#17becf", "#8c564
 // lone registers, I/O.
 const char* kKindColours[] = {"#8e44ad", "#2e86de", "#f39c12", "#27ae60"};
 const char* kKindNames[] = {"LUT+register", "LUT", "register", "I/O"};
+// The squares' edges, a free I/O square and its edge.
+const char* kEdgeColour = "#bbb";
+const char* kFreeIoColour = "#eee";
+const char* kIoEdgeColour = "#999";
 // Where the legend's keys start, left to right.
 const double kKeyX[] = {8, 130, 190, 280};
 
@@ -96,7 +101,8 @@ public:
             w, h, w, h);
   }
   void shade(int grey, const std::vector<Box>& squares, double edge) override {
-    appendf(text, "<path fill=\"rgb(%d,%d,%d)\" stroke=\"#bbb\" stroke-width=\"%.2f\" d=\"", grey, grey, grey, edge);
+    appendf(text, "<path fill=\"rgb(%d,%d,%d)\" stroke=\"%s\" stroke-width=\"%.2f\" d=\"", grey, grey, grey,
+            kEdgeColour, edge);
     boxes(squares, "M%.2f %.2fh%.2fv%.2fh%.2fz");
     text += "\"/>\n";
   }
@@ -107,9 +113,9 @@ public:
   }
   void ioSquare(const Box& b, bool used) override {
     appendf(text,
-            "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"%s\" stroke=\"#999\" "
+            "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"%s\" stroke=\"%s\" "
             "stroke-width=\"0.3\"/>\n",
-            b.x, b.y, b.w, b.h, used ? kKindColours[3] : "#eee");
+            b.x, b.y, b.w, b.h, used ? kKindColours[3] : kFreeIoColour, kIoEdgeColour);
   }
   void netLines(const char* colour, double width, const Point& from, const std::vector<Point>& to) override {
     appendf(text, "<path fill=\"none\" stroke=\"%s\" stroke-width=\"%.2f\" stroke-opacity=\"0.4\" d=\"", colour, width);
@@ -179,7 +185,7 @@ public:
     cairo_set_source_rgb(cr_, grey / 255.0, grey / 255.0, grey / 255.0);
     if (edge > 0) {
       cairo_fill_preserve(cr_);
-      colour("#bbbbbb");
+      colour(kEdgeColour);
       cairo_set_line_width(cr_, edge);
       cairo_stroke(cr_);
     } else {
@@ -193,9 +199,9 @@ public:
   }
   void ioSquare(const Box& b, bool used) override {
     boxes({b});
-    colour(used ? kKindColours[3] : "#eeeeee");
+    colour(used ? kKindColours[3] : kFreeIoColour);
     cairo_fill_preserve(cr_);
-    colour("#999999");
+    colour(kIoEdgeColour);
     cairo_set_line_width(cr_, 0.3);
     cairo_stroke(cr_);
   }
@@ -244,9 +250,10 @@ private:
   void boxes(const std::vector<Box>& b) {
     for (const Box& q : b) cairo_rectangle(cr_, q.x, q.y, q.w, q.h);
   }
-  // "#rrggbb".
+  // "#rrggbb" or "#rgb".
   void colour(const char* hex, double alpha = 1) {
-    const unsigned long v = std::strtoul(hex + 1, nullptr, 16);
+    unsigned long v = std::strtoul(hex + 1, nullptr, 16);
+    if (std::strlen(hex) == 4) v = (v >> 8 & 15) * 0x110000 + (v >> 4 & 15) * 0x1100 + (v & 15) * 0x11;
     cairo_set_source_rgba(cr_, (v >> 16 & 255) / 255.0, (v >> 8 & 255) / 255.0, (v & 255) / 255.0, alpha);
   }
   void text(double x, double y, const char* s) {
