@@ -75,11 +75,11 @@ public:
   // Each solve and spreading iteration is a step of `progress`.
   //
   // Re-weighting: when `reweigh` is given it is called with the result so
-  // far after the first run's plain passes, and after every
-  // `reweighEvery` spreading iterations (0: never there), and may change
-  // the weights of `nets` (Model::netWeight, through the caller's own
-  // reference) for the solves that follow; it must not change anything
-  // else of `nets`.
+  // far after every `reweighEvery` spreading iterations (0: never; not
+  // after the plain passes, whose unspread positions have no delays worth
+  // weighing), and may change the weights of `nets` (Model::netWeight,
+  // through the caller's own reference) for the solves that follow; it
+  // must not change anything else of `nets`.
   using Reweigh = std::function<void(const GlobalResult&)>;
   const GlobalResult& run(const Model& nets, double startWeight, double minWeight, Progress& progress,
                           const Reweigh& reweigh = {}, int reweighEvery = 0);

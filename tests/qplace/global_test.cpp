@@ -1,5 +1,6 @@
 // Global placement: the same coordinates, bit for bit, whether x and y are
-// solved in turn or at the same time on two threads; a register chain
+// solved in turn or at the same time on two threads; re-weighting after
+// spreading iterations only; a register chain
 // spread over about the room its registers take, within its region when
 // it is bound to one.
 #include <gtest/gtest.h>
@@ -77,6 +78,35 @@ TEST(GlobalPlacement, OneAndTwoThreadsGiveTheSameCoordinates) {
   // The second run went on from the first, with solves of its own.
   EXPECT_GT(one.second.solves, one.first.solves);
   EXPECT_GT(one.second.cgPasses, one.first.cgPasses);
+}
+
+// The re-weighting (timing's weights) reads spread positions only: the
+// plain solution before spreading has every unit near the centre, and
+// weights taken there drew the spreading after paths that only looked
+// critical. Called after every second iteration, in the first run and in
+// one that goes on from it.
+TEST(GlobalPlacement, ReweighingReadsSpreadPositionsOnly) {
+  standin::Design d;
+  generated(d, 2500);
+  const qplace::Model m = qplace::packDesign(d);
+  const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
+  qplace::Placement p(f, m);
+  ASSERT_TRUE(qplace::placeIos(m, f, p));
+  qplace::GlobalParams params;
+  params.maxSpreadIterations = 8;
+  qplace::GlobalPlacer gp(m, f, p, params);
+  qplace::Progress none;
+  std::vector<int> seenAt;
+  const qplace::GlobalPlacer::Reweigh record = [&](const qplace::GlobalResult& r) { seenAt.push_back(r.iterations); };
+  const qplace::GlobalResult first = gp.run(m, params.anchorStart, 0.0, none, record, 2);
+  ASSERT_GE(first.iterations, 2);
+  EXPECT_EQ(seenAt.size(), static_cast<std::size_t>(first.iterations / 2));
+  for (std::size_t k = 0; k < seenAt.size(); ++k) EXPECT_EQ(seenAt[k], 2 * static_cast<int>(k + 1));
+  seenAt.clear();
+  const qplace::GlobalResult second = gp.run(m, first.weight / 2, first.weight, none, record, 2);
+  const int more = second.iterations - first.iterations;
+  EXPECT_EQ(seenAt.size(), static_cast<std::size_t>(more / 2));
+  for (int at : seenAt) EXPECT_GT(at, first.iterations);
 }
 
 // Global placement of m on f under `rules` (or none); empty positions
