@@ -29,8 +29,9 @@ bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
 // run, and a second one on more nets (every 8 registers of one control set
 // in unit order tied together, as the register-group round does), so that
 // the connections change and the systems are built anew from the
-// positions reached.
-GlobalRun placeGlobally(int threads) {
+// positions reached. Both runs re-weigh with `reweigh` every `every`
+// spreading iterations when it is given.
+GlobalRun placeGlobally(int threads, const qplace::GlobalPlacer::Reweigh& reweigh = {}, int every = 0) {
   standin::Design d;
   generated(d, 2500);
   const qplace::Model m = qplace::packDesign(d);
@@ -46,7 +47,7 @@ GlobalRun placeGlobally(int threads) {
   params.maxSpreadIterations = 8;
   qplace::GlobalPlacer gp(m, f, p, params);
   qplace::Progress none;
-  run.first = gp.run(m, params.anchorStart, 0.0, none);
+  run.first = gp.run(m, params.anchorStart, 0.0, none, reweigh, every);
 
   std::vector<std::vector<int>> groups;
   std::vector<std::vector<int>> open(static_cast<std::size_t>(m.numCtrl));
@@ -58,7 +59,7 @@ GlobalRun placeGlobally(int threads) {
   }
   qplace::Model grouped = m;
   qplace::addNets(grouped, groups, 1.0);
-  run.second = gp.run(grouped, run.first.weight / 2, run.first.weight, none);
+  run.second = gp.run(grouped, run.first.weight / 2, run.first.weight, none, reweigh, every);
   return run;
 }
 
@@ -86,27 +87,17 @@ TEST(GlobalPlacement, OneAndTwoThreadsGiveTheSameCoordinates) {
 // critical. Called after every second iteration, in the first run and in
 // one that goes on from it.
 TEST(GlobalPlacement, ReweighingReadsSpreadPositionsOnly) {
-  standin::Design d;
-  generated(d, 2500);
-  const qplace::Model m = qplace::packDesign(d);
-  const qplace::Fabric f = qplace::makeFabric(d, m, 0.7, 0, 0, false);
-  qplace::Placement p(f, m);
-  ASSERT_TRUE(qplace::placeIos(m, f, p));
-  qplace::GlobalParams params;
-  params.maxSpreadIterations = 8;
-  qplace::GlobalPlacer gp(m, f, p, params);
-  qplace::Progress none;
   std::vector<int> seenAt;
-  const qplace::GlobalPlacer::Reweigh record = [&](const qplace::GlobalResult& r) { seenAt.push_back(r.iterations); };
-  const qplace::GlobalResult first = gp.run(m, params.anchorStart, 0.0, none, record, 2);
+  const GlobalRun run =
+      placeGlobally(2, [&](const qplace::GlobalResult& r) { seenAt.push_back(r.iterations); }, 2);
+  const qplace::GlobalResult& first = run.first;
   ASSERT_GE(first.iterations, 2);
-  EXPECT_EQ(seenAt.size(), static_cast<std::size_t>(first.iterations / 2));
-  for (std::size_t k = 0; k < seenAt.size(); ++k) EXPECT_EQ(seenAt[k], 2 * static_cast<int>(k + 1));
-  seenAt.clear();
-  const qplace::GlobalResult second = gp.run(m, first.weight / 2, first.weight, none, record, 2);
-  const int more = second.iterations - first.iterations;
-  EXPECT_EQ(seenAt.size(), static_cast<std::size_t>(more / 2));
-  for (int at : seenAt) EXPECT_GT(at, first.iterations);
+  const std::size_t inFirst = static_cast<std::size_t>(first.iterations / 2);
+  ASSERT_GE(seenAt.size(), inFirst);
+  for (std::size_t k = 0; k < inFirst; ++k) EXPECT_EQ(seenAt[k], 2 * static_cast<int>(k + 1));
+  const int more = run.second.iterations - first.iterations;
+  EXPECT_EQ(seenAt.size() - inFirst, static_cast<std::size_t>(more / 2));
+  for (std::size_t k = inFirst; k < seenAt.size(); ++k) EXPECT_GT(seenAt[k], first.iterations);
 }
 
 // Global placement of m on f under `rules` (or none); empty positions
