@@ -376,6 +376,15 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
   }
   int neededGroups = 0;
   for (const auto& s : bySet) neededGroups += (static_cast<int>(s.size()) + G - 1) / G;
+  // The largest control set, when it fills more than a group, goes last
+  // and unit by unit (step 3): no other set competes for its groups then,
+  // so packing it would only move its units away from their targets.
+  std::vector<int> direct;
+  if (!bySet.empty()) {
+    auto largest = std::max_element(bySet.begin(), bySet.end(),
+                                    [](const auto& a, const auto& b) { return a.size() < b.size(); });
+    if (static_cast<int>(largest->size()) > G) direct.swap(*largest);
+  }
   const long lutRoom = static_cast<long>(f.numClusters()) * kBles;
   if (luts > lutRoom || neededGroups > f.numGroups()) {
     res.error = "the device is too small: " + std::to_string(luts) + " LUTs for " +
@@ -476,27 +485,29 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
     return res;
   }
 
-  // 3. Lone LUTs onto free LUT halves.
+  // 3. The largest control set's units onto the BLEs they fit, one by one;
+  // 4. lone LUTs onto free LUT halves.
   std::vector<int> lone;
-  std::vector<double> lx, ly;
   for (int u = 0; u < m.numUnits(); ++u)
-    if (m.kind[u] == UNIT_LUT && p.loc[u] < 0) {
-      lone.push_back(u);
-      lx.push_back(tx[u]);
-      ly.push_back(ty[u]);
+    if (m.kind[u] == UNIT_LUT && p.loc[u] < 0) lone.push_back(u);
+  for (const std::vector<int>* units : {&direct, &lone}) {
+    std::vector<double> ux, uy;
+    for (int u : *units) ux.push_back(tx[u]), uy.push_back(ty[u]);
+    WindowMatcher unitMatch{f, params.window, params.threads,
+                            [&](int item, int cluster, std::vector<int>& out) {
+                              const int u = (*units)[static_cast<std::size_t>(item)];
+                              if (rules != nullptr && !rules->allowedIn(u, cluster)) return;
+                              for (int b = cluster * kBles; b < (cluster + 1) * kBles; ++b)
+                                if (p.fits(u, b)) out.push_back(b);
+                            },
+                            [&](int item, int pos) { p.put((*units)[static_cast<std::size_t>(item)], pos); }, res};
+    if (!boundFirst(unitMatch, ux, uy, regions,
+                    [&](int k) { return rules->region((*units)[static_cast<std::size_t>(k)]) >= 0; })) {
+      const char* what = units == &lone ? "LUT" : "register";
+      res.error = regions ? std::string("no free ") + what + " place left within a region (regions that overlap share their room)"
+                          : std::string("the device is too small: no free ") + what + " place left";
+      return res;
     }
-  WindowMatcher lutMatch{f, params.window, params.threads,
-                         [&](int item, int cluster, std::vector<int>& out) {
-                           if (rules != nullptr && !rules->allowedIn(lone[static_cast<std::size_t>(item)], cluster)) return;
-                           for (int b = 0; b < kBles; ++b)
-                             if (p.lutAt[cluster * kBles + b] < 0) out.push_back(cluster * kBles + b);
-                         },
-                         [&](int item, int pos) { p.put(lone[static_cast<std::size_t>(item)], pos); }, res};
-  if (!boundFirst(lutMatch, lx, ly, regions,
-                  [&](int k) { return rules->region(lone[static_cast<std::size_t>(k)]) >= 0; })) {
-    res.error = regions ? "no free LUT place left within a region (regions that overlap share their room)"
-                        : "the device is too small: no free LUT place left";
-    return res;
   }
   double disp = 0;
   int count = 0;

@@ -5,7 +5,8 @@
 //    set, into the fewest spatial chunks of at most one register group's
 //    BLEs each; then, while free groups are to spare, the most scattered
 //    chunks are cut in two, so that registers far apart in the global
-//    placement need not travel to one group.
+//    placement need not travel to one group. The largest set, when it
+//    fills more than a group, is not cut: its units go in step 3.
 // 2. Chunks are assigned to register groups window by window, with the
 //    benefit falling with the distance between a chunk's centre and the
 //    group. The windows are coloured like a 2 x 2 checkerboard; windows of
@@ -15,7 +16,11 @@
 //    chunks move on to the neighbouring window with the most room left;
 //    after three rounds of the four colours, what is left takes the
 //    nearest free group.
-// 3. Lone LUTs are assigned to the free LUT halves of BLEs the same way.
+// 3. The largest set's units are assigned one by one to the BLEs they fit
+//    (a group free or of their set), the same way, once every other set
+//    has its groups: on a netlist of one control set, the usual case, no
+//    register is moved away from its target to fill a group.
+// 4. Lone LUTs are assigned to the free LUT halves of BLEs the same way.
 // Fails only when the device lacks room: then `error` says what is short.
 #ifndef QPLACE_LEGALIZE_H
 #define QPLACE_LEGALIZE_H

@@ -3,7 +3,9 @@
 // a recount, register groups trade, and a device too small is refused.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
+#include <set>
 #include <tuple>
 
 #include "qplace/detail.h"
@@ -27,8 +29,9 @@ struct Small {
   qplace::Model m;
   qplace::Fabric f;
 
-  // seed 0: no random nets.
-  Small(int sets, int perSet, int extraLuts, int rows, int cols, bool half, unsigned seed) {
+  // seed 0: no random nets. The first set has firstSet registers when
+  // that is positive.
+  Small(int sets, int perSet, int extraLuts, int rows, int cols, bool half, unsigned seed, int firstSet = 0) {
     designgen::Prims pr = designgen::addPrims(d);
     std::mt19937 rng(seed);
     std::vector<standin::Comp*> luts;
@@ -37,8 +40,9 @@ struct Small {
     d.addDriver(clk, designgen::addIo(d, pr, "clkpad"), designgen::IO_O);
     standin::Comp* prev = nullptr;
     for (int s = 0; s < sets; ++s) {
-      UP_REGCTRL* rc = d.addRegCtrl(perSet);
-      for (int k = 0; k < perSet; ++k) {
+      const int n = s == 0 && firstSet > 0 ? firstSet : perSet;
+      UP_REGCTRL* rc = d.addRegCtrl(n);
+      for (int k = 0; k < n; ++k) {
         const std::string id = std::to_string(s) + "_" + std::to_string(k);
         standin::Comp* r = designgen::addReg(d, pr, "r" + id);
         r->regctrl = rc;
@@ -169,6 +173,42 @@ TEST(Legalize, ScatteredSetsTakeMoreGroupsWhileGroupsAreToSpare) {
   // 1/36 of the free groups is one: no room to cut.
   EXPECT_NEAR(legalized(1.0 / 36, groups), 5.0, 1e-9);
   EXPECT_EQ(groups, 1);
+}
+
+TEST(Legalize, TheLargestSetGoesUnitByUnit) {
+  // On 5 x 5 clusters: a set of 12 registers, each wanted in a cluster of
+  // its own along the top rows, and a set of 10 wanted in the far corner.
+  // The large set's units each reach their own cluster; the small set is
+  // packed into the fewest groups.
+  for (bool half : {false, true}) {
+    SCOPED_TRACE(half ? "half clusters" : "whole clusters");
+    Small s(2, 10, 0, 5, 5, half, 0, 12);
+    Placement p(s.f, s.m);
+    ASSERT_TRUE(qplace::placeIos(s.m, s.f, p));
+    std::vector<double> x(static_cast<std::size_t>(s.m.numUnits()), 5.0), y = x;
+    std::map<int, int> sizes;  // control set: registers
+    for (int u = 0; u < s.m.numUnits(); ++u)
+      if (s.m.hasReg(u)) ++sizes[s.m.ctrl[u]];
+    std::vector<int> wanted(x.size(), -1);
+    int k = 0;
+    for (int u = 0; u < s.m.numUnits(); ++u)
+      if (s.m.hasReg(u) && sizes[s.m.ctrl[u]] == 12) {
+        wanted[u] = k++;
+        x[u] = s.f.clusterX(wanted[u]);
+        y[u] = s.f.clusterY(wanted[u]);
+      }
+    ASSERT_EQ(k, 12);
+    const qplace::LegalizeResult r = qplace::legalize(p, x, y, qplace::LegalizeParams{});
+    ASSERT_TRUE(r.ok) << r.error;
+    expectLegal(s, p);
+    std::set<int> smallGroups;
+    for (int u = 0; u < s.m.numUnits(); ++u) {
+      if (!s.m.hasReg(u)) continue;
+      if (wanted[u] >= 0) EXPECT_EQ(p.loc[u] / qplace::kBles, wanted[u]) << "unit " << u;
+      else smallGroups.insert(s.f.groupOfBle(p.loc[u] / qplace::kBles, p.loc[u] % qplace::kBles));
+    }
+    EXPECT_EQ(static_cast<int>(smallGroups.size()), (10 + s.f.groupBles() - 1) / s.f.groupBles());
+  }
 }
 
 TEST(Improve, TradesWholeRegisterGroupsThatCannotMoveOneByOne) {
