@@ -5,7 +5,6 @@
 // it is bound to one.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "qplace/global_place.h"
@@ -20,10 +19,6 @@ struct GlobalRun {
   std::vector<int> ioLoc;
   qplace::GlobalResult first, second;
 };
-
-bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
-}
 
 // A generated design placed globally with `threads`: the I/O, a first
 // run, and a second one on more nets (every 8 registers of one control set

@@ -321,8 +321,6 @@ TEST(Legalize, SamePlacementForAnyThreadCount) {
   }
 }
 
-// 10 control sets need 10 register groups; 9 clusters have 9. Neither
-// placement makes a start.
 // Units bound to a region nearly full with them, among units of their kind
 // that may go anywhere, all aiming at random places: a register chain's
 // registers (29 groups in a region of 30), and lone LUTs (100 in a region
@@ -368,6 +366,8 @@ TEST(Legalize, ARegionNearlyFullOfItsUnitsIsLegalized) {
   }
 }
 
+// 10 control sets need 10 register groups; 9 clusters have 9. Neither
+// placement makes a start.
 TEST(Legalize, RefusesADeviceWithTooFewRegisterGroups) {
   Small s(10, 2, 0, 3, 3, false, 1);
   Placement p(s.f, s.m);

@@ -87,22 +87,23 @@ TEST(LogicSim, EnableOverSyncReset) {
   r.syncValue = true;
   r.enableOverSync = true;
   LogicSim s(b.ln);
-  auto tick = [&] {
+  s.setInput(sr, true);
+  s.settle();  // the clock's first value is no edge
+  // Each step: en, sr, then a full clock period; expected Q.
+  const struct {
+    bool en, sr, q;
+  } steps[] = {{false, true, false},  // reset but not enabled: holds 0
+               {true, true, true},
+               {true, false, false}};  // D = 0
+  for (const auto& st : steps) {
+    s.setInput(en, st.en);
+    s.setInput(sr, st.sr);
     s.setInput(clk, true);
     s.settle();
     s.setInput(clk, false);
     s.settle();
-  };
-  s.setInput(sr, true);
-  s.settle();  // the clock's first value is no edge
-  tick();
-  EXPECT_FALSE(s.q(0));  // reset but not enabled: holds 0
-  s.setInput(en, true);
-  tick();
-  EXPECT_TRUE(s.q(0));
-  s.setInput(sr, false);
-  tick();
-  EXPECT_FALSE(s.q(0));  // D = 0
+    EXPECT_EQ(s.q(0), st.q) << st.en << st.sr;
+  }
 }
 
 }  // namespace

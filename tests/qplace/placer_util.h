@@ -5,9 +5,11 @@
 #define BASAPLACE_TESTS_QPLACE_PLACER_UTIL_H
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "host/standin/gen/designgen.h"
 #include "host/standin/standin_util.h"
@@ -15,6 +17,11 @@
 #include "qplace/placement_rules.h"
 #include "qplace/placer.h"
 #include "rule_faults.h"
+
+// The same values to the last bit (NaNs and signed zeros alike).
+inline bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
 
 // A generated design of `components` without the generator's placement.
 inline designgen::Generated generated(standin::Design& d, int components, std::uint64_t seed = 1) {

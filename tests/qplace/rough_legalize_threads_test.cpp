@@ -4,7 +4,6 @@
 // thread, whichever thread takes which piece.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,10 +12,6 @@
 #include "placer_util.h"
 
 namespace {
-
-bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
-}
 
 // A design big enough for the rectangles to be shared between two
 // threads (some 30,000 logic units), with its device.
