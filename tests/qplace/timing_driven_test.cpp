@@ -99,10 +99,9 @@ TEST(TimingDriven, PricesOfOppositeChangesAreOpposite) {
   // Beyond the bound a price stops at it.
   qplace::DetailTiming all(an, *t.table, 1, 12);
   all.refresh(p, 100);
-  if (all.price(0, 1) > 0) {
-    EXPECT_EQ(all.price(0, 1e300), 1000000000);
-    EXPECT_EQ(all.price(0, -1e300), -1000000000);
-  }
+  ASSERT_GT(all.price(0, 1), 0) << "timing alone prices a timing loss";
+  EXPECT_EQ(all.price(0, 1e300), 1000000000);
+  EXPECT_EQ(all.price(0, -1e300), -1000000000);
 }
 
 // Loose ports: with a timed clock domain and no ports period, the paths
