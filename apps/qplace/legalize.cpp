@@ -413,11 +413,10 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
   for (auto& s : bySet) chunker.cut(s, 0, static_cast<int>(s.size()));
   int freeGroups = 0;
   for (int g = 0; g < f.numGroups(); ++g) freeGroups += p.groupRegs[g] == 0;
-  // The largest set's groups are kept out of the cutting: its registers
-  // need at least that many groups left free of the other sets.
+  // The cutting leaves the largest set the groups it needs (step 3).
   const int directGroups = (static_cast<int>(direct.size()) + G - 1) / G;
-  chunker.split(static_cast<std::size_t>(std::max(0.0, params.chunkShare * freeGroups - directGroups)),
-                params.minScatter);
+  const double budget = std::min(params.chunkShare * freeGroups, static_cast<double>(freeGroups - directGroups));
+  chunker.split(static_cast<std::size_t>(budget), params.minScatter);
   const auto& chunks = chunker.chunks;
   std::vector<double> cx(chunks.size()), cy(chunks.size());
   for (std::size_t k = 0; k < chunks.size(); ++k) {
