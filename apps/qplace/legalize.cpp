@@ -415,7 +415,8 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
   for (int g = 0; g < f.numGroups(); ++g) freeGroups += p.groupRegs[g] == 0;
   // The cutting leaves the largest set the groups it needs (step 3).
   const int directGroups = (static_cast<int>(direct.size()) + G - 1) / G;
-  const double budget = std::min(params.chunkShare * freeGroups, static_cast<double>(freeGroups - directGroups));
+  const double budget =
+      std::max(0.0, std::min(params.chunkShare * freeGroups, static_cast<double>(freeGroups - directGroups)));
   chunker.split(static_cast<std::size_t>(budget), params.minScatter);
   const auto& chunks = chunker.chunks;
   std::vector<double> cx(chunks.size()), cy(chunks.size());
