@@ -175,6 +175,18 @@ TEST(Legalize, ScatteredSetsTakeMoreGroupsWhileGroupsAreToSpare) {
   EXPECT_EQ(groups, 1);
 }
 
+// The register-bearing units, in unit order, of the control sets that
+// hold `n` registers.
+std::vector<int> registersOfSetsSized(const qplace::Model& m, int n) {
+  std::map<int, int> sizes;  // control set: registers
+  for (int u = 0; u < m.numUnits(); ++u)
+    if (m.hasReg(u)) ++sizes[m.ctrl[u]];
+  std::vector<int> units;
+  for (int u = 0; u < m.numUnits(); ++u)
+    if (m.hasReg(u) && sizes[m.ctrl[u]] == n) units.push_back(u);
+  return units;
+}
+
 TEST(Legalize, TheLargestSetGoesUnitByUnit) {
   // On 5 x 5 clusters: a set of 12 registers, each wanted in a cluster of
   // its own along the top rows, and a set of 10 wanted in the far corner.
@@ -186,18 +198,15 @@ TEST(Legalize, TheLargestSetGoesUnitByUnit) {
     Placement p(s.f, s.m);
     ASSERT_TRUE(qplace::placeIos(s.m, s.f, p));
     std::vector<double> x(static_cast<std::size_t>(s.m.numUnits()), 5.0), y = x;
-    std::map<int, int> sizes;  // control set: registers
-    for (int u = 0; u < s.m.numUnits(); ++u)
-      if (s.m.hasReg(u)) ++sizes[s.m.ctrl[u]];
     std::vector<int> wanted(x.size(), -1);
-    int k = 0;
-    for (int u = 0; u < s.m.numUnits(); ++u)
-      if (s.m.hasReg(u) && sizes[s.m.ctrl[u]] == 12) {
-        wanted[u] = k++;
-        x[u] = s.f.clusterX(wanted[u]);
-        y[u] = s.f.clusterY(wanted[u]);
-      }
-    ASSERT_EQ(k, 12);
+    const std::vector<int> large = registersOfSetsSized(s.m, 12);
+    ASSERT_EQ(large.size(), 12u);
+    for (int k = 0; k < 12; ++k) {
+      const int u = large[static_cast<std::size_t>(k)];
+      wanted[u] = k;
+      x[u] = s.f.clusterX(k);
+      y[u] = s.f.clusterY(k);
+    }
     const qplace::LegalizeResult r = qplace::legalize(p, x, y, qplace::LegalizeParams{});
     ASSERT_TRUE(r.ok) << r.error;
     expectLegal(s, p);
@@ -219,17 +228,13 @@ TEST(Legalize, ASmallScatteredSetLeavesTheLargestItsGroups) {
   Placement p(s.f, s.m);
   ASSERT_TRUE(qplace::placeIos(s.m, s.f, p));
   std::vector<double> x(static_cast<std::size_t>(s.m.numUnits()), 2.0), y = x;
-  int k = 0;
-  std::map<int, int> sizes;  // control set: registers
-  for (int u = 0; u < s.m.numUnits(); ++u)
-    if (s.m.hasReg(u)) ++sizes[s.m.ctrl[u]];
-  for (int u = 0; u < s.m.numUnits(); ++u)
-    if (s.m.hasReg(u) && sizes[s.m.ctrl[u]] == 8) {
-      x[u] = k % 2 == 0 ? 1.0 : 3.0;
-      y[u] = k / 2 % 2 == 0 ? 1.0 : 3.0;
-      ++k;
-    }
-  ASSERT_EQ(k, 8);
+  const std::vector<int> small = registersOfSetsSized(s.m, 8);
+  ASSERT_EQ(small.size(), 8u);
+  for (int k = 0; k < 8; ++k) {
+    const int u = small[static_cast<std::size_t>(k)];
+    x[u] = k % 2 == 0 ? 1.0 : 3.0;
+    y[u] = k / 2 % 2 == 0 ? 1.0 : 3.0;
+  }
   const qplace::LegalizeResult r = qplace::legalize(p, x, y, qplace::LegalizeParams{});
   ASSERT_TRUE(r.ok) << r.error;
   expectLegal(s, p);
