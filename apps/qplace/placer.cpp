@@ -453,8 +453,24 @@ bool QuadraticPlacer::apMain() {
   {
     // The global placer and its systems live for this phase only.
     GlobalPlacer gp(m, f, p, opt_.global);
-    gp.run(m, opt_.global.anchorStart, 0.0, progress, reweigh, td.reweighEvery);
-    figures_.firstHpwl = gp.result().hpwl;
+    // Spreading's nets: the design's and, for a memory array, a light net
+    // over each word.
+    Model withWords;
+    Model* spreadOn = &m;
+    if (opt_.arrayWordWeight > 0) {
+      const std::vector<std::vector<int>> words = arrayWords(m, opt_.arrayWords);
+      if (!words.empty()) {
+        std::size_t units = 0;
+        for (const std::vector<int>& w : words) units += w.size();
+        say(1, neoform("arrays    %zu words of memory arrays (%zu units) held together in global placement",
+                       words.size(), units));
+        withWords = netsOf(m);
+        addNets(withWords, words, opt_.arrayWordWeight);
+        spreadOn = weighted = &withWords;
+      }
+    }
+    gp.run(*spreadOn, opt_.global.anchorStart, 0.0, progress, reweigh, td.reweighEvery);
+    figures_.firstHpwl = hpwl(m, gp.result().x, gp.result().y);
     for (; rounds < opt_.groupRounds; ++rounds) {
       std::vector<std::vector<int>> groups;
       {
@@ -466,15 +482,16 @@ bool QuadraticPlacer::apMain() {
       // The round's model takes the net weights as they stand; its pairs
       // come with its first renewal (measured a little better than taking
       // the last pairs along, within the seeds' spread).
-      Model grouped = netsOf(m);
+      Model grouped = netsOf(*spreadOn);
       addNets(grouped, groups, opt_.groupNetWeight);
       const double last = gp.result().weight;
       weighted = &grouped;
       gp.run(grouped, std::max(opt_.global.anchorStart, opt_.groupStartShare * last), last, progress, reweigh,
              td.reweighEvery);
-      weighted = &m;
+      weighted = spreadOn;
     }
     g = gp.result();
+    weighted = &m;
   }
   m.netWeight.clear();  // the nets weigh alike from here on, and the pairs go
   m.pairUnits.clear();

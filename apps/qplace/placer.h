@@ -40,6 +40,7 @@
 #include <placer/basapplacer.h>
 #include <support/basapsupp.h>
 
+#include "qplace/array_words.h"
 #include "qplace/detail.h"
 #include "qplace/legalize.h"
 #include "qplace/timing/design_timing.h"
@@ -183,6 +184,10 @@ struct PlacerOptions {
   // time on slower spreading instead, its anchors growing by this factor
   // an iteration (when it is below global.anchorGrowth).
   double oneSetAnchorGrowth = 1.2;
+  // The words of memory arrays (array_words.h) held together in global
+  // placement, each by a net over its units of this weight; 0 for none.
+  double arrayWordWeight = 0.04;
+  ArrayWordParams arrayWords;
   LegalizeParams legal;
   DetailParams detail;
 
