@@ -33,8 +33,9 @@ std::vector<std::vector<int>> arrayWords(const Model& m, const ArrayWordParams& 
     large.clear();
     for (int i = m.unitNetStart[u]; i < m.unitNetStart[u + 1]; ++i)
       if (m.netSize(m.unitNets[i]) >= minPins) large.push_back(m.unitNets[i]);
-    if (large.size() < 2 || large.size() > static_cast<std::size_t>(kMostLargeNets)) continue;
     std::sort(large.begin(), large.end());
+    large.erase(std::unique(large.begin(), large.end()), large.end());
+    if (large.size() < 2 || large.size() > static_cast<std::size_t>(kMostLargeNets)) continue;
     for (std::size_t i = 0; i < large.size(); ++i)
       for (std::size_t j = i + 1; j < large.size(); ++j) all.push_back(Crossing{large[i], large[j], u});
   }
