@@ -7,8 +7,8 @@
 // a net has hundreds of pins, and the bound-to-bound model pulls each of
 // them by little: global placement then lays out each bit's read
 // multiplexer on its own, a word's bits end far apart, and every select
-// net spans the whole array. A light net over each word's units keeps the
-// bits of a word, and so the bits' multiplexers, side by side.
+// net spans the whole array. A light net over each word's units draws the
+// bits of a word, and so the bits' multiplexers, closer together.
 #ifndef QPLACE_ARRAY_WORDS_H
 #define QPLACE_ARRAY_WORDS_H
 
