@@ -10,21 +10,15 @@
 
 namespace {
 
-// A unit netlist built net by net: nets over units 0 .. units-1.
-struct NetsBuilder {
+using Nets = std::vector<std::vector<int>>;
+
+// A unit netlist of `units` logic units and the given nets.
+qplace::Model modelOf(int units, const Nets& nets) {
   qplace::Model m;
-  explicit NetsBuilder(int units) { m.kind.assign(static_cast<std::size_t>(units), qplace::UNIT_LUT); }
-  int net(const std::vector<int>& units) {
-    m.netUnits.insert(m.netUnits.end(), units.begin(), units.end());
-    m.netStart.push_back(static_cast<int>(m.netUnits.size()));
-    m.netSignal.push_back(nullptr);
-    return m.numNets() - 1;
-  }
-  const qplace::Model& done() {
-    qplace::indexUnitNets(m, m.numUnits(), 1 << 30, m.unitNetStart, m.unitNets);
-    return m;
-  }
-};
+  m.kind.assign(static_cast<std::size_t>(units), qplace::UNIT_LUT);
+  qplace::addNets(m, nets, 1.0);
+  return m;
+}
 
 // A memory of rows x cols words of `bits` units each, as a two-dimensional
 // write decoder makes it: unit (r, c, b) is on row net r, column net c and,
@@ -38,26 +32,30 @@ struct Array {
   int rowDriver(int r) const { return rows * cols * bits + r; }
   int colDriver(int c) const { return rows * cols * bits + rows + c; }
   int units() const { return rows * cols * bits + rows + cols; }
-  // The nets of the array into nb; the select nets' ids in rowNet, colNet.
-  void build(NetsBuilder& nb, std::vector<int>& rowNet, std::vector<int>& colNet) const {
+  // The array's nets, the select nets' indices in rowNet and colNet.
+  Nets nets(std::vector<int>& rowNet, std::vector<int>& colNet) const {
+    Nets nets;
     for (int r = 0; r < rows; ++r) {
       std::vector<int> on{rowDriver(r)};
       for (int c = 0; c < cols; ++c)
         for (int b = 0; b < bits; ++b) on.push_back(bit(r, c, b));
-      rowNet.push_back(nb.net(on));
+      rowNet.push_back(static_cast<int>(nets.size()));
+      nets.push_back(on);
     }
     for (int c = 0; c < cols; ++c) {
       std::vector<int> on{colDriver(c)};
       for (int r = 0; r < rows; ++r)
         for (int b = 0; b < bits; ++b) on.push_back(bit(r, c, b));
-      colNet.push_back(nb.net(on));
+      colNet.push_back(static_cast<int>(nets.size()));
+      nets.push_back(on);
     }
     for (int b = 0; dataNets && b < bits; ++b) {
       std::vector<int> on;
       for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c) on.push_back(bit(r, c, b));
-      nb.net(on);
+      nets.push_back(on);
     }
+    return nets;
   }
   std::vector<int> word(int r, int c) const {
     std::vector<int> w;
@@ -77,13 +75,12 @@ TEST(ArrayWords, EveryCrossingOfAFullArrayIsAWord) {
   // The data nets are large too, but their crossings with the rows (5
   // units) and the columns (6) are more than a word of 4 holds.
   const Array a{6, 5, 4, true};
-  NetsBuilder nb(a.units() + 2);
   std::vector<int> rowNet, colNet;
-  a.build(nb, rowNet, colNet);
+  Nets nets = a.nets(rowNet, colNet);
   // Small nets between the bits (a read multiplexer) do not count.
-  nb.net({a.bit(0, 0, 0), a.bit(0, 1, 0), a.units()});
-  nb.net({a.bit(2, 3, 1), a.units() + 1});
-  const std::vector<std::vector<int>> words = qplace::arrayWords(nb.done(), smallSelects(4));
+  nets.push_back({a.bit(0, 0, 0), a.bit(0, 1, 0), a.units()});
+  nets.push_back({a.bit(2, 3, 1), a.units() + 1});
+  const Nets words = qplace::arrayWords(modelOf(a.units() + 2, nets), smallSelects(4));
   // One word per crossing, in the order of their pairs of nets: the rows'
   // nets come first, so row by row, column by column.
   ASSERT_EQ(words.size(), 30u);
@@ -93,24 +90,18 @@ TEST(ArrayWords, EveryCrossingOfAFullArrayIsAWord) {
 
 TEST(ArrayWords, ANetNotWhollyAtCrossingsOrAtTwoOfThemIsNoSelectNet) {
   const Array a{7, 6, 4, true};
-  NetsBuilder nb(a.units() + 3);
   std::vector<int> rowNet, colNet;
-  a.build(nb, rowNet, colNet);
-  qplace::Model& m = nb.m;
-  auto addTo = [&](int net, int unit) {
-    m.netUnits.insert(m.netUnits.begin() + m.netStart[net + 1], unit);
-    for (int n = net + 1; n <= m.numNets(); ++n) ++m.netStart[n];
-  };
+  Nets nets = a.nets(rowNet, colNet);
   // Row 0 takes two more units on no column net: with its driver, three
   // of its units are off the crossings.
-  addTo(rowNet[0], a.units());
-  addTo(rowNet[0], a.units() + 1);
+  nets[rowNet[0]].push_back(a.units());
+  nets[rowNet[0]].push_back(a.units() + 1);
   // A unit on row 3 and on columns 3 and 4 lies at two crossings of row 3;
   // each column has it at one crossing, a word of 5.
   const int twice = a.units() + 2;
-  for (int net : {rowNet[3], colNet[3], colNet[4]}) addTo(net, twice);
-  const std::vector<std::vector<int>> words = qplace::arrayWords(nb.done(), smallSelects(5));
-  std::vector<std::vector<int>> expected;
+  for (int net : {rowNet[3], colNet[3], colNet[4]}) nets[net].push_back(twice);
+  const Nets words = qplace::arrayWords(modelOf(a.units() + 3, nets), smallSelects(5));
+  Nets expected;
   for (int r = 0; r < a.rows; ++r)
     for (int c = 0; c < a.cols; ++c)
       if (r != 0 && r != 3) expected.push_back(a.word(r, c));
@@ -122,27 +113,21 @@ TEST(ArrayWords, TooFewCrossingsTooLargeOnesOrSmallNetsMakeNoWords) {
   {
     // Three columns: each row crosses fewer than four nets.
     const Array a{6, 3, 4};
-    NetsBuilder nb(a.units());
-    a.build(nb, rowNet, colNet);
-    EXPECT_TRUE(qplace::arrayWords(nb.done(), smallSelects()).empty());
+    EXPECT_TRUE(qplace::arrayWords(modelOf(a.units(), a.nets(rowNet, colNet)), smallSelects()).empty());
   }
   {
     // Words of 40 units: more than a word holds.
     const Array a{5, 5, 40};
-    NetsBuilder nb(a.units());
-    a.build(nb, rowNet, colNet);
-    EXPECT_TRUE(qplace::arrayWords(nb.done(), smallSelects()).empty());
-    qplace::ArrayWordParams p = smallSelects();
-    p.mostWordUnits = 40;
-    EXPECT_EQ(qplace::arrayWords(nb.m, p).size(), 25u);
+    const qplace::Model m = modelOf(a.units(), a.nets(rowNet, colNet));
+    EXPECT_TRUE(qplace::arrayWords(m, smallSelects()).empty());
+    EXPECT_EQ(qplace::arrayWords(m, smallSelects(40)).size(), 25u);
   }
   {
     // Select nets of 21 units, below the default's 32.
     const Array a{5, 5, 4};
-    NetsBuilder nb(a.units());
-    a.build(nb, rowNet, colNet);
-    EXPECT_TRUE(qplace::arrayWords(nb.done()).empty());
-    EXPECT_EQ(qplace::arrayWords(nb.m, smallSelects()).size(), 25u);
+    const qplace::Model m = modelOf(a.units(), a.nets(rowNet, colNet));
+    EXPECT_TRUE(qplace::arrayWords(m).empty());
+    EXPECT_EQ(qplace::arrayWords(m, smallSelects()).size(), 25u);
   }
 }
 
