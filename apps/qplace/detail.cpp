@@ -377,6 +377,14 @@ private:
 
 }  // namespace
 
+double firstAcceptanceFor(const DetailParams& params, double triesPerUnit, double wirePerUnit) {
+  const double share = params.unitWirelength > 0 ? wirePerUnit / params.unitWirelength : 1.0;
+  const double cooler = share >= 1 ? 1.0 : share > 0 ? share : 0.0;  // NaN as 0
+  const double first = cooler * params.firstAcceptance * std::pow(triesPerUnit / kPlainTries, 0.75);
+  const double lo = params.lastAcceptance, hi = std::max(lo, kWarmest);
+  return first > lo ? std::min(first, hi) : lo;  // NaN as lo
+}
+
 DetailResult improve(Placement& p, const DetailParams& params, Progress& progress, DetailTiming* timing) {
   DetailResult res;
   Driver drv(p, params, progress, timing);
@@ -404,8 +412,8 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
     const int rounds = static_cast<int>(std::min(1e6, std::max(budget / movable / std::max(1.0, params.roundTries),
                                                                static_cast<double>(std::max(1, params.minRounds)))));
     const LossCounts sample = drv.sample(std::clamp(2 * movable, 200, 20000), static_cast<int>(params.startRange));
-    const double first = std::clamp(params.firstAcceptance * std::pow(budget / movable / kPlainTries, 0.75),
-                                    params.lastAcceptance, std::max(params.lastAcceptance, kWarmest));
+    const double first =
+        firstAcceptanceFor(params, budget / movable, static_cast<double>(drv.total()) / movable);
     AnnealSchedule sched(sample, rounds, first, params.lastAcceptance, params.startRange, params.maxRange);
     const double perUnit = budget / rounds / movable;
     // Rounds between the greedy passes of the units; 0 for none.

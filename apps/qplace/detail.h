@@ -81,9 +81,10 @@ struct DetailParams {
   double minGain = 0.002;  // stop when a pass gains less than this share
   int radius = 1;          // clusters around the optimal region that are tried
   // Annealing after the greedy passes: tries per unit (I/O included), at
-  // most annealCap in all; 0 for none.
+  // most annealCap in all (so designs of up to about 95,000 units make
+  // their 525 a unit); 0 for none.
   double annealMoves = 525;
-  double annealCap = 1.25e7;
+  double annealCap = 5e7;
   // Tries per unit in a round: a longer annealing has more rounds, so its
   // temperature falls more slowly; at least minRounds.
   double roundTries = 5;
@@ -96,8 +97,14 @@ struct DetailParams {
   // last (geometrically in between). The first is that of an annealing of
   // 200 tries per unit; a longer one starts warmer, by the power 0.75 of
   // its length (at most 0.2): with time to spare, it pays to undo more of
-  // the placement it was given.
+  // the placement it was given. A design whose units carry less wirelength
+  // than unitWirelength each (clusters, after the greedy passes) starts
+  // colder, in proportion: its moves cost little, and the same share of
+  // losing attempts accepted scrambles more of its wirelength (a memory
+  // built of registers, whose bits sit beside their write logic, carries
+  // about 1 a unit; logic designs 2.2 to 3). 0 for no such cooling.
   double firstAcceptance = 0.01;
+  double unitWirelength = 2.5;
   double lastAcceptance = 0.0005;
   // Range limit in clusters (for an I/O unit, border positions): at the
   // start, and at most.
@@ -141,6 +148,13 @@ struct DetailResult {
   bool restored = false;  // the annealing ended longer than the best seen, which was restored
   double before = 0, after = 0;  // wirelength
 };
+
+// The share of losing attempts accepted in the annealing's first round, for
+// an annealing of `triesPerUnit` tries a unit starting from `wirePerUnit`
+// clusters of wirelength a unit (firstAcceptance, warmer for a longer
+// annealing, cooler for a design of short wires: see DetailParams), within
+// [lastAcceptance, 0.2], never below lastAcceptance. O(1).
+double firstAcceptanceFor(const DetailParams& params, double triesPerUnit, double wirePerUnit);
 
 // Improves p in place; never returns it longer. Each greedy pass and
 // annealing round is a step of `progress`; the long loops of a greedy

@@ -343,4 +343,24 @@ TEST(Schedule, TemperatureFollowsTheAcceptanceOfTheLossesMet) {
   EXPECT_EQ(s.range(), 2);
 }
 
+TEST(Schedule, FirstAcceptanceWarmerForLongerAnnealingsCoolerForShortWires) {
+  DetailParams dp;  // 0.01 at 200 tries a unit, cooled below 2.5 clusters a unit
+  using qplace::firstAcceptanceFor;
+  // A logic design at or above the unit wirelength: not cooled.
+  EXPECT_DOUBLE_EQ(firstAcceptanceFor(dp, 200, 2.5), 0.01);
+  EXPECT_DOUBLE_EQ(firstAcceptanceFor(dp, 200, 40), 0.01);
+  EXPECT_NEAR(firstAcceptanceFor(dp, 200 * 16, 3), 0.01 * 8, 1e-12);
+  // Short wires: cooler in proportion, down to the last round's share and
+  // never to 0 (a design whose nets all lie within clusters, or an empty one).
+  EXPECT_NEAR(firstAcceptanceFor(dp, 200, 1), 0.004, 1e-12);
+  EXPECT_DOUBLE_EQ(firstAcceptanceFor(dp, 200, 0.01), dp.lastAcceptance);
+  EXPECT_DOUBLE_EQ(firstAcceptanceFor(dp, 200, 0), dp.lastAcceptance);
+  EXPECT_DOUBLE_EQ(firstAcceptanceFor(dp, 200, std::nan("")), dp.lastAcceptance);
+  // At most 0.2, however long the annealing or short its wires.
+  EXPECT_DOUBLE_EQ(firstAcceptanceFor(dp, 1e9, 1), 0.2);
+  // Without the cooling, the length alone.
+  dp.unitWirelength = 0;
+  EXPECT_DOUBLE_EQ(firstAcceptanceFor(dp, 200, 0), 0.01);
+}
+
 }  // namespace

@@ -219,7 +219,11 @@ PlacerRun place(standin::Design& (*build)(standin::Design&), const qplace::Place
 
 TEST(TimingDriven, ShortensTheLongPathForLittleWirelength) {
   // Over six seeds: on so small a design one seed's path moves by 10%
-  // (0.68 to 0.97 of the plain one's over seeds 1 to 6).
+  // (0.68 to 0.97 of the plain one's over seeds 1 to 6). Its units carry
+  // short wires, so its annealing starts colder than a logic design's
+  // (DetailParams::unitWirelength): 0.86 of the plain path for 20% more
+  // wirelength, against 0.81 for 26% with the warmer start. A placer that
+  // ignores the path stays near 1.
   constexpr int kSeeds = 6;
   double ratio = 0, timedHpwl = 0, plainHpwl = 0;
   for (std::uint64_t seed = 1; seed <= kSeeds; ++seed) {
@@ -235,7 +239,7 @@ TEST(TimingDriven, ShortensTheLongPathForLittleWirelength) {
     plainHpwl += plain.fig.finalHpwl;
     EXPECT_EQ(timed.fig.checkErrors, 0);
   }
-  EXPECT_LT(ratio, 0.85);
+  EXPECT_LT(ratio, 0.9);
   // 149 units on 5 x 6 clusters: a few units of wirelength are many
   // percent of it, and one seed's ratio moves by a third (1.03 to 1.37 over
   // seeds 1 to 6 when this was written; 386 against 306 over seeds 1 to 6
@@ -372,6 +376,12 @@ TEST(TimingDriven, LongAnnealingRenewsItsWeightsBoundedly) {
   qplace::DetailTiming cost(lp.timing.analysis, lp.timing.table, 0.3, 12);
   qplace::DetailParams dp;
   dp.annealMoves = 2e5 / lp.m.numUnits();
+  // Nothing after the annealing but the return to the best placement seen:
+  // the passes after it renew the weights too, and start from whichever
+  // placement each run found best.
+  dp.finalPasses = 0;
+  dp.ioMatchReach = 0;
+  dp.straightenMoves = 0;
   qplace::Progress none;
   const qplace::DetailResult r = qplace::improve(lp.p, dp, none, &cost);
   // Rounds enough that renewing every round would be far more.
