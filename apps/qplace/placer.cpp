@@ -82,6 +82,30 @@ QuadraticPlacer::QuadraticPlacer(standin::Design& d, const PlacerOptions& option
 
 namespace {
 
+// The detailed improvement of `first`, then a second one from where it
+// ended, of `more` times its tries (its own random streams), the counts
+// summed. Never longer than the first alone, which is never longer than p.
+DetailResult improveTwice(Placement& p, const DetailParams& first, double more, Progress& progress,
+                          DetailTiming* timing) {
+  DetailResult r = improve(p, first, progress, timing);
+  DetailParams second = first;
+  second.annealMoves *= more;
+  second.annealCap *= more;
+  second.seed = first.seed ^ 0x9e3779b97f4a7c15ULL;
+  const DetailResult s = improve(p, second, progress, timing);
+  r.passes += s.passes;
+  r.rounds += s.rounds;
+  r.moves += s.moves;
+  r.swaps += s.swaps;
+  r.clusterSwaps += s.clusterSwaps;
+  r.groupTrades += s.groupTrades;
+  r.ioMoves += s.ioMoves;
+  r.straightened += s.straightened;
+  r.restored = r.restored || s.restored;
+  r.after = s.after;
+  return r;
+}
+
 // Lines for standard error, after what standard output holds so far, so
 // that a log of both keeps the order.
 void toStderr(const std::string& text) {
@@ -372,8 +396,12 @@ bool QuadraticPlacer::apMain() {
     opt_.detail.annealCap = std::min(opt_.detail.annealCap, 5e6);
     opt_.timingDriven.reweighEvery = std::max(opt_.timingDriven.reweighEvery, 8);
   }
+  // A design the floor lengthens spends its effort as two annealings (see
+  // PlacerOptions::minAnnealTries): the schedule of effort 1 is kept.
+  const bool onFloor = m.numUnits() > 0 && opt_.minAnnealTries / m.numUnits() > opt_.detail.annealMoves;
   if (m.numUnits() > 0)
     opt_.detail.annealMoves = std::max(opt_.detail.annealMoves, opt_.minAnnealTries / m.numUnits());
+  const DetailParams effortOne = opt_.detail;
   opt_.detail.annealMoves *= opt_.effort;
   opt_.detail.annealCap *= opt_.effort;
   Progress& progress = progress_;
@@ -524,7 +552,9 @@ bool QuadraticPlacer::apMain() {
   std::unique_ptr<DetailTiming> detailCost;
   if (timingDriven)
     detailCost = std::make_unique<DetailTiming>(timing->analysis, timing->table, td.annealShare * td.tradeoff, td.annealExponent);
-  DetailResult dr = improve(p, opt_.detail, progress, detailCost.get());
+  const DetailResult dr = onFloor && opt_.effort > 1
+                             ? improveTwice(p, effortOne, opt_.effort - 1, progress, detailCost.get())
+                             : improve(p, opt_.detail, progress, detailCost.get());
   tst.sleep(DETAIL);
   figures_.finalHpwl = hpwl(p);
   figures_.seconds[DETAIL] = tst.report(DETAIL);

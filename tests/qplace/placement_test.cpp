@@ -113,6 +113,36 @@ TEST(Placer, MoreEffortPlacesNoWorseAndBadEffortIsAnError) {
   EXPECT_EQ(four.checkErrors, 0);
   EXPECT_EQ(four.legalHpwl, one.legalHpwl);  // the effort acts on the improvement only
   EXPECT_LT(four.finalHpwl, one.finalHpwl);
+  // A design the small-design floor lengthens spends its effort as a
+  // second annealing after that of effort 1: at no seed does more effort
+  // end longer than effort 1, timing-driven or not, and over the seeds
+  // the second annealing finds something.
+  for (const double tradeoff : {0.0, 0.3}) {
+    double sumOne = 0, sumThree = 0;
+    for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+      auto small = [&](double effort) {
+        standin::Design d;
+        designgen::Generated gen = generated(d, 150, seed);
+        PlacerOptions opt;
+        opt.verbosity = 0;
+        opt.baseline = false;
+        opt.device = &gen.device;
+        opt.seed = seed;
+        opt.effort = effort;
+        opt.minAnnealTries = 2e5;  // 1,000 tries a unit and more: on the floor
+        opt.timingDriven.tradeoff = tradeoff;
+        const PlacerRun r = runPlacer(d, opt);
+        EXPECT_TRUE(r.ok && r.ruleFaults == 0 && r.fig.checkErrors == 0) << r.fig.error;
+        return r.fig.finalHpwl;
+      };
+      const double at1 = small(1), at2 = small(2), at3 = small(3);
+      EXPECT_LE(at2, at1) << "seed " << seed << " trade-off " << tradeoff;
+      EXPECT_LE(at3, at1) << "seed " << seed << " trade-off " << tradeoff;
+      sumOne += at1;
+      sumThree += at3;
+    }
+    EXPECT_LT(sumThree, sumOne) << "trade-off " << tradeoff;
+  }
   // Out of range: refused before any work, whatever the caller passes.
   for (double bad : {0.0, -1.0, std::nan(""), 1e9}) {
     qplace::PlacerFigures fig;
