@@ -82,27 +82,34 @@ QuadraticPlacer::QuadraticPlacer(standin::Design& d, const PlacerOptions& option
 
 namespace {
 
-// The detailed improvement of `first`, then a second one from where it
-// ended, of `more` times its tries (its own random streams), the counts
-// summed. Never longer than the first alone, which is never longer than p.
-DetailResult improveTwice(Placement& p, const DetailParams& first, double more, Progress& progress,
-                          DetailTiming* timing) {
-  DetailResult r = improve(p, first, progress, timing);
-  DetailParams second = first;
-  second.annealMoves *= more;
-  second.annealCap *= more;
-  second.seed = first.seed ^ 0x9e3779b97f4a7c15ULL;
-  const DetailResult s = improve(p, second, progress, timing);
-  r.passes += s.passes;
-  r.rounds += s.rounds;
-  r.moves += s.moves;
-  r.swaps += s.swaps;
-  r.clusterSwaps += s.clusterSwaps;
-  r.groupTrades += s.groupTrades;
-  r.ioMoves += s.ioMoves;
-  r.straightened += s.straightened;
-  r.restored = r.restored || s.restored;
-  r.after = s.after;
+// The detailed improvement of `one` run again and again, each run from
+// where the one before ended with random streams of its own (the first
+// run's those of `one`): `effort` runs in all, whole ones and then one of
+// the fraction left's tries; the counts summed. No run returns a longer
+// placement than it was given, so a longer series never ends longer than
+// a shorter one at the same seed.
+DetailResult improveInRuns(Placement& p, const DetailParams& one, double effort, Progress& progress,
+                           DetailTiming* timing) {
+  DetailResult r;
+  for (int k = 0; k < effort; ++k) {
+    DetailParams run = one;
+    run.seed = one.seed + 0x9e3779b97f4a7c15ULL * static_cast<std::uint64_t>(k);
+    const double share = std::min(1.0, effort - k);
+    run.annealMoves *= share;
+    run.annealCap *= share;
+    const DetailResult s = improve(p, run, progress, timing);
+    if (k == 0) r.before = s.before;
+    r.passes += s.passes;
+    r.rounds += s.rounds;
+    r.moves += s.moves;
+    r.swaps += s.swaps;
+    r.clusterSwaps += s.clusterSwaps;
+    r.groupTrades += s.groupTrades;
+    r.ioMoves += s.ioMoves;
+    r.straightened += s.straightened;
+    r.restored = r.restored || s.restored;
+    r.after = s.after;
+  }
   return r;
 }
 
@@ -396,8 +403,8 @@ bool QuadraticPlacer::apMain() {
     opt_.detail.annealCap = std::min(opt_.detail.annealCap, 5e6);
     opt_.timingDriven.reweighEvery = std::max(opt_.timingDriven.reweighEvery, 8);
   }
-  // A design the floor lengthens spends its effort as two annealings (see
-  // PlacerOptions::minAnnealTries): the schedule of effort 1 is kept.
+  // A design the floor lengthens spends its effort as runs of the
+  // schedule of effort 1 (see PlacerOptions::minAnnealTries).
   const bool onFloor = m.numUnits() > 0 && opt_.minAnnealTries / m.numUnits() > opt_.detail.annealMoves;
   if (m.numUnits() > 0)
     opt_.detail.annealMoves = std::max(opt_.detail.annealMoves, opt_.minAnnealTries / m.numUnits());
@@ -553,7 +560,7 @@ bool QuadraticPlacer::apMain() {
   if (timingDriven)
     detailCost = std::make_unique<DetailTiming>(timing->analysis, timing->table, td.annealShare * td.tradeoff, td.annealExponent);
   const DetailResult dr = onFloor && opt_.effort > 1
-                             ? improveTwice(p, effortOne, opt_.effort - 1, progress, detailCost.get())
+                             ? improveInRuns(p, effortOne, opt_.effort, progress, detailCost.get())
                              : improve(p, opt_.detail, progress, detailCost.get());
   tst.sleep(DETAIL);
   figures_.finalHpwl = hpwl(p);

@@ -154,13 +154,13 @@ struct PlacerOptions {
   // qplace asks for kCommandLineAnnealTries (about 0.4 s; a design of 300
   // units gains 4% to 5%); 0, the default here, for none.
   //
-  // Such a design's effort above 1 is spent as two annealings: that of
-  // effort 1, then the rest of the effort as a second one from where the
-  // first ended. Its annealing is long already (thousands of tries a
-  // unit) and one longer still gains no more than the seeds' spread
-  // (C880, seeds 1 to 9: 249.7 at effort 1, 255.2 at 2, 250.1 at 8); a
-  // second one from where the first ended gains (249.6 at 2, 248.1 at 8),
-  // and no effort ends longer than effort 1 at the same seed.
+  // Such a design's effort above 1 is spent as runs of the detailed
+  // improvement of effort 1, each from where the one before ended (the
+  // last run of the fraction left, if any). Its annealing is long already
+  // (thousands of tries a unit) and a longer one gained no more than the
+  // seeds' spread (C880, seeds 1 to 9: 249.7 at effort 1, 255.2 at 2,
+  // 250.1 at 8); the runs gain (249.6, 245.6), and at a seed no effort
+  // ends longer than a smaller whole one.
   double minAnnealTries = 0;
 
   // Designs of more units than this get a shorter schedule, to keep the run
