@@ -405,9 +405,11 @@ bool QuadraticPlacer::apMain() {
   }
   // A design the floor lengthens spends its effort as runs of the
   // schedule of effort 1 (see PlacerOptions::minAnnealTries).
-  const bool onFloor = m.numUnits() > 0 && opt_.minAnnealTries / m.numUnits() > opt_.detail.annealMoves;
-  if (m.numUnits() > 0)
-    opt_.detail.annealMoves = std::max(opt_.detail.annealMoves, opt_.minAnnealTries / m.numUnits());
+  bool onFloor = false;
+  if (m.numUnits() > 0 && opt_.minAnnealTries / m.numUnits() > opt_.detail.annealMoves) {
+    onFloor = true;
+    opt_.detail.annealMoves = opt_.minAnnealTries / m.numUnits();
+  }
   const DetailParams effortOne = opt_.detail;
   opt_.detail.annealMoves *= opt_.effort;
   opt_.detail.annealCap *= opt_.effort;

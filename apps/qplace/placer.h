@@ -159,8 +159,8 @@ struct PlacerOptions {
   // last run of the fraction left, if any). Its annealing is long already
   // (thousands of tries a unit) and a longer one gained no more than the
   // seeds' spread (C880, seeds 1 to 9: 249.7 at effort 1, 255.2 at 2,
-  // 250.1 at 8); the runs gain (249.6, 245.6), and at a seed no effort
-  // ends longer than a smaller whole one.
+  // 250.1 at 8); the runs gain (248.7 at 2, 245.4 at 8), and at a seed no
+  // effort ends longer than a smaller whole one.
   double minAnnealTries = 0;
 
   // Designs of more units than this get a shorter schedule, to keep the run
