@@ -105,6 +105,7 @@ std::string usageText(const std::string& defaultInput) {
          "  -q, --quiet       print errors and warnings only\n"
          "  -v, --verbose     print every step\n"
          "  -h, --help        this text\n"
+         "  --version         the version of qplace\n"
          "  --                the next argument is the netlist, even if it starts with '-'\n"
          "\n"
          "Numbers: counts in decimal digits only; other numbers in decimal, with an optional\n"
@@ -202,6 +203,10 @@ ParsedArgs parseArgs(int argc, const char* const* argv) {
     if (name == "-h" || name == "--help") {
       if (!flag()) return r;
       o.help = true;  // the rest is not read, as it would not be used
+      return r;
+    } else if (name == "--version") {
+      if (!flag()) return r;
+      o.version = true;  // as --help, the rest is not read
       return r;
     } else if (name == "-q" || name == "--quiet") {
       if (!flag()) return r;

@@ -13,7 +13,7 @@
 // An option's value follows as the next argument or after '=' in the same
 // one ("--seed=3"). When an option is given twice the last one counts.
 // "--" ends the options: what follows is a netlist name even when it
-// starts with '-'. What follows --help is not read.
+// starts with '-'. What follows --help or --version is not read.
 //
 // Combinations that would silently drop something are refused too: two
 // netlists, a netlist with --generate, --rows without --cols, --fill with
@@ -53,6 +53,7 @@ struct CliOptions {
   bool keepPlacement = false; // --keep-placement: place the netlist's located cells where it says
   // (--report-json goes to placer.reportJson)
   bool help = false;          // --help: print usageText and stop
+  bool version = false;       // --version: print "qplace <version>" and stop
 };
 
 struct ParsedArgs {

@@ -256,6 +256,10 @@ int main(int argc, char** argv) {
     std::fputs(qplace::usageText(QPLACE_DEFAULT_INPUT).c_str(), stdout);
     return 0;
   }
+  if (args.options.version) {
+    std::puts("qplace " QPLACE_VERSION);
+    return 0;
+  }
   qplace::CliOptions cli = args.options;
   if (cli.generate == 0 && cli.input.empty()) cli.input = QPLACE_DEFAULT_INPUT;
 

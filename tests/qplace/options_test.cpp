@@ -132,8 +132,10 @@ TEST(Options, InputsAndCombinations) {
       {{"--effort"}, "--effort needs a number in (0, 1000]"},
   };
   for (const auto& [args, error] : refused) EXPECT_EQ(errorOf(args), error);
-  // --help wins over anything after it, bad values included.
+  // --help and --version win over anything after them, bad values included.
   EXPECT_TRUE(parse({"--help", "a.json", "b.json"}).options.help);
+  EXPECT_TRUE(parse({"--version", "--seed", "x", "a.json", "b.json"}).options.version);
+  EXPECT_EQ(errorOf({"--version=1"}), "--version takes no value");
 }
 
 }  // namespace
