@@ -158,7 +158,9 @@ bool placedNetlistJson(const std::string& input, const std::string& source, cons
         const standin::Comp* io = nl.portComps.empty() ? nullptr : nl.portComps[k];
         const std::string at = where(io, false);
         if (io != nullptr && at.empty()) return fail("port bit " + io->name + " is not placed");
-        sites.push_back(at.empty() ? ojson(nullptr) : ojson(at));
+        // "" rather than null for a bit without a site: yosys's JSON reader
+        // takes no null, and the file must go back into it.
+        sites.push_back(ojson(at));
       }
       ojson* attrs = attributes(it.value());
       if (attrs == nullptr) return fail("port " + it.key() + ": \"attributes\" is no object");
