@@ -134,13 +134,21 @@ bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefi
 
 const char* refusalHint(Refusal r) {
   switch (r) {
-    case Refusal::WordLevel: return "word-level cells; map them with \"synth -flatten; abc -lut 4\"";
+    case Refusal::WordLevel:
+      return "word-level cells; map them with \"synth -flatten; abc -lut 4\" (what synth leaves, as some "
+             "powers, write otherwise in the source)";
     case Refusal::Memory: return "memories; map them to registers and logic with \"memory_map\" before \"abc -lut 4\"";
-    case Refusal::Tristate: return "tristate buffers; turn them into logic with \"tribuf -logic\"";
+    case Refusal::Tristate:
+      // "tribuf -logic" leaves the buffers that drive a port.
+      return "tristate buffers; turn them into logic with \"tribuf -logic\", those that drive a port with "
+             "\"tribuf -formal\"";
     case Refusal::Submodule: return "instances of other modules of the netlist; flatten them with \"synth -flatten\"";
     case Refusal::BlackBox: return "black boxes, modules without logic; give yosys their logic and run \"synth -flatten\"";
     case Refusal::Undefined: return "instances of modules the netlist does not hold; give yosys their logic and run \"synth -flatten\"";
-    case Refusal::GlobalClock: return "registers on the implicit global clock; give them a clock signal";
+    case Refusal::GlobalClock:
+      // async2sync turns each latch into one of these and a multiplexer.
+      return "registers on the implicit global clock; give them a clock signal (a latch that async2sync made "
+             "one of: leave latches to qplace, without async2sync)";
     case Refusal::Unknown: return "unknown gate-level cells";
   }
   return "";

@@ -225,11 +225,12 @@ TEST(ReaderCells, GatesComputeWhatYosysMapsThemTo) {
 TEST(ReaderCells, RefusedCellsSayWhatToRun) {
   EXPECT_EQ(errorOf(readData("memory.json")),
             "bad.json: cells that cannot be placed: $alu (1), $dff (1), $mux (3): word-level cells; map them with "
-            "\"synth -flatten; abc -lut 4\"; $mem_v2 (1): memories; map them to registers and logic with "
+            "\"synth -flatten; abc -lut 4\" (what synth leaves, as some powers, write otherwise in the source); "
+            "$mem_v2 (1): memories; map them to registers and logic with "
             "\"memory_map\" before \"abc -lut 4\"");
   EXPECT_EQ(errorOf(readData("tribuf.json")),
             "bad.json: cells that cannot be placed: $_TBUF_ (1): tristate buffers; turn them into logic with "
-            "\"tribuf -logic\"");
+            "\"tribuf -logic\", those that drive a port with \"tribuf -formal\"");
   EXPECT_EQ(errorOf(readData("hier.json")),
             "bad.json: cells that cannot be placed: sub (2): instances of other modules of the netlist; flatten "
             "them with \"synth -flatten\"");
@@ -246,7 +247,8 @@ TEST(ReaderCells, RefusedCellsSayWhatToRun) {
             "bad.json: cells that cannot be placed: bb (1): black boxes, modules without logic; give yosys their "
             "logic and run \"synth -flatten\"; ext (1): instances of modules the netlist does not hold; give yosys "
             "their logic and run \"synth -flatten\"; $_FF_ (1): registers on the implicit global clock; give them "
-            "a clock signal; $_DFF_Q_ (1): unknown gate-level cells");
+            "a clock signal (a latch that async2sync made one of: leave latches to qplace, without async2sync); "
+            "$_DFF_Q_ (1): unknown gate-level cells");
 }
 
 }  // namespace
