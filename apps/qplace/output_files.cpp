@@ -83,7 +83,7 @@ extern "C" void removeTempsAndDie(int sig) {
 
 }  // namespace
 
-bool prepareFolder(const std::string& dir, std::string& error) {
+bool prepareFolder(const std::string& dir, std::string& error, std::vector<std::string>* made) {
   if (dir.empty()) {
     error = "an empty folder name";
     return false;
@@ -98,7 +98,12 @@ bool prepareFolder(const std::string& dir, std::string& error) {
         error = dir + ": cannot create the folder" + which + ": " + reason(ENOTDIR);
         return false;
       }
-    } else if (errno != ENOENT || (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)) {
+    } else if (errno != ENOENT) {
+      error = dir + ": cannot create the folder" + which + ": " + reason(errno);
+      return false;
+    } else if (::mkdir(part.c_str(), 0777) == 0) {
+      if (made != nullptr) made->push_back(part);
+    } else if (errno != EEXIST) {
       error = dir + ": cannot create the folder" + which + ": " + reason(errno);
       return false;
     }
@@ -125,6 +130,10 @@ bool prepareFolder(const std::string& dir, std::string& error) {
   }
   if (!ok) error = dir + ": cannot write files in the folder: " + reason(err);
   return ok;
+}
+
+void removeEmptyFolders(const std::vector<std::string>& made) {
+  for (auto it = made.rbegin(); it != made.rend(); ++it) ::rmdir(it->c_str());
 }
 
 OutputFiles::OutputFiles(std::string dir) : dir_(std::move(dir)) {

@@ -24,9 +24,15 @@ namespace qplace {
 // Creates `dir` with its missing parents (as mkdir -p; new folders get
 // 0777 less the umask), then proves that files can be made in it: a probe
 // file is created, written, synced and removed. False, with `error` naming
-// the folder (or the parent that failed) and the reason, otherwise. Costs a
-// few system calls per path component.
-bool prepareFolder(const std::string& dir, std::string& error);
+// the folder (or the parent that failed) and the reason, otherwise. Each
+// folder it creates is added to `made`, when given, outermost first (those
+// of a failed call too). Costs a few system calls per path component.
+bool prepareFolder(const std::string& dir, std::string& error, std::vector<std::string>* made = nullptr);
+
+// Removes the folders of `made` that are empty, innermost first: what
+// prepareFolder created for a run that then wrote nothing into them. A
+// folder that holds anything stays (rmdir), and errors are ignored.
+void removeEmptyFolders(const std::vector<std::string>& made);
 
 class OutputFiles {
 public:

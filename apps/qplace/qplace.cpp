@@ -25,6 +25,7 @@
 #include <ostream>
 #include <streambuf>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -130,15 +131,22 @@ int run(const qplace::CliOptions& cli) {
     std::string why;
     if (!qplace::loadDelayModel(cli.delaysFile, opt.timingSettings.delays, why)) return error(why);
   }
+  // The folders this run creates go again when it ends with nothing in
+  // them: a failed run leaves none of its own (a run that succeeds has
+  // written into each).
+  struct MadeFolders {
+    std::vector<std::string> made;
+    ~MadeFolders() { qplace::removeEmptyFolders(made); }
+  } folders;
   if (!opt.outDir.empty()) {
     std::string why;
-    if (!qplace::prepareFolder(opt.outDir, why)) return error(why);
+    if (!qplace::prepareFolder(opt.outDir, why, &folders.made)) return error(why);
   }
   // The flow's files: their folders made and proven writable now, not at
   // the end of the run.
   for (const std::string& file : {cli.writeJson, opt.reportJson}) {
     std::string why;
-    if (!file.empty() && !qplace::prepareFolder(folderOf(file), why)) return error(why);
+    if (!file.empty() && !qplace::prepareFolder(folderOf(file), why, &folders.made)) return error(why);
   }
   qplace::Constraints constraints;
   if (!cli.constraintsFile.empty()) {

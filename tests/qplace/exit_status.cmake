@@ -3,8 +3,12 @@
 # expression: standard error when STREAM is "err", standard output when it
 # is "out". Errors and warnings belong on standard error: standard output
 # must never hold a "qplace: error" or "qplace: warning" line, nor a usage
-# error.
+# error. ABSENT, when given, is a path that must not exist after the run
+# (it is removed before it).
 cmake_policy(SET CMP0054 NEW)  # "out" and "err" below are words, not variables
+if(DEFINED ABSENT)
+  file(REMOVE_RECURSE "${ABSENT}")
+endif()
 execute_process(COMMAND ${PROG} ${ARGS} RESULT_VARIABLE rc OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr)
 set(both "--- standard output:\n${stdout}--- standard error:\n${stderr}")
 if(NOT rc EQUAL EXPECT)
@@ -22,4 +26,7 @@ if(DEFINED MATCH AND NOT "${checked}" MATCHES "${MATCH}")
 endif()
 if("${stdout}" MATCHES "qplace: (error|warning)|see qplace --help")
   message(FATAL_ERROR "an error or warning on standard output:\n${both}")
+endif()
+if(DEFINED ABSENT AND EXISTS "${ABSENT}")
+  message(FATAL_ERROR "${ABSENT} is left after the run\n${both}")
 endif()

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <dirent.h>
 #include <sys/resource.h>
@@ -48,10 +49,25 @@ bool isDir(const std::string& path) {
 TEST(OutputFiles, FolderIsMadeWithItsParentsAndProvenWritable) {
   const std::string base = freshDir("prepare");
   std::string error;
-  ASSERT_TRUE(qplace::prepareFolder(base + "/a/b/c", error)) << error;
+  std::vector<std::string> made;
+  ASSERT_TRUE(qplace::prepareFolder(base + "/a/b/c", error, &made)) << error;
   EXPECT_TRUE(isDir(base + "/a/b/c"));
   EXPECT_TRUE(listing(base + "/a/b/c").empty());  // the probe is gone
-  ASSERT_TRUE(qplace::prepareFolder(base + "/a/b/c/", error)) << error;  // again, and with a trailing slash
+  // (base itself is new too)
+  EXPECT_EQ(made, (std::vector<std::string>{base, base + "/a", base + "/a/b", base + "/a/b/c"}));
+  ASSERT_TRUE(qplace::prepareFolder(base + "/a/b/c/", error, &made)) << error;  // again, and with a trailing slash
+  EXPECT_EQ(made.size(), 4u) << "nothing made the second time";
+
+  // What a run made goes when empty; a folder that holds anything stays,
+  // and so do its parents.
+  put(base + "/a/b/kept", "x");
+  qplace::removeEmptyFolders(made);
+  EXPECT_FALSE(isDir(base + "/a/b/c"));
+  EXPECT_TRUE(isDir(base + "/a/b"));
+  std::remove((base + "/a/b/kept").c_str());
+  qplace::removeEmptyFolders(made);
+  EXPECT_FALSE(isDir(base));
+  ASSERT_TRUE(qplace::prepareFolder(base, error)) << error;
 
   // A regular file on the way stops it, whoever runs the test (root too).
   put(base + "/file", "x");
