@@ -48,7 +48,13 @@ bool isSlot(const std::string& s) { return s == "L0" || s == "L1" || s == "R0" |
 std::string Constraints::whereOf(int k) const {
   const Constraint& c = items[static_cast<std::size_t>(k)];
   if (!c.kept || c.comp == nullptr) return c.where;
-  return keptSource + ": " + (c.kind == ConstraintKind::SetIo ? "port bit " : "cell ") + c.comp->name;
+  return keptSource + ": " + whatOf(k);
+}
+
+std::string Constraints::whatOf(int k) const {
+  const Constraint& c = items[static_cast<std::size_t>(k)];
+  if (!c.kept || c.comp == nullptr) return c.where;
+  return (c.kind == ConstraintKind::SetIo ? "port bit " : "cell ") + c.comp->name;
 }
 
 bool isPattern(const std::string& pattern) { return pattern.find_first_of("*?") != std::string::npos; }

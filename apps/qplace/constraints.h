@@ -63,6 +63,9 @@ struct Constraints {
   // Where item k comes from, for a message: "<file>:<line>", or "<netlist>:
   // cell <name>" (a port bit's I/O component: "port bit <name>").
   std::string whereOf(int k) const;
+  // The same without the netlist's name for a kept location ("cell
+  // <name>", "port bit <name>"): for a message about the netlist already.
+  std::string whatOf(int k) const;
 
   bool empty() const { return items.empty(); }
 };

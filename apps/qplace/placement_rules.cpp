@@ -99,7 +99,7 @@ private:
   // A clash of a kept location: given up (counted, the first described)
   // rather than refused.
   void drop(int item, const std::string& why) {
-    if (r_.keptDropped++ == 0) firstDrop_ = c_.whereOf(item) + ": " + why;
+    if (r_.keptDropped++ == 0) firstDrop_ = c_.whatOf(item) + ": " + why;
   }
 
   std::string siteName(const SiteRef& s) const {
@@ -343,6 +343,12 @@ private:
   void place(Want& w) {
     const int u = w.unit;
     const bool kept = c_.items[static_cast<std::size_t>(w.item)].kept;
+    // Another claim, as this one's message names it: a kept one of the same
+    // netlist by its cell alone, as the message names the netlist already.
+    auto claimOf = [&](const Want& o) {
+      if (kept && c_.items[static_cast<std::size_t>(o.item)].kept) return c_.whatOf(o.item);
+      return o.by->name + " (" + c_.whereOf(o.item) + ")";
+    };
     std::string why;
     for (int parity = 0; parity < 2; ++parity) {
       if (w.parity >= 0 && parity != w.parity) continue;
@@ -355,17 +361,24 @@ private:
         const bool reg = regHolder >= 0 && (lutHolder < 0 || w.by == m_.reg[u]);
         const Want& other = wantOfUnit(reg ? regHolder : lutHolder);
         if (why.empty())
-          why = "slot " + site->name + "." + kSlotNames[(reg ? 2 : 0) + parity] + " is taken by " + other.by->name +
-                " (" + c_.whereOf(other.item) + ")";
+          why = "slot " + site->name + "." + kSlotNames[(reg ? 2 : 0) + parity] + " is taken by " + claimOf(other);
         continue;
       }
       const int g = f_.groupOfBle(w.cluster, w.sitePos * 2 + parity);
       const int groupHolder = m_.hasReg(u) ? groupBy_[static_cast<std::size_t>(g)] : -1;
       if (groupHolder >= 0 && m_.ctrl[static_cast<std::size_t>(groupHolder)] != m_.ctrl[static_cast<std::size_t>(u)]) {
-        if (why.empty())
-          why = m_.reg[u]->name + " and " + m_.reg[static_cast<std::size_t>(groupHolder)]->name + " (" +
-                c_.whereOf(wantOfUnit(groupHolder).item) + ") are registers of different control sets in one register group (" +
-                (f_.halfRule ? "a half" : "the whole") + " of cluster " + f_.dev.plcs[static_cast<std::size_t>(w.cluster)]->name + ")";
+        if (why.empty()) {
+          // The registers by name, each with the cell its claim names when
+          // that is its pair's LUT.
+          const standin::Comp* mine = m_.reg[static_cast<std::size_t>(u)];
+          const standin::Comp* theirs = m_.reg[static_cast<std::size_t>(groupHolder)];
+          const Want& other = wantOfUnit(groupHolder);
+          why = (w.by == mine ? mine->name : "its register " + mine->name) + " and " +
+                (other.by == theirs ? claimOf(other) : "register " + theirs->name + " of " + claimOf(other)) +
+                " are registers of different control sets in one register group (" +
+                (f_.halfRule ? "a half" : "the whole") + " of cluster " +
+                f_.dev.plcs[static_cast<std::size_t>(w.cluster)]->name + ")";
+        }
         continue;
       }
       if (m_.hasLut(u)) lutBy_[static_cast<std::size_t>(pos)] = u;

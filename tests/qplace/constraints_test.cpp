@@ -272,9 +272,21 @@ TEST(PlacementRules, KeptLocationsYieldToTheFile) {
   EXPECT_EQ(s.rules.kept, 2);
   EXPECT_EQ(s.rules.keptDropped, 1);
   ASSERT_EQ(s.warnings.size(), 1u);
-  const std::string given = "placed.json: 1 kept location given up, placed anew (first: placed.json: cell " + s.lut +
-                            ": slot R3C1B.L0 is taken by " + s.lone + " (placed.json: cell " + s.lone + "))";
+  // The netlist named once: the cells of its kept locations by name alone.
+  const std::string given = "placed.json: 1 kept location given up, placed anew (first: cell " + s.lut +
+                            ": slot R3C1B.L0 is taken by cell " + s.lone + ")";
   EXPECT_EQ(s.warnings[0], given);
+  // A kept pair, named by its LUT, whose register meets a kept register of
+  // another control set in its group: both registers named.
+  Small g;
+  keep(g, g.regs[0], "R1C1A", "R0");
+  keep(g, g.lut, "R1C1B", "L0");
+  ASSERT_EQ(g.resolve(""), "");
+  ASSERT_EQ(g.warnings.size(), 1u);
+  EXPECT_EQ(g.warnings[0], "placed.json: 1 kept location given up, placed anew (first: cell " + g.lut +
+                               ": its register " + g.reg + " and cell " + g.regs[0] +
+                               " are registers of different control sets in one register group (the whole of "
+                               "cluster R1C1))");
   // A kept site the device lacks is an error, naming the netlist and cell.
   Small t;
   keep(t, r0, "R7C7A", "");
