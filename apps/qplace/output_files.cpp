@@ -83,11 +83,10 @@ extern "C" void removeTempsAndDie(int sig) {
 
 }  // namespace
 
-bool prepareFolder(const std::string& dir, std::string& error, std::vector<std::string>* made) {
-  if (dir.empty()) {
-    error = "an empty folder name";
-    return false;
-  }
+namespace {
+
+// mkdir -p of dir, each folder it creates added to `made` when given.
+bool makeFolder(const std::string& dir, std::string& error, std::vector<std::string>* made) {
   // Each prefix ending before a '/', then the whole path.
   for (std::size_t end = dir.find('/', 1);; end = dir.find('/', end + 1)) {
     const std::string part = dir.substr(0, end);
@@ -107,29 +106,44 @@ bool prepareFolder(const std::string& dir, std::string& error, std::vector<std::
       error = dir + ": cannot create the folder" + which + ": " + reason(errno);
       return false;
     }
-    if (end == std::string::npos) break;
+    if (end == std::string::npos) return true;
   }
-  // The folder exists: prove that a file can be made, written and removed.
+}
+
+// Makes, writes, syncs and removes a file in dir: 0, or the errno of the
+// step that failed.
+int probeFolder(const std::string& dir) {
   const std::string probe = dir + "/.qplace-probe." + std::to_string(::getpid());
   const int fd = openExclusive(probe);
-  bool ok = fd >= 0;
-  int err = errno;
-  if (ok) {
-    if (!writeAll(fd, "\n", 1)) {
-      err = errno;
-      ::close(fd);
-      ok = false;
-    } else if (!syncAndClose(fd)) {
-      err = errno;
-      ok = false;
-    }
-    if (::unlink(probe.c_str()) != 0 && ok) {
-      err = errno;
-      ok = false;
-    }
+  if (fd < 0) return errno;
+  int err = 0;
+  if (!writeAll(fd, "\n", 1)) {
+    err = errno;
+    ::close(fd);
+  } else if (!syncAndClose(fd)) {
+    err = errno;
   }
-  if (!ok) error = dir + ": cannot write files in the folder: " + reason(err);
-  return ok;
+  if (::unlink(probe.c_str()) != 0 && err == 0) err = errno;
+  return err;
+}
+
+}  // namespace
+
+bool prepareFolder(const std::string& dir, std::string& error, std::vector<std::string>* made) {
+  if (dir.empty()) {
+    error = "an empty folder name";
+    return false;
+  }
+  // Made, then proven; made again once when it is gone by the time of the
+  // proof (another run that had made it failed and took it away empty).
+  for (int attempt = 0;; ++attempt) {
+    if (!makeFolder(dir, error, made)) return false;
+    const int err = probeFolder(dir);
+    if (err == 0) return true;
+    if (err == ENOENT && attempt == 0) continue;
+    error = dir + ": cannot write files in the folder: " + reason(err);
+    return false;
+  }
 }
 
 void removeEmptyFolders(const std::vector<std::string>& made) {
@@ -183,6 +197,7 @@ OutputFiles::Entry* OutputFiles::create(const std::string& name, int& fd, std::s
   // A temporary of a killed run with the same process id may linger: take
   // the next free name.
   const std::string stem = dir_ + "/." + name + "." + std::to_string(::getpid());
+  bool remade = false;
   for (int k = 0; k < 100; ++k) {
     const std::string temp = stem + (k == 0 ? "" : "-" + std::to_string(k)) + ".tmp";
     fd = openExclusive(temp);
@@ -190,6 +205,19 @@ OutputFiles::Entry* OutputFiles::create(const std::string& name, int& fd, std::s
       e->temp = temp;
       e->slot = registerTemp(temp);
       return e;
+    }
+    if (errno == ENOENT && !remade) {
+      // The folder is gone: another run that had made it failed and took
+      // it away empty (removeEmptyFolders) while this one ran. Made again,
+      // once.
+      remade = true;
+      std::string ignored;
+      const int err = errno;
+      if (prepareFolder(dir_, ignored)) {
+        --k;
+        continue;
+      }
+      errno = err;
     }
     if (errno != EEXIST) break;
   }

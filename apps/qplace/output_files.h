@@ -31,7 +31,9 @@ bool prepareFolder(const std::string& dir, std::string& error, std::vector<std::
 
 // Removes the folders of `made` that are empty, innermost first: what
 // prepareFolder created for a run that then wrote nothing into them. A
-// folder that holds anything stays (rmdir), and errors are ignored.
+// folder that holds anything stays (rmdir), and errors are ignored. Another
+// run that shares such a folder, taken away under it, makes it again:
+// prepareFolder and the files of OutputFiles do, once.
 void removeEmptyFolders(const std::vector<std::string>& made);
 
 class OutputFiles {

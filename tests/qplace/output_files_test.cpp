@@ -106,6 +106,22 @@ TEST(OutputFiles, CommitReplacesTheEarlierFilesAndLeavesNoTemporary) {
   EXPECT_EQ(fileText(dir + "/b.txt"), "new b");
 }
 
+// Another run that made the folder and failed takes it away empty: a run
+// that shares it makes it again for its files.
+TEST(OutputFiles, AFolderTakenAwayEmptyIsMadeAgain) {
+  const std::string base = freshDir("vanished");
+  const std::string dir = base + "/a/b";
+  std::string error;
+  std::vector<std::string> made;
+  ASSERT_TRUE(qplace::prepareFolder(dir, error, &made)) << error;
+  OutputFiles out(dir);
+  qplace::removeEmptyFolders(made);
+  ASSERT_FALSE(isDir(base));
+  ASSERT_TRUE(out.write("a.txt", "a", error)) << error;
+  ASSERT_TRUE(out.commit(error)) << error;
+  EXPECT_EQ(fileText(dir + "/a.txt"), "a");
+}
+
 TEST(OutputFiles, AFailedRunLeavesTheFolderAsItWas) {
   const std::string dir = freshDir("failed");
   std::string error;
