@@ -22,6 +22,13 @@ int registerGroupsNeeded(const Model& m, bool halfRule) {
   return groups;
 }
 
+std::string logicRoomShortage(const Fabric& f, long luts, int groups) {
+  const long lutRoom = static_cast<long>(f.numClusters()) * kBles;
+  if (luts <= lutRoom && groups <= f.numGroups()) return std::string();
+  return "the device is too small: " + std::to_string(luts) + " LUTs for " + std::to_string(lutRoom) +
+         " LUT places, " + std::to_string(groups) + " register groups needed of " + std::to_string(f.numGroups());
+}
+
 int clustersForGroups(int groups, double fill, bool halfRule) {
   const double share = std::clamp(fill, 0.05, 0.9);
   return static_cast<int>(std::ceil(groups / (share * (halfRule ? 2 : 1))));

@@ -11,6 +11,7 @@
 #ifndef QPLACE_FABRIC_H
 #define QPLACE_FABRIC_H
 
+#include <string>
 #include <vector>
 
 #include "qplace/packing.h"
@@ -59,6 +60,10 @@ designgen::DeviceParams deviceFor(int luts, int regs, int ios, double fill, int 
 // over sets of ceil(registers / group size), a LUT+register pair counting
 // as its register. O(units).
 int registerGroupsNeeded(const Model& m, bool halfRule);
+
+// "the device is too small: ..." with the figures when `luts` LUTs or
+// `groups` register groups do not fit f's logic; empty when they do. O(1).
+std::string logicRoomShortage(const Fabric& f, long luts, int groups);
 
 // Clusters whose register groups hold `groups` with `fill` of them used
 // (`fill` taken within [0.05, 0.9], as for the slots).

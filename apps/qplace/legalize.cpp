@@ -385,13 +385,8 @@ LegalizeResult legalize(Placement& p, const std::vector<double>& tx, const std::
                                     [](const auto& a, const auto& b) { return a.size() < b.size(); });
     if (static_cast<int>(largest->size()) > G) direct.swap(*largest);
   }
-  const long lutRoom = static_cast<long>(f.numClusters()) * kBles;
-  if (luts > lutRoom || neededGroups > f.numGroups()) {
-    res.error = "the device is too small: " + std::to_string(luts) + " LUTs for " +
-                std::to_string(lutRoom) + " LUT places, " + std::to_string(neededGroups) +
-                " register groups needed of " + std::to_string(f.numGroups());
-    return res;
-  }
+  res.error = logicRoomShortage(f, luts, neededGroups);
+  if (!res.error.empty()) return res;
 
   // 1. Chunks of one control set each (and of one region, when units
   // are bound to regions).

@@ -201,23 +201,19 @@ OutputFiles::Entry* OutputFiles::create(const std::string& name, int& fd, std::s
   for (int k = 0; k < 100; ++k) {
     const std::string temp = stem + (k == 0 ? "" : "-" + std::to_string(k)) + ".tmp";
     fd = openExclusive(temp);
-    if (fd >= 0) {
-      e->temp = temp;
-      e->slot = registerTemp(temp);
-      return e;
-    }
-    if (errno == ENOENT && !remade) {
+    if (fd < 0 && errno == ENOENT && !remade) {
       // The folder is gone: another run that had made it failed and took
       // it away empty (removeEmptyFolders) while this one ran. Made again,
       // once.
       remade = true;
       std::string ignored;
-      const int err = errno;
-      if (prepareFolder(dir_, ignored)) {
-        --k;
-        continue;
-      }
-      errno = err;
+      if (prepareFolder(dir_, ignored)) fd = openExclusive(temp);
+      else errno = ENOENT;
+    }
+    if (fd >= 0) {
+      e->temp = temp;
+      e->slot = registerTemp(temp);
+      return e;
     }
     if (errno != EEXIST) break;
   }

@@ -351,11 +351,8 @@ bool QuadraticPlacer::apMain() {
                         f.numIoSites()));
   // The logic's room too, before global placement spends its time (a
   // device given by its size; legalization checks it again).
-  const long lutRoom = static_cast<long>(f.numClusters()) * kBles;
-  const int groupsNeeded = registerGroupsNeeded(m, f.halfRule);
-  if (figures_.luts > lutRoom || groupsNeeded > f.numGroups())
-    return fail(neoform("the device is too small: %d LUTs for %ld LUT places, %d register groups needed of %d",
-                        figures_.luts, lutRoom, groupsNeeded, f.numGroups()));
+  const std::string shortage = logicRoomShortage(f, figures_.luts, registerGroupsNeeded(m, f.halfRule));
+  if (!shortage.empty()) return fail(shortage);
 
   // The constraints and kept locations, against the device just made.
   PlacementRules rules;
