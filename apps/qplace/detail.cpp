@@ -406,7 +406,10 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
     if (gain < params.minGain * static_cast<double>(drv.total())) break;
   }
   const int movable = p.model->numUnits();
-  const double budget = std::min({params.annealMoves * movable, params.annealCap, 1e15});
+  const double growth = params.annealGrowFrom > 0 && movable > params.annealGrowFrom
+                            ? std::cbrt(movable / params.annealGrowFrom)
+                            : 1.0;
+  const double budget = std::min({params.annealMoves * growth * movable, params.annealCap, 1e15});
   if (budget >= 1 && movable > 0) {
     // At least one try per unit in a round.
     const int rounds = static_cast<int>(std::min(1e6, std::max(budget / movable / std::max(1.0, params.roundTries),

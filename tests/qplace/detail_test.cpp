@@ -265,6 +265,27 @@ TEST(Improve, ParametersOutOfRangeAreTakenAtTheirBounds) {
   EXPECT_EQ(pl.faults(), 0);
 }
 
+// Rounds are tries per unit over roundTries, so they show the budget.
+TEST(Improve, TriesPerUnitGrowAsTheCubeRootAboveTheThresholdUntilTheCap) {
+  auto rounds = [](double growFrom, double cap) {
+    Placed pl([](standin::Design& d) { cases::disjointPieces(d, 12); }, RANDOM, 5);
+    DetailParams dp;
+    dp.annealMoves = 100;
+    dp.annealGrowFrom = growFrom < 0 ? pl.m.numUnits() / -growFrom : growFrom;
+    dp.annealCap = cap;
+    const DetailResult r = pl.improve(dp);
+    EXPECT_EQ(r.after, qplace::hpwl(pl.p));
+    return r.rounds;
+  };
+  EXPECT_EQ(rounds(0, 5e7), 20);    // none
+  EXPECT_EQ(rounds(-1, 5e7), 20);   // the design at the threshold: not above it
+  EXPECT_EQ(rounds(-8, 5e7), 40);   // 8 times the threshold: twice the tries
+  EXPECT_EQ(rounds(-64, 5e7), 80);  // 64 times: four times
+  // The cap binds on the grown budget as on the plain one.
+  Placed pl([](standin::Design& d) { cases::disjointPieces(d, 12); }, RANDOM, 5);
+  EXPECT_EQ(rounds(-8, 100.0 * pl.m.numUnits()), 20);
+}
+
 TEST(Regions, CutTheGridIntoRectanglesThatShiftFromRoundToRound) {
   qplace::Fabric f;
   for (auto [rows, cols] : {std::pair{1, 1}, {3, 7}, {29, 29}, {10, 31}}) {
