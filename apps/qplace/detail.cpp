@@ -407,7 +407,7 @@ DetailResult improve(Placement& p, const DetailParams& params, Progress& progres
   }
   const int movable = p.model->numUnits();
   const double growth = params.annealGrowFrom > 0 && movable > params.annealGrowFrom
-                            ? std::cbrt(movable / params.annealGrowFrom)
+                            ? std::sqrt(movable / params.annealGrowFrom)
                             : 1.0;
   const double budget = std::min({params.annealMoves * growth * movable, params.annealCap, 1e15});
   if (budget >= 1 && movable > 0) {

@@ -81,16 +81,16 @@ struct DetailParams {
   double minGain = 0.002;  // stop when a pass gains less than this share
   int radius = 1;          // clusters around the optimal region that are tried
   // Annealing after the greedy passes: tries per unit (I/O included), at
-  // most annealCap in all (so designs of up to about 45,600 units make
+  // most annealCap in all (so designs of up to about 35,700 units make
   // their tries, annealGrowFrom's growth included); 0 for none.
   double annealMoves = 525;
   double annealCap = 5e7;
-  // Above this many units the tries per unit grow as the cube root of the
-  // units over it (twice the units, 1.26 times the tries a unit), until
-  // annealCap binds: a larger placement needs more tries a unit to settle
-  // (aes's 12,273 units: 1.35 times, 0.7% shorter over seeds 1 to 9).
-  // Designs up to it, picorv32's 4,943 units among them, keep annealMoves.
-  // 0 for none.
+  // Above this many units the tries per unit grow as the square root of
+  // the units over it (four times the units, twice the tries a unit),
+  // until annealCap binds: a larger placement needs more tries a unit to
+  // settle, and its run has the time (aes's 12,273 units: 1.57 times,
+  // 0.9% shorter over seeds 1 to 9, 2.4 s end to end). Designs up to it,
+  // picorv32's 4,943 units among them, keep annealMoves. 0 for none.
   double annealGrowFrom = 5000;
   // Tries per unit in a round: a longer annealing has more rounds, so its
   // temperature falls more slowly; at least minRounds.
