@@ -97,12 +97,9 @@ bool makeFolder(const std::string& dir, std::string& error, std::vector<std::str
         error = dir + ": cannot create the folder" + which + ": " + reason(ENOTDIR);
         return false;
       }
-    } else if (errno != ENOENT) {
-      error = dir + ": cannot create the folder" + which + ": " + reason(errno);
-      return false;
-    } else if (::mkdir(part.c_str(), 0777) == 0) {
+    } else if (errno == ENOENT && ::mkdir(part.c_str(), 0777) == 0) {
       if (made != nullptr) made->push_back(part);
-    } else if (errno != EEXIST) {
+    } else if (errno != EEXIST) {  // stat's error other than ENOENT, or mkdir's
       error = dir + ": cannot create the folder" + which + ": " + reason(errno);
       return false;
     }

@@ -267,25 +267,25 @@ TEST(Improve, ParametersOutOfRangeAreTakenAtTheirBounds) {
 
 // Rounds are tries per unit over roundTries, so they show the budget.
 TEST(Improve, TriesPerUnitGrowAsTheSquareRootAboveTheThresholdUntilTheCap) {
-  auto rounds = [](double growFrom, double cap) {
+  // growFrom < 0: the design's units over -growFrom; the cap in tries a unit.
+  auto rounds = [](double growFrom, double capPerUnit = 1e6) {
     Placed pl([](standin::Design& d) { cases::disjointPieces(d, 12); }, RANDOM, 5);
     DetailParams dp;
     dp.annealMoves = 100;
     dp.annealGrowFrom = growFrom < 0 ? pl.m.numUnits() / -growFrom : growFrom;
-    dp.annealCap = cap;
+    dp.annealCap = capPerUnit * pl.m.numUnits();
     const DetailResult r = pl.improve(dp);
     EXPECT_EQ(r.after, qplace::hpwl(pl.p));
     return r.rounds;
   };
-  EXPECT_EQ(rounds(0, 5e7), 20);  // none
-  EXPECT_EQ(rounds(-1, 5e7), 20);  // the design at the threshold: not above it
+  EXPECT_EQ(rounds(0), 20);   // none
+  EXPECT_EQ(rounds(-1), 20);  // the design at the threshold: not above it
   // The rounds are truncated: the ratio of the units to the threshold may
   // come out a hair under the whole number.
-  EXPECT_NEAR(rounds(-4, 5e7), 40, 1);   // 4 times the threshold: twice the tries
-  EXPECT_NEAR(rounds(-16, 5e7), 80, 1);  // 16 times: four times
+  EXPECT_NEAR(rounds(-4), 40, 1);   // 4 times the threshold: twice the tries
+  EXPECT_NEAR(rounds(-16), 80, 1);  // 16 times: four times
   // The cap binds on the grown budget as on the plain one.
-  Placed pl([](standin::Design& d) { cases::disjointPieces(d, 12); }, RANDOM, 5);
-  EXPECT_EQ(rounds(-4, 100.0 * pl.m.numUnits()), 20);
+  EXPECT_EQ(rounds(-4, 100), 20);
 }
 
 TEST(Regions, CutTheGridIntoRectanglesThatShiftFromRoundToRound) {
