@@ -78,7 +78,7 @@ struct TimingDrivenParams {
   // connection weights. Against the net weights alone (boost 8), share 5/6
   // and exponent 12, the designs that gained least, nerv and aes, went
   // from -12.8% and -11.4% to -15.9% and -14.5% over seeds 1 to 8, for
-  // a point more wirelength on each (README).
+  // a point more wirelength on each (docs/design-notes.md).
   double netBoost = 5.6;        // at F = 0.5, a net of criticality 1 weighs 1 + netBoost
   double netExponent = 8;       // of the criticality, for the net weights
   double pairBoost = 4;         // at F = 0.5, a connection of criticality 1 pairs with weight pairBoost
@@ -89,14 +89,14 @@ struct TimingDrivenParams {
   // 1 to 12 of C7552_lev2 and 1 to 16 of alu4_lev2, the two designs without
   // registers, the full boosts gave -20.2% and -15.6% critical path for
   // +5.1% and +3.3% wirelength, half of them -18.9% and -16.2% for +4.1% and
-  // +2.7%, none -17.1% and -15.2% for +3.2% and +2.0% (README).
+  // +2.7%, none -17.1% and -15.2% for +3.2% and +2.0% (docs/design-notes.md).
   double portsGlobalShare = 0.5;
   int reweighEvery = 4;         // spreading iterations between re-weightings
   double annealExponent = 16;   // of the criticality, for the prices' connection weights
   // Of F, for the prices and the best placement kept: 7/8 against 3/4
   // took nerv, aes and alu4_lev2 from -15.5%, -15.4% and -13.6% to -17.1%,
   // -15.5% and -15.9% over seeds 1 to 8, for 0.2 to 0.5 points more
-  // wirelength (README).
+  // wirelength (docs/design-notes.md).
   double annealShare = 0.875;
 };
 
