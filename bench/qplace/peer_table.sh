@@ -31,6 +31,10 @@ sed -i 's/^yosys dfflegalize/yosys async2sync\nyosys dfflegalize/; s/^dfflegaliz
 sed -i 's|cp "\$src"/\*.v "\$w/src"/;|cp "$src"/*.v "$w/src"/ 2>/dev/null \|\| true; cp "$src"/*.sv "$w/src"/ 2>/dev/null \|\| true;|' "$w/compare.sh"
 sed -i "s|files=\$(ls src/\*.v \| tr '\\\\n' ' ')|files=\$(ls src/*.v src/*.sv 2>/dev/null \| tr '\\\\n' ' ' \|\| true)|" "$w/compare.sh"
 sed -i 's/read_verilog -Isrc/read_verilog -sv -Isrc/g' "$w/compare.sh"
+# A synthesis that fails says why (the comparison stops there without a word otherwise).
+for log in syn_plain syn_peer; do
+  sed -i "s|>$log.log 2>&1\$|>$log.log 2>\\&1 \|\| { echo \"synthesis failed (see \$w/$log.log):\"; tail -n 3 $log.log; exit 1; }|" "$w/compare.sh"
+done
 # Memory images ($readmemh files) beside the sources, where yosys looks for them.
 sed -i 's|^cd "\$w"$|cp "$src"/*.hex "$w"/ 2>/dev/null \|\| true\ncd "$w"|' "$w/compare.sh"
 mkdir "$w/fast"
@@ -43,8 +47,14 @@ for d in "${designs[@]}"; do
   IFS=: read -r dir top mapping <<<"$d"
   from=$w
   [ "${mapping:-}" = fast ] && from=$w/fast
-  row=$(bash "$from/compare.sh" "$qplace" "$dir" "$top" "$@" 2>&1 | grep '^|' || true)
-  if [ -z "$row" ]; then echo "| $top | failed |"; continue; fi
+  out=$(bash "$from/compare.sh" "$qplace" "$dir" "$top" "$@" 2>&1 || true)
+  row=$(grep '^|' <<<"$out" || true)
+  if [ -z "$row" ]; then
+    echo "| $top | failed |"
+    # Why, on standard error: the comparison's last words.
+    { echo "peer_table.sh: $dir ($top): the comparison printed no row; its last lines:"; tail -n 5 <<<"$out"; } >&2
+    continue
+  fi
   echo "$row"
   ratios+=("$(echo "$row" | awk -F'|' '{gsub(/ /, "", $11); print $11}')")
 done
